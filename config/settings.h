@@ -1,0 +1,82 @@
+// The configuration record shared by the search program and the control panel,
+// and the search program's settings reader.
+//
+// Text fields are UTF-8. Capacities from the file format are enforced by the
+// readers (a value too long for its field leaves the field unchanged).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/log.h"
+
+namespace quorix {
+
+inline constexpr int kMaxNodes = 64;
+inline constexpr int kLangStringCount = 44;  // STR_ keys kept by the search program
+inline constexpr int kMaxWideCategoryNames = 66;
+
+struct NodeRecord {
+  bool disabled = true;  // an unconfigured slot is disabled
+  bool done = false;     // run-time: the response has been parsed
+  int32_t type = 0;      // 0 Vexa node, any other value OpenSearch node
+  std::string nodeUrl;   // control panel: the canonical URL as last read
+  std::string vexaScheme, vexaHost, vexaPath;
+  std::string osDescScheme, osDescHost, osDescPath;
+  bool descriptionResolved = false;  // run-time
+  uint16_t port = 0;                 // control panel: port of nodeUrl
+  std::string osScheme, osHost, osPath, osQuery;  // osQuery begins with "?"
+  std::string requestPath;                        // run-time: path and query sent
+  int32_t timeoutMs = 0;
+  std::string responseHeaders;  // run-time
+  std::string responseBody;     // run-time, UTF-8 (repaired)
+  int32_t strictQuerySyntax = 0;
+  bool countSupported = true;      // run-time
+  bool startPageSupported = true;  // run-time
+  int32_t itemCount = 0;           // run-time
+
+  bool IsVexa() const { return type == 0; }
+};
+
+struct Config {
+  int32_t nodeCount = 0;      // number of NODE%d_DISABLED lines read
+  int32_t runtimeCounter = 0;  // kept by response parsing and the cache
+  bool allVexaNodes = true;   // false when any enabled node is an OpenSearch node
+  std::array<NodeRecord, kMaxNodes> nodes;
+
+  int32_t overRequestFactor = 2;
+  int32_t cacheValidPeriodMins = 1440;  // 0 turns caching off
+  int32_t spelling = 0;
+  int32_t spellingWhenLessThan = 0;
+  int32_t recommended = 0;
+  int32_t recommendedMax = 0;
+  int32_t useDateTime = 0;
+  int32_t useCats = 0;
+  int32_t searchMultiCats = 0;
+  // Category names in number order (line n + 1 of vexa_cats.qxdat is number n).
+  std::vector<std::string> categoryNames;
+  int32_t formFormat = 0;
+  int32_t defaultToAnd = 0;
+  int32_t showSearchTime = 0;  // key Timing
+  int32_t showVexaInfo = 0;    // key VexaInfo
+  std::string languageFileName;
+  int32_t logging = 0;
+  std::string logFileName;
+  int32_t debugLogging = 0;
+  std::string debugFileName;
+  int32_t debugMode = 0;  // 0 off, 1 on, 2 verbose
+
+  // Control panel only (ignored by the search program).
+  std::string templateFilename;
+  std::string controlPanelInstallDirectory;
+  int32_t controlPanelLogging = 0;
+  int32_t controlPanelDebugMode = 0;
+  int32_t controlPanelWarnWord = 0;
+
+  // The STR_ texts (HTML), indexed by the key order of config/lang_keys.h.
+  std::array<std::string, kLangStringCount> langStrings;
+};
+
+}  // namespace quorix

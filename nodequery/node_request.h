@@ -1,0 +1,23 @@
+// What the node querying component needs to know about the visitor's request.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/settings.h"
+
+namespace quorix {
+
+struct NodeQueryRequest {
+  std::string escapedQuery;  // URL-escaped query, at most 255 characters
+  bool wordMatchAll = false;
+  bool sortDate = false;
+  std::vector<int32_t> cat;  // selected categories; first entry -1 means all; empty without categories
+  std::array<int32_t, kMaxNodes> nodeStartPage;
+
+  NodeQueryRequest() { nodeStartPage.fill(1); }
+};
+
+}  // namespace quorix

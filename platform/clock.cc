@@ -1,0 +1,20 @@
+#include "platform/clock.h"
+
+#include <chrono>
+
+namespace quorix {
+
+using Clock = std::chrono::steady_clock;
+
+int64_t NowTicks() { return Clock::now().time_since_epoch().count(); }
+
+int64_t TicksPerMs() {
+  constexpr int64_t kPerMs = Clock::period::den / Clock::period::num / 1000;
+  return kPerMs > 0 ? kPerMs : 1;
+}
+
+double TicksToMs(int64_t ticks) {
+  return static_cast<double>(ticks) / static_cast<double>(TicksPerMs());
+}
+
+}  // namespace quorix

@@ -1,0 +1,17 @@
+// Monotonic clock in ticks, the stand-in for the performance counter.
+#pragma once
+
+#include <cstdint>
+
+namespace quorix {
+
+// Current value of the monotonic clock, in ticks.
+int64_t NowTicks();
+
+// Ticks per millisecond of NowTicks() (whole number, at least 1).
+int64_t TicksPerMs();
+
+// Milliseconds between two tick values, with a fraction.
+double TicksToMs(int64_t ticks);
+
+}  // namespace quorix

@@ -1,0 +1,61 @@
+// The diagnostics log interface shared by every component.
+//
+// The search program writes lines to the page and the debug file; the control
+// panel keeps them in its log window. Components receive a LogSink& and never
+// know which one they write to.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quorix {
+
+enum LogLevel : int {
+  kLogFileOnly = 0,
+  kLogWarning = 1,
+  kLogError = 2,
+  kLogInfo = 3,
+  kLogDetail = 4,
+  kLogDetailWarning = 5,
+  kLogTiming = 6,
+};
+
+inline constexpr int kTimerSlots = 65;
+inline constexpr int kMainThreadTimerSlot = 64;
+inline constexpr size_t kLogLineMaxBytes = 4095;
+
+class LogSink {
+ public:
+  LogSink();
+  virtual ~LogSink() = default;
+  LogSink(const LogSink&) = delete;
+  LogSink& operator=(const LogSink&) = delete;
+
+  // Writes one finished line. Implementations are safe to call from several
+  // threads at once.
+  virtual void Write(int level, std::string_view line) = 0;
+
+  // Formats a line (cut to kLogLineMaxBytes without splitting a character) and writes it.
+  void Logf(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+  // Timers: each slot is used by one thread only (0-63 a node's worker, 64 the main
+  // thread), so they take no lock. Stop logs "%0.2f ms - <label>" at kLogTiming.
+  void TimerStart(int slot);
+  void TimerStop(int slot, const char* format, ...) __attribute__((format(printf, 3, 4)));
+  // The last elapsed time of a slot in milliseconds (for tests and the search time).
+  double TimerElapsedMs(int slot) const { return elapsedMs_[slot]; }
+
+ private:
+  std::array<int64_t, kTimerSlots> start_{};
+  std::array<double, kTimerSlots> elapsedMs_{};
+};
+
+// Discards every line. Timers still work.
+class NullLog : public LogSink {
+ public:
+  void Write(int, std::string_view) override {}
+};
+
+}  // namespace quorix

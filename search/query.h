@@ -1,0 +1,47 @@
+// The visitor's request as the search program reads it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/settings.h"
+
+namespace quorix {
+
+inline constexpr size_t kRawQueryMaxBytes = 2084;
+inline constexpr size_t kQueryMaxUnits = 255;
+inline constexpr size_t kQueryOutMaxBytes = 2084;
+inline constexpr size_t kTermMaxBytes = 2085;
+
+struct VexaQuery {
+  std::string rawQuery;      // as received, at most kRawQueryMaxBytes
+  std::string query;         // at most kQueryMaxUnits UTF-16 units
+  std::string escapedQuery;  // URL-escaped query, at most 255 characters; the cache key
+  std::string query_out;     // HTML-escaped query for the page
+  int32_t itemsPerPage = 10;
+  int32_t currentPageNum = 1;
+  bool wordMatchAll = false;
+  bool sortDate = false;
+  std::vector<int32_t> cat;  // numCats == cat.size(); single -1 means all categories
+  std::string linkBase;      // start of every link the program writes; stays empty
+  int32_t matches = -1;      // -1 when the request had no vexa_query
+  bool readFromCache = false;
+  std::array<int32_t, kMaxNodes> nodeStartPage;
+
+  // Not part of the query itself, but of the request it came with.
+  std::string clientAddress;  // REMOTE_ADDR, empty when unset
+  int64_t startTicks = 0;     // NowTicks() when the program started
+  double searchSeconds = 0;   // set by results display when the search time is shown
+
+  VexaQuery() { nodeStartPage.fill(1); }
+};
+
+// The query split into terms, with one highlight pattern per term.
+struct TermList {
+  std::vector<std::string> terms;
+  std::vector<std::string> termPatterns;
+};
+
+}  // namespace quorix
