@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
