@@ -1,0 +1,25 @@
+// Replays every file of a corpus folder through a fuzz target (builds without libFuzzer).
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+int main(int argc, char** argv) {
+  int replayed = 0;
+  for (int i = 1; i < argc; ++i) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(argv[i], error)) {
+      if (!entry.is_regular_file()) continue;
+      std::ifstream file(entry.path(), std::ios::binary);
+      std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+      LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+      ++replayed;
+    }
+  }
+  std::printf("replayed %d inputs\n", replayed);
+  return 0;
+}
