@@ -13,6 +13,8 @@
 #include "platform/log.h"
 #include "platform/status.h"
 #include "search/cache_file_format.h"
+#include "search/cache_files.h"
+#include "search/cache_name.h"
 #include "search/query.h"
 #include "search/search_steps.h"
 
