@@ -70,8 +70,9 @@ Status ResultsPage::DisplayResults(int32_t nodeCount, const ChannelTable& channe
     int64_t first = (page - 1) * perPage;
     int64_t end = page * perPage;
     int64_t onPage = availableItems < end ? itemCount - first : perPage;
-    // A page number below 1 would start before the first item.
-    if (onPage <= 0 || page < 1) {
+    // A page number below 1 would start before the first item. The first page
+    // is never invalid: when it is empty the search simply found nothing.
+    if (page < 1 || perPage < 1 || (onPage <= 0 && page > 1)) {
       context_.log.Logf(kLogError, "You have requested an invalid page.");
       result = kInvalidPage;
       invalidPage = true;
