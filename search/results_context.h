@@ -1,0 +1,48 @@
+// What every piece of the results page reads, passed as one bundle.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "config/lang_keys.h"
+#include "config/settings.h"
+#include "nodequery/records.h"
+#include "platform/log.h"
+#include "search/display_values.h"
+#include "search/page_output.h"
+#include "search/query.h"
+
+namespace quorix {
+
+struct ResultsContext {
+  PageOutput& out;
+  const Config& config;
+  VexaQuery& query;  // searchSeconds is written when the search time is shown
+  const TermList& terms;
+  LogSink& log;
+  const DisplayValues& display;
+
+  const std::string& Lang(int key) const { return config.langStrings[key]; }
+};
+
+// A Vexa node's texts are HTML by contract and written as they are; everything
+// an OpenSearch node sends is untrusted text.
+inline bool IsTrustedNode(const Channel& channel) { return channel.nodeType == 0; }
+
+// Writes `text` of `channel`'s node through the highlighter: as it is for a
+// trusted node, escaped otherwise (with tags removed first when `stripTags`).
+void WriteNodeText(const ResultsContext& context, const Channel& channel, std::string_view text,
+                   bool stripTags = false);
+
+// `text` of `channel`'s node for an attribute or plain spot, escaped unless trusted.
+std::string NodeAttribute(const Channel& channel, std::string_view text);
+
+// "<a href=\"link\" target=\"...\">" or "<a href=\"link\">" (no target when the
+// node's LinkTarget is empty).
+std::string LinkAnchor(const Channel& channel, std::string_view link);
+
+// True when `link` of `channel`'s node may become an href: any non-empty link of
+// a trusted node, only http and https links of an untrusted one.
+bool MayLink(const Channel& channel, std::string_view link);
+
+}  // namespace quorix

@@ -1,0 +1,193 @@
+#include "search/consolidate.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+
+#include "tests/support/recording_log.h"
+
+namespace quorix {
+namespace {
+
+using testing::RecordingLog;
+
+std::unique_ptr<Item> MakeItem(int node, int32_t score, int64_t dateTime = 0) {
+  auto item = std::make_unique<Item>();
+  item->node = node;
+  item->vexaScore = score;
+  item->vexaDateTime = dateTime;
+  item->title = std::to_string(node) + ":" + std::to_string(score);
+  return item;
+}
+
+int gComparisons = 0;
+int CountingCompareByScore(const Item& a, const Item& b) {
+  ++gComparisons;
+  return CompareByScore(a, b);
+}
+
+TEST(Compare, ScoreHigherFirstAndDateNewerFirst) {
+  Item high, low;
+  high.vexaScore = 10;
+  low.vexaScore = -3;
+  EXPECT_LT(CompareByScore(high, low), 0);
+  EXPECT_GT(CompareByScore(low, high), 0);
+  EXPECT_EQ(CompareByScore(high, high), 0);
+
+  Item newer, older;
+  newer.vexaDateTime = 1700000000;
+  older.vexaDateTime = -5;  // before 1970: compared as signed
+  EXPECT_LT(CompareByDateTime(newer, older), 0);
+  EXPECT_GT(CompareByDateTime(older, newer), 0);
+  EXPECT_LT(CompareByDateTime(newer, newer), 0) << "equal date-times never compare 0";
+}
+
+// Sorting many shapes of input must give a permutation of the input in order.
+TEST(SortItems, OrdersEveryShapeOfInput) {
+  std::mt19937 random(7);
+  for (size_t size : {0, 1, 2, 5, 6, 7, 8, 13, 64, 500, 3000}) {
+    for (int range : {1, 3, 1000000}) {  // range 1: all equal; 3: many duplicates
+      std::vector<std::unique_ptr<Item>> items;
+      std::set<const Item*> before;
+      for (size_t i = 0; i < size; ++i) {
+        int32_t value = static_cast<int32_t>(random() % range) - range / 2;
+        items.push_back(MakeItem(0, value, value));
+        before.insert(items.back().get());
+      }
+      for (auto compare : {CompareByScore, CompareByDateTime}) {
+        SortItems(items, compare);
+        std::set<const Item*> after;
+        for (const auto& item : items) after.insert(item.get());
+        EXPECT_EQ(after, before) << "size " << size << " range " << range;
+        for (size_t i = 1; i < items.size(); ++i) {
+          bool inOrder = compare == CompareByScore
+                             ? items[i - 1]->vexaScore >= items[i]->vexaScore
+                             : items[i - 1]->vexaDateTime >= items[i]->vexaDateTime;
+          ASSERT_TRUE(inOrder) << "size " << size << " range " << range << " at " << i;
+        }
+      }
+    }
+  }
+}
+
+TEST(SortItems, PresortedAndReversedInputs) {
+  for (bool reversed : {false, true}) {
+    std::vector<std::unique_ptr<Item>> items;
+    for (int i = 0; i < 1000; ++i) items.push_back(MakeItem(0, reversed ? i : 999 - i));
+    SortItems(items, CompareByScore);
+    for (int i = 0; i < 1000; ++i)
+      ASSERT_EQ(items[i]->vexaScore, 999 - i) << "reversed " << reversed << " at " << i;
+  }
+}
+
+TEST(SortItems, SixRecordsByInsertionSevenByPartition) {
+  // Straight insertion over an ordered range makes one comparison per record
+  // after the first and keeps equal records in their order.
+  std::vector<std::unique_ptr<Item>> six;
+  for (int i = 0; i < 6; ++i) six.push_back(MakeItem(i, 60 - i));
+  gComparisons = 0;
+  SortItems(six, CountingCompareByScore);
+  EXPECT_EQ(gComparisons, 5);
+
+  std::vector<std::unique_ptr<Item>> seven;
+  for (int i = 0; i < 7; ++i) seven.push_back(MakeItem(i, 70 - i));
+  gComparisons = 0;
+  SortItems(seven, CountingCompareByScore);
+  EXPECT_GT(gComparisons, 6) << "seven records are partitioned first";
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(seven[i]->vexaScore, 70 - i);
+
+  std::vector<std::unique_ptr<Item>> equal;
+  for (int i = 0; i < 6; ++i) equal.push_back(MakeItem(i, 5));
+  SortItems(equal, CompareByScore);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(equal[i]->node, i);
+
+  std::vector<std::unique_ptr<Item>> one;
+  one.push_back(MakeItem(0, 1));
+  gComparisons = 0;
+  SortItems(one, CountingCompareByScore);
+  EXPECT_EQ(gComparisons, 0);
+}
+
+class ConsolidateTest : public ::testing::Test {
+ protected:
+  void AddNode(int node, std::initializer_list<int32_t> scores, int64_t dateBase = 0) {
+    Channel& channel = results->channels[node];
+    channel.valid = true;
+    for (int32_t score : scores) {
+      channel.items.push_back(MakeItem(node, score, dateBase + score));
+      ++channel.osTotalQueriedItems;
+      ++results->totals.queriedItems;
+    }
+    results->totals.resultsValid = true;
+  }
+  std::vector<std::string> Titles() const {
+    std::vector<std::string> titles;
+    for (const auto& item : merged) titles.push_back(item->title);
+    return titles;
+  }
+
+  std::unique_ptr<NodeResults> results = std::make_unique<NodeResults>();
+  ItemList merged;
+  RecordingLog log;
+};
+
+TEST_F(ConsolidateTest, NoValidNodeMovesAndLogsNothing) {
+  results->channels[0].items.push_back(MakeItem(0, 5));  // not valid
+  results->channels[0].osTotalQueriedItems = 1;
+  EXPECT_EQ(ConsolidateResults(*results, false, merged, log), 0);
+  EXPECT_TRUE(merged.empty());
+  EXPECT_FALSE(log.Contains("Sorting"));
+}
+
+TEST_F(ConsolidateTest, ValidNodesInSlotOrderSkippingInvalidOnes) {
+  AddNode(0, {5, 1});
+  results->channels[1].items.push_back(MakeItem(1, 99));  // invalid node
+  results->channels[1].osTotalQueriedItems = 1;
+  AddNode(2, {7});
+  results->totals.resultsValid = false;  // keeps the unsorted order visible
+  ConsolidateResults(*results, false, merged, log);
+  EXPECT_EQ(Titles(), (std::vector<std::string>{"0:5", "0:1", "2:7"}));
+  EXPECT_FALSE(log.Contains("Sorting"));
+  EXPECT_EQ(results->channels[1].items.size(), 1u);
+  ASSERT_NE(results->channels[1].items[0], nullptr) << "an invalid node keeps its items";
+}
+
+TEST_F(ConsolidateTest, SortsByScoreWithNegativesLast) {
+  AddNode(0, {3, -2, 0});
+  AddNode(1, {-10, 8, 3});
+  ConsolidateResults(*results, false, merged, log);
+  std::vector<int32_t> scores;
+  for (const auto& item : merged) scores.push_back(item->vexaScore);
+  EXPECT_EQ(scores, (std::vector<int32_t>{8, 3, 3, 0, -2, -10}));
+  EXPECT_TRUE(log.Has(kLogInfo, "Sorting by score..."));
+}
+
+TEST_F(ConsolidateTest, StrictlyDecreasingScoresKeepTheirOrder) {
+  AddNode(0, {90, 80, 70, 60, 50, 40, 30, 20, 10});
+  ConsolidateResults(*results, false, merged, log);
+  EXPECT_EQ(Titles(), (std::vector<std::string>{"0:90", "0:80", "0:70", "0:60", "0:50", "0:40",
+                                                "0:30", "0:20", "0:10"}));
+}
+
+TEST_F(ConsolidateTest, SortsByDateNewestFirst) {
+  AddNode(0, {1, 5, 5}, 1000);
+  AddNode(3, {9, 2, 5}, 1000);
+  ConsolidateResults(*results, true, merged, log);
+  ASSERT_EQ(merged.size(), 6u);
+  std::vector<int64_t> dates;
+  for (const auto& item : merged) dates.push_back(item->vexaDateTime);
+  EXPECT_EQ(dates, (std::vector<int64_t>{1009, 1005, 1005, 1005, 1002, 1001}));
+  EXPECT_TRUE(log.Has(kLogInfo, "Sorting by time..."));
+}
+
+TEST_F(ConsolidateTest, TakesNoMoreThanTheNodeCounted) {
+  AddNode(0, {4, 3});
+  results->channels[0].osTotalQueriedItems = 1;
+  ConsolidateResults(*results, false, merged, log);
+  EXPECT_EQ(Titles(), (std::vector<std::string>{"0:4"}));
+}
+
+}  // namespace
+}  // namespace quorix
