@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "config/lang_keys.h"
+#include "config/settings_escape.h"
 #include "tests/support/recording_log.h"
 
 namespace quorix {
@@ -299,6 +300,30 @@ TEST_F(SettingsReaderTest, InvalidUtf8IsRepaired) {
   EXPECT_EQ(config.logFileName,
             "a\xEF\xBF\xBD"
             "b");
+}
+
+}  // namespace
+}  // namespace quorix
+
+namespace quorix {
+namespace {
+
+TEST_F(SettingsReaderTest, WrittenFileNamesAndUrlsReadBackUnchanged) {
+  const std::string values[] = {
+      "./logs/a \"quoted\" name.log",
+      "C:\\dir\\sub\\x.log",
+      "a&b<c>d \xC2\xA2\xC2\xA3\xC2\xA5\xC2\xA9\xC2\xAE "
+      "\xE2\x80\x9C\xE2\x80\x9D\xE2\x82\xAC\xE2\x84\xA2",
+      "literal &#38; and \\\" together",
+  };
+  for (const auto& value : values) {
+    Config config = Load("DebugFileName = \"" + EscapeSettingsValue(value) + "\"\n");
+    EXPECT_EQ(config.debugFileName, value) << value;
+  }
+  Config config =
+      Load("NODE0_VEXA_URL = \"" + EscapeSettingsValue("http://h:81/s.cgi?a=1&b=\"2\"") + "\"\n");
+  EXPECT_EQ(config.nodes[0].vexaHost, "h:81");
+  EXPECT_EQ(config.nodes[0].vexaPath, "/s.cgi?a=1&b=\"2\"");
 }
 
 }  // namespace

@@ -27,7 +27,9 @@ struct ProcessResult {
 
 // Runs `program` with `args` (argv[0] is `program` itself) in `workDir`, with
 // exactly `environment` (nothing is inherited) and `input` on standard input.
-// A program still running after `timeoutMs` is killed.
+// A program still running after `timeoutMs` is killed. SIGPIPE is ignored in
+// the calling process from then on, so a program that leaves its input unread
+// cannot end the test.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workDir, const EnvironmentMap& environment,
                          std::string_view input, int timeoutMs = 30000);
