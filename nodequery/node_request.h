@@ -14,7 +14,8 @@ struct NodeQueryRequest {
   std::string escapedQuery;  // URL-escaped query, at most 255 characters
   bool wordMatchAll = false;
   bool sortDate = false;
-  std::vector<int32_t> cat;  // selected categories; first entry -1 means all; empty without categories
+  std::vector<int32_t>
+      cat;  // selected categories; first entry -1 means all; empty without categories
   std::array<int32_t, kMaxNodes> nodeStartPage;
 
   NodeQueryRequest() { nodeStartPage.fill(1); }

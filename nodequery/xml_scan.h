@@ -35,10 +35,17 @@ Status GetAttribute(std::string_view tag, std::string_view prefix, std::string& 
 // Walks `path` ("s" enter, "T" take; "%" ignored), taking one name per letter.
 // `isOpenSearch` steps over a CDATA section that opens an element's content.
 // On success `tag` holds the taken element's start tag and, when
-// `contentWanted`, `content` its exact content. Capacities count the terminator.
+// `contentWanted`, `content` its exact content. Capacities count the terminator
+// and are in UTF-16 units. Returns 0, kXmlNotFound (a start tag, its ">", an
+// end tag or a "]]>" is missing), kXmlSelfClosing (content wanted from a
+// self-closing element; `tag` is still filled), kXmlTooLong or kXmlBadPath
+// (another directive, or fewer names than letters).
 struct FindResult {
   std::string tag;
   std::string content;
+  // Length of the content in UTF-16 units; with a content capacity of 0 the
+  // length plus 1, and `content` is left empty (a length query).
+  size_t contentLength = 0;
 };
 Status FindElement(bool isOpenSearch, std::string_view text, std::string_view path,
                    std::initializer_list<std::string_view> names, int occurrence,
@@ -46,7 +53,9 @@ Status FindElement(bool isOpenSearch, std::string_view text, std::string_view pa
                    size_t contentCapacity = 4096);
 
 // As FindElement, but takes the first occurrence whose start tag contains
-// `filter`, and returns the value of its attribute `attributePrefix`.
+// `filter`, and returns the value of its attribute `attributePrefix`
+// (kXmlNoAttribute when it has none; kXmlTooLong, with `value` empty, when a
+// start tag reaches 512 units or the value does not fit `capacity`).
 Status FindElementByAttribute(bool isOpenSearch, std::string_view text, std::string_view path,
                               std::initializer_list<std::string_view> names,
                               std::string_view filter, std::string_view attributePrefix,

@@ -1,0 +1,195 @@
+#include "nodequery/settings_check.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "tests/support/recording_log.h"
+
+namespace quorix {
+namespace {
+
+using testing::RecordingLog;
+
+void AddNode(NodeResults& results, int index, int type, bool valid, int items = 0) {
+  Channel& channel = results.channels[index];
+  channel.node = index;
+  channel.nodeType = type;
+  channel.valid = valid;
+  for (int i = 0; i < items; ++i) channel.items.push_back(std::make_unique<Item>());
+  channel.osTotalQueriedItems = items;
+}
+
+TEST(CheckVexaNodeSettings, MismatchNamesTheFirstDifferingSetting) {
+  struct Case {
+    const char* name;
+    void (*change)(SettingsBlock&);
+    const char* line;
+  } cases[] = {
+      {"spelling and word length",
+       [](SettingsBlock& s) {
+         s.Spelling = true;
+         s.MinWordLen = 4;
+       },
+       "Node #1 Vexa Indexer settings for \"MinWordLen\" is NOT the same as Node #2"},
+      {"version only", [](SettingsBlock& s) { s.Version = "2"; },
+       "Node #1 Vexa Indexer settings for \"Version\" is NOT the same as Node #2"},
+      {"highlight limit", [](SettingsBlock& s) { s.HighlightLimit = 9; },
+       "Node #1 Vexa Indexer settings for \"HighlightLimit\" is NOT the same as Node #2"},
+      {"link target", [](SettingsBlock& s) { s.LinkTarget = "_blank"; },
+       "Node #1 Vexa Indexer settings for \"LinkTarget\" is NOT the same as Node #2"},
+  };
+  for (const auto& c : cases) {
+    Config config;
+    config.nodeCount = 3;
+    NodeResults results;
+    AddNode(results, 0, 0, false);
+    AddNode(results, 1, 0, true);
+    AddNode(results, 2, 0, true);
+    results.channels[0].settings.Version = "differs but invalid";
+    c.change(results.channels[2].settings);
+    RecordingLog log;
+    DisplayValues display;
+    EXPECT_GT(CheckVexaNodeSettings(config, results, log, display), 0) << c.name;
+    ASSERT_EQ(log.Lines().size(), 1u) << c.name;
+    EXPECT_TRUE(log.Has(kLogError, c.line)) << c.name;
+  }
+}
+
+TEST(CheckVexaNodeSettings, OneLinePerRequestAndPanelForm) {
+  Config config;
+  config.nodeCount = 3;
+  NodeResults results;
+  for (int i = 0; i < 3; ++i) AddNode(results, i, 0, true);
+  results.channels[1].settings.UseCats = true;
+  results.channels[2].settings.NumCats = 5;
+  RecordingLog log;
+  DisplayValues display;
+  SettingsCheckOptions panel;
+  panel.colonInMismatchLine = true;
+  EXPECT_GT(CheckVexaNodeSettings(config, results, log, display, panel), 0);
+  ASSERT_EQ(log.Lines().size(), 1u);
+  EXPECT_EQ(log.Lines()[0].text,
+            "Node #0: Vexa Indexer settings for \"UseCats\" is NOT the same as Node #1");
+}
+
+TEST(CheckVexaNodeSettings, EqualOrSingleNodesGiveZero) {
+  Config config;
+  config.nodeCount = 2;
+  NodeResults single;
+  AddNode(single, 1, 0, true);
+  RecordingLog log;
+  DisplayValues display;
+  EXPECT_EQ(CheckVexaNodeSettings(config, single, log, display), 0);
+  NodeResults same;
+  AddNode(same, 0, 0, true);
+  AddNode(same, 1, 0, true);
+  same.channels[0].settings.Version = same.channels[1].settings.Version = "5";
+  EXPECT_EQ(CheckVexaNodeSettings(config, same, log, display), 0);
+  EXPECT_TRUE(log.Lines().empty());
+}
+
+TEST(CheckVexaNodeSettings, DisplayValuesComeFromTheFirstValidNode) {
+  Config config;
+  config.nodeCount = 3;
+  config.useCats = 1;
+  NodeResults results;
+  AddNode(results, 0, 0, false);
+  AddNode(results, 1, 0, true);
+  AddNode(results, 2, 0, true);
+  results.channels[0].vexaSearchQuery = "invalid node";
+  Channel& first = results.channels[1];
+  first.vexaSearchQuery = "cats";
+  first.vexaSearchCategory = "Pets";
+  first.settings.NumCats = 2;
+  first.catNames[0] = "Pets";
+  first.catNames[1] = "Zoo";
+  first.catNames[2] = "not announced";
+  results.channels[2].settings = first.settings;
+  results.channels[2].vexaSearchQuery = "second";
+  RecordingLog log;
+  DisplayValues display;
+  EXPECT_EQ(CheckVexaNodeSettings(config, results, log, display), 0);
+  EXPECT_EQ(display.searchQuery, "cats");
+  EXPECT_EQ(display.searchCategory, "Pets");
+  EXPECT_EQ(display.numCats, 2);
+  EXPECT_EQ(display.catNames, (std::vector<std::string>{"Pets", "Zoo"}));
+
+  // A node announcing more categories than the record holds, or a negative count.
+  first.settings.NumCats = 1000;
+  results.channels[2].settings.NumCats = 1000;
+  EXPECT_EQ(CheckVexaNodeSettings(config, results, log, display), 0);
+  EXPECT_EQ(display.numCats, 64);
+  EXPECT_EQ(display.catNames.size(), 64u);
+  first.settings.NumCats = -3;
+  results.channels[2].settings.NumCats = -3;
+  CheckVexaNodeSettings(config, results, log, display);
+  EXPECT_EQ(display.numCats, 0);
+
+  config.useCats = 0;
+  DisplayValues withoutCats;
+  CheckVexaNodeSettings(config, results, log, withoutCats);
+  EXPECT_EQ(withoutCats.searchQuery, "cats");
+  EXPECT_EQ(withoutCats.searchCategory, "");
+  EXPECT_TRUE(withoutCats.catNames.empty());
+}
+
+TEST(CheckVexaNodeSettings, MixedConfigurationScalesOpenSearchScores) {
+  struct Case {
+    const char* name;
+    bool vexaSeen;
+    int minScore, maxScore;
+    int first, fourth, secondNodeFirst;
+  } cases[] = {
+      {"narrow range 5 to 60", true, 5, 60, 99, 24, 49},
+      {"no Vexa items", false, 0, 0, 99, 24, 49},
+      {"wide range 0 to 400", true, 0, 400, 400, 100, 200},
+  };
+  for (const auto& c : cases) {
+    Config config;
+    config.nodeCount = 2;
+    config.allVexaNodes = false;
+    NodeResults results;
+    AddNode(results, 0, 1, true, 4);
+    AddNode(results, 1, 1, true, 4);
+    AddNode(results, 2, 0, true, 1);  // beyond the node count: left alone
+    results.channels[2].items[0]->vexaScore = 7;
+    results.totals.vexaScoreSeen = c.vexaSeen;
+    results.totals.minVexaScore = c.minScore;
+    results.totals.maxVexaScore = c.maxScore;
+    RecordingLog log;
+    DisplayValues display;
+    EXPECT_EQ(CheckVexaNodeSettings(config, results, log, display), 0) << c.name;
+    EXPECT_EQ(results.channels[0].items[0]->vexaScore, c.first) << c.name;
+    EXPECT_EQ(results.channels[0].items[3]->vexaScore, c.fourth) << c.name;
+    EXPECT_EQ(results.channels[1].items[0]->vexaScore, c.secondNodeFirst) << c.name;
+    EXPECT_EQ(results.channels[2].items[0]->vexaScore, 7) << c.name;
+    EXPECT_TRUE(log.Has(kLogDetail, "Node #0, Item #3: vexaScore = " + std::to_string(c.fourth)))
+        << c.name;
+  }
+}
+
+TEST(CheckVexaNodeSettings, MixedConfigurationKeepsVexaScoresAndSkipsInvalidNodes) {
+  Config config;
+  config.nodeCount = 3;
+  config.allVexaNodes = false;
+  NodeResults results;
+  AddNode(results, 0, 0, true, 1);
+  AddNode(results, 1, 1, false, 1);
+  AddNode(results, 2, 1, true, 1);
+  results.channels[0].items[0]->vexaScore = 42;
+  results.channels[0].settings.Version = "a";
+  results.channels[2].settings.Version = "b";
+  RecordingLog log;
+  DisplayValues display;
+  EXPECT_EQ(CheckVexaNodeSettings(config, results, log, display), 0);
+  EXPECT_EQ(results.channels[0].items[0]->vexaScore, 42);
+  EXPECT_EQ(results.channels[1].items[0]->vexaScore, 0);
+  EXPECT_EQ(results.channels[2].items[0]->vexaScore, 33);  // 1/3 of 99
+  EXPECT_TRUE(log.Has(kLogDetail, "Node #0, Item #0: vexaScore = 42"));
+  EXPECT_FALSE(log.Contains("Node #1"));
+  EXPECT_FALSE(log.Contains("NOT the same"));
+}
+
+}  // namespace
+}  // namespace quorix
