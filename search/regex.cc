@@ -15,15 +15,13 @@ struct Regex::Impl {
 Regex::Regex(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Regex::~Regex() = default;
 
-std::unique_ptr<Regex> Regex::Compile(std::string_view pattern, bool caseless,
-                                      std::string* error) {
+std::unique_ptr<Regex> Regex::Compile(std::string_view pattern, bool caseless, std::string* error) {
   int errorCode = 0;
   PCRE2_SIZE errorOffset = 0;
   // No UTF flag: a subject with invalid UTF-8 must never make matching fail.
   uint32_t options = caseless ? PCRE2_CASELESS : 0;
-  pcre2_code* code =
-      pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), options,
-                    &errorCode, &errorOffset, nullptr);
+  pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),
+                                   options, &errorCode, &errorOffset, nullptr);
   if (!code) {
     if (error) {
       PCRE2_UCHAR message[256];

@@ -1,0 +1,129 @@
+#include "search/cgi_main.h"
+
+#include "config/settings_reader.h"
+#include "platform/clock.h"
+#include "platform/program_dir.h"
+#include "platform/text.h"
+#include "search/cgi_form.h"
+#include "search/diag_log.h"
+#include "search/driver.h"
+#include "search/query_terms.h"
+
+namespace quorix {
+namespace {
+
+constexpr const char* kSettingsFileName = "settings.qxdat";
+constexpr const char* kCategoryParameter = "vexa_cat%5B%5D";
+
+std::string Lookup(const CgiEnvironment& environment, const char* name) {
+  auto found = environment.find(name);
+  return found == environment.end() ? std::string() : found->second;
+}
+
+// An integer parameter, or `fallback` when it is absent or invalid.
+int32_t IntParameter(FormList& form, const char* name, int32_t fallback) {
+  int32_t value = 0;
+  return form.GetIntValue(name, value) == kCgiOk ? value : fallback;
+}
+
+// The request values that come straight from the form.
+struct RequestValues {
+  bool queryPresent = false;
+  int32_t matchAll = -1;  // -1: absent or invalid, the settings decide
+  int32_t debugOverride = -1;
+};
+
+RequestValues ReadRequestValues(FormList& form, VexaQuery& query) {
+  RequestValues values;
+  std::optional<std::string_view> raw = form.FindValue("vexa_query");
+  values.queryPresent = raw.has_value();
+  query.rawQuery = raw ? CutBytes(RepairUtf8(*raw), kRawQueryMaxBytes) : std::string();
+  query.matches = raw ? 0 : -1;
+  query.itemsPerPage = IntParameter(form, "vexa_per_page", 10);
+  query.currentPageNum = IntParameter(form, "vexa_page", 1);
+  values.matchAll = IntParameter(form, "vexa_and", -1);
+  query.sortDate = IntParameter(form, "vexa_sort", 0) != 0;
+  return values;
+}
+
+QueryDump DumpOf(const VexaQuery& query) {
+  QueryDump dump;
+  dump.sortDate = query.sortDate;
+  dump.currentPageNum = query.currentPageNum;
+  dump.itemsPerPage = query.itemsPerPage;
+  dump.wordMatchAll = query.wordMatchAll;
+  dump.queryOut = query.query_out;
+  dump.cat = query.cat;
+  return dump;
+}
+
+// Applies the settings to the request: AND/OR when the request left it open,
+// and the selected categories when categories are in use.
+void ApplySettingsToRequest(FormList& form, const RequestValues& values, Config& config,
+                            PageResources& resources, VexaQuery& query) {
+  if (values.matchAll == -1) query.wordMatchAll = config.defaultToAnd != 0;
+  if (config.useCats == 1) resources.LoadCategoryNames(config);
+  if (config.useCats != 1) return;
+  size_t capacity = std::max<size_t>(1, config.categoryNames.size());
+  if (form.GetIntValues(kCategoryParameter, query.cat, capacity) != kCgiOk) query.cat = {-1};
+}
+
+}  // namespace
+
+int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& input,
+           PageOutput& page, const ComponentFactory& makeComponents) {
+  const std::string programDir = ProgramDir(argv0);
+
+  CgiRequest request{Lookup(environment, "REQUEST_METHOD"), Lookup(environment, "CONTENT_TYPE"),
+                     Lookup(environment, "CONTENT_LENGTH"), Lookup(environment, "QUERY_STRING")};
+  BodyReader readBody = [&input](char* buffer, size_t size) {
+    input.read(buffer, static_cast<std::streamsize>(size));
+    return static_cast<size_t>(input.gcount());
+  };
+  FormList form;
+  if (ReadForm(request, readBody, form) != kCgiOk) {
+    page.Printf("Content-type: %s\n\n", "text/html");
+    page.Printf("<H3>%s</H3>%c", CgiErrorText(form.status()), '\n');
+    return 1;
+  }
+
+  Config config;
+  DiagLog log(page, config);
+  VexaQuery query;
+  page.Printf("Content-type: %s;\n\n", "text/html");
+  query.startTicks = NowTicks();
+  query.clientAddress = Lookup(environment, "REMOTE_ADDR");
+  RequestValues values = ReadRequestValues(form, query);
+  page.Printf("<!--Vexa Search Engine %s-->\n", "");
+
+  TermList terms;
+  terms.terms = SplitQueryTerms(query.rawQuery);
+  MoveExcludedTermsLast(query.rawQuery, terms.terms);
+  FillQueryForms(query, log);
+  query.wordMatchAll = values.matchAll != 0;
+  query.readFromCache = false;
+  query.nodeStartPage.fill(1);
+  values.debugOverride = IntParameter(form, "vexa_debug", -1);
+  for (const std::string& term : terms.terms) terms.termPatterns.push_back(HighlightPattern(term));
+
+  NodeResults results;
+  RequestContext context{page, log, config, query, terms, programDir, values.queryPresent};
+  RequestComponents components = makeComponents(context);
+
+  std::string settingsPath = Format("%s/%s", programDir.c_str(), kSettingsFileName);
+  if (!LoadConfig(settingsPath, config, log, values.debugOverride, DumpOf(query))) {
+    page.Write("settings.qxdat file not found!<br>");
+    page.Flush();
+    return 0;
+  }
+  components.resources->WriteTemplateHead();
+  ApplySettingsToRequest(form, values, config, *components.resources, query);
+
+  SearchSteps steps{*components.form,    *components.cache, *components.nodes,
+                    *components.results, *components.tail,  nullptr};
+  PerformSearchRequest(query, config, steps, results, log);
+  page.Flush();
+  return 0;
+}
+
+}  // namespace quorix

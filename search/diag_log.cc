@@ -1,0 +1,81 @@
+#include "search/diag_log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/text.h"
+
+namespace quorix {
+namespace {
+
+constexpr std::string_view kClosingTag = "</i></font></div>";
+
+}  // namespace
+
+bool DiagLog::ShowsOnPage(int level, int debugMode) {
+  switch (level) {
+    case kLogError:
+      return true;
+    case kLogWarning:
+    case kLogInfo:
+    case kLogTiming:
+      return debugMode != 0;
+    case kLogDetail:
+    case kLogDetailWarning:
+      return debugMode == 2;
+    default:
+      return false;
+  }
+}
+
+std::string_view DiagLog::OpeningTag(int level) {
+  switch (level) {
+    case kLogWarning:
+    case kLogDetailWarning:
+      return "<div><font size=\"2\" color=#FFAA00><i>";
+    case kLogError:
+      return "<div><font size=\"2\" color=\"red\"><i>";
+    case kLogInfo:
+    case kLogDetail:
+      return "<div><font size=\"2\"><i>";
+    case kLogTiming:
+      return "<div><font size=\"2\" color=\"green\"><i>";
+    default:
+      return {};
+  }
+}
+
+void DiagLog::Write(int level, std::string_view line) {
+  std::string text = CutBytes(line, kLogLineMaxBytes);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (ShowsOnPage(level, config_.debugMode)) {
+    std::string block(OpeningTag(level));
+    block += text;
+    block += kClosingTag;
+    page_.Write(block);
+  }
+  if (config_.debugLogging != 0 && !AppendToDebugFile(text)) {
+    page_.Write(
+        Format("Failed to log to file \"%s\".  Check that you have permission writing to "
+               "file.",
+               config_.debugFileName.c_str()));
+  }
+}
+
+bool DiagLog::AppendToDebugFile(std::string_view line) const {
+  if (config_.debugFileName.empty()) return false;
+  int fd = open(config_.debugFileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  std::string record(line);
+  record += '\n';
+  ssize_t written;
+  do {
+    written = ::write(fd, record.data(), record.size());
+  } while (written < 0 && errno == EINTR);
+  close(fd);
+  return written == static_cast<ssize_t>(record.size());
+}
+
+}  // namespace quorix

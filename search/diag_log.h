@@ -1,0 +1,41 @@
+// The search program's diagnostics log: lines go to the results page (as small
+// coloured blocks, depending on the debug mode) and to the debug file.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "config/settings.h"
+#include "platform/log.h"
+#include "search/page_output.h"
+
+namespace quorix {
+
+class DiagLog : public LogSink {
+ public:
+  // `config` is read at every line (debugMode, debugLogging, debugFileName), so
+  // lines logged after the settings are loaded follow the loaded values. Neither
+  // is owned; both must outlive the log.
+  DiagLog(PageOutput& page, const Config& config) : page_(page), config_(config) {}
+
+  // Writes one line: to the page when its level shows in the current debug
+  // mode, and to the debug file when debug logging is on. Thread-safe.
+  void Write(int level, std::string_view line) override;
+
+  // Whether a line of `level` is shown on the page in `debugMode`.
+  static bool ShowsOnPage(int level, int debugMode);
+  // The HTML that opens a page line of `level` (empty for levels never shown).
+  static std::string_view OpeningTag(int level);
+
+ private:
+  // Appends `line` and a line feed to the debug file with a single write, so
+  // lines of concurrent requests never interleave. False when that fails.
+  bool AppendToDebugFile(std::string_view line) const;
+
+  PageOutput& page_;
+  const Config& config_;
+  std::mutex mutex_;
+};
+
+}  // namespace quorix

@@ -1,0 +1,43 @@
+// The forms of the visitor's query that the rest of the program uses: its
+// terms with their highlight patterns, the URL-escaped and the HTML-escaped query.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/log.h"
+#include "search/query.h"
+
+namespace quorix {
+
+// Longest escaped query that nodes and the cache accept.
+inline constexpr size_t kEscapedQueryMaxBytes = 255;
+// query_out holds fewer than this many bytes.
+inline constexpr size_t kQueryOutLimit = 2085;
+
+// Splits `rawQuery` into terms. With a double quote anywhere, the terms are the
+// matches of "(.*?)"|[^\s"]+ (a quoted phrase without its quotes; an unpartnered
+// quote is skipped); otherwise the words between single spaces (runs of spaces
+// give no empty terms; tabs belong to terms).
+std::vector<std::string> SplitQueryTerms(std::string_view rawQuery);
+
+// When `rawQuery` contains '-', moves every term that starts with '-' (an
+// excluded word) behind the others, keeping each group's order.
+void MoveExcludedTermsLast(std::string_view rawQuery, std::vector<std::string>& terms);
+
+// The regular expression that finds `term` in result texts: * matches any run
+// of non-space characters, ? any character, and regex syntax characters are
+// escaped. Cut to kTermMaxBytes without breaking an escape.
+std::string HighlightPattern(std::string_view term);
+
+// Splits, reorders and builds one pattern per term.
+TermList BuildTermList(std::string_view rawQuery);
+
+// Fills query.query (cut to 255 UTF-16 units), query.escapedQuery and
+// query.query_out from query.rawQuery. An escaped query longer than 255 bytes
+// logs "Error escaping search term for HTTP GET" at error level and leaves
+// escapedQuery empty.
+void FillQueryForms(VexaQuery& query, LogSink& log);
+
+}  // namespace quorix

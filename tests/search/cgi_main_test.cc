@@ -1,0 +1,283 @@
+// The request lifecycle: the built program run as a CGI, and RunCgi in process
+// with fake components where the page alone cannot show the request record.
+#include "search/cgi_main.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "tests/support/cgi_runner.h"
+
+namespace quorix {
+namespace {
+
+using testing::CgiBody;
+using testing::CgiSandbox;
+using testing::QuorixBinary;
+
+const std::string kHeader = "Content-type: text/html;\n\n<!--Vexa Search Engine -->\n";
+const std::string kErrorHeader = "Content-type: text/html\n\n";
+
+std::string InfoLine(const std::string& text) {
+  return "<div><font size=\"2\"><i>" + text + "</i></font></div>";
+}
+
+class CgiProgramTest : public ::testing::Test {
+ protected:
+  CgiProgramTest() : sandbox_(QuorixBinary()) {
+    sandbox_.WriteFile("settings.qxdat", "DEBUG = 1\r\nDefaultToAnd = 1\r\n");
+  }
+  CgiSandbox sandbox_;
+};
+
+TEST_F(CgiProgramTest, UnreadableRequests) {
+  struct Case {
+    const char* name;
+    testing::EnvironmentMap environment;
+    std::string input;
+    std::string text;
+  } cases[] = {
+      {"no method", {}, "", "Request method error"},
+      {"HEAD", {{"REQUEST_METHOD", "HEAD"}}, "", "Request method error"},
+      {"charset",
+       {{"REQUEST_METHOD", "POST"},
+        {"CONTENT_TYPE", "application/x-www-form-urlencoded; charset=UTF-8"},
+        {"CONTENT_LENGTH", "3"}},
+       "a=1",
+       "MIME content type error"},
+      {"short body",
+       {{"REQUEST_METHOD", "POST"},
+        {"CONTENT_TYPE", "application/x-www-form-urlencoded"},
+        {"CONTENT_LENGTH", "50"}},
+       "a=1",
+       "I/O error"},
+      {"huge body",
+       {{"REQUEST_METHOD", "POST"},
+        {"CONTENT_TYPE", "application/x-www-form-urlencoded"},
+        {"CONTENT_LENGTH", "2000000"}},
+       "",
+       "Out-of-memory error"},
+  };
+  for (const auto& c : cases) {
+    auto run = sandbox_.Run(c.environment, c.input);
+    EXPECT_EQ(run.exitStatus, 1) << c.name;
+    EXPECT_EQ(run.output, kErrorHeader + "<H3>" + c.text + "</H3>\n") << c.name;
+  }
+}
+
+TEST_F(CgiProgramTest, EmptyPostIsAnEmptyForm) {
+  for (std::string length : {"0", ""}) {
+    auto run = sandbox_.Run({{"REQUEST_METHOD", "POST"},
+                             {"CONTENT_TYPE", "application/x-www-form-urlencoded"},
+                             {"CONTENT_LENGTH", length}});
+    EXPECT_EQ(run.exitStatus, 0) << length;
+    EXPECT_EQ(run.output.substr(0, kHeader.size()), kHeader) << length;
+  }
+}
+
+TEST_F(CgiProgramTest, PostBodyIsDecoded) {
+  auto run = sandbox_.Post("vexa_query=a+b&vexa_page=4");
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_NE(run.output.find(InfoLine("gVexaQuery.query_out: a b")), std::string::npos);
+  EXPECT_NE(run.output.find(InfoLine("gVexaQuery.currentPageNum: 4")), std::string::npos);
+}
+
+TEST_F(CgiProgramTest, RequestValuesInTheSettingsDump) {
+  struct Case {
+    std::string query;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"",
+       {"gVexaQuery.itemsPerPage: 10", "gVexaQuery.currentPageNum: 1", "gVexaQuery.sortDate: 0",
+        "gVexaQuery.wordMatchAll: 1", "gVexaQuery.query_out: "}},
+      {"vexa_per_page=abc", {"gVexaQuery.itemsPerPage: 10"}},
+      {"vexa_per_page=+", {"gVexaQuery.itemsPerPage: 10"}},
+      {"vexa_per_page=%2025x", {"gVexaQuery.itemsPerPage: 25"}},
+      {"vexa_page=-3", {"gVexaQuery.currentPageNum: -3"}},
+      {"vexa_sort=5", {"gVexaQuery.sortDate: 1"}},
+      {"vexa_and=0", {"gVexaQuery.wordMatchAll: 0"}},
+      {"vexa_and=x", {"gVexaQuery.wordMatchAll: 1"}},
+      {"vexa_query=a<b", {"gVexaQuery.query_out: a&lt;b"}},
+      {"vexa_query=%22big+cat%22+dog", {"gVexaQuery.query_out: &quot;big cat&quot; dog"}},
+      {"vexa_query=x&vexa_debug=0", {}},
+  };
+  for (const auto& c : cases) {
+    auto run = sandbox_.Get(c.query, {{"REMOTE_ADDR", "10.1.2.3"}});
+    EXPECT_EQ(run.exitStatus, 0) << c.query;
+    EXPECT_EQ(run.output.substr(0, kHeader.size()), kHeader) << c.query;
+    for (const auto& line : c.lines)
+      EXPECT_NE(run.output.find(InfoLine(line)), std::string::npos) << c.query << ": " << line;
+    if (c.lines.empty()) {
+      EXPECT_EQ(run.output, kHeader) << c.query;  // vexa_debug=0 hides it
+    }
+  }
+}
+
+TEST_F(CgiProgramTest, MissingSettingsFile) {
+  std::filesystem::remove(sandbox_.PathOf("settings.qxdat"));
+  auto run = sandbox_.Get("vexa_query=cat");
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.output, kHeader +
+                            "<div><font size=\"2\" color=\"red\"><i>Quorix::LoadConfig[185]: "
+                            "Failed to open config file \"" +
+                            sandbox_.dir() +
+                            "/settings.qxdat\"</i></font></div>settings.qxdat file not found!<br>");
+}
+
+TEST_F(CgiProgramTest, DebugOverrideShowsDetailFromTheSettingsOn) {
+  sandbox_.WriteFile("settings.qxdat", "DEBUG = 0\n");
+  auto quiet = sandbox_.Get("vexa_query=cat");
+  EXPECT_EQ(quiet.output, kHeader);
+  auto verbose = sandbox_.Get("vexa_query=cat&vexa_debug=2");
+  EXPECT_NE(verbose.output.find(InfoLine("oCfg->debugMode: 2")), std::string::npos);
+}
+
+TEST_F(CgiProgramTest, DebugFileGetsEveryLineAfterTheSettings) {
+  sandbox_.WriteFile("settings.qxdat",
+                     "DEBUG = 0\nDebugLogging = 1\nDebugFileName = \"logs/debug&#38;.log\"\n");
+  std::filesystem::create_directory(sandbox_.PathOf("logs"));
+  auto run = sandbox_.Get("vexa_query=cat");
+  EXPECT_EQ(run.output, kHeader);
+  std::string file = sandbox_.ReadFile("logs/debug&.log");
+  EXPECT_EQ(file.substr(0, 19), "oCfg->debugMode: 0\n");
+  EXPECT_NE(file.find("Checking cache for \"cat\"\n"), std::string::npos);
+}
+
+TEST_F(CgiProgramTest, EscapingErrorIsShownInRed) {
+  auto run = sandbox_.Get("vexa_query=" + std::string(86, '+'));  // 86 spaces: 258 escaped
+  EXPECT_NE(run.output.find("<div><font size=\"2\" color=\"red\"><i>Error escaping search term for "
+                            "HTTP GET</i></font></div>"),
+            std::string::npos);
+  EXPECT_EQ(run.exitStatus, 0);
+}
+
+// Components that record what the request looked like when the search ran.
+struct SeenRequest {
+  VexaQuery query;
+  TermList terms;
+  bool queryPresent = false;
+  bool searched = false;
+  std::vector<std::string> order;
+};
+
+struct RecordingResources : PageResources {
+  SeenRequest& seen;
+  std::vector<std::string> names;
+  explicit RecordingResources(SeenRequest& s, std::vector<std::string> n)
+      : seen(s), names(std::move(n)) {}
+  void WriteTemplateHead() override { seen.order.push_back("head"); }
+  int LoadCategoryNames(Config& config) override {
+    seen.order.push_back("cats");
+    config.categoryNames = names;
+    if (names.empty()) config.useCats = 0;
+    return 0;
+  }
+};
+
+struct RecordingForm : SearchFormStep {
+  RequestContext& context;
+  SeenRequest& seen;
+  RecordingForm(RequestContext& c, SeenRequest& s) : context(c), seen(s) {}
+  int DisplaySearchForm(const Config&, const VexaQuery& query) override {
+    seen.order.push_back("form");
+    seen.query = query;
+    seen.terms = context.terms;
+    seen.queryPresent = context.queryPresent;
+    seen.searched = true;
+    return -1;
+  }
+};
+
+struct NoTail : PageTailStep {
+  SeenRequest& seen;
+  explicit NoTail(SeenRequest& s) : seen(s) {}
+  void WritePageTail() override { seen.order.push_back("tail"); }
+};
+
+class CgiInProcessTest : public ::testing::Test {
+ protected:
+  CgiInProcessTest() : sandbox_(QuorixBinary()) {}
+
+  // Runs a GET request with `settings`; the fake resources load `categories`.
+  int Get(const std::string& queryString, const std::string& settings,
+          std::vector<std::string> categories = {}) {
+    sandbox_.WriteFile("settings.qxdat", settings);
+    ComponentFactory factory = [&](RequestContext& context) {
+      RequestComponents components = MakeRequestComponents(context);
+      components.resources = std::make_unique<RecordingResources>(seen_, categories);
+      components.form = std::make_unique<RecordingForm>(context, seen_);
+      components.tail = std::make_unique<NoTail>(seen_);
+      return components;
+    };
+    std::istringstream input;
+    return RunCgi(
+        sandbox_.program().c_str(),
+        {{"REQUEST_METHOD", "GET"}, {"QUERY_STRING", queryString}, {"REMOTE_ADDR", "192.0.2.7"}},
+        input, page_, factory);
+  }
+
+  CgiSandbox sandbox_;
+  SeenRequest seen_;
+  PageOutput page_;
+};
+
+TEST_F(CgiInProcessTest, CategoriesFollowTheLoadedNames) {
+  struct Case {
+    std::string query;
+    std::string settings;
+    std::vector<std::string> names;
+    std::vector<int32_t> cat;
+  } cases[] = {
+      {"vexa_cat%5B%5D=2&vexa_cat%5B%5D=5", "UseCats = 1\n", {"a", "b"}, {2, 5}},
+      {"vexa_cat%5B%5D=2&vexa_cat%5B%5D=5", "UseCats = 1\n", {"a"}, {2}},
+      {"vexa_cat%5B%5D=2&vexa_cat%5B%5D=5", "UseCats = 1\n", {}, {}},  // names missing: off
+      {"vexa_cat%5B%5D=2", "UseCats = 0\n", {"a", "b"}, {}},
+      {"vexa_cat%5B%5D=2", "UseCats = 2\n", {"a", "b"}, {}},
+      {"", "UseCats = 1\n", {"a", "b"}, {-1}},
+      {"vexa_cat%5B%5D=", "UseCats = 1\n", {"a", "b"}, {-1}},
+      {"vexa_cat[]=3", "UseCats = 1\n", {"a", "b"}, {-1}},  // the name must arrive encoded
+  };
+  for (const auto& c : cases) {
+    seen_ = SeenRequest();
+    EXPECT_EQ(Get(c.query, c.settings, c.names), 0) << c.query;
+    ASSERT_TRUE(seen_.searched) << c.query;
+    EXPECT_EQ(seen_.query.cat, c.cat) << c.query << " with " << c.names.size() << " names";
+  }
+}
+
+TEST_F(CgiInProcessTest, RequestRecordAndTerms) {
+  EXPECT_EQ(Get("vexa_query=-old+%22big+cat%22+c%2B%2B&vexa_per_page=20&vexa_page=2&vexa_sort=1",
+                "DefaultToAnd = 0\n"),
+            0);
+  const VexaQuery& query = seen_.query;
+  EXPECT_EQ(query.rawQuery, "-old \"big cat\" c++");
+  EXPECT_EQ(query.escapedQuery, "-old%20%22big%20cat%22%20c%2B%2B");
+  EXPECT_EQ(query.query_out, "-old &quot;big cat&quot; c++");
+  EXPECT_EQ(query.itemsPerPage, 20);
+  EXPECT_EQ(query.currentPageNum, 2);
+  EXPECT_TRUE(query.sortDate);
+  EXPECT_FALSE(query.wordMatchAll);  // absent: DefaultToAnd decides
+  EXPECT_EQ(query.matches, 0);
+  EXPECT_EQ(query.clientAddress, "192.0.2.7");
+  EXPECT_TRUE(seen_.queryPresent);
+  EXPECT_EQ(seen_.terms.terms, (std::vector<std::string>{"big cat", "c++", "-old"}));
+  EXPECT_EQ(seen_.terms.termPatterns, (std::vector<std::string>{"big cat", "c\\+\\+", "-old"}));
+  EXPECT_EQ(seen_.order, (std::vector<std::string>{"head", "form", "tail"}));
+}
+
+TEST_F(CgiInProcessTest, AbsentQueryAndExplicitMatchAll) {
+  EXPECT_EQ(Get("vexa_and=1", "DefaultToAnd = 0\n"), 0);
+  EXPECT_EQ(seen_.query.matches, -1);
+  EXPECT_FALSE(seen_.queryPresent);
+  EXPECT_TRUE(seen_.query.wordMatchAll);
+  seen_ = SeenRequest();
+  EXPECT_EQ(Get("vexa_query=", "DefaultToAnd = 3\n"), 0);
+  EXPECT_EQ(seen_.query.matches, 0);
+  EXPECT_TRUE(seen_.queryPresent);
+  EXPECT_TRUE(seen_.query.wordMatchAll);
+  EXPECT_TRUE(seen_.terms.terms.empty());
+}
+
+}  // namespace
+}  // namespace quorix
