@@ -1,5 +1,6 @@
 #include "search/cgi_main.h"
 
+#include "config/category_names.h"
 #include "config/settings_reader.h"
 #include "platform/clock.h"
 #include "platform/program_dir.h"
@@ -59,13 +60,18 @@ QueryDump DumpOf(const VexaQuery& query) {
 
 // Applies the settings to the request: AND/OR when the request left it open,
 // and the selected categories when categories are in use.
-void ApplySettingsToRequest(FormList& form, const RequestValues& values, Config& config,
+// Returns false when the category names file could not be read back from its
+// start, after which the request ends with exit status 1.
+bool ApplySettingsToRequest(FormList& form, const RequestValues& values, Config& config,
                             PageResources& resources, VexaQuery& query) {
   if (values.matchAll == -1) query.wordMatchAll = config.defaultToAnd != 0;
-  if (config.useCats == 1) resources.LoadCategoryNames(config);
-  if (config.useCats != 1) return;
+  if (config.useCats == 1 &&
+      resources.LoadCategoryNames(config) == kCategoryNamesSeekFailed)
+    return false;
+  if (config.useCats != 1) return true;
   size_t capacity = std::max<size_t>(1, config.categoryNames.size());
   if (form.GetIntValues(kCategoryParameter, query.cat, capacity) != kCgiOk) query.cat = {-1};
+  return true;
 }
 
 }  // namespace
@@ -107,7 +113,7 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
   for (const std::string& term : terms.terms) terms.termPatterns.push_back(HighlightPattern(term));
 
   NodeResults results;
-  RequestContext context{page, log, config, query, terms, programDir, values.queryPresent};
+  RequestContext context{page, log, config, query, terms, programDir, values.queryPresent, results};
   RequestComponents components = makeComponents(context);
 
   std::string settingsPath = Format("%s/%s", programDir.c_str(), kSettingsFileName);
@@ -117,7 +123,10 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
     return 0;
   }
   components.resources->WriteTemplateHead();
-  ApplySettingsToRequest(form, values, config, *components.resources, query);
+  if (!ApplySettingsToRequest(form, values, config, *components.resources, query)) {
+    page.Flush();
+    return 1;
+  }
 
   SearchSteps steps{*components.form,    *components.cache, *components.nodes,
                     *components.results, *components.tail,  nullptr};

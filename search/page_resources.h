@@ -7,22 +7,23 @@
 #include "config/page_template.h"
 #include "config/settings.h"
 #include "search/page_output.h"
+#include "search/request_components.h"
 
 namespace quorix {
 
-class PageResourceFiles {
+class PageResourceFiles : public PageResources {
  public:
   // Reads from `programDir` and writes to `page` (not owned). The template
   // opened by WriteTemplateHead stays open in pageTemplate() for the tail.
   PageResourceFiles(PageOutput& page, std::string programDir);
 
   // Opens the template and writes its head; nothing without a template.
-  void WriteTemplateHead();
+  void WriteTemplateHead() override;
 
   // Loads the category names into `config` (see LoadCategoryNames in
   // config/category_names.h). On kCategoryNamesSeekFailed it writes
   // "Error seeking in file." first; the caller then ends with exit status 1.
-  int LoadCategoryNames(Config& config);
+  int LoadCategoryNames(Config& config) override;
 
   PageTemplate& pageTemplate() { return pageTemplate_; }
 

@@ -36,6 +36,7 @@ struct RequestContext {
   const TermList& terms;
   const std::string& programDir;  // directory of the program and its data files
   bool queryPresent;              // the request carried vexa_query (maybe empty)
+  NodeResults& results;           // what the nodes answered
 };
 
 // The components that carry out a request's steps.

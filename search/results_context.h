@@ -8,7 +8,7 @@
 #include "config/settings.h"
 #include "nodequery/records.h"
 #include "platform/log.h"
-#include "search/display_values.h"
+#include "nodequery/settings_check.h"
 #include "search/page_output.h"
 #include "search/query.h"
 

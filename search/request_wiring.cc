@@ -1,0 +1,52 @@
+// The search program's components for one request, wired together.
+#include "nodequery/settings_check.h"
+#include "search/cache.h"
+#include "search/page_resources.h"
+#include "search/page_tail.h"
+#include "search/request_components.h"
+#include "search/results_page.h"
+#include "search/search_form.h"
+
+namespace quorix {
+namespace {
+
+// Asks the nodes and compares what they reported. Keeps the display values
+// that the results heading shows.
+class NodeQuery : public NodeQueryStep {
+ public:
+  NodeQuery(RequestContext& context) : context_(context) {}
+
+  void PerformVexaQuery(Config&, int32_t, NodeResults&) override {}
+
+  int CheckVexaNodeSettings(Config& config, NodeResults& results) override {
+    return quorix::CheckVexaNodeSettings(config, results, context_.log, display_);
+  }
+
+  const DisplayValues& display() const { return display_; }
+
+ private:
+  RequestContext& context_;
+  DisplayValues display_;
+};
+
+}  // namespace
+
+RequestComponents MakeRequestComponents(RequestContext& context) {
+  RequestComponents components;
+  auto resources = std::make_unique<PageResourceFiles>(context.page, context.programDir);
+  auto nodes = std::make_unique<NodeQuery>(context);
+  auto results = std::make_unique<ResultsPage>(context.page, context.config, context.query,
+                                               context.terms, context.log, nodes->display());
+  components.cache = std::make_unique<CCache>(context.programDir, context.config, context.query,
+                                              context.log, context.results.channels,
+                                              context.results.totals, *results);
+  components.tail = std::make_unique<PageTail>(context.page, context.config, context.query,
+                                               resources->pageTemplate());
+  components.form = std::make_unique<SearchForm>(context.page);
+  components.resources = std::move(resources);
+  components.nodes = std::move(nodes);
+  components.results = std::move(results);
+  return components;
+}
+
+}  // namespace quorix
