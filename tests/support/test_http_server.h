@@ -6,7 +6,7 @@
 // destructor, so a test that creates one always stops it.
 //
 //   TestHttpServer server;
-//   server.Answer("/search.cgi", {.body = "<rss ...>"});
+//   server.Answer("/search.cgi", HttpAnswer("<rss ...>"));
 //   node.vexaHost = server.HostPort();  // "127.0.0.1:<port>"
 //
 // Connections are served one request each ("Connection: close"), every
@@ -25,16 +25,31 @@
 
 namespace quorix::testing {
 
+// One scripted answer. Build it with the chaining setters:
+//   HttpAnswer("<html>gone</html>").Status(404).Type("text/html").Delay(100ms)
 struct HttpAnswer {
   int status = 200;
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;  // besides the ones below
   std::string contentType = "text/xml";                    // empty: no Content-Type header
   bool sendContentLength = true;  // false: the body ends when the connection closes
-  // When set, announced instead of the body's real length.
-  long long announcedLength = -1;
+  long long announcedLength = -1;  // when >= 0, announced instead of the body's real length
   std::chrono::milliseconds delay{0};  // before the answer is sent
   bool neverAnswer = false;            // keep the connection open, send nothing
+
+  HttpAnswer() = default;
+  explicit HttpAnswer(std::string bodyText) : body(std::move(bodyText)) {}
+
+  HttpAnswer& Status(int code) { status = code; return *this; }
+  HttpAnswer& Type(std::string type) { contentType = std::move(type); return *this; }
+  HttpAnswer& Header(std::string name, std::string value) {
+    headers.emplace_back(std::move(name), std::move(value));
+    return *this;
+  }
+  HttpAnswer& NoContentLength() { sendContentLength = false; return *this; }
+  HttpAnswer& Announce(long long length) { announcedLength = length; return *this; }
+  HttpAnswer& Delay(std::chrono::milliseconds wait) { delay = wait; return *this; }
+  HttpAnswer& Never() { neverAnswer = true; return *this; }
 
   // A body of `size` bytes of a repeating pattern.
   static std::string Filler(size_t size);
