@@ -15,7 +15,7 @@ using testing::TestHttpServer;
 TEST(ReplaceAllTest, Cases) {
   struct Case {
     const char* placeholder;
-    const char* value;
+    std::string value;
     std::string text;
     bool found;
     std::string want;
@@ -25,7 +25,7 @@ TEST(ReplaceAllTest, Cases) {
       {"{x}", "{x}", "?a={x}", false, "?a={x}"},
       {"{x}", "{x}{x}", "?a={x}", true, "?a={x}{x}"},  // inserted text is not scanned again
       {"{q}", "", "{q}{q}", true, ""},
-      {"{q}", std::string(2100, 'v').c_str(), "?{q}", true, "?{q}"},  // too long: unchanged
+      {"{q}", std::string(2100, 'v'), "?{q}", true, "?{q}"},  // too long: unchanged
   };
   for (Case& c : cases) {
     std::string text = c.text;
