@@ -55,9 +55,9 @@ void BM_DispatchWait(benchmark::State& state) {
     double cpuStart = ThreadCpuMs();
     PerformVexaQuery(config, request, 10, results, log);
     cpuMs += ThreadCpuMs() - cpuStart;
-    wallMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                        wallStart)
-                  .count();
+    wallMs +=
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart)
+            .count();
   }
   double runs = static_cast<double>(state.iterations());
   state.counters["wait_ms"] = wallMs / runs;

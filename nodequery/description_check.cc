@@ -26,9 +26,8 @@ bool FindQueryTemplate(const std::string& document, std::string& templ) {
       return true;
     }
   }
-  return FindElementByAttribute(false, document, kDescriptionPath,
-                                {"OpenSearchDescription", "Url"}, "type=\"application/rss",
-                                "template=", templ, 4096) == kOk;
+  return FindElementByAttribute(false, document, kDescriptionPath, {"OpenSearchDescription", "Url"},
+                                "type=\"application/rss", "template=", templ, 4096) == kOk;
 }
 
 // Fetches the description document. Returns 0 with its body, or -1001..-1003.

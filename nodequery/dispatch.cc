@@ -62,9 +62,8 @@ struct RunningWorker {
 };
 
 void RunWorker(const std::shared_ptr<Worker>& worker, const std::shared_ptr<WorkerSignal>& signal) {
-  Status result =
-      QuerySlaves(worker->job, worker->node, worker->channel, worker->totals, worker->log,
-                  &worker->cancel);
+  Status result = QuerySlaves(worker->job, worker->node, worker->channel, worker->totals,
+                              worker->log, &worker->cancel);
   {
     std::lock_guard<std::mutex> lock(signal->mutex);
     worker->result = result;
@@ -137,8 +136,10 @@ void WaitForWorkers(std::vector<RunningWorker>& running, WorkerSignal& signal, C
                  config.nodes[n].timeoutMs);
       }
       // A finished worker is about to return; one past its time-out is left to end alone.
-      if (worker.finished) it->thread.join();
-      else it->thread.detach();
+      if (worker.finished)
+        it->thread.join();
+      else
+        it->thread.detach();
       it = running.erase(it);
     }
     if (!running.empty()) signal.ended.wait_until(lock, next);

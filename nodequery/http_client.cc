@@ -61,8 +61,10 @@ Endpoint ChooseEndpoint(std::string_view scheme, std::string_view hostWithPort) 
   endpoint.secure = scheme == "https";
   endpoint.port = endpoint.secure ? kHttpsPort : kHttpPort;
   uint16_t port = endpoint.port;
-  if (SplitHostPort(hostWithPort, endpoint.host, port)) endpoint.port = port;
-  else endpoint.host = std::string(hostWithPort);  // Connect refuses it
+  if (SplitHostPort(hostWithPort, endpoint.host, port))
+    endpoint.port = port;
+  else
+    endpoint.host = std::string(hostWithPort);  // Connect refuses it
   return endpoint;
 }
 
@@ -83,16 +85,25 @@ bool AppendInPieces(std::string_view data, size_t capacity, std::string& body) {
 
 const char* HttpStatusText(int32_t status) {
   switch (status) {
-    case 300: return "Multiple Choices server error";
-    case 301: return "Moved Permanently";
+    case 300:
+      return "Multiple Choices server error";
+    case 301:
+      return "Moved Permanently";
     case 302:
-    case 303: return "Server redirection";
-    case 401: return "Access denied";
-    case 403: return "Forbidden";
-    case 404: return "File not found";
-    case 408: return "Connection timed out";
-    case 500: return "Internal server error";
-    default: return nullptr;
+    case 303:
+      return "Server redirection";
+    case 401:
+      return "Access denied";
+    case 403:
+      return "Forbidden";
+    case 404:
+      return "File not found";
+    case 408:
+      return "Connection timed out";
+    case 500:
+      return "Internal server error";
+    default:
+      return nullptr;
   }
 }
 
@@ -147,8 +158,10 @@ struct NodeConnection::Transfer {
       transfer->headers.clear();
       transfer->headersTooLong = false;
     }
-    if (transfer->headers.size() + line.size() > kHeaderKeepLimit) transfer->headersTooLong = true;
-    else transfer->headers.append(line);
+    if (transfer->headers.size() + line.size() > kHeaderKeepLimit)
+      transfer->headersTooLong = true;
+    else
+      transfer->headers.append(line);
     return size * count;
   }
 

@@ -18,8 +18,8 @@ Status SendQuery(const NodeJob& job, NodeRecord& node, NodeConnection& connectio
   int n = job.node;
   int32_t httpStatus = 0;
   log.TimerStart(n);
-  bool sent = connection.RequestGet(node.requestPath, static_cast<uint32_t>(node.timeoutMs),
-                                    secure, &httpStatus);
+  bool sent = connection.RequestGet(node.requestPath, static_cast<uint32_t>(node.timeoutMs), secure,
+                                    &httpStatus);
   log.TimerStop(n, "Node [%d]: RequestGet", n);
   if (!sent) {
     if (job.options.detailedSendFailure) {

@@ -47,8 +47,8 @@ std::string VexaParameters(const NodeQueryRequest& request, bool useCats, bool s
 
 }  // namespace
 
-Status BuildQueryString(int n, NodeRecord& node, const NodeQueryRequest& request,
-                        int32_t requested, bool useCats, bool searchMultiCats, LogSink& log) {
+Status BuildQueryString(int n, NodeRecord& node, const NodeQueryRequest& request, int32_t requested,
+                        bool useCats, bool searchMultiCats, LogSink& log) {
   node.countSupported = true;
   node.startPageSupported = true;
   std::string query = "?" + (node.osQuery.empty() ? std::string() : node.osQuery.substr(1));

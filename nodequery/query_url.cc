@@ -26,8 +26,7 @@ void UseNodeUrl(NodeRecord& node, const NodeQueryOptions& options) {
 
 // Runs the description check, timed in the node's timer slot under `label`,
 // and logs whether the description URL was usable.
-Status TimedDescriptionCheck(int n, NodeRecord& node, const NodeQueryEnv& env,
-                             const char* label) {
+Status TimedDescriptionCheck(int n, NodeRecord& node, const NodeQueryEnv& env, const char* label) {
   env.log.TimerStart(n);
   Status status = CheckOpenSearchDescriptionFileURL(n, node, env);
   env.log.TimerStop(n, "Node [%d]: CheckOpenSearchDescriptionFileURL %s", n, label);
@@ -84,8 +83,8 @@ Status ResolveQueryUrl(int n, NodeRecord& node, const NodeQueryEnv& env) {
       env.log.Logf(kLogInfo, "Node #%d \"http://%s%s\" is a valid OpenSearch Description URL", n,
                    node.osDescHost.c_str(), node.osDescPath.c_str());
     } else {
-      env.log.Logf(kLogError, "Node #%d \"http://%s%s\" is NOT valid OpenSearch Description URL",
-                   n, node.osDescHost.c_str(), node.osDescPath.c_str());
+      env.log.Logf(kLogError, "Node #%d \"http://%s%s\" is NOT valid OpenSearch Description URL", n,
+                   node.osDescHost.c_str(), node.osDescPath.c_str());
     }
     return status;
   }

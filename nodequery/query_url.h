@@ -19,10 +19,10 @@
 
 namespace quorix {
 
-inline constexpr size_t kRequestPathUnits = 2083;    // 2084 including the terminator
-inline constexpr size_t kTemplateHostUnits = 255;    // osHost: 256 including the terminator
-inline constexpr size_t kTemplatePathUnits = 2047;   // osPath
-inline constexpr size_t kTemplateQueryUnits = 511;   // query template from a description
+inline constexpr size_t kRequestPathUnits = 2083;   // 2084 including the terminator
+inline constexpr size_t kTemplateHostUnits = 255;   // osHost: 256 including the terminator
+inline constexpr size_t kTemplatePathUnits = 2047;  // osPath
+inline constexpr size_t kTemplateQueryUnits = 511;  // query template from a description
 
 // What a node's query needs besides its record: where it logs, its options and
 // the flag that cancels its transfers (may be null).
@@ -59,8 +59,8 @@ TemplateSplit SplitQueryTemplate(std::string_view templ, const UrlParts& base, U
 // page and start index, and stores the path and query to send in requestPath
 // (Vexa nodes get their fixed parameters and categories appended). Sets
 // countSupported and startPageSupported. Returns 0 or -1004.
-Status BuildQueryString(int n, NodeRecord& node, const NodeQueryRequest& request,
-                        int32_t requested, bool useCats, bool searchMultiCats, LogSink& log);
+Status BuildQueryString(int n, NodeRecord& node, const NodeQueryRequest& request, int32_t requested,
+                        bool useCats, bool searchMultiCats, LogSink& log);
 
 // Replaces every occurrence of `placeholder` in `text` by `value`. True when the
 // placeholder occurs (a placeholder equal to its value counts as absent). The

@@ -30,9 +30,8 @@ std::string RssAnswer(int items, int total) {
       "<opensearch:itemsPerPage>" +
       std::to_string(items) + "</opensearch:itemsPerPage>\n";
   for (int i = 0; i < items; ++i) {
-    rss += "<item>\n<title>Result " + std::to_string(i) +
-           "</title>\n<link>http://node.example/" + std::to_string(i) +
-           "</link>\n<description>text</description>\n</item>\n";
+    rss += "<item>\n<title>Result " + std::to_string(i) + "</title>\n<link>http://node.example/" +
+           std::to_string(i) + "</link>\n<description>text</description>\n</item>\n";
   }
   return rss + "</channel>\n</rss>\n";
 }
@@ -113,8 +112,8 @@ TEST_F(DispatchFixture, ASlowNodeTimesOutWhileTheOtherKeepsItsResults) {
   EXPECT_TRUE(config.nodes[0].done);
   EXPECT_EQ(results.totals.queriedItems, 2);
   EXPECT_EQ(results.status[1], kNodeTimeoutExceeded);
-  EXPECT_TRUE(log.Has(kLogError,
-                      "Node #1: timeout waiting for response.  Timeout period = 1000 ms"));
+  EXPECT_TRUE(
+      log.Has(kLogError, "Node #1: timeout waiting for response.  Timeout period = 1000 ms"));
   // Nothing of the abandoned worker reached the records.
   EXPECT_EQ(results.channels[1].node, -1);
   EXPECT_TRUE(config.nodes[1].requestPath.empty());
@@ -212,12 +211,11 @@ TEST_F(DispatchFixture, VexaNodeWithAnUnusableDescriptionSendsNoQuery) {
 }
 
 TEST_F(DispatchFixture, OpenSearchNodeQueriedThroughItsDescription) {
-  server.Answer("/os.xml",
-                HttpAnswer("<OpenSearchDescription><Url type=\"application/rss+xml\" "
-                           "template=\"http://" +
-                           server.HostPort() +
-                           "/rss?q={searchTerms}&amp;n={count}&amp;s={startIndex}\"/>"
-                           "</OpenSearchDescription>"));
+  server.Answer("/os.xml", HttpAnswer("<OpenSearchDescription><Url type=\"application/rss+xml\" "
+                                      "template=\"http://" +
+                                      server.HostPort() +
+                                      "/rss?q={searchTerms}&amp;n={count}&amp;s={startIndex}\"/>"
+                                      "</OpenSearchDescription>"));
   server.Answer("/rss", HttpAnswer(RssAnswer(1, 1)));
   OpenSearchNode(0, "/os.xml");
   Run(20);
@@ -227,8 +225,9 @@ TEST_F(DispatchFixture, OpenSearchNodeQueriedThroughItsDescription) {
 }
 
 TEST_F(DispatchFixture, StrictNodeWithoutCountIsRefused) {
-  server.Answer("/os.xml", HttpAnswer("<OpenSearchDescription><Url type=\"application/rss+xml\" "
-                                      "template=\"/rss?q={searchTerms}\"/></OpenSearchDescription>"));
+  server.Answer("/os.xml",
+                HttpAnswer("<OpenSearchDescription><Url type=\"application/rss+xml\" "
+                           "template=\"/rss?q={searchTerms}\"/></OpenSearchDescription>"));
   OpenSearchNode(0, "/os.xml").strictQuerySyntax = 1;
   OpenSearchNode(1, "/os.xml");
   server.Answer("/rss", HttpAnswer(RssAnswer(1, 1)));
@@ -250,8 +249,7 @@ TEST_F(DispatchFixture, DirectQueryWithThePanelOptions) {
   server.Answer("/search.cgi", HttpAnswer(RssAnswer(1, 1)));
   VexaNode(0, "/search.cgi");
   request.escapedQuery = "test";
-  Status status =
-      QueryNode(config, 0, request, 1, results, log, NodeQueryOptions::ControlPanel());
+  Status status = QueryNode(config, 0, request, 1, results, log, NodeQueryOptions::ControlPanel());
   EXPECT_EQ(status, kOk);
   EXPECT_EQ(results.status[0], kOk);
   EXPECT_EQ(results.totals.queriedItems, 1);

@@ -30,8 +30,10 @@ TEST(HttpStatusTextTest, KnownCodesHaveTheirTextOthersNone) {
                {502, nullptr}};
   for (const Case& c : cases) {
     const char* text = HttpStatusText(c.status);
-    if (c.text == nullptr) EXPECT_EQ(text, nullptr) << c.status;
-    else EXPECT_STREQ(text, c.text) << c.status;
+    if (c.text == nullptr)
+      EXPECT_EQ(text, nullptr) << c.status;
+    else
+      EXPECT_STREQ(text, c.text) << c.status;
   }
 }
 
@@ -71,9 +73,9 @@ TEST(AppendInPiecesTest, DropsThePieceThatWouldOverflow) {
     size_t size;
     size_t capacity;
     size_t kept;
-  } cases[] = {{10, 11, 10},       {10, 10, 0},          {1023, 1024, 1023},
-               {1024, 1025, 1024}, {2046, 2046, 1023},   {2047, 2047, 2046},
-               {3000, 2500, 2046}, {1048576 + 7, 1048576, 1048575}};
+  } cases[] = {
+      {10, 11, 10},       {10, 10, 0},        {1023, 1024, 1023}, {1024, 1025, 1024},
+      {2046, 2046, 1023}, {2047, 2047, 2046}, {3000, 2500, 2046}, {1048576 + 7, 1048576, 1048575}};
   for (const Case& c : cases) {
     std::string body;
     bool whole = AppendInPieces(std::string(c.size, 'a'), c.capacity, body);
@@ -97,8 +99,8 @@ Fetched Fetch(const TestHttpServer& server, const std::string& target, uint32_t 
   out.sent = connection.RequestGet(target, timeoutMs, false, &out.status);
   uint32_t length = 0;
   int64_t announced = connection.GetHttpResponseContentSize(length) == 0 ? length : -1;
-  out.read = connection.ReadResponse(out.headers, kHttpHeaderBytes, out.body,
-                                     BodyCapacity(announced));
+  out.read =
+      connection.ReadResponse(out.headers, kHttpHeaderBytes, out.body, BodyCapacity(announced));
   connection.CloseNodeHandles();
   return out;
 }
@@ -122,7 +124,8 @@ TEST(NodeConnectionTest, SendsOneGetWithTheUserAgentAndNoCaching) {
   server.Answer("/search.cgi", HttpAnswer("ok"));
   Fetched got = Fetch(server, "/search.cgi?vexa_query=a%26b&vexa_xml=1");
   ASSERT_TRUE(got.read);
-  ASSERT_EQ(server.RequestTargets(), std::vector<std::string>{"/search.cgi?vexa_query=a%26b&vexa_xml=1"});
+  ASSERT_EQ(server.RequestTargets(),
+            std::vector<std::string>{"/search.cgi?vexa_query=a%26b&vexa_xml=1"});
   std::string head = server.LastRequestHead();
   EXPECT_EQ(head.rfind("GET ", 0), 0u) << head;
   EXPECT_NE(head.find("User-Agent: Quorix\r\n"), std::string::npos) << head;

@@ -60,14 +60,34 @@ TEST(BuildQueryStringTest, VexaRequestPaths) {
     std::vector<int32_t> cats;
     std::string wantTail;
   } cases[] = {
-      {"no categories", false, false, true, false, {},
+      {"no categories",
+       false,
+       false,
+       true,
+       false,
+       {},
        "&quorix=1&vexa_xml=1&vexa_and=1&vexa_sort=0"},
-      {"categories, first only", true, false, false, true, {2, 5, 7},
+      {"categories, first only",
+       true,
+       false,
+       false,
+       true,
+       {2, 5, 7},
        "&quorix=1&vexa_xml=1&vexa_and=0&vexa_cat%5B%5D=2&vexa_sort=1"},
-      {"categories, all of them", true, true, false, false, {2, 5, 7},
+      {"categories, all of them",
+       true,
+       true,
+       false,
+       false,
+       {2, 5, 7},
        "&quorix=1&vexa_xml=1&vexa_and=0&vexa_cat%5B%5D=2&vexa_cat%5B%5D=5&vexa_cat%5B%5D=7"
        "&vexa_sort=0"},
-      {"categories, none selected", true, false, false, false, {-1},
+      {"categories, none selected",
+       true,
+       false,
+       false,
+       false,
+       {-1},
        "&quorix=1&vexa_xml=1&vexa_and=0&vexa_cat%5B%5D=-1&vexa_sort=0"},
   };
   for (const Case& c : cases) {
@@ -81,7 +101,8 @@ TEST(BuildQueryStringTest, VexaRequestPaths) {
     ASSERT_EQ(BuildQueryString(0, node, request, 20, c.useCats, c.multi, log), kOk) << c.name;
     EXPECT_EQ(node.requestPath,
               "/cgi-bin/search.cgi?vexa_query=c%2B%2B&vexa_page=1&vexa_per_page=20&vexa_and={"
-              "searchAll?}&vexa_xml=1" + c.wantTail)
+              "searchAll?}&vexa_xml=1" +
+                  c.wantTail)
         << c.name;
     // The built-in template has no start index: a warning for every Vexa query.
     ASSERT_EQ(log.Lines().size(), 1u) << c.name;
@@ -100,18 +121,48 @@ TEST(BuildQueryStringTest, OpenSearchPlaceholders) {
     bool countSupported, startPageSupported;
     std::vector<std::string> wantLines;
   } cases[] = {
-      {"?q={searchTerms}&n={count}&p={startPage?}", 0, kOk, "/os?q=test&n=10&p=3", true, true,
+      {"?q={searchTerms}&n={count}&p={startPage?}",
+       0,
+       kOk,
+       "/os?q=test&n=10&p=3",
+       true,
+       true,
        {"Node #4 does not support Core Open Search query parameter {startIndex}."}},
-      {"?q={searchTerms}&n={count?}&i={startIndex}", 0, kOk, "/os?q=test&n=10&i=1", true, false,
+      {"?q={searchTerms}&n={count?}&i={startIndex}",
+       0,
+       kOk,
+       "/os?q=test&n=10&i=1",
+       true,
+       false,
        {"Node #4 does not support Core Open Search query parameter {startPage}."}},
-      {"?q={searchTerms}&i={startIndex?}&p={startPage}", 0, kOk, "/os?q=test&i=1&p=3", false,
-       true, {"Node #4 does not support Core Open Search query parameter {count}."}},
-      {"?q={searchTerms}&i={startIndex}&p={startPage}", 1, kQuerySyntaxUnsupported, "", false,
-       true, {"Node #4 does not support Core Open Search query parameter {count}."}},
-      {"?q={query}&n={count}", 0, kQuerySyntaxUnsupported, "", true, true,
+      {"?q={searchTerms}&i={startIndex?}&p={startPage}",
+       0,
+       kOk,
+       "/os?q=test&i=1&p=3",
+       false,
+       true,
+       {"Node #4 does not support Core Open Search query parameter {count}."}},
+      {"?q={searchTerms}&i={startIndex}&p={startPage}",
+       1,
+       kQuerySyntaxUnsupported,
+       "",
+       false,
+       true,
+       {"Node #4 does not support Core Open Search query parameter {count}."}},
+      {"?q={query}&n={count}",
+       0,
+       kQuerySyntaxUnsupported,
+       "",
+       true,
+       true,
        {"Node #4 does not support Core Open Search query parameter {searchTerms}."}},
-      {"?q={searchTerms}&lang={language?}&n={count}&p={startPage}&i={startIndex}", 0, kOk,
-       "/os?q=test&lang={language?}&n=10&p=3&i=1", true, true, {}},
+      {"?q={searchTerms}&lang={language?}&n={count}&p={startPage}&i={startIndex}",
+       0,
+       kOk,
+       "/os?q=test&lang={language?}&n=10&p=3&i=1",
+       true,
+       true,
+       {}},
   };
   for (const Case& c : cases) {
     NodeRecord node = OpenSearchNode(c.query, c.strict);
@@ -157,7 +208,8 @@ TEST(SplitQueryTemplateTest, Cases) {
     TemplateSplit want;
     UrlParts parts;
   } cases[] = {
-      {"http://h.example/s?q={searchTerms}", TemplateSplit::kOk,
+      {"http://h.example/s?q={searchTerms}",
+       TemplateSplit::kOk,
        {"http", "h.example", "/s", "?q={searchTerms}"}},
       {"HTTP://h.example:81/a/b?q=1", TemplateSplit::kOk, {"http", "h.example:81", "/a/b", "?q=1"}},
       {"https://h.example/s?q=1", TemplateSplit::kOk, {"https", "h.example", "/s", "?q=1"}},
@@ -170,10 +222,12 @@ TEST(SplitQueryTemplateTest, Cases) {
       {"http:///s?q=1", TemplateSplit::kNoPathOrQuery, {}},
       {"ftp://h.example/s?q=1", TemplateSplit::kUnsupportedScheme, {}},
       {"http://" + std::string(256, 'h') + "/s?q=1", TemplateSplit::kTooLong, {}},
-      {"http://" + std::string(255, 'h') + "/s?q=1", TemplateSplit::kOk,
+      {"http://" + std::string(255, 'h') + "/s?q=1",
+       TemplateSplit::kOk,
        {"http", std::string(255, 'h'), "/s", "?q=1"}},
       {"http://h/s?" + std::string(511, 'q'), TemplateSplit::kTooLong, {}},
-      {"http://h/s?" + std::string(510, 'q'), TemplateSplit::kOk,
+      {"http://h/s?" + std::string(510, 'q'),
+       TemplateSplit::kOk,
        {"http", "h", "/s", "?" + std::string(510, 'q')}},
       {"http://h/" + std::string(2047, 'p') + "?q", TemplateSplit::kTooLong, {}},
   };
@@ -262,8 +316,7 @@ TEST_F(DescriptionFixture, UnusableDescriptions) {
        kDescNotRecognised,
        "Node #0: Open Search Description file \"HOST/os.xml\" did not return a recognised "
        "format"},
-      {"not a description", HttpAnswer("<html><body>hello</body></html>"), kDescNotRecognised,
-       ""},
+      {"not a description", HttpAnswer("<html><body>hello</body></html>"), kDescNotRecognised, ""},
       {"empty body", HttpAnswer("").Status(404), kDescNoResponse,
        "Node #0: No response from \"HOST/os.xml\""},
       {"template without query",
@@ -313,8 +366,9 @@ TEST_F(DescriptionFixture, PanelSendFailureNamesTheHostAndTheReason) {
 }
 
 TEST_F(DescriptionFixture, ResolveOpenSearchNode) {
-  server.Answer("/os.xml", HttpAnswer(Description(
-                               "<Url type=\"application/rss+xml\" template=\"/r?q={searchTerms}\"/>")));
+  server.Answer("/os.xml",
+                HttpAnswer(Description(
+                    "<Url type=\"application/rss+xml\" template=\"/r?q={searchTerms}\"/>")));
   NodeRecord node = Node();
   NodeQueryEnv env{log, options};
   ASSERT_EQ(ResolveQueryUrl(2, node, env), kOk);
@@ -332,7 +386,7 @@ TEST_F(DescriptionFixture, ResolveOpenSearchNode) {
   broken.osDescPath = "/missing.xml";
   EXPECT_EQ(ResolveQueryUrl(2, broken, env), kDescNotRecognised);
   EXPECT_TRUE(log.Has(kLogError, "Node #2 \"http://" + server.HostPort() +
-                                      "/missing.xml\" is NOT valid OpenSearch Description URL"));
+                                     "/missing.xml\" is NOT valid OpenSearch Description URL"));
 }
 
 TEST_F(DescriptionFixture, ResolveVexaNode) {

@@ -46,8 +46,8 @@ __attribute__((weak)) size_t TrimContent(std::string& text) {
 }
 
 __attribute__((weak)) Status FindElement(bool, std::string_view text, std::string_view,
-                                         std::initializer_list<std::string_view> names, int,
-                                         bool, FindResult& out, size_t, size_t) {
+                                         std::initializer_list<std::string_view> names, int, bool,
+                                         FindResult& out, size_t, size_t) {
   size_t at = 0;
   std::string_view last;
   for (std::string_view name : names) {
@@ -65,8 +65,7 @@ __attribute__((weak)) Status FindElement(bool, std::string_view text, std::strin
   return kOk;
 }
 
-__attribute__((weak)) Status FindElementByAttribute(bool, std::string_view text,
-                                                    std::string_view,
+__attribute__((weak)) Status FindElementByAttribute(bool, std::string_view text, std::string_view,
                                                     std::initializer_list<std::string_view> names,
                                                     std::string_view filter,
                                                     std::string_view attributePrefix,
@@ -87,9 +86,8 @@ __attribute__((weak)) Status FindElementByAttribute(bool, std::string_view text,
   return kXmlNotFound;
 }
 
-__attribute__((weak)) Status ParseResponse(int nodeIndex, int32_t requested,
-                                           const NodeRecord& node, Channel& channel,
-                                           NodeTotals& totals, LogSink& log,
+__attribute__((weak)) Status ParseResponse(int nodeIndex, int32_t requested, const NodeRecord& node,
+                                           Channel& channel, NodeTotals& totals, LogSink& log,
                                            const ParseOptions&) {
   const std::string& body = node.responseBody;
   size_t total = body.find("totalResults>");

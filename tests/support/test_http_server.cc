@@ -18,16 +18,26 @@ constexpr size_t kMaxRequestHead = 64 * 1024;
 
 const char* ReasonPhrase(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 304: return "Not Modified";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 301:
+      return "Moved Permanently";
+    case 302:
+      return "Found";
+    case 304:
+      return "Not Modified";
+    case 400:
+      return "Bad Request";
+    case 403:
+      return "Forbidden";
+    case 404:
+      return "Not Found";
+    case 500:
+      return "Internal Server Error";
+    case 503:
+      return "Service Unavailable";
+    default:
+      return "Status";
   }
 }
 
@@ -55,13 +65,13 @@ std::string TargetOf(const std::string& head) {
   size_t first = head.find(' ');
   if (first == std::string::npos) return "";
   size_t second = head.find(' ', first + 1);
-  return head.substr(first + 1, second == std::string::npos ? std::string::npos
-                                                             : second - first - 1);
+  return head.substr(first + 1,
+                     second == std::string::npos ? std::string::npos : second - first - 1);
 }
 
 std::string Render(const HttpAnswer& answer) {
-  std::string out = "HTTP/1.1 " + std::to_string(answer.status) + " " +
-                    ReasonPhrase(answer.status) + "\r\n";
+  std::string out =
+      "HTTP/1.1 " + std::to_string(answer.status) + " " + ReasonPhrase(answer.status) + "\r\n";
   if (!answer.contentType.empty()) out += "Content-Type: " + answer.contentType + "\r\n";
   if (answer.sendContentLength) {
     long long length = answer.announcedLength >= 0 ? answer.announcedLength

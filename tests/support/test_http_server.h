@@ -31,25 +31,43 @@ struct HttpAnswer {
   int status = 200;
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;  // besides the ones below
-  std::string contentType = "text/xml";                    // empty: no Content-Type header
-  bool sendContentLength = true;  // false: the body ends when the connection closes
-  long long announcedLength = -1;  // when >= 0, announced instead of the body's real length
+  std::string contentType = "text/xml";                      // empty: no Content-Type header
+  bool sendContentLength = true;       // false: the body ends when the connection closes
+  long long announcedLength = -1;      // when >= 0, announced instead of the body's real length
   std::chrono::milliseconds delay{0};  // before the answer is sent
   bool neverAnswer = false;            // keep the connection open, send nothing
 
   HttpAnswer() = default;
   explicit HttpAnswer(std::string bodyText) : body(std::move(bodyText)) {}
 
-  HttpAnswer& Status(int code) { status = code; return *this; }
-  HttpAnswer& Type(std::string type) { contentType = std::move(type); return *this; }
+  HttpAnswer& Status(int code) {
+    status = code;
+    return *this;
+  }
+  HttpAnswer& Type(std::string type) {
+    contentType = std::move(type);
+    return *this;
+  }
   HttpAnswer& Header(std::string name, std::string value) {
     headers.emplace_back(std::move(name), std::move(value));
     return *this;
   }
-  HttpAnswer& NoContentLength() { sendContentLength = false; return *this; }
-  HttpAnswer& Announce(long long length) { announcedLength = length; return *this; }
-  HttpAnswer& Delay(std::chrono::milliseconds wait) { delay = wait; return *this; }
-  HttpAnswer& Never() { neverAnswer = true; return *this; }
+  HttpAnswer& NoContentLength() {
+    sendContentLength = false;
+    return *this;
+  }
+  HttpAnswer& Announce(long long length) {
+    announcedLength = length;
+    return *this;
+  }
+  HttpAnswer& Delay(std::chrono::milliseconds wait) {
+    delay = wait;
+    return *this;
+  }
+  HttpAnswer& Never() {
+    neverAnswer = true;
+    return *this;
+  }
 
   // A body of `size` bytes of a repeating pattern.
   static std::string Filler(size_t size);
