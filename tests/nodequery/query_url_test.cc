@@ -326,7 +326,10 @@ TEST_F(DescriptionFixture, UnusableDescriptions) {
       {"host too long",
        HttpAnswer(Description("<Url type=\"application/rss+xml\" template=\"http://" +
                               std::string(300, 'h') + "/s?q={searchTerms}\"/>")),
-       kQuerySyntaxUnsupported, ""},
+       kQuerySyntaxUnsupported,
+       "Node #0: Open Search Description query URL is too long (host over 255, path over 2047 or "
+       "query over 511 characters) \"http://" +
+           std::string(300, 'h') + "/s?q={searchTerms}\""},
   };
   for (const Case& c : cases) {
     server.Answer("/os.xml", c.answer);
