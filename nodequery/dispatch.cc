@@ -1,0 +1,188 @@
+#include "nodequery/dispatch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "nodequery/gated_log.h"
+#include "nodequery/node_worker.h"
+
+namespace quorix {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+NodeJob MakeJob(const Config& config, int n, const NodeQueryRequest& request, int32_t requested,
+                const DispatchOptions& options) {
+  NodeJob job;
+  job.node = n;
+  job.requested = requested;
+  job.useCats = config.useCats != 0;
+  job.searchMultiCats = config.searchMultiCats != 0;
+  job.request = request;
+  job.options = options;
+  return job;
+}
+
+// Where workers report that they have ended. Shared with the workers, so an
+// abandoned worker can still report after the dispatch has returned.
+struct WorkerSignal {
+  std::mutex mutex;
+  std::condition_variable ended;
+};
+
+// A worker's private state: it works on its own copies and the dispatch
+// publishes them only when the worker finished in time.
+struct Worker {
+  Worker(NodeJob jobIn, const NodeRecord& record, LogSink& target)
+      : job(std::move(jobIn)), node(record), log(target) {}
+
+  NodeJob job;
+  NodeRecord node;
+  Channel channel;
+  NodeTotals totals;
+  GatedLog log;
+  std::atomic<bool> cancel{false};
+  Status result = -1;
+  Clock::time_point deadline;
+  // Guarded by WorkerSignal::mutex.
+  bool finished = false;
+  Clock::time_point finishedAt;
+};
+
+struct RunningWorker {
+  std::shared_ptr<Worker> worker;
+  std::thread thread;
+};
+
+void RunWorker(const std::shared_ptr<Worker>& worker, const std::shared_ptr<WorkerSignal>& signal) {
+  Status result = QuerySlaves(worker->job, worker->node, worker->channel, worker->totals,
+                              worker->log, &worker->cancel);
+  {
+    std::lock_guard<std::mutex> lock(signal->mutex);
+    worker->result = result;
+    worker->finished = true;
+    worker->finishedAt = Clock::now();
+  }
+  signal->ended.notify_all();
+}
+
+// The checks made before a node gets a worker. True when it gets one.
+bool NodeIsUsable(int n, const NodeRecord& node, NodeResults& results, LogSink& log) {
+  if (node.disabled) {
+    log.Logf(kLogFileOnly, "Node #%d is disabled", n);
+    results.status[n] = kNodeNotRun;
+    return false;
+  }
+  results.status[n] = kOk;
+  if (node.osDescHost.empty() && node.osDescPath.empty()) {
+    if (!node.IsVexa()) {
+      log.Logf(kLogError, "Node #%d's OpenSearch Description URL is empty", n);
+      results.status[n] = kDescUrlEmpty;
+      return false;
+    }
+    if (node.vexaHost.empty() && node.vexaPath.empty()) {
+      log.Logf(kLogError, "Node #%d's Node URL is empty", n);
+      results.status[n] = kQueryUrlEmpty;
+      return false;
+    }
+  }
+  if (node.timeoutMs <= 0) {
+    log.Logf(kLogFileOnly, "Node #%d's time-out is zero", n);
+    results.status[n] = kNodeTimeoutZero;
+    return false;
+  }
+  return true;
+}
+
+void Publish(Worker& worker, Config& config, NodeResults& results) {
+  int n = worker.job.node;
+  config.nodes[n] = std::move(worker.node);
+  results.channels[n] = std::move(worker.channel);
+  results.status[n] = worker.result;
+  results.totals.Merge(worker.totals);
+}
+
+// Sleeps until every worker has ended or passed its deadline, publishing the
+// ones that ended in time and abandoning the others.
+void WaitForWorkers(std::vector<RunningWorker>& running, WorkerSignal& signal, Config& config,
+                    NodeResults& results, LogSink& log) {
+  std::unique_lock<std::mutex> lock(signal.mutex);
+  while (!running.empty()) {
+    Clock::time_point now = Clock::now();
+    Clock::time_point next = Clock::time_point::max();
+    for (auto it = running.begin(); it != running.end();) {
+      Worker& worker = *it->worker;
+      bool inTime = worker.finished && worker.finishedAt < worker.deadline;
+      if (!inTime && now < worker.deadline) {
+        next = std::min(next, worker.deadline);
+        ++it;
+        continue;
+      }
+      worker.log.Close();
+      if (inTime) {
+        Publish(worker, config, results);
+      } else {
+        int n = worker.job.node;
+        worker.cancel.store(true);
+        results.status[n] = kNodeTimeoutExceeded;
+        log.Logf(kLogError, "Node #%d: timeout waiting for response.  Timeout period = %d ms", n,
+                 config.nodes[n].timeoutMs);
+      }
+      // A finished worker is about to return; one past its time-out is left to end alone.
+      if (worker.finished)
+        it->thread.join();
+      else
+        it->thread.detach();
+      it = running.erase(it);
+    }
+    if (!running.empty()) signal.ended.wait_until(lock, next);
+  }
+}
+
+}  // namespace
+
+void PerformVexaQuery(Config& config, const NodeQueryRequest& request, int32_t requested,
+                      NodeResults& results, LogSink& log, const DispatchOptions& options) {
+  requested = std::min(requested, kMaxRequestedItems);
+  auto signal = std::make_shared<WorkerSignal>();
+  std::vector<RunningWorker> running;
+  int nodeCount = std::clamp(config.nodeCount, 0, kMaxNodes);
+  running.reserve(nodeCount);
+  for (int n = 0; n < nodeCount; ++n) {
+    const NodeRecord& node = config.nodes[n];
+    if (!NodeIsUsable(n, node, results, log)) continue;
+    auto worker =
+        std::make_shared<Worker>(MakeJob(config, n, request, requested, options), node, log);
+    worker->deadline = Clock::now() + std::chrono::milliseconds(node.timeoutMs);
+    try {
+      std::thread thread(RunWorker, worker, signal);
+      running.push_back({std::move(worker), std::move(thread)});
+      ++results.startedWorkers;
+    } catch (const std::system_error& error) {
+      log.Logf(kLogError, "Node #%d: could not start a worker thread (%s)", n, error.what());
+      results.status[n] = kQueryUrlEmpty;
+    }
+  }
+  WaitForWorkers(running, *signal, config, results, log);
+}
+
+Status QueryNode(Config& config, int n, const NodeQueryRequest& request, int32_t requested,
+                 NodeResults& results, LogSink& log, const DispatchOptions& options) {
+  if (n < 0 || n >= kMaxNodes) return kNodeNotRun;
+  NodeJob job = MakeJob(config, n, request, requested, options);
+  NodeTotals totals;
+  results.channels[n] = Channel();
+  Status status = QuerySlaves(job, config.nodes[n], results.channels[n], totals, log);
+  results.totals.Merge(totals);
+  results.status[n] = status;
+  return status;
+}
+
+}  // namespace quorix

@@ -1,0 +1,39 @@
+// Asking every configured node at once: one worker thread per usable node,
+// each bounded by its node's time-out.
+#pragma once
+
+#include <cstdint>
+
+#include "config/settings.h"
+#include "nodequery/node_query_options.h"
+#include "nodequery/node_request.h"
+#include "nodequery/records.h"
+#include "platform/log.h"
+#include "platform/status.h"
+
+namespace quorix {
+
+inline constexpr int32_t kMaxRequestedItems = 1000;
+
+using DispatchOptions = NodeQueryOptions;
+
+// Looks at node slots 0 .. nodeCount - 1 and starts a worker for every
+// enabled node with a URL and a non-zero time-out, asking it for `requested`
+// items (at most 1000). Returns once every worker has finished or passed its
+// node's time-out; the calling thread sleeps meanwhile. Writes results.status
+// for every slot looked at, results.startedWorkers, and, for workers that
+// finished in time, results.channels, results.totals and the node records'
+// run-time fields. A worker past its time-out gets -5001; it is cancelled and
+// left to end on its own, and nothing it does afterwards reaches `config`,
+// `results` or `log`.
+void PerformVexaQuery(Config& config, const NodeQueryRequest& request, int32_t requested,
+                      NodeResults& results, LogSink& log, const DispatchOptions& options = {});
+
+// Queries node `n` directly on the calling thread, bounded only by the
+// transfer limits derived from its time-out (the control panel's
+// verification). Resets results.channels[n], stores the result in
+// results.status[n], merges the node's totals and returns the result.
+Status QueryNode(Config& config, int n, const NodeQueryRequest& request, int32_t requested,
+                 NodeResults& results, LogSink& log, const DispatchOptions& options = {});
+
+}  // namespace quorix

@@ -1,0 +1,352 @@
+#include "nodequery/http_client.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <mutex>
+
+#include "config/settings.h"
+
+namespace quorix {
+namespace {
+
+// Headers kept while receiving; anything longer fails ReadResponse anyway.
+constexpr size_t kHeaderKeepLimit = 16 * 1024;
+constexpr long kMaxRedirects = 10;
+
+void InitTransportOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool ParsePort(std::string_view text, uint16_t& port) {
+  if (text.empty()) return false;
+  unsigned value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535)
+    return false;
+  port = static_cast<uint16_t>(value);
+  return true;
+}
+
+// Splits "host", "host:port", "[v6]" or "[v6]:port". False for a malformed port.
+bool SplitHostPort(std::string_view text, std::string& host, uint16_t& port) {
+  size_t colon = std::string_view::npos;
+  if (!text.empty() && text.front() == '[') {
+    size_t close = text.find(']');
+    if (close == std::string_view::npos) return false;
+    if (close + 1 < text.size()) {
+      if (text[close + 1] != ':') return false;
+      colon = close + 1;
+    }
+  } else {
+    colon = text.rfind(':');
+  }
+  if (colon == std::string_view::npos) {
+    host = std::string(text);
+    return true;
+  }
+  host = std::string(text.substr(0, colon));
+  return ParsePort(text.substr(colon + 1), port);
+}
+
+bool StartsWithHttpVersion(std::string_view line) { return line.substr(0, 5) == "HTTP/"; }
+
+}  // namespace
+
+Endpoint ChooseEndpoint(std::string_view scheme, std::string_view hostWithPort) {
+  Endpoint endpoint;
+  endpoint.secure = scheme == "https";
+  endpoint.port = endpoint.secure ? kHttpsPort : kHttpPort;
+  uint16_t port = endpoint.port;
+  if (SplitHostPort(hostWithPort, endpoint.host, port))
+    endpoint.port = port;
+  else
+    endpoint.host = std::string(hostWithPort);  // Connect refuses it
+  return endpoint;
+}
+
+size_t BodyCapacity(int64_t contentLength) {
+  if (contentLength < 0) return kHttpUnsizedBodyBytes;
+  return static_cast<size_t>(std::min<int64_t>(contentLength, kHttpMaxAnnouncedBodyBytes)) + 1;
+}
+
+bool AppendInPieces(std::string_view data, size_t capacity, std::string& body) {
+  while (!data.empty()) {
+    size_t piece = std::min(data.size(), kHttpReadPieceBytes);
+    if (capacity == 0 || body.size() + piece > capacity - 1) return false;
+    body.append(data.substr(0, piece));
+    data.remove_prefix(piece);
+  }
+  return true;
+}
+
+const char* HttpStatusText(int32_t status) {
+  switch (status) {
+    case 300:
+      return "Multiple Choices server error";
+    case 301:
+      return "Moved Permanently";
+    case 302:
+    case 303:
+      return "Server redirection";
+    case 401:
+      return "Access denied";
+    case 403:
+      return "Forbidden";
+    case 404:
+      return "File not found";
+    case 408:
+      return "Connection timed out";
+    case 500:
+      return "Internal server error";
+    default:
+      return nullptr;
+  }
+}
+
+std::string HttpErrorText(int32_t code) {
+  if (code == kHttpNoRequest) return "No request handle";
+  return curl_easy_strerror(static_cast<CURLcode>(code));
+}
+
+// One transfer's transport handle and what it received. The body is taken from
+// the stream in whole pieces: `pending` collects the next piece.
+struct NodeConnection::Transfer {
+  CURL* curl = nullptr;
+  curl_slist* extraHeaders = nullptr;
+  std::string host;
+  uint16_t port = kHttpPort;
+  bool requested = false;
+  std::string headers;
+  bool headersTooLong = false;
+  std::string body;
+  std::string pending;
+  size_t capacity = kHttpUnsizedBodyBytes;
+  bool capacityKnown = false;
+  bool full = false;  // a piece did not fit: reading stopped
+  const NodeConnection* owner = nullptr;
+
+  ~Transfer() {
+    if (curl) curl_easy_cleanup(curl);
+    if (extraHeaders) curl_slist_free_all(extraHeaders);
+  }
+
+  void CommitPending() {
+    if (pending.empty()) return;
+    if (!full && !AppendInPieces(pending, capacity, body)) full = true;
+    pending.clear();
+  }
+
+  void ResetResponse() {
+    headers.clear();
+    headersTooLong = false;
+    body.clear();
+    pending.clear();
+    capacityKnown = false;
+    capacity = kHttpUnsizedBodyBytes;
+    full = false;
+  }
+
+  static size_t OnHeader(char* data, size_t size, size_t count, void* self) {
+    auto* transfer = static_cast<Transfer*>(self);
+    std::string_view line(data, size * count);
+    // Each response of a redirect chain (or an interim 1xx) starts over.
+    if (StartsWithHttpVersion(line)) {
+      transfer->headers.clear();
+      transfer->headersTooLong = false;
+    }
+    if (transfer->headers.size() + line.size() > kHeaderKeepLimit)
+      transfer->headersTooLong = true;
+    else
+      transfer->headers.append(line);
+    return size * count;
+  }
+
+  static size_t OnBody(char* data, size_t size, size_t count, void* self) {
+    auto* transfer = static_cast<Transfer*>(self);
+    if (!transfer->capacityKnown) {
+      curl_off_t length = -1;
+      curl_easy_getinfo(transfer->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+      transfer->capacity = BodyCapacity(length);
+      transfer->capacityKnown = true;
+    }
+    std::string_view rest(data, size * count);
+    while (!rest.empty() && !transfer->full) {
+      size_t take = std::min(rest.size(), kHttpReadPieceBytes - transfer->pending.size());
+      transfer->pending.append(rest.substr(0, take));
+      rest.remove_prefix(take);
+      if (transfer->pending.size() == kHttpReadPieceBytes) transfer->CommitPending();
+    }
+    // Returning less than offered stops the transfer: the body is complete.
+    return transfer->full ? 0 : size * count;
+  }
+
+  static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<Transfer*>(self)->owner->Cancelled() ? 1 : 0;
+  }
+};
+
+NodeConnection::NodeConnection(const std::atomic<bool>* cancel) : cancel_(cancel) {}
+
+NodeConnection::~NodeConnection() = default;
+
+bool NodeConnection::Cancelled() const {
+  return ownCancel_.load() || (cancel_ != nullptr && cancel_->load());
+}
+
+bool NodeConnection::IsOpen() const { return transfer_ != nullptr; }
+
+bool NodeConnection::Connect(std::string_view host, uint16_t port) {
+  CloseNodeHandles();
+  auto transfer = std::make_unique<Transfer>();
+  transfer->port = port;
+  if (!SplitHostPort(host, transfer->host, transfer->port) || transfer->host.empty() ||
+      transfer->host.find_first_of("/?#@ \t\r\n") != std::string::npos)
+    return false;
+  InitTransportOnce();
+  transfer->curl = curl_easy_init();
+  if (!transfer->curl) return false;
+  transfer->owner = this;
+  transfer_ = std::move(transfer);
+  return true;
+}
+
+bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs, bool secure,
+                                int32_t* status) {
+  auto fail = [status](int32_t code) {
+    if (status) *status = code;
+    return false;
+  };
+  if (!transfer_) return fail(kHttpNoRequest);
+  Transfer& t = *transfer_;
+  t.ResetResponse();
+  t.requested = true;
+  CURL* curl = t.curl;
+  curl_easy_reset(curl);
+
+  bool v6 = t.host.find(':') != std::string::npos && t.host.front() != '[';
+  std::string url = std::string(secure ? "https://" : "http://") + (v6 ? "[" : "") + t.host +
+                    (v6 ? "]" : "") + ":" + std::to_string(t.port);
+  if (objectName.empty() || objectName.front() != '/') url += '/';
+  url.append(objectName);
+
+  // The transport's own limits sit just past the node's time-out: the caller's
+  // deadline decides, these only bound a transfer that nobody watches.
+  long limitMs = static_cast<long>(std::min<uint64_t>(timeoutMs, 86400000u)) + kHttpLimitGraceMs;
+  if (!t.extraHeaders) {
+    t.extraHeaders = curl_slist_append(nullptr, "Cache-Control: no-cache");
+    t.extraHeaders = curl_slist_append(t.extraHeaders, "Pragma: no-cache");
+  }
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, t.extraHeaders);
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_NOPROXY, "127.0.0.1,localhost,::1");
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, limitMs);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, (limitMs + 999) / 1000);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+
+  if (Cancelled()) return fail(CURLE_ABORTED_BY_CALLBACK);
+  CURLcode code = curl_easy_perform(curl);
+  t.CommitPending();
+  long httpStatus = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &httpStatus);
+  if (Cancelled()) return fail(CURLE_ABORTED_BY_CALLBACK);
+  // A failure after the answer began still counts as an answer: the body is
+  // whatever arrived, as when a read ends early.
+  bool answered = code == CURLE_OK || (code == CURLE_WRITE_ERROR && t.full) ||
+                  (httpStatus > 0 && !t.headers.empty() &&
+                   (code == CURLE_PARTIAL_FILE || code == CURLE_RECV_ERROR ||
+                    code == CURLE_OPERATION_TIMEDOUT || code == CURLE_GOT_NOTHING));
+  if (!answered || httpStatus <= 0) return fail(code == CURLE_OK ? CURLE_GOT_NOTHING : code);
+  if (status) *status = static_cast<int32_t>(httpStatus);
+  return true;
+}
+
+int32_t NodeConnection::GetHttpResponseContentSize(uint32_t& length) const {
+  if (!transfer_ || !transfer_->requested) return kHttpHeaderAbsent;
+  curl_off_t value = -1;
+  if (curl_easy_getinfo(transfer_->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &value) != CURLE_OK ||
+      value < 0 || value > UINT32_MAX)
+    return kHttpHeaderAbsent;
+  length = static_cast<uint32_t>(value);
+  return 0;
+}
+
+int32_t NodeConnection::GetHttpResponseContentType(std::string& type) const {
+  if (!transfer_ || !transfer_->requested) return kHttpHeaderAbsent;
+  char* value = nullptr;
+  if (curl_easy_getinfo(transfer_->curl, CURLINFO_CONTENT_TYPE, &value) != CURLE_OK || !value)
+    return kHttpHeaderAbsent;
+  type = value;
+  return 0;
+}
+
+bool NodeConnection::ReadResponse(std::string& headers, size_t headerCapacity, std::string& body,
+                                  size_t bodyCapacity) {
+  body.clear();
+  headers.clear();
+  if (!transfer_ || !transfer_->requested) return false;
+  AppendInPieces(transfer_->body, bodyCapacity, body);
+  const std::string& raw = transfer_->headers;
+  if (transfer_->headersTooLong || raw.size() + 1 > headerCapacity) return false;
+  headers = raw;
+  return !body.empty();
+}
+
+void NodeConnection::CloseNodeHandles() { transfer_.reset(); }
+
+namespace {
+
+struct SlotTable {
+  std::mutex mutex;
+  std::array<std::weak_ptr<NodeConnection>, kMaxNodes> slots;
+};
+
+SlotTable& Slots() {
+  static SlotTable* table = new SlotTable;  // never destroyed: workers may outlive main
+  return *table;
+}
+
+}  // namespace
+
+void ResetNodeHandles() {
+  SlotTable& table = Slots();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  for (auto& slot : table.slots) slot.reset();
+}
+
+void RegisterNodeHandles(int node, const std::shared_ptr<NodeConnection>& connection) {
+  if (node < 0 || node >= kMaxNodes) return;
+  SlotTable& table = Slots();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  table.slots[node] = connection;
+}
+
+void CloseAllNodeHandles() {
+  SlotTable& table = Slots();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  for (auto& slot : table.slots) {
+    if (auto connection = slot.lock()) connection->Cancel();
+    slot.reset();
+  }
+}
+
+}  // namespace quorix

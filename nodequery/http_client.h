@@ -1,0 +1,125 @@
+// The HTTP client through which nodes are asked: one GET at a time per node.
+//
+// A NodeConnection is one node's handle slot. The node's worker owns it and
+// uses it alone, so it takes no lock. Calling order of one transfer: Connect,
+// RequestGet, GetHttpResponseContentSize, GetHttpResponseContentType,
+// ReadResponse, CloseNodeHandles. Nothing here logs: failures come back as
+// false or as an error code, and the callers word the messages.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quorix {
+
+inline constexpr const char* kUserAgent = "Quorix";
+inline constexpr uint16_t kHttpPort = 80;
+inline constexpr uint16_t kHttpsPort = 443;
+
+// Raw headers of a response, with their terminator, must fit in this many bytes.
+inline constexpr size_t kHttpHeaderBytes = 2048;
+// Body capacity when the server sends no Content-Length (terminator included).
+inline constexpr size_t kHttpUnsizedBodyBytes = 1048576;
+// A body is taken in pieces of at most this many bytes.
+inline constexpr size_t kHttpReadPieceBytes = 1023;
+// A Content-Length above this is treated as this, so a node cannot make us hold
+// an arbitrary amount of memory.
+inline constexpr size_t kHttpMaxAnnouncedBodyBytes = 64u * 1048576u;
+// Extra time given to the transport's own connect and stall limits beyond the
+// node's time-out, so that they never end a transfer before the node's deadline.
+inline constexpr int32_t kHttpLimitGraceMs = 250;
+
+// Error codes of the client that are not the transport's own (which are positive).
+inline constexpr int32_t kHttpNoRequest = -1000;     // no request handle
+inline constexpr int32_t kHttpHeaderAbsent = 12150;  // the queried header is not in the response
+
+// Where a transfer goes: a host may carry its own ":port", which wins over the
+// scheme's port. "https" gives port 443 and a secure transfer; every other
+// scheme is treated as "http" (port 80).
+struct Endpoint {
+  std::string host;  // without the port
+  uint16_t port = kHttpPort;
+  bool secure = false;
+};
+Endpoint ChooseEndpoint(std::string_view scheme, std::string_view hostWithPort);
+
+// Body capacity (terminator included) for a response: Content-Length + 1 when
+// the server sent one, else kHttpUnsizedBodyBytes.
+size_t BodyCapacity(int64_t contentLength);
+
+// Appends `data` to `body` in consecutive pieces of kHttpReadPieceBytes and
+// stops at the first piece that would leave no room for the terminator within
+// `capacity`; that piece and everything after it are dropped. Returns false
+// when something was dropped.
+bool AppendInPieces(std::string_view data, size_t capacity, std::string& body);
+
+// The text for an HTTP status, or nullptr for codes outside the table.
+const char* HttpStatusText(int32_t status);
+
+// The transport's message for an error code that RequestGet reported.
+std::string HttpErrorText(int32_t code);
+
+class NodeConnection {
+ public:
+  // `cancel`, when given, must outlive the connection; once it is set, a
+  // transfer in progress ends as soon as possible and fails.
+  explicit NodeConnection(const std::atomic<bool>* cancel = nullptr);
+  ~NodeConnection();
+  NodeConnection(const NodeConnection&) = delete;
+  NodeConnection& operator=(const NodeConnection&) = delete;
+
+  // Opens the slot for `host` (which may carry ":port"; `port` is used
+  // otherwise). False, with the slot left closed, when the host is empty or
+  // invalid or the transport cannot be set up.
+  bool Connect(std::string_view host, uint16_t port);
+
+  // Sends one GET for `objectName` (path and query) and receives the answer.
+  // The node's time-out bounds the connection and every stall of sending or
+  // receiving; the request bypasses caches, follows redirects and, over https,
+  // checks the certificate chain but not the host name. True with the HTTP
+  // status in `status` whatever it is (404 included); false with the
+  // transport's error code in `status`. `status` may be null.
+  bool RequestGet(std::string_view objectName, uint32_t timeoutMs, bool secure,
+                  int32_t* status = nullptr);
+
+  // 0 with the announced Content-Length, or kHttpHeaderAbsent.
+  int32_t GetHttpResponseContentSize(uint32_t& length) const;
+  // 0 with the Content-Type text, or kHttpHeaderAbsent.
+  int32_t GetHttpResponseContentType(std::string& type) const;
+
+  // Hands over the raw headers (CRLF form) and the body read into a buffer of
+  // `bodyCapacity` bytes by the piece rule of AppendInPieces. True when the
+  // headers fit in `headerCapacity` bytes and at least one body byte arrived.
+  bool ReadResponse(std::string& headers, size_t headerCapacity, std::string& body,
+                    size_t bodyCapacity);
+
+  // Closes the transfer's handles; the slot can be connected again.
+  void CloseNodeHandles();
+
+  // Makes a transfer in progress on another thread end as soon as possible.
+  void Cancel() { ownCancel_.store(true); }
+
+  bool IsOpen() const;
+
+ private:
+  struct Transfer;
+  bool Cancelled() const;
+
+  const std::atomic<bool>* cancel_;
+  std::atomic<bool> ownCancel_{false};
+  std::unique_ptr<Transfer> transfer_;
+};
+
+// The process-wide table of node slots: every worker registers the connection
+// it uses so that CloseAllNodeHandles can end whatever a worker left running.
+// A slot holds no ownership: each connection is freed by its worker.
+void ResetNodeHandles();
+void RegisterNodeHandles(int node, const std::shared_ptr<NodeConnection>& connection);
+// Cancels every registered connection that still exists and clears the slots.
+void CloseAllNodeHandles();
+
+}  // namespace quorix

@@ -1,0 +1,123 @@
+#include "nodequery/node_worker.h"
+
+#include <memory>
+
+#include "nodequery/http_client.h"
+#include "nodequery/query_url.h"
+#include "nodequery/response_parser.h"
+#include "platform/clock.h"
+#include "platform/text.h"
+
+namespace quorix {
+namespace {
+
+// The transfer of one query once its URL is known. Returns 0 or a node error
+// code; on success the body and headers are in the record.
+Status SendQuery(const NodeJob& job, NodeRecord& node, NodeConnection& connection, bool secure,
+                 LogSink& log) {
+  int n = job.node;
+  int32_t httpStatus = 0;
+  log.TimerStart(n);
+  bool sent = connection.RequestGet(node.requestPath, static_cast<uint32_t>(node.timeoutMs), secure,
+                                    &httpStatus);
+  log.TimerStop(n, "Node [%d]: RequestGet", n);
+  if (!sent) {
+    if (job.options.detailedSendFailure) {
+      log.Logf(kLogError, "Node #%d: Failed to send HTTP request to \"%s\"", n,
+               node.osHost.c_str());
+      log.Logf(kLogError, "(Error: %s)", HttpErrorText(httpStatus).c_str());
+    } else {
+      log.Logf(kLogError, "Node #%d: Failed to send HTTP request to \"%s%s\"", n,
+               node.osHost.c_str(), node.requestPath.c_str());
+    }
+    return kQuerySendFailed;
+  }
+  if (httpStatus != 200) {
+    if (const char* text = HttpStatusText(httpStatus)) {
+      log.Logf(kLogError, "Node #%d: HTTP Status %d returned (%s)", n, httpStatus, text);
+    } else {
+      log.Logf(kLogError, "Node #%d: HTTP Status %d returned.", n, httpStatus);
+    }
+  }
+
+  uint32_t length = 0;
+  log.TimerStart(n);
+  int64_t announced = connection.GetHttpResponseContentSize(length) == 0 ? length : -1;
+  log.TimerStop(n, "Node [%d]: GetHttpResponseContentSize", n);
+  std::string contentType;
+  log.TimerStart(n);
+  if (connection.GetHttpResponseContentType(contentType) != 0) contentType = "text/html";
+  log.TimerStop(n, "Node [%d]: GetHttpResponseContentType", n);
+
+  std::string headers, body;
+  log.TimerStart(n);
+  bool read = connection.ReadResponse(headers, kHttpHeaderBytes, body, BodyCapacity(announced));
+  log.TimerStop(n, "Node [%d]: Response", n);
+  if (!read) {
+    log.Logf(kLogError, "Node #%d: No response from \"%s%s\"", n, node.osHost.c_str(),
+             node.requestPath.c_str());
+    return kQueryNoResponse;
+  }
+  node.responseHeaders = std::move(headers);
+  node.responseBody = RepairUtf8(body);
+  return kOk;
+}
+
+// Parses the stored answer; sets `done` for a usable one.
+Status ParseAnswer(const NodeJob& job, NodeRecord& node, Channel& channel, NodeTotals& totals,
+                   LogSink& log) {
+  int n = job.node;
+  log.TimerStart(n);
+  Status parsed = ParseResponse(n, job.requested, node, channel, totals, log, job.options.parse);
+  log.TimerStop(n, "Node [%d]: ParseResponse", n);
+  if (parsed == kFewerItemsThanRequested) {
+    log.Logf(kLogWarning,
+             "Node #%d failed to return the requested number of items.  Requested = %d, Total = "
+             "%d, Responded = %d",
+             n, job.requested, channel.totalResults, channel.osTotalQueriedItems);
+  }
+  if (parsed == kOk || parsed == kFewerItemsThanRequested) node.done = true;
+  return parsed;
+}
+
+}  // namespace
+
+Status QuerySlaves(const NodeJob& job, NodeRecord& node, Channel& channel, NodeTotals& totals,
+                   LogSink& log, const std::atomic<bool>* cancel) {
+  int n = job.node;
+  int64_t start = NowTicks();
+  if (node.disabled) return kOk;
+  node.done = false;
+
+  NodeQueryEnv env{log, job.options, cancel};
+  Status result = ResolveQueryUrl(n, node, env);
+  if (result != kOk && (!node.IsVexa() || result == kQueryUrlEmpty)) return result;
+
+  auto connection = std::make_shared<NodeConnection>(cancel);
+  RegisterNodeHandles(n, connection);
+  Endpoint endpoint = ChooseEndpoint(node.osScheme, node.osHost);
+  log.TimerStart(n);
+  bool connected = connection->Connect(endpoint.host, endpoint.port);
+  log.TimerStop(n, "Node [%d]: Connect", n);
+  if (!connected) {
+    log.Logf(kLogError, "Node #%d: Failed to send connect to \"%s\"", n, node.osHost.c_str());
+    result = kQueryConnectFailed;
+  } else if (result == kOk) {
+    start = NowTicks();
+    if (BuildQueryString(n, node, job.request, job.requested, job.useCats, job.searchMultiCats,
+                         log) != kOk) {
+      log.Logf(kLogError, "Node #%d: Failed to build query string for \"%s\"", n,
+               node.osHost.c_str());
+      result = kQuerySyntaxUnsupported;
+    } else {
+      result = SendQuery(job, node, *connection, endpoint.secure, log);
+      if (result == kOk) result = ParseAnswer(job, node, channel, totals, log);
+    }
+  }
+  connection->CloseNodeHandles();
+  log.Logf(kLogInfo, "%s(%d): End HTTP Query for node #%d, time taken = %0.2f ms",
+           "Quorix::QuerySlaves", __LINE__, n, TicksToMs(NowTicks() - start));
+  return result;
+}
+
+}  // namespace quorix

@@ -1,0 +1,37 @@
+// One node's query: the work of a node worker, run on the worker's thread by
+// the dispatch or directly by the control panel's verification.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "config/settings.h"
+#include "nodequery/node_query_options.h"
+#include "nodequery/node_request.h"
+#include "nodequery/records.h"
+#include "platform/log.h"
+#include "platform/status.h"
+
+namespace quorix {
+
+// Everything a worker reads besides its node record. The dispatch gives each
+// worker its own copy, so a worker never reaches back into its caller's data.
+struct NodeJob {
+  int node = 0;
+  int32_t requested = 0;
+  bool useCats = false;
+  bool searchMultiCats = false;
+  NodeQueryRequest request;
+  NodeQueryOptions options;
+};
+
+// Queries node job.node: resolves its query URL, sends one GET within the
+// node's time-out, stores the answer in `record` (responseHeaders,
+// responseBody, requestPath and the query URL fields) and parses it into
+// `channel` (which must be fresh) and `totals`. Returns 0, -9000 (done, but
+// fewer items than asked for) or a node error code. Once `cancel` is set the
+// transfer in progress ends as soon as possible.
+Status QuerySlaves(const NodeJob& job, NodeRecord& record, Channel& channel, NodeTotals& totals,
+                   LogSink& log, const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace quorix

@@ -1,0 +1,103 @@
+#include "nodequery/query_url.h"
+
+#include "platform/text.h"
+
+namespace quorix {
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && AsciiLower(text.substr(0, prefix.size())) == prefix;
+}
+
+// The directory part of a path that may carry a query: up to its last "/".
+std::string_view BaseDirectory(std::string_view pathWithQuery) {
+  std::string_view path = pathWithQuery.substr(0, pathWithQuery.find('?'));
+  size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? std::string_view("/") : path.substr(0, slash + 1);
+}
+
+// Copies the node URL and the built-in template into the query URL fields.
+void UseNodeUrl(NodeRecord& node, const NodeQueryOptions& options) {
+  node.osScheme = node.vexaScheme;
+  node.osHost = node.vexaHost;
+  node.osPath = node.vexaPath;
+  node.osQuery = options.vexaTemplate;
+}
+
+// Runs the description check, timed in the node's timer slot under `label`,
+// and logs whether the description URL was usable.
+Status TimedDescriptionCheck(int n, NodeRecord& node, const NodeQueryEnv& env, const char* label) {
+  env.log.TimerStart(n);
+  Status status = CheckOpenSearchDescriptionFileURL(n, node, env);
+  env.log.TimerStop(n, "Node [%d]: CheckOpenSearchDescriptionFileURL %s", n, label);
+  return status;
+}
+
+}  // namespace
+
+TemplateSplit SplitQueryTemplate(std::string_view templ, const UrlParts& base, UrlParts& out) {
+  std::string rest;  // "host/path?query"
+  std::string scheme;
+  if (StartsWithNoCase(templ, "http://")) {
+    scheme = "http";
+    rest = templ.substr(7);
+  } else if (StartsWithNoCase(templ, "https://")) {
+    scheme = "https";
+    rest = templ.substr(8);
+  } else if (templ.substr(0, 2) == "//") {
+    scheme = base.scheme;
+    rest = templ.substr(2);
+  } else {
+    size_t colon = templ.find("://");
+    if (colon != std::string_view::npos && colon < templ.find_first_of("/?")) {
+      return TemplateSplit::kUnsupportedScheme;
+    }
+    scheme = base.scheme;
+    if (templ.substr(0, 1) == "/") {
+      rest = base.host + std::string(templ);
+    } else if (templ.substr(0, 1) == "?") {
+      rest = base.host + std::string(base.path.substr(0, base.path.find('?'))) + std::string(templ);
+    } else {
+      rest = base.host + std::string(BaseDirectory(base.path)) + std::string(templ);
+    }
+  }
+  size_t slash = rest.find('/');
+  if (slash == std::string::npos || slash == 0) return TemplateSplit::kNoPathOrQuery;
+  size_t question = rest.find('?', slash);
+  if (question == std::string::npos) return TemplateSplit::kNoPathOrQuery;
+  std::string host = rest.substr(0, slash);
+  std::string path = rest.substr(slash, question - slash);
+  std::string query = rest.substr(question);
+  if (Utf16Length(host) > kTemplateHostUnits || Utf16Length(path) > kTemplatePathUnits ||
+      Utf16Length(query) > kTemplateQueryUnits)
+    return TemplateSplit::kTooLong;
+  out = UrlParts{std::move(scheme), std::move(host), std::move(path), std::move(query)};
+  return TemplateSplit::kOk;
+}
+
+Status ResolveQueryUrl(int n, NodeRecord& node, const NodeQueryEnv& env) {
+  if (!node.IsVexa()) {
+    if (!node.osHost.empty()) return kOk;
+    Status status = TimedDescriptionCheck(n, node, env, "OpenSearch Node");
+    if (status == kOk) {
+      env.log.Logf(kLogInfo, "Node #%d \"http://%s%s\" is a valid OpenSearch Description URL", n,
+                   node.osDescHost.c_str(), node.osDescPath.c_str());
+    } else {
+      env.log.Logf(kLogError, "Node #%d \"http://%s%s\" is NOT valid OpenSearch Description URL", n,
+                   node.osDescHost.c_str(), node.osDescPath.c_str());
+    }
+    return status;
+  }
+  if (node.osDescHost.empty() || node.osDescPath.empty()) {
+    UseNodeUrl(node, env.options);
+    return kOk;
+  }
+  if (!node.osHost.empty()) return kOk;
+  Status status = TimedDescriptionCheck(n, node, env, "Vexa Node");
+  if (status == kOk) return kOk;
+  if (node.vexaHost.empty() || node.vexaPath.empty()) return kQueryUrlEmpty;
+  UseNodeUrl(node, env.options);
+  return status;
+}
+
+}  // namespace quorix

@@ -1,0 +1,70 @@
+// Where a node's query URL comes from and how it is filled.
+//
+// A Vexa node is queried on its node URL with the built-in template, unless it
+// names an OpenSearch description document; an OpenSearch node takes its
+// template from its description document, unless the settings already hold the
+// query URL. Every function works on one node's record and logs through `log`.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "config/settings.h"
+#include "nodequery/node_query_options.h"
+#include "nodequery/node_request.h"
+#include "platform/log.h"
+#include "platform/status.h"
+
+namespace quorix {
+
+inline constexpr size_t kRequestPathUnits = 2083;   // 2084 including the terminator
+inline constexpr size_t kTemplateHostUnits = 255;   // osHost: 256 including the terminator
+inline constexpr size_t kTemplatePathUnits = 2047;  // osPath
+inline constexpr size_t kTemplateQueryUnits = 511;  // query template from a description
+
+// What a node's query needs besides its record: where it logs, its options and
+// the flag that cancels its transfers (may be null).
+struct NodeQueryEnv {
+  LogSink& log;
+  const NodeQueryOptions& options;
+  const std::atomic<bool>* cancel = nullptr;
+};
+
+// Makes sure osHost, osPath and osQuery of node `n` are filled, fetching the
+// description document where needed. Returns 0 or a node error code. A Vexa
+// node whose description cannot be used falls back to its node URL and the
+// built-in template but still returns the description's code (-2000 when the
+// node URL is empty as well).
+Status ResolveQueryUrl(int n, NodeRecord& node, const NodeQueryEnv& env);
+
+// Fetches node `n`'s description document and, when it holds a usable RSS
+// template, stores it split into osScheme, osHost, osPath and osQuery and sets
+// descriptionResolved. Also stores the document's headers and body in the
+// record. Returns 0, -1001, -1002, -1003, -1004 or -1005.
+Status CheckOpenSearchDescriptionFileURL(int n, NodeRecord& node, const NodeQueryEnv& env);
+
+// Splits a query template into scheme, host (may carry ":port"), path and query
+// (beginning with "?"). "http://" and "https://" templates give their own
+// scheme; "//host/..." takes the scheme of `base`; other templates are resolved
+// against the description URL `base` (scheme, host, path with query).
+enum class TemplateSplit { kOk, kNoPathOrQuery, kTooLong, kUnsupportedScheme };
+struct UrlParts {
+  std::string scheme, host, path, query;
+};
+TemplateSplit SplitQueryTemplate(std::string_view templ, const UrlParts& base, UrlParts& out);
+
+// Fills node `n`'s template with the escaped query, the item count, the start
+// page and start index, and stores the path and query to send in requestPath
+// (Vexa nodes get their fixed parameters and categories appended). Sets
+// countSupported and startPageSupported. Returns 0 or -1004.
+Status BuildQueryString(int n, NodeRecord& node, const NodeQueryRequest& request, int32_t requested,
+                        bool useCats, bool searchMultiCats, LogSink& log);
+
+// Replaces every occurrence of `placeholder` in `text` by `value`. True when the
+// placeholder occurs (a placeholder equal to its value counts as absent). The
+// text is changed only when the result stays within kRequestPathUnits.
+bool ReplaceAll(std::string_view placeholder, std::string_view value, std::string& text);
+
+}  // namespace quorix

@@ -1,0 +1,280 @@
+#include "nodequery/dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "nodequery/gated_log.h"
+#include "tests/support/recording_log.h"
+#include "tests/support/test_http_server.h"
+
+namespace quorix {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::HttpAnswer;
+using testing::RecordingLog;
+using testing::TestHttpServer;
+
+// An RSS answer with `items` items out of `total` matches.
+std::string RssAnswer(int items, int total) {
+  std::string rss =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<rss version=\"2.0\" xmlns:opensearch=\"http://a9.com/-/spec/opensearch/1.1/\">\n"
+      "<channel>\n<title>Test node</title>\n<link>http://node.example/</link>\n"
+      "<description>Results</description>\n"
+      "<opensearch:totalResults>" +
+      std::to_string(total) +
+      "</opensearch:totalResults>\n"
+      "<opensearch:startIndex>1</opensearch:startIndex>\n"
+      "<opensearch:itemsPerPage>" +
+      std::to_string(items) + "</opensearch:itemsPerPage>\n";
+  for (int i = 0; i < items; ++i) {
+    rss += "<item>\n<title>Result " + std::to_string(i) + "</title>\n<link>http://node.example/" +
+           std::to_string(i) + "</link>\n<description>text</description>\n</item>\n";
+  }
+  return rss + "</channel>\n</rss>\n";
+}
+
+struct DispatchFixture : ::testing::Test {
+  // Configures node `n` as a Vexa node on the test server at `path`.
+  NodeRecord& VexaNode(int n, const std::string& path, int32_t timeoutMs = 5000) {
+    config.nodeCount = std::max(config.nodeCount, n + 1);
+    NodeRecord& node = config.nodes[n];
+    node.disabled = false;
+    node.type = 0;
+    node.vexaScheme = "http";
+    node.vexaHost = server.HostPort();
+    node.vexaPath = path;
+    node.timeoutMs = timeoutMs;
+    return node;
+  }
+  // Configures node `n` as an OpenSearch node with the description at `path`.
+  NodeRecord& OpenSearchNode(int n, const std::string& path) {
+    NodeRecord& node = VexaNode(n, "");
+    node.type = 1;
+    node.vexaHost.clear();
+    node.osDescScheme = "http";
+    node.osDescHost = server.HostPort();
+    node.osDescPath = path;
+    return node;
+  }
+  void Run(int32_t requested = 10) {
+    request.escapedQuery = "test";
+    PerformVexaQuery(config, request, requested, results, log, options);
+  }
+
+  TestHttpServer server;
+  Config config;
+  NodeQueryRequest request;
+  NodeResults results;
+  RecordingLog log;
+  DispatchOptions options;
+};
+
+TEST_F(DispatchFixture, NodesRefusedBeforeAnyWorkerStarts) {
+  config.nodeCount = 5;
+  config.nodes[0].disabled = true;
+  OpenSearchNode(1, "").osDescHost.clear();
+  config.nodes[1].osHost = server.HostPort();  // a query URL alone is not enough
+  config.nodes[1].osPath = "/s";
+  config.nodes[1].osQuery = "?q={searchTerms}";
+  VexaNode(2, "").vexaHost.clear();
+  VexaNode(3, "/search.cgi", 0);
+  config.nodes[4].disabled = true;
+  Run();
+  EXPECT_EQ(results.startedWorkers, 0);
+  EXPECT_EQ(results.status[0], kNodeNotRun);
+  EXPECT_EQ(results.status[1], kDescUrlEmpty);
+  EXPECT_EQ(results.status[2], kQueryUrlEmpty);
+  EXPECT_EQ(results.status[3], kNodeTimeoutZero);
+  EXPECT_EQ(results.status[4], kNodeNotRun);
+  EXPECT_EQ(results.status[5], kNodeNotRun);  // beyond the node count: not looked at
+  EXPECT_TRUE(log.Has(kLogFileOnly, "Node #0 is disabled"));
+  EXPECT_TRUE(log.Has(kLogError, "Node #1's OpenSearch Description URL is empty"));
+  EXPECT_TRUE(log.Has(kLogError, "Node #2's Node URL is empty"));
+  EXPECT_TRUE(log.Has(kLogFileOnly, "Node #3's time-out is zero"));
+  EXPECT_EQ(server.RequestCount(), 0u);
+}
+
+TEST_F(DispatchFixture, ASlowNodeTimesOutWhileTheOtherKeepsItsResults) {
+  server.Answer("/fast.cgi", HttpAnswer(RssAnswer(2, 2)).Delay(100ms));
+  server.Answer("/never.cgi", HttpAnswer().Never());
+  VexaNode(0, "/fast.cgi", 1000);
+  VexaNode(1, "/never.cgi", 1000);
+  auto start = std::chrono::steady_clock::now();
+  Run();
+  auto elapsed = std::chrono::steady_clock::now() - start;
+
+  EXPECT_EQ(results.startedWorkers, 2);
+  EXPECT_EQ(results.status[0], kOk);
+  EXPECT_EQ(results.channels[0].node, 0);
+  EXPECT_TRUE(config.nodes[0].done);
+  EXPECT_EQ(results.totals.queriedItems, 2);
+  EXPECT_EQ(results.status[1], kNodeTimeoutExceeded);
+  EXPECT_TRUE(
+      log.Has(kLogError, "Node #1: timeout waiting for response.  Timeout period = 1000 ms"));
+  // Nothing of the abandoned worker reached the records.
+  EXPECT_EQ(results.channels[1].node, -1);
+  EXPECT_TRUE(config.nodes[1].requestPath.empty());
+  EXPECT_FALSE(config.nodes[1].done);
+  // Returned at the time-out, not at the transfer's own stall limit.
+  EXPECT_GE(elapsed, 1000ms);
+  EXPECT_LT(elapsed, 1900ms);
+}
+
+TEST_F(DispatchFixture, AnAbandonedWorkerNeverLogsAfterTheTimeOutLine) {
+  server.Answer("/never.cgi", HttpAnswer().Never());
+  VexaNode(0, "/never.cgi", 200);
+  {
+    RecordingLog scoped;
+    PerformVexaQuery(config, request, 10, results, scoped, options);
+    ASSERT_EQ(results.status[0], kNodeTimeoutExceeded);
+    EXPECT_EQ(scoped.Lines().back().text,
+              "Node #0: timeout waiting for response.  Timeout period = 200 ms");
+    // `scoped` ends here while the abandoned worker is still unwinding.
+  }
+  std::this_thread::sleep_for(50ms);
+}
+
+TEST_F(DispatchFixture, WorkersRunInParallel) {
+  // Every answer is held until all three requests have arrived, which happens
+  // only when the three workers are in flight at once.
+  server.HoldAnswersUntil(3, 4000ms);
+  server.Answer("/search.cgi", HttpAnswer(RssAnswer(1, 1)));
+  for (int n = 0; n < 3; ++n) VexaNode(n, "/search.cgi", 8000);
+  Run();
+  EXPECT_TRUE(server.HoldReleasedByCount());
+  for (int n = 0; n < 3; ++n) EXPECT_EQ(results.status[n], kOk) << "node " << n;
+  EXPECT_EQ(results.totals.queriedItems, 3);
+  EXPECT_EQ(results.totals.validNodes, 3);
+}
+
+TEST_F(DispatchFixture, AnHtmlErrorPageIsLoggedAndParsed) {
+  server.Answer("/search.cgi",
+                HttpAnswer("<html><body>Not here</body></html>").Status(404).Type("text/html"));
+  VexaNode(0, "/search.cgi");
+  Run();
+  EXPECT_TRUE(log.Has(kLogError, "Node #0: HTTP Status 404 returned (File not found)"));
+  EXPECT_EQ(results.status[0], kResponseNotRecognised);
+  EXPECT_EQ(config.nodes[0].responseBody, "<html><body>Not here</body></html>");
+  EXPECT_FALSE(config.nodes[0].done);
+}
+
+TEST_F(DispatchFixture, StatusWithoutTextIsLoggedBare) {
+  server.Answer("/search.cgi", HttpAnswer(RssAnswer(1, 1)).Status(503));
+  VexaNode(0, "/search.cgi");
+  Run();
+  EXPECT_TRUE(log.Has(kLogError, "Node #0: HTTP Status 503 returned."));
+  EXPECT_EQ(results.status[0], kOk);
+}
+
+TEST_F(DispatchFixture, RequestedCountIsCappedAndTheVexaQueryIsComplete) {
+  server.Answer("/search.cgi", HttpAnswer(RssAnswer(1, 1)));
+  VexaNode(0, "/search.cgi");
+  config.useCats = 1;
+  request.cat = {3};
+  request.sortDate = true;
+  Run(5000);
+  ASSERT_EQ(server.RequestCount(), 1u);
+  EXPECT_EQ(server.RequestTargets()[0],
+            "/search.cgi?vexa_query=test&vexa_page=1&vexa_per_page=1000&vexa_and={searchAll?}"
+            "&vexa_xml=1&quorix=1&vexa_xml=1&vexa_and=0&vexa_cat%5B%5D=3&vexa_sort=1");
+  EXPECT_EQ(config.nodes[0].requestPath, server.RequestTargets()[0]);
+  EXPECT_TRUE(log.Contains("): End HTTP Query for node #0, time taken = "));
+  EXPECT_TRUE(log.Contains("ms - Node [0]: RequestGet"));
+}
+
+TEST_F(DispatchFixture, FewerItemsThanAvailableIsAWarning) {
+  server.Answer("/search.cgi", HttpAnswer(RssAnswer(2, 50)));
+  VexaNode(0, "/search.cgi");
+  Run(10);
+  EXPECT_EQ(results.status[0], kFewerItemsThanRequested);
+  EXPECT_TRUE(config.nodes[0].done);
+  EXPECT_TRUE(log.Has(kLogWarning,
+                      "Node #0 failed to return the requested number of items.  Requested = 10, "
+                      "Total = 50, Responded = 2"));
+}
+
+TEST_F(DispatchFixture, VexaNodeWithAnUnusableDescriptionSendsNoQuery) {
+  server.Answer("/search.cgi", HttpAnswer(RssAnswer(1, 1)));
+  NodeRecord& node = VexaNode(0, "/search.cgi");
+  node.osDescScheme = "http";
+  node.osDescHost = server.HostPort();
+  node.osDescPath = "/description.xml";  // answered by the default 404 page
+  Run();
+  EXPECT_EQ(results.status[0], kDescNotRecognised);
+  EXPECT_EQ(server.RequestTargets(), std::vector<std::string>{"/description.xml"});
+  EXPECT_EQ(config.nodes[0].osHost, server.HostPort());
+  EXPECT_EQ(config.nodes[0].osPath, "/search.cgi");
+  EXPECT_EQ(config.nodes[0].osQuery, kVexaQueryTemplate);
+}
+
+TEST_F(DispatchFixture, OpenSearchNodeQueriedThroughItsDescription) {
+  server.Answer("/os.xml", HttpAnswer("<OpenSearchDescription><Url type=\"application/rss+xml\" "
+                                      "template=\"http://" +
+                                      server.HostPort() +
+                                      "/rss?q={searchTerms}&amp;n={count}&amp;s={startIndex}\"/>"
+                                      "</OpenSearchDescription>"));
+  server.Answer("/rss", HttpAnswer(RssAnswer(1, 1)));
+  OpenSearchNode(0, "/os.xml");
+  Run(20);
+  EXPECT_EQ(results.status[0], kOk);
+  EXPECT_EQ(server.RequestTargets(), (std::vector<std::string>{"/os.xml", "/rss?q=test&n=20&s=1"}));
+  EXPECT_TRUE(config.nodes[0].descriptionResolved);
+}
+
+TEST_F(DispatchFixture, StrictNodeWithoutCountIsRefused) {
+  server.Answer("/os.xml",
+                HttpAnswer("<OpenSearchDescription><Url type=\"application/rss+xml\" "
+                           "template=\"/rss?q={searchTerms}\"/></OpenSearchDescription>"));
+  OpenSearchNode(0, "/os.xml").strictQuerySyntax = 1;
+  OpenSearchNode(1, "/os.xml");
+  server.Answer("/rss", HttpAnswer(RssAnswer(1, 1)));
+  Run();
+  EXPECT_EQ(results.status[0], kQuerySyntaxUnsupported);
+  EXPECT_TRUE(log.Contains("Node #0: Failed to build query string for \""));
+  EXPECT_EQ(results.status[1], kOk);
+  EXPECT_FALSE(config.nodes[1].countSupported);
+}
+
+TEST_F(DispatchFixture, UnreachableNodeIsASendFailure) {
+  VexaNode(0, "/search.cgi").vexaHost = "127.0.0.1:1";
+  Run();
+  EXPECT_EQ(results.status[0], kQuerySendFailed);
+  EXPECT_TRUE(log.Contains("Node #0: Failed to send HTTP request to \"127.0.0.1:1/search.cgi?"));
+}
+
+TEST_F(DispatchFixture, DirectQueryWithThePanelOptions) {
+  server.Answer("/search.cgi", HttpAnswer(RssAnswer(1, 1)));
+  VexaNode(0, "/search.cgi");
+  request.escapedQuery = "test";
+  Status status = QueryNode(config, 0, request, 1, results, log, NodeQueryOptions::ControlPanel());
+  EXPECT_EQ(status, kOk);
+  EXPECT_EQ(results.status[0], kOk);
+  EXPECT_EQ(results.totals.queriedItems, 1);
+  ASSERT_EQ(server.RequestCount(), 1u);
+  EXPECT_EQ(server.RequestTargets()[0],
+            "/search.cgi?vexa_query=test&vexa_page=1&vexa_per_page=1&quorix=1&vexa_xml=1&vexa_and="
+            "0&vexa_sort=0");
+
+  config.nodes[0].vexaHost = "127.0.0.1:1";
+  config.nodes[0].osHost.clear();
+  EXPECT_EQ(QueryNode(config, 0, request, 1, results, log, NodeQueryOptions::ControlPanel()),
+            kQuerySendFailed);
+  EXPECT_TRUE(log.Has(kLogError, "Node #0: Failed to send HTTP request to \"127.0.0.1:1\""));
+  EXPECT_TRUE(log.Contains("(Error: "));
+}
+
+TEST(GatedLogTest, ForwardsUntilClosed) {
+  RecordingLog target;
+  GatedLog gate(target);
+  gate.Logf(kLogError, "before %d", 1);
+  gate.Close();
+  gate.Logf(kLogError, "after %d", 2);
+  ASSERT_EQ(target.Lines().size(), 1u);
+  EXPECT_EQ(target.Lines()[0].text, "before 1");
+}
+
+}  // namespace
+}  // namespace quorix

@@ -1,0 +1,425 @@
+#include "nodequery/query_url.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/recording_log.h"
+#include "tests/support/test_http_server.h"
+
+namespace quorix {
+namespace {
+
+using testing::HttpAnswer;
+using testing::RecordingLog;
+using testing::TestHttpServer;
+
+TEST(ReplaceAllTest, Cases) {
+  struct Case {
+    const char* placeholder;
+    std::string value;
+    std::string text;
+    bool found;
+    std::string want;
+  } cases[] = {
+      {"{count}", "20", "?a={count}&b={count}", true, "?a=20&b=20"},
+      {"{count}", "20", "?a={count?}", false, "?a={count?}"},
+      {"{x}", "{x}", "?a={x}", false, "?a={x}"},
+      {"{x}", "{x}{x}", "?a={x}", true, "?a={x}{x}"},  // inserted text is not scanned again
+      {"{q}", "", "{q}{q}", true, ""},
+      {"{q}", std::string(2100, 'v'), "?{q}", true, "?{q}"},  // too long: unchanged
+  };
+  for (Case& c : cases) {
+    std::string text = c.text;
+    EXPECT_EQ(ReplaceAll(c.placeholder, c.value, text), c.found) << c.text;
+    EXPECT_EQ(text, c.want) << c.text;
+  }
+}
+
+NodeRecord VexaNode(const char* path = "/cgi-bin/search.cgi") {
+  NodeRecord node;
+  node.disabled = false;
+  node.type = 0;
+  node.osPath = path;
+  node.osQuery = kVexaQueryTemplate;
+  return node;
+}
+
+NodeRecord OpenSearchNode(const char* query, int strict = 0) {
+  NodeRecord node;
+  node.disabled = false;
+  node.type = 1;
+  node.osPath = "/os";
+  node.osQuery = query;
+  node.strictQuerySyntax = strict;
+  return node;
+}
+
+TEST(BuildQueryStringTest, VexaRequestPaths) {
+  struct Case {
+    const char* name;
+    bool useCats, multi, matchAll, sortDate;
+    std::vector<int32_t> cats;
+    std::string wantTail;
+  } cases[] = {
+      {"no categories",
+       false,
+       false,
+       true,
+       false,
+       {},
+       "&quorix=1&vexa_xml=1&vexa_and=1&vexa_sort=0"},
+      {"categories, first only",
+       true,
+       false,
+       false,
+       true,
+       {2, 5, 7},
+       "&quorix=1&vexa_xml=1&vexa_and=0&vexa_cat%5B%5D=2&vexa_sort=1"},
+      {"categories, all of them",
+       true,
+       true,
+       false,
+       false,
+       {2, 5, 7},
+       "&quorix=1&vexa_xml=1&vexa_and=0&vexa_cat%5B%5D=2&vexa_cat%5B%5D=5&vexa_cat%5B%5D=7"
+       "&vexa_sort=0"},
+      {"categories, none selected",
+       true,
+       false,
+       false,
+       false,
+       {-1},
+       "&quorix=1&vexa_xml=1&vexa_and=0&vexa_cat%5B%5D=-1&vexa_sort=0"},
+  };
+  for (const Case& c : cases) {
+    NodeRecord node = VexaNode();
+    NodeQueryRequest request;
+    request.escapedQuery = "c%2B%2B";
+    request.wordMatchAll = c.matchAll;
+    request.sortDate = c.sortDate;
+    request.cat = c.cats;
+    RecordingLog log;
+    ASSERT_EQ(BuildQueryString(0, node, request, 20, c.useCats, c.multi, log), kOk) << c.name;
+    EXPECT_EQ(node.requestPath,
+              "/cgi-bin/search.cgi?vexa_query=c%2B%2B&vexa_page=1&vexa_per_page=20&vexa_and={"
+              "searchAll?}&vexa_xml=1" +
+                  c.wantTail)
+        << c.name;
+    // The built-in template has no start index: a warning for every Vexa query.
+    ASSERT_EQ(log.Lines().size(), 1u) << c.name;
+    EXPECT_TRUE(log.Has(kLogWarning,
+                        "Node #0 does not support Core Open Search query parameter {startIndex}."))
+        << c.name;
+  }
+}
+
+TEST(BuildQueryStringTest, OpenSearchPlaceholders) {
+  struct Case {
+    const char* query;
+    int strict;
+    Status want;
+    std::string wantPath;
+    bool countSupported, startPageSupported;
+    std::vector<std::string> wantLines;
+  } cases[] = {
+      {"?q={searchTerms}&n={count}&p={startPage?}",
+       0,
+       kOk,
+       "/os?q=test&n=10&p=3",
+       true,
+       true,
+       {"Node #4 does not support Core Open Search query parameter {startIndex}."}},
+      {"?q={searchTerms}&n={count?}&i={startIndex}",
+       0,
+       kOk,
+       "/os?q=test&n=10&i=1",
+       true,
+       false,
+       {"Node #4 does not support Core Open Search query parameter {startPage}."}},
+      {"?q={searchTerms}&i={startIndex?}&p={startPage}",
+       0,
+       kOk,
+       "/os?q=test&i=1&p=3",
+       false,
+       true,
+       {"Node #4 does not support Core Open Search query parameter {count}."}},
+      {"?q={searchTerms}&i={startIndex}&p={startPage}",
+       1,
+       kQuerySyntaxUnsupported,
+       "",
+       false,
+       true,
+       {"Node #4 does not support Core Open Search query parameter {count}."}},
+      {"?q={query}&n={count}",
+       0,
+       kQuerySyntaxUnsupported,
+       "",
+       true,
+       true,
+       {"Node #4 does not support Core Open Search query parameter {searchTerms}."}},
+      {"?q={searchTerms}&lang={language?}&n={count}&p={startPage}&i={startIndex}",
+       0,
+       kOk,
+       "/os?q=test&lang={language?}&n=10&p=3&i=1",
+       true,
+       true,
+       {}},
+  };
+  for (const Case& c : cases) {
+    NodeRecord node = OpenSearchNode(c.query, c.strict);
+    NodeQueryRequest request;
+    request.escapedQuery = "test";
+    request.nodeStartPage[4] = 3;
+    RecordingLog log;
+    EXPECT_EQ(BuildQueryString(4, node, request, 10, true, true, log), c.want) << c.query;
+    EXPECT_EQ(node.requestPath, c.wantPath) << c.query;
+    EXPECT_EQ(node.countSupported, c.countSupported) << c.query;
+    EXPECT_EQ(node.startPageSupported, c.startPageSupported) << c.query;
+    std::vector<std::string> lines;
+    for (const auto& line : log.Lines()) lines.push_back(line.text);
+    EXPECT_EQ(lines, c.wantLines) << c.query;
+  }
+}
+
+TEST(BuildQueryStringTest, MissingCountIsAWarningOrAnErrorByStrictness) {
+  for (int strict : {0, 1}) {
+    NodeRecord node = OpenSearchNode("?q={searchTerms}&p={startPage}&i={startIndex}", strict);
+    RecordingLog log;
+    BuildQueryString(0, node, NodeQueryRequest(), 10, false, false, log);
+    EXPECT_TRUE(log.Has(strict ? kLogError : kLogWarning,
+                        "Node #0 does not support Core Open Search query parameter {count}."))
+        << "strict " << strict;
+  }
+}
+
+TEST(BuildQueryStringTest, RequestPathIsCut) {
+  NodeRecord node = OpenSearchNode("?q={searchTerms}&n={count}");
+  node.osPath = "/" + std::string(2100, 'p');
+  NodeQueryRequest request;
+  request.escapedQuery = "x";
+  RecordingLog log;
+  ASSERT_EQ(BuildQueryString(0, node, request, 10, false, false, log), kOk);
+  EXPECT_EQ(node.requestPath.size(), kRequestPathUnits);
+}
+
+TEST(SplitQueryTemplateTest, Cases) {
+  UrlParts base{"http", "desc.example:8080", "/dir/os.xml?v=1", ""};
+  struct Case {
+    std::string templ;
+    TemplateSplit want;
+    UrlParts parts;
+  } cases[] = {
+      {"http://h.example/s?q={searchTerms}",
+       TemplateSplit::kOk,
+       {"http", "h.example", "/s", "?q={searchTerms}"}},
+      {"HTTP://h.example:81/a/b?q=1", TemplateSplit::kOk, {"http", "h.example:81", "/a/b", "?q=1"}},
+      {"https://h.example/s?q=1", TemplateSplit::kOk, {"https", "h.example", "/s", "?q=1"}},
+      {"//h.example/s?q=1", TemplateSplit::kOk, {"http", "h.example", "/s", "?q=1"}},
+      {"/search?q=1", TemplateSplit::kOk, {"http", "desc.example:8080", "/search", "?q=1"}},
+      {"search?q=1", TemplateSplit::kOk, {"http", "desc.example:8080", "/dir/search", "?q=1"}},
+      {"?q=1", TemplateSplit::kOk, {"http", "desc.example:8080", "/dir/os.xml", "?q=1"}},
+      {"http://h.example?q=1", TemplateSplit::kNoPathOrQuery, {}},
+      {"http://h.example/s", TemplateSplit::kNoPathOrQuery, {}},
+      {"http:///s?q=1", TemplateSplit::kNoPathOrQuery, {}},
+      {"ftp://h.example/s?q=1", TemplateSplit::kUnsupportedScheme, {}},
+      {"http://" + std::string(256, 'h') + "/s?q=1", TemplateSplit::kTooLong, {}},
+      {"http://" + std::string(255, 'h') + "/s?q=1",
+       TemplateSplit::kOk,
+       {"http", std::string(255, 'h'), "/s", "?q=1"}},
+      {"http://h/s?" + std::string(511, 'q'), TemplateSplit::kTooLong, {}},
+      {"http://h/s?" + std::string(510, 'q'),
+       TemplateSplit::kOk,
+       {"http", "h", "/s", "?" + std::string(510, 'q')}},
+      {"http://h/" + std::string(2047, 'p') + "?q", TemplateSplit::kTooLong, {}},
+  };
+  for (const Case& c : cases) {
+    UrlParts out;
+    TemplateSplit got = SplitQueryTemplate(c.templ, base, out);
+    EXPECT_EQ(static_cast<int>(got), static_cast<int>(c.want)) << c.templ;
+    if (got != TemplateSplit::kOk || c.want != TemplateSplit::kOk) continue;
+    EXPECT_EQ(out.scheme, c.parts.scheme) << c.templ;
+    EXPECT_EQ(out.host, c.parts.host) << c.templ;
+    EXPECT_EQ(out.path, c.parts.path) << c.templ;
+    EXPECT_EQ(out.query, c.parts.query) << c.templ;
+  }
+}
+
+// A description document with the given Url elements.
+std::string Description(const std::string& urls) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<OpenSearchDescription xmlns=\"http://a9.com/-/spec/opensearch/1.1/\">\n"
+         "  <ShortName>Test</ShortName>\n" +
+         urls + "\n</OpenSearchDescription>\n";
+}
+
+struct DescriptionFixture : ::testing::Test {
+  NodeRecord Node(int type = 1) {
+    NodeRecord node;
+    node.disabled = false;
+    node.type = type;
+    node.osDescScheme = "http";
+    node.osDescHost = server.HostPort();
+    node.osDescPath = "/os.xml";
+    node.timeoutMs = 5000;
+    return node;
+  }
+  Status Check(NodeRecord& node) {
+    NodeQueryEnv env{log, options};
+    return CheckOpenSearchDescriptionFileURL(0, node, env);
+  }
+  TestHttpServer server;
+  RecordingLog log;
+  NodeQueryOptions options;
+};
+
+TEST_F(DescriptionFixture, TemplatesAreFoundSplitAndDecoded) {
+  struct Case {
+    const char* name;
+    std::string urls;
+    std::string scheme, host, path, query;
+  } cases[] = {
+      {"self-closing RSS Url",
+       "<Url type=\"text/html\" template=\"http://www.example/html?q={searchTerms}\"/>\n"
+       "<Url type=\"application/rss+xml\" "
+       "template=\"http://search.example/rss.php?q={searchTerms}&amp;n={count}\"/>",
+       "http", "search.example", "/rss.php", "?q={searchTerms}&n={count}"},
+      {"content form", "<Url>http://plain.example:81/s?q={searchTerms}&amp;p={startPage?}</Url>",
+       "http", "plain.example:81", "/s", "?q={searchTerms}&p={startPage?}"},
+      {"Url with Param children",
+       "<Url type=\"application/rss+xml\" template=\"https://sec.example/find?q={searchTerms}\">"
+       "<Param name=\"a\" value=\"b\"/></Url>",
+       "https", "sec.example", "/find", "?q={searchTerms}"},
+      {"relative template", "<Url type=\"application/rss+xml\" template=\"/rss?q={searchTerms}\"/>",
+       "http", "", "/rss", "?q={searchTerms}"},
+  };
+  for (const Case& c : cases) {
+    server.Answer("/os.xml", HttpAnswer(Description(c.urls)));
+    NodeRecord node = Node();
+    ASSERT_EQ(Check(node), kOk) << c.name;
+    EXPECT_EQ(node.osScheme, c.scheme) << c.name;
+    EXPECT_EQ(node.osHost, c.host.empty() ? server.HostPort() : c.host) << c.name;
+    EXPECT_EQ(node.osPath, c.path) << c.name;
+    EXPECT_EQ(node.osQuery, c.query) << c.name;
+    EXPECT_TRUE(node.descriptionResolved) << c.name;
+    EXPECT_NE(node.responseBody.find("OpenSearchDescription"), std::string::npos) << c.name;
+  }
+}
+
+TEST_F(DescriptionFixture, UnusableDescriptions) {
+  struct Case {
+    const char* name;
+    HttpAnswer answer;
+    Status want;
+    std::string line;
+  } cases[] = {
+      {"text/html only",
+       HttpAnswer(Description("<Url type=\"text/html\" template=\"http://h/s?q={searchTerms}\"/>")),
+       kDescNotRecognised,
+       "Node #0: Open Search Description file \"HOST/os.xml\" did not return a recognised "
+       "format"},
+      {"not a description", HttpAnswer("<html><body>hello</body></html>"), kDescNotRecognised, ""},
+      {"empty body", HttpAnswer("").Status(404), kDescNoResponse,
+       "Node #0: No response from \"HOST/os.xml\""},
+      {"template without query",
+       HttpAnswer(Description("<Url type=\"application/rss+xml\" template=\"http://h/s\"/>")),
+       kQuerySyntaxUnsupported,
+       "Node #0: Open Search Description query syntax not supported \"http://h/s\""},
+      {"host too long",
+       HttpAnswer(Description("<Url type=\"application/rss+xml\" template=\"http://" +
+                              std::string(300, 'h') + "/s?q={searchTerms}\"/>")),
+       kQuerySyntaxUnsupported,
+       "Node #0: Open Search Description query URL is too long (host over 255, path over 2047 or "
+       "query over 511 characters) \"http://" +
+           std::string(300, 'h') + "/s?q={searchTerms}\""},
+  };
+  for (const Case& c : cases) {
+    server.Answer("/os.xml", c.answer);
+    NodeRecord node = Node();
+    RecordingLog fresh;
+    NodeQueryEnv env{fresh, options};
+    EXPECT_EQ(CheckOpenSearchDescriptionFileURL(0, node, env), c.want) << c.name;
+    EXPECT_TRUE(node.osHost.empty()) << c.name;
+    EXPECT_FALSE(node.descriptionResolved) << c.name;
+    std::string line = c.line;
+    if (size_t at = line.find("HOST"); at != std::string::npos)
+      line.replace(at, 4, server.HostPort());
+    if (!line.empty()) {
+      EXPECT_TRUE(fresh.Has(kLogError, line)) << c.name;
+    }
+    EXPECT_FALSE(fresh.Lines().empty()) << c.name;
+  }
+}
+
+TEST_F(DescriptionFixture, UnreachableServerIsASendFailure) {
+  NodeRecord node = Node();
+  node.osDescHost = "127.0.0.1:1";
+  EXPECT_EQ(Check(node), kDescSendFailed);
+  EXPECT_TRUE(log.Has(kLogError, "Node #0: Failed to send HTTP request to \"127.0.0.1:1/os.xml\""));
+  node.osDescHost = "";
+  EXPECT_EQ(Check(node), kDescConnectFailed);
+  EXPECT_TRUE(log.Has(kLogError, "Node #0: Failed to connect to \"\""));
+}
+
+TEST_F(DescriptionFixture, PanelSendFailureNamesTheHostAndTheReason) {
+  options = NodeQueryOptions::ControlPanel();
+  NodeRecord node = Node();
+  node.osDescHost = "127.0.0.1:1";
+  EXPECT_EQ(Check(node), kDescSendFailed);
+  EXPECT_TRUE(log.Has(kLogError, "Node #0: Failed to send HTTP request to \"127.0.0.1:1\""));
+  EXPECT_TRUE(log.Contains("(Error: "));
+}
+
+TEST_F(DescriptionFixture, ResolveOpenSearchNode) {
+  server.Answer("/os.xml",
+                HttpAnswer(Description(
+                    "<Url type=\"application/rss+xml\" template=\"/r?q={searchTerms}\"/>")));
+  NodeRecord node = Node();
+  NodeQueryEnv env{log, options};
+  ASSERT_EQ(ResolveQueryUrl(2, node, env), kOk);
+  EXPECT_EQ(node.osPath, "/r");
+  EXPECT_TRUE(log.Has(kLogInfo, "Node #2 \"http://" + server.HostPort() +
+                                    "/os.xml\" is a valid OpenSearch Description URL"));
+  EXPECT_TRUE(log.Contains("ms - Node [2]: CheckOpenSearchDescriptionFileURL OpenSearch Node"));
+
+  // A query URL from the settings is used as it is.
+  size_t requests = server.RequestCount();
+  ASSERT_EQ(ResolveQueryUrl(2, node, env), kOk);
+  EXPECT_EQ(server.RequestCount(), requests);
+
+  NodeRecord broken = Node();
+  broken.osDescPath = "/missing.xml";
+  EXPECT_EQ(ResolveQueryUrl(2, broken, env), kDescNotRecognised);
+  EXPECT_TRUE(log.Has(kLogError, "Node #2 \"http://" + server.HostPort() +
+                                     "/missing.xml\" is NOT valid OpenSearch Description URL"));
+}
+
+TEST_F(DescriptionFixture, ResolveVexaNode) {
+  NodeQueryEnv env{log, options};
+  NodeRecord plain = Node(0);
+  plain.osDescHost.clear();
+  plain.vexaScheme = "http";
+  plain.vexaHost = "vexa.example:8081";
+  plain.vexaPath = "/search.cgi";
+  ASSERT_EQ(ResolveQueryUrl(0, plain, env), kOk);
+  EXPECT_EQ(plain.osHost, "vexa.example:8081");
+  EXPECT_EQ(plain.osPath, "/search.cgi");
+  EXPECT_EQ(plain.osQuery, kVexaQueryTemplate);
+  EXPECT_EQ(server.RequestCount(), 0u);
+
+  // The description cannot be used: the node URL stands in, the code is kept.
+  NodeRecord fallback = plain;
+  fallback.osHost.clear();
+  fallback.osDescHost = server.HostPort();
+  fallback.osDescPath = "/nothing-here";
+  EXPECT_EQ(ResolveQueryUrl(0, fallback, env), kDescNotRecognised);
+  EXPECT_EQ(fallback.osHost, "vexa.example:8081");
+  EXPECT_EQ(fallback.osQuery, kVexaQueryTemplate);
+  EXPECT_TRUE(log.Contains("ms - Node [0]: CheckOpenSearchDescriptionFileURL Vexa Node"));
+
+  NodeRecord empty = fallback;
+  empty.osHost.clear();
+  empty.vexaPath.clear();
+  EXPECT_EQ(ResolveQueryUrl(0, empty, env), kQueryUrlEmpty);
+}
+
+}  // namespace
+}  // namespace quorix
