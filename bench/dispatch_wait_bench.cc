@@ -75,27 +75,6 @@ BENCHMARK(BM_DispatchWait)
 
 }  // namespace
 
-// Weak stand-ins for the response parsing and XML scanning that this program
-// links but never reaches (the nodes above send no document to parse); the
-// real implementations win wherever they are linked.
-__attribute__((weak)) Status ParseResponse(int, int32_t, const NodeRecord&, Channel&, NodeTotals&,
-                                           LogSink&, const ParseOptions&) {
-  return kResponseNotRecognised;
-}
-__attribute__((weak)) void DecodeCharacterReferences(std::string&) {}
-__attribute__((weak)) size_t TrimContent(std::string& text) { return text.size(); }
-__attribute__((weak)) Status FindElement(bool, std::string_view, std::string_view,
-                                         std::initializer_list<std::string_view>, int, bool,
-                                         FindResult&, size_t, size_t) {
-  return kXmlNotFound;
-}
-__attribute__((weak)) Status FindElementByAttribute(bool, std::string_view, std::string_view,
-                                                    std::initializer_list<std::string_view>,
-                                                    std::string_view, std::string_view,
-                                                    std::string&, size_t) {
-  return kXmlNotFound;
-}
-
 }  // namespace quorix
 
 BENCHMARK_MAIN();

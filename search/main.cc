@@ -1,7 +1,9 @@
 // The quorix CGI program: one search request per run.
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
+#include "nodequery/http_client.h"
 #include "search/cgi_main.h"
 
 namespace {
@@ -22,5 +24,9 @@ int main(int argc, char** argv) {
   quorix::PageOutput page(stdout);
   int status = quorix::RunCgi(argc > 0 ? argv[0] : "", ReadEnvironment(), std::cin, page);
   page.Flush();
-  return status;
+  quorix::CloseAllNodeHandles();
+  // A node worker abandoned after its time-out may still be running: end the
+  // process without running static destructors under its feet.
+  std::fflush(stdout);
+  std::_Exit(status);
 }

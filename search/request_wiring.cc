@@ -1,4 +1,5 @@
 // The search program's components for one request, wired together.
+#include "nodequery/dispatch.h"
 #include "nodequery/settings_check.h"
 #include "search/cache.h"
 #include "search/page_resources.h"
@@ -14,9 +15,20 @@ namespace {
 // that the results heading shows.
 class NodeQuery : public NodeQueryStep {
  public:
-  NodeQuery(RequestContext& context) : context_(context) {}
+  explicit NodeQuery(RequestContext& context) : context_(context) {}
 
-  void PerformVexaQuery(Config&, int32_t, NodeResults&) override {}
+  void PerformVexaQuery(Config& config, int32_t requested, NodeResults& results) override {
+    const VexaQuery& query = context_.query;
+    NodeQueryRequest request;
+    request.escapedQuery = query.escapedQuery;
+    request.wordMatchAll = query.wordMatchAll;
+    request.sortDate = query.sortDate;
+    request.cat = query.cat;
+    request.nodeStartPage = query.nodeStartPage;
+    quorix::PerformVexaQuery(config, request, requested, results, context_.log);
+    // The search log reports how many items the nodes returned.
+    context_.query.matches = results.totals.queriedItems;
+  }
 
   int CheckVexaNodeSettings(Config& config, NodeResults& results) override {
     return quorix::CheckVexaNodeSettings(config, results, context_.log, display_);
