@@ -17,7 +17,8 @@ namespace {
 class PanelReaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorix-reader-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "quorix-reader-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir = pattern;
     ApplyPanelDefaults(config);
@@ -36,8 +37,10 @@ class PanelReaderTest : public ::testing::Test {
 };
 
 TEST_F(PanelReaderTest, ReadsOneVexaNodeAndSplitsItsUrl) {
-  ASSERT_TRUE(Load("NODE0_DISABLED = 0\r\nNODE0_TYPE = 0\r\nNODE0_STRICT_QUERY_SYNTAX = 0\r\n"
-                   "NODE0_TIMEOUT_MS = 5000\r\nNODE0_VEXA_URL = \"http://Node.example:8080/cgi-bin/search.cgi\"\r\n"));
+  ASSERT_TRUE(
+      Load("NODE0_DISABLED = 0\r\nNODE0_TYPE = 0\r\nNODE0_STRICT_QUERY_SYNTAX = 0\r\n"
+           "NODE0_TIMEOUT_MS = 5000\r\nNODE0_VEXA_URL = "
+           "\"http://Node.example:8080/cgi-bin/search.cgi\"\r\n"));
   EXPECT_EQ(config.nodeCount, 1);
   const NodeRecord& node = config.nodes[0];
   EXPECT_FALSE(node.disabled);
@@ -63,13 +66,14 @@ TEST_F(PanelReaderTest, InvalidNodeUrlsFailTheWholeLoad) {
 }
 
 TEST_F(PanelReaderTest, NodeKeyRules) {
-  ASSERT_TRUE(Load("NODE64_DISABLED = 0\r\n"                    // no such slot
-                   "NODE01_DISABLED = 0\r\n"                    // not how slot 1 is written
-                   "NODE1_DISABLED = 0\r\nNODE1_DISABLED = 1\r\n"  // counted twice
-                   "NODE1_TYPE = 1\r\nNODE1_TIMEOUT_MS = 100\r\n"
-                   "NODE1_OS_DESC_URLextra = \"https://d.example/os.xml\"\r\n"
-                   "NODE1_OS_URL = \"https://d.example/s?q={searchTerms}\"\r\n"
-                   "NODE2_SOMETHING = 1\r\n"));
+  ASSERT_TRUE(
+      Load("NODE64_DISABLED = 0\r\n"                       // no such slot
+           "NODE01_DISABLED = 0\r\n"                       // not how slot 1 is written
+           "NODE1_DISABLED = 0\r\nNODE1_DISABLED = 1\r\n"  // counted twice
+           "NODE1_TYPE = 1\r\nNODE1_TIMEOUT_MS = 100\r\n"
+           "NODE1_OS_DESC_URLextra = \"https://d.example/os.xml\"\r\n"
+           "NODE1_OS_URL = \"https://d.example/s?q={searchTerms}\"\r\n"
+           "NODE2_SOMETHING = 1\r\n"));
   EXPECT_EQ(config.nodeCount, 2);
   EXPECT_TRUE(config.nodes[1].disabled);
   EXPECT_EQ(config.nodes[1].type, 1);
@@ -91,15 +95,18 @@ TEST_F(PanelReaderTest, LoadReplacesTheNodeTable) {
 
 TEST_F(PanelReaderTest, SettingLineRules) {
   config.formFormat = 1;
-  ASSERT_TRUE(Load("Logging=5\r\n"                 // no blanks: the key is "Logging=5"
-                   "DebugLogging = 1\r\n"
-                   "Timing = x\r\n"               // not a number: unchanged
-                   "INT_CACHE_VALID_PERIOD_MINS = 99999999999\r\n"
-                   "LogFileName = \"\"\r\n"       // empty: unchanged
-                   "DebugFileName = \"" + std::string(300, 'a') + "\"\r\n"  // too long: unchanged
-                   "TemplateFilename = \"t.html\"\n"  // LF alone
-                   "Spelling = 1\r\nUseCats = 1\r\nSTR_OR = \"or\"\r\n"  // not read back
-                   "DEBUG = 1\r\nDEBUG = 2\r\n"));  // the later line wins
+  ASSERT_TRUE(
+      Load("Logging=5\r\n"  // no blanks: the key is "Logging=5"
+           "DebugLogging = 1\r\n"
+           "Timing = x\r\n"  // not a number: unchanged
+           "INT_CACHE_VALID_PERIOD_MINS = 99999999999\r\n"
+           "LogFileName = \"\"\r\n"  // empty: unchanged
+           "DebugFileName = \"" +
+           std::string(300, 'a') +
+           "\"\r\n"                                              // too long: unchanged
+           "TemplateFilename = \"t.html\"\n"                     // LF alone
+           "Spelling = 1\r\nUseCats = 1\r\nSTR_OR = \"or\"\r\n"  // not read back
+           "DEBUG = 1\r\nDEBUG = 2\r\n"));                       // the later line wins
   EXPECT_EQ(config.logging, 0);
   EXPECT_EQ(config.debugLogging, 1);
   EXPECT_EQ(config.showSearchTime, 0);
@@ -117,10 +124,8 @@ TEST_F(PanelReaderTest, UnescapeUndoesTheWriter) {
   struct Case {
     std::string written, value;
   } cases[] = {
-      {"say \\\"hi\\\"", "say \"hi\""},
-      {"C:\\\\logs", "C:\\logs"},
-      {"a&#38;b&#60;c&#62;", "a&b<c>"},
-      {"&#128;&#8482;&#162;", "\xE2\x82\xAC\xE2\x84\xA2\xC2\xA2"},
+      {"say \\\"hi\\\"", "say \"hi\""}, {"C:\\\\logs", "C:\\logs"},
+      {"a&#38;b&#60;c&#62;", "a&b<c>"}, {"&#128;&#8482;&#162;", "\xE2\x82\xAC\xE2\x84\xA2\xC2\xA2"},
       {"&#39; \\n", "&#39; \\n"},  // neither a reference of the table nor an escape
   };
   for (const Case& c : cases) EXPECT_EQ(UnescapeSettingsValue(c.written), c.value) << c.written;
@@ -139,7 +144,9 @@ TEST_F(PanelReaderTest, WhatTheWriterWritesReadsBackTheSame) {
   written.logging = 1;
   written.logFileName = "./logs/a&b \"quoted\" back\\slash.log";
   written.debugFileName = "<debug>\xE2\x82\xAC.log";
-  written.languageFileName = "Fran\xC3\xA7" "ais.vlang";
+  written.languageFileName =
+      "Fran\xC3\xA7"
+      "ais.vlang";
   written.templateFilename = "t&t.html";
   written.controlPanelInstallDirectory = "/srv/\"out\"\\x";
   written.controlPanelLogging = 1;

@@ -22,7 +22,8 @@ std::string ReadFile(const std::string& path) {
 class SettingsWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorix-writer-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "quorix-writer-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir = pattern;
     ApplyPanelDefaults(config);
@@ -101,17 +102,19 @@ TEST_F(SettingsWriterTest, NodeLinesAreNumberedWithoutGaps) {
   config.nodeCount = 4;
 
   std::string text = FormatSettings(config, [](int slot) { return slot == 3; });
-  EXPECT_NE(text.find("NODE0_DISABLED = 0\r\nNODE0_TYPE = 0\r\nNODE0_STRICT_QUERY_SYNTAX = 0\r\n"
-                      "NODE0_TIMEOUT_MS = 5000\r\nNODE0_VEXA_URL = \"http://a.example/search.cgi\"\r\n"),
-            std::string::npos)
+  EXPECT_NE(
+      text.find("NODE0_DISABLED = 0\r\nNODE0_TYPE = 0\r\nNODE0_STRICT_QUERY_SYNTAX = 0\r\n"
+                "NODE0_TIMEOUT_MS = 5000\r\nNODE0_VEXA_URL = \"http://a.example/search.cgi\"\r\n"),
+      std::string::npos)
       << text;
   EXPECT_EQ(text.find("skipped.example"), std::string::npos);
   EXPECT_NE(text.find("NODE1_DISABLED = 1\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("NODE1_VEXA_URL = \"http://c.example/search.cgi\""), std::string::npos);
-  EXPECT_NE(text.find("NODE2_DISABLED = 0\r\nNODE2_TYPE = 1\r\nNODE2_STRICT_QUERY_SYNTAX = 1\r\n"
-                      "NODE2_TIMEOUT_MS = 9000\r\nNODE2_OS_DESC_URL = \"https://d.example/desc.xml\"\r\n"
-                      "NODE2_OS_URL = \"https://d.example/s?q={searchTerms}&n={count}\"\r\n"),
-            std::string::npos)
+  EXPECT_NE(
+      text.find("NODE2_DISABLED = 0\r\nNODE2_TYPE = 1\r\nNODE2_STRICT_QUERY_SYNTAX = 1\r\n"
+                "NODE2_TIMEOUT_MS = 9000\r\nNODE2_OS_DESC_URL = \"https://d.example/desc.xml\"\r\n"
+                "NODE2_OS_URL = \"https://d.example/s?q={searchTerms}&n={count}\"\r\n"),
+      std::string::npos)
       << text;
   EXPECT_EQ(text.find("NODE3_"), std::string::npos);
 
@@ -133,7 +136,8 @@ TEST_F(SettingsWriterTest, ValuesAreEscaped) {
   for (const Case& c : cases) EXPECT_EQ(EscapeValueForSettings(c.value), c.written) << c.value;
 
   config.logFileName = "a&b.log";
-  EXPECT_NE(FormatSettings(config, nullptr).find("LogFileName = \"a&#38;b.log\"\r\n"), std::string::npos);
+  EXPECT_NE(FormatSettings(config, nullptr).find("LogFileName = \"a&#38;b.log\"\r\n"),
+            std::string::npos);
 }
 
 TEST_F(SettingsWriterTest, ShortNamesAndDefaultToAndRules) {
@@ -168,7 +172,8 @@ TEST_F(SettingsWriterTest, OverwriteQuestionDecides) {
   EXPECT_EQ(SaveSettings(target, "", config, hooks), 1);
   EXPECT_EQ(ReadFile(target), "old");
   ASSERT_EQ(questions.size(), 1u);
-  EXPECT_EQ(questions[0], "Overwrite files?|\"" + target + "\" already exist and will be overwritten.  Continue?");
+  EXPECT_EQ(questions[0], "Overwrite files?|\"" + target +
+                              "\" already exist and will be overwritten.  Continue?");
   answerYes = true;
   EXPECT_EQ(SaveSettings(target, "", config, hooks), 0);
   EXPECT_TRUE(ReadFile(target).starts_with("DEBUG = 0\r\n"));

@@ -179,12 +179,14 @@ TEST_F(NodeDialogTest, EditWithoutSelectionIsRefused) {
 }
 
 TEST_F(NodeDialogTest, AFullListRefusesAdding) {
-  for (int i = 0; i < kMaxNodes; ++i) PutVexaNode(session->work, i, "n" + std::to_string(i) + ".example");
+  for (int i = 0; i < kMaxNodes; ++i)
+    PutVexaNode(session->work, i, "n" + std::to_string(i) + ".example");
   session->work.nodeCount = kMaxNodes;
   NodeDialog add(*session, NodeDialogMode::kAdd);
   EXPECT_FALSE(add.Open({}));
   ASSERT_EQ(desktop.boxes.size(), 1u);
-  EXPECT_EQ(desktop.boxes[0].text, "The node list is full: at most 64 search nodes can be configured.");
+  EXPECT_EQ(desktop.boxes[0].text,
+            "The node list is full: at most 64 search nodes can be configured.");
   EXPECT_EQ(desktop.boxes[0].title, "Node list full");
   EXPECT_EQ(desktop.boxes[0].icon, BoxIcon::kExclamation);
 }

@@ -42,8 +42,10 @@ TEST(NodeUrlTest, TimeoutLimits) {
     bool valid;
     int32_t value;
   } cases[] = {
-      {"180000", true, 180000}, {"180001", false, 0}, {"0", false, 0},   {"1", true, 1},
-      {"", false, 0},           {"-5", false, 0},     {"12ab", true, 12}, {"99999999999999999999", false, 0},
+      {"180000", true, 180000}, {"180001", false, 0},
+      {"0", false, 0},          {"1", true, 1},
+      {"", false, 0},           {"-5", false, 0},
+      {"12ab", true, 12},       {"99999999999999999999", false, 0},
   };
   for (const Case& c : cases) {
     int32_t value = 0;

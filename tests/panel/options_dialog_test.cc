@@ -148,8 +148,12 @@ TEST_F(OptionsDialogTest, FileExtensionRules) {
     const char* name;
     const char* extension;
   } cases[] = {
-      {"mytexts.VLANG", ".VLANG"}, {"mytexts.txt", ".txt"},     {"mytexts", ""},
-      {"a.vlang?more.txt", ".vlang"}, {"a.vlang\\b", ""},       {"dir.d/file", ""},
+      {"mytexts.VLANG", ".VLANG"},
+      {"mytexts.txt", ".txt"},
+      {"mytexts", ""},
+      {"a.vlang?more.txt", ".vlang"},
+      {"a.vlang\\b", ""},
+      {"dir.d/file", ""},
       {"x.tar.gz", ".gz"},
   };
   for (const Case& c : cases) EXPECT_EQ(FileExtension(c.name), c.extension) << c.name;
@@ -162,9 +166,10 @@ TEST_F(OptionsDialogTest, NewLanguageFileNames) {
   dialog.NewLanguageFile();
   EXPECT_EQ(desktop.presetNames, std::vector<std::string>{"custom.vlang"});
   std::vector<std::string> titles = desktop.Titles();
-  EXPECT_EQ(titles, (std::vector<std::string>{"No filename specified", "Filename does not end with .vlang",
-                                              "Filename does not end with .vlang",
-                                              "Filename does not end with .vlang", "Invalid filename"}));
+  EXPECT_EQ(titles,
+            (std::vector<std::string>{"No filename specified", "Filename does not end with .vlang",
+                                      "Filename does not end with .vlang",
+                                      "Filename does not end with .vlang", "Invalid filename"}));
   EXPECT_EQ(desktop.boxes[0].text, "You must specify a filename for the new language file\n");
   EXPECT_EQ(desktop.boxes[1].text, "The filename must end in \".vlang\"\n");
   EXPECT_EQ(ReadWholeFile(LangDir() + "/mytexts.VLANG"), "lang");
@@ -201,7 +206,8 @@ TEST_F(OptionsDialogTest, NewLanguageFileEdgeCases) {
   dialog.NewLanguageFile();
   EXPECT_EQ(desktop.boxes.back().text,
             "Could not open text editor to edit VLANG file.\nYou can edit the following file "
-            "manually:\n" + LangDir() + "/b.vlang");
+            "manually:\n" +
+                LangDir() + "/b.vlang");
   EXPECT_EQ(desktop.boxes.back().title, "Failed to open text editor");
   EXPECT_FALSE(session->flags.unsaved);
 }
@@ -222,10 +228,11 @@ TEST_F(OptionsDialogTest, WindowsMeRefusesBothLanguageCommands) {
   dialog.EditLanguageFile();
   ASSERT_EQ(desktop.boxes.size(), 2u);
   EXPECT_EQ(desktop.boxes[0].title, "Cannot edit Unicode files in Win98/ME");
-  EXPECT_TRUE(desktop.boxes[0].text.starts_with("You can not edit language files in Windows 98/ME.\n\n"));
+  EXPECT_TRUE(
+      desktop.boxes[0].text.starts_with("You can not edit language files in Windows 98/ME.\n\n"));
   EXPECT_TRUE(desktop.boxes[0].text.ends_with("folder where Quorix ControlPanel\nis installed."));
-  EXPECT_TRUE(desktop.boxes[1].text.ends_with("and edit the following file with it:\n\n" + LangDir() +
-                                              "/English.vlang"));
+  EXPECT_TRUE(desktop.boxes[1].text.ends_with("and edit the following file with it:\n\n" +
+                                              LangDir() + "/English.vlang"));
   EXPECT_TRUE(desktop.textEditorOpens.empty());
   EXPECT_TRUE(desktop.presetNames.empty());
 }
@@ -237,7 +244,8 @@ TEST_F(OptionsDialogTest, ModifyTemplateBeforeGeneration) {
   ASSERT_EQ(desktop.boxes.size(), 1u);
   EXPECT_EQ(desktop.boxes[0].icon, BoxIcon::kInformation);
   EXPECT_EQ(desktop.boxes[0].title, "Template file not found");
-  EXPECT_TRUE(desktop.boxes[0].text.starts_with("Could not find template file:\n/search_template.html\n\n"));
+  EXPECT_TRUE(desktop.boxes[0].text.starts_with(
+      "Could not find template file:\n/search_template.html\n\n"));
   EXPECT_TRUE(desktop.htmlEditorOpens.empty());
   EXPECT_FALSE(session->flags.unsaved);
 }
@@ -286,7 +294,8 @@ TEST_F(OptionsDialogTest, WordProcessorNames) {
       {"org.gnome.gedit.desktop", false},
       {"firefox-esr.desktop", false},
   };
-  for (const Case& c : cases) EXPECT_EQ(IsWordProcessor(c.application), c.suspected) << c.application;
+  for (const Case& c : cases)
+    EXPECT_EQ(IsWordProcessor(c.application), c.suspected) << c.application;
 }
 
 }  // namespace

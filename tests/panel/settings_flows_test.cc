@@ -1,9 +1,10 @@
+#include "panel/core/settings_flows.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "panel/core/main_flow.h"
-#include "panel/core/settings_flows.h"
 #include "panel_fixture.h"
 
 namespace quorix::panel::testing {
@@ -51,7 +52,8 @@ TEST_F(SettingsFlowsTest, StartWithoutArgumentsHoldsNewDefaults) {
   desktop.answers = {BoxAnswer::kCancel};
   EXPECT_FALSE(ExitFlow(*session));
   ASSERT_EQ(desktop.boxes.size(), 1u);
-  EXPECT_EQ(desktop.boxes[0].text, "You have not saved this settings.  Do you want to save your settings?");
+  EXPECT_EQ(desktop.boxes[0].text,
+            "You have not saved this settings.  Do you want to save your settings?");
   EXPECT_EQ(desktop.boxes[0].title, "Settings not saved");
   EXPECT_EQ(desktop.boxes[0].buttons, BoxButtons::kYesNoCancel);
   EXPECT_EQ(desktop.boxes[0].icon, BoxIcon::kQuestion);
@@ -79,7 +81,8 @@ TEST_F(SettingsFlowsTest, StartWithMissingFileStaysEmpty) {
   EXPECT_EQ(desktop.boxes[0].icon, BoxIcon::kExclamation);
   EXPECT_EQ(session->info.caption, kStartCaption);
   EXPECT_EQ(session->info.text, kStartText);
-  EXPECT_FALSE(session->enabling.editCommands || session->enabling.saveAs || session->enabling.save);
+  EXPECT_FALSE(session->enabling.editCommands || session->enabling.saveAs ||
+               session->enabling.save);
   EXPECT_FALSE(session->flags.settingsLoaded || session->flags.newDefaults);
   // Save as and Create CGI files are ignored in this state.
   RunMainCommand(*session, kCmdSaveAs);
@@ -99,12 +102,9 @@ TEST_F(SettingsFlowsTest, SaveAsAppliesTheExtensionRule) {
   struct Case {
     std::string chosen, stored;
   } cases[] = {
-      {"cfg/site", "cfg/site.cpdat"},
-      {"cfg/site.txt", "cfg/site.cpdat"},
-      {"cfg.old/site", "cfg.old/site.cpdat"},
-      {"cfg/site.cpdat", "cfg/site.cpdat"},
-      {"cfg/site.CPDAT", "cfg/site.cpdat"},
-      {"cfg/a.b.c", "cfg/a.b.cpdat"},
+      {"cfg/site", "cfg/site.cpdat"},         {"cfg/site.txt", "cfg/site.cpdat"},
+      {"cfg.old/site", "cfg.old/site.cpdat"}, {"cfg/site.cpdat", "cfg/site.cpdat"},
+      {"cfg/site.CPDAT", "cfg/site.cpdat"},   {"cfg/a.b.c", "cfg/a.b.cpdat"},
   };
   for (const Case& c : cases) EXPECT_EQ(WithSettingsExtension(c.chosen), c.stored) << c.chosen;
 
@@ -140,7 +140,8 @@ TEST_F(SettingsFlowsTest, SaveToTheLoadedFileAsksBeforeOverwriting) {
   EXPECT_TRUE(session->flags.unsaved);
   EXPECT_EQ(ReadWholeFile(path), before);
   ASSERT_EQ(desktop.boxes.size(), 1u);
-  EXPECT_EQ(desktop.boxes[0].text, "\"" + path + "\" already exist and will be overwritten.  Continue?");
+  EXPECT_EQ(desktop.boxes[0].text,
+            "\"" + path + "\" already exist and will be overwritten.  Continue?");
   EXPECT_EQ(desktop.boxes[0].title, "Overwrite files?");
   EXPECT_EQ(desktop.boxes[0].buttons, BoxButtons::kYesNo);
 
@@ -180,7 +181,8 @@ TEST_F(SettingsFlowsTest, LoadingAnotherFileAsksFirst) {
   desktop.answers = {BoxAnswer::kNo};
   EXPECT_EQ(LoadSettingsFlow(*session), 1);
   EXPECT_EQ(desktop.boxes.back().text,
-            "\"" + first + "\" is already loaded!  Do you want to load another file and ignore all changes?");
+            "\"" + first +
+                "\" is already loaded!  Do you want to load another file and ignore all changes?");
   EXPECT_EQ(desktop.boxes.back().title, "Load another config file?");
   EXPECT_EQ(session->live.formFormat, 0);
   EXPECT_EQ(session->panel.configPath, first);
