@@ -1,0 +1,319 @@
+#include "search/cache_file_format.h"
+
+#include <cstring>
+
+#include "platform/text.h"
+
+namespace quorix {
+namespace {
+
+// Appends little-endian values and UTF-16LE text.
+class ByteWriter {
+ public:
+  explicit ByteWriter(std::string* out) : out_(out) {}
+
+  void U8(uint8_t value) { out_->push_back(static_cast<char>(value)); }
+  void I32(int32_t value) { Unsigned(static_cast<uint32_t>(value), 4); }
+  void I64(int64_t value) { Unsigned(static_cast<uint64_t>(value), 8); }
+  void Zeros(size_t count) { out_->append(count, '\0'); }
+
+  // `text` cut to units - 1 code units, then zero-filled to `units`.
+  void FixedWide(std::string_view text, size_t units) {
+    std::u16string wide = Utf8ToUtf16(CutUtf16(text, units - 1));
+    out_->append(Utf16ToLeBytes(wide));
+    Zeros(2 * (units - wide.size()));
+  }
+
+  void Counted(std::string_view text) {
+    std::u16string wide = Utf8ToUtf16(CutUtf16(text, kCacheStringMaxUnits));
+    I32(static_cast<int32_t>(wide.size()));
+    out_->append(Utf16ToLeBytes(wide));
+  }
+
+  size_t size() const { return out_->size(); }
+  // Overwrites a 32-bit value written earlier at `offset`.
+  void PatchI32(size_t offset, int32_t value) {
+    uint32_t bits = static_cast<uint32_t>(value);
+    for (int i = 0; i < 4; ++i) (*out_)[offset + i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
+  }
+
+ private:
+  void Unsigned(uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out_->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+  }
+  std::string* out_;
+};
+
+// Reads little-endian values within a window of the file. Every read checks
+// the window; after the first failure `ok()` is false and reads yield zero.
+class ByteReader {
+ public:
+  ByteReader(std::string_view data, size_t pos) : data_(data), pos_(pos) {
+    if (pos_ > data_.size()) ok_ = false;
+  }
+
+  bool ok() const { return ok_; }
+  void Fail() { ok_ = false; }
+  size_t pos() const { return pos_; }
+  size_t remaining() const { return ok_ ? data_.size() - pos_ : 0; }
+
+  bool Skip(size_t count) {
+    if (!Has(count)) return false;
+    pos_ += count;
+    return true;
+  }
+  uint8_t U8() { return static_cast<uint8_t>(Unsigned(1)); }
+  int32_t I32() { return static_cast<int32_t>(static_cast<uint32_t>(Unsigned(4))); }
+  int64_t I64() { return static_cast<int64_t>(Unsigned(8)); }
+
+  // A zero-terminated wide field of `units` code units (the text ends at the
+  // first zero unit or at the field's end).
+  std::string FixedWide(size_t units) {
+    if (!Has(2 * units)) return {};
+    std::u16string wide = LeBytesToUtf16(data_.substr(pos_, 2 * units));
+    pos_ += 2 * units;
+    size_t end = wide.find(u'\0');
+    if (end != std::u16string::npos) wide.resize(end);
+    return Utf16ToUtf8(wide);
+  }
+
+  // A counted string; a negative or too long count fails the read.
+  std::string Counted() {
+    int32_t count = I32();
+    if (!ok_) return {};
+    if (count < 0 || count > kCacheStringMaxUnits) {
+      ok_ = false;
+      return {};
+    }
+    size_t bytes = 2 * static_cast<size_t>(count);
+    if (!Has(bytes)) return {};
+    std::u16string wide = LeBytesToUtf16(data_.substr(pos_, bytes));
+    pos_ += bytes;
+    return Utf16ToUtf8(wide);
+  }
+
+ private:
+  bool Has(size_t count) {
+    if (!ok_ || count > data_.size() - pos_) ok_ = false;
+    return ok_;
+  }
+  uint64_t Unsigned(int bytes) {
+    if (!Has(static_cast<size_t>(bytes))) return 0;
+    uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+      value |= static_cast<uint64_t>(static_cast<unsigned char>(data_[pos_ + i])) << (8 * i);
+    pos_ += static_cast<size_t>(bytes);
+    return value;
+  }
+
+  std::string_view data_;
+  size_t pos_;
+  bool ok_ = true;
+};
+
+// The thirteen display settings of a node block, in file order.
+constexpr bool SettingsBlock::*kDisplayFlags[] = {
+    &SettingsBlock::Highlighting,      &SettingsBlock::DisplayMetaDesc,
+    &SettingsBlock::DisplayDate,       &SettingsBlock::DisplayContext,
+    &SettingsBlock::DisplayTitle,      &SettingsBlock::DisplayTerms,
+    &SettingsBlock::DisplayScore,      &SettingsBlock::DisplayURL,
+    &SettingsBlock::DisplayFilesize,   &SettingsBlock::UseVexaImage,
+    &SettingsBlock::SearchAsSubstring, &SettingsBlock::ToLowerSearchWords,
+    &SettingsBlock::UseCats,
+};
+
+uint8_t TypeByte(int32_t nodeType) {
+  if (nodeType == 0) return 0;
+  uint8_t low = static_cast<uint8_t>(nodeType & 0xFF);
+  return low != 0 ? low : 1;
+}
+
+void EncodeNodeBlock(ByteWriter& out, int32_t index, const Channel& channel,
+                     const NodeCapabilities& capabilities) {
+  out.I32(index);
+  out.U8(TypeByte(channel.nodeType));
+  out.U8(1);
+  out.Zeros(2);
+  out.I32(channel.osTotalQueriedItems);
+  out.I32(channel.totalResults);
+  out.I32(capabilities.countSupported ? 1 : 0);
+  out.I32(capabilities.startPageSupported ? 1 : 0);
+  for (auto flag : kDisplayFlags) out.U8(channel.settings.*flag ? 1 : 0);
+  out.Zeros(1);
+  out.FixedWide(channel.settings.LinkTarget, kCacheLinkTargetUnits);
+  for (const std::string& suggestion : channel.vexaSpellingSuggestions)
+    out.FixedWide(suggestion, kCacheSuggestionUnits);
+  out.Zeros(2);
+  out.I32(static_cast<int32_t>(channel.recommended.size()));
+  out.Zeros(4);
+  for (const Item& link : channel.recommended) {
+    out.Counted(link.title);
+    out.Counted(link.link);
+    out.Counted(link.description);
+  }
+}
+
+// Whether an item of `node` carries the Vexa-only fields: decided by the type
+// of the node's block, and a node without a block counts as a Vexa node.
+bool HasVexaFields(const ChannelTable& channels, const std::array<bool, kMaxNodes>& present,
+                   int32_t node) {
+  return !present[node] || channels[node].nodeType == 0;
+}
+
+void EncodeItem(ByteWriter& out, const Item& item, bool vexa) {
+  size_t lengthAt = out.size();
+  out.I32(0);
+  out.I32(item.node);
+  out.Counted(item.title);
+  out.Counted(item.description);
+  out.Counted(item.link);
+  out.Counted(item.pubDate);
+  if (vexa) {
+    for (const std::string& category : item.category) out.Counted(category);
+    out.Counted(item.vexaContext);
+    out.I32(item.vexaTermsMatched);
+    out.I32(item.vexaItemSize);
+    out.Counted(item.vexaImageURL);
+  }
+  out.I32(item.vexaScore);
+  out.I64(item.vexaDateTime);
+  out.PatchI32(lengthAt, static_cast<int32_t>(out.size() - lengthAt - 4));
+}
+
+void DecodeNodeBlock(ByteReader& in, int32_t index, CachedNodes* nodes) {
+  Channel& channel = nodes->channels[index];
+  channel.node = index;
+  channel.nodeType = in.U8();
+  channel.valid = in.U8() != 0;
+  in.Skip(2);
+  channel.osTotalQueriedItems = in.I32();
+  channel.totalResults = in.I32();
+  nodes->capabilities[index].countSupported = in.I32() != 0;
+  nodes->capabilities[index].startPageSupported = in.I32() != 0;
+  for (auto flag : kDisplayFlags) channel.settings.*flag = in.U8() != 0;
+  in.Skip(1);
+  channel.settings.LinkTarget = in.FixedWide(kCacheLinkTargetUnits);
+  for (std::string& suggestion : channel.vexaSpellingSuggestions)
+    suggestion = in.FixedWide(kCacheSuggestionUnits);
+  in.Skip(2);
+  int32_t recommendedCount = in.I32();
+  in.Skip(4);
+  // Each record takes at least 12 bytes, which bounds a corrupt count.
+  if (!in.ok() || recommendedCount < 0 ||
+      static_cast<size_t>(recommendedCount) > in.remaining() / 12) {
+    in.Fail();
+    return;
+  }
+  channel.recommended.resize(static_cast<size_t>(recommendedCount));
+  for (Item& link : channel.recommended) {
+    link.node = index;
+    link.title = in.Counted();
+    link.link = in.Counted();
+    link.description = in.Counted();
+  }
+}
+
+}  // namespace
+
+Status EncodeCacheFile(const CacheHeader& header, const ChannelTable& channels,
+                       const std::array<NodeCapabilities, kMaxNodes>& capabilities,
+                       const ItemList& items, size_t itemCount, std::string* bytes) {
+  bytes->clear();
+  if (header.nodeCount < 0 || header.nodeCount > kMaxNodes) return kCacheWriteFailed;
+  if (itemCount > items.size()) itemCount = items.size();
+  std::array<bool, kMaxNodes> present{};
+  int32_t blocks = 0;
+  for (int32_t i = 0; i < header.nodeCount; ++i) {
+    present[i] = channels[i].valid;
+    if (present[i]) ++blocks;
+  }
+  for (size_t i = 0; i < itemCount; ++i) {
+    if (!items[i] || items[i]->node < 0 || items[i]->node >= header.nodeCount)
+      return kCacheWriteFailed;
+  }
+
+  ByteWriter out(bytes);
+  out.I32(header.nodeCount);
+  out.I32(blocks);
+  out.FixedWide(header.query, kCacheQueryUnits);
+  out.FixedWide(header.path, kCacheFilePathUnits);
+  out.I64(static_cast<int64_t>(itemCount));
+  out.I64(header.cachedAvailable);
+  for (int32_t i = 0; i < header.nodeCount; ++i) {
+    if (present[i]) EncodeNodeBlock(out, i, channels[i], capabilities[i]);
+  }
+  for (size_t i = 0; i < itemCount; ++i)
+    EncodeItem(out, *items[i], HasVexaFields(channels, present, items[i]->node));
+  return kOk;
+}
+
+Status DecodeCacheHeader(std::string_view file, CacheHeader* header) {
+  *header = CacheHeader();
+  if (file.size() < kCacheHeaderBytes) return kCacheReadFailed;
+  ByteReader in(file, 0);
+  header->nodeCount = in.I32();
+  header->nodeBlocks = in.I32();
+  header->query = in.FixedWide(kCacheQueryUnits);
+  header->path = in.FixedWide(kCacheFilePathUnits);
+  header->cachedItems = in.I64();
+  header->cachedAvailable = in.I64();
+  bool sane = header->nodeCount >= 0 && header->nodeCount <= kMaxNodes && header->nodeBlocks >= 0 &&
+              header->nodeBlocks <= header->nodeCount && header->cachedItems >= 0;
+  return in.ok() && sane ? kOk : kCacheReadFailed;
+}
+
+Status DecodeCacheNodes(std::string_view file, const CacheHeader& header, CachedNodes* nodes,
+                        size_t* itemsOffset) {
+  ByteReader in(file, kCacheHeaderBytes);
+  int32_t previous = -1;
+  for (int32_t block = 0; block < header.nodeBlocks; ++block) {
+    if (in.remaining() < kCacheNodeBlockBytes) return kCacheReadFailed;
+    int32_t index = in.I32();
+    if (index <= previous || index >= header.nodeCount || index >= kMaxNodes)
+      return kCacheReadFailed;
+    previous = index;
+    DecodeNodeBlock(in, index, nodes);
+    if (!in.ok()) return kCacheReadFailed;
+    nodes->present[index] = true;
+  }
+  *itemsOffset = in.pos();
+  return kOk;
+}
+
+Status DecodeCacheItems(std::string_view file, size_t offset, const CacheHeader& header,
+                        const CachedNodes& nodes, int64_t skip, int64_t take, ItemList* items) {
+  ByteReader in(file, offset);
+  for (int64_t i = 0; i < skip; ++i) {
+    int32_t length = in.I32();
+    if (!in.ok() || length < 0 || !in.Skip(static_cast<size_t>(length))) return kCacheReadFailed;
+  }
+  for (int64_t i = 0; i < take; ++i) {
+    int32_t length = in.I32();
+    if (!in.ok() || length < 0 || static_cast<size_t>(length) > in.remaining())
+      return kCacheReadFailed;
+    ByteReader record(file.substr(0, in.pos() + static_cast<size_t>(length)), in.pos());
+    auto item = std::make_unique<Item>();
+    item->node = record.I32();
+    if (!record.ok() || item->node < 0 || item->node >= header.nodeCount || item->node >= kMaxNodes)
+      return kCacheReadFailed;
+    item->title = record.Counted();
+    item->description = record.Counted();
+    item->link = record.Counted();
+    item->pubDate = record.Counted();
+    if (HasVexaFields(nodes.channels, nodes.present, item->node)) {
+      for (std::string& category : item->category) category = record.Counted();
+      item->vexaContext = record.Counted();
+      item->vexaTermsMatched = record.I32();
+      item->vexaItemSize = record.I32();
+      item->vexaImageURL = record.Counted();
+    }
+    item->vexaScore = record.I32();
+    item->vexaDateTime = record.I64();
+    if (!record.ok() || record.remaining() != 0) return kCacheReadFailed;
+    in.Skip(static_cast<size_t>(length));
+    items->push_back(std::move(item));
+  }
+  return kOk;
+}
+
+}  // namespace quorix

@@ -1,0 +1,188 @@
+#include "search/cache_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace quorix {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool IsDotEntry(const std::string& name) { return name == "." || name == ".."; }
+
+// The names in `dir`, or an error: listing first and deleting afterwards keeps
+// the listing unaffected by the deletions.
+std::error_code ListNames(const std::string& dir, std::vector<std::string>* names,
+                          bool* couldStart) {
+  std::error_code error;
+  fs::directory_iterator it(dir, error);
+  *couldStart = !error;
+  if (error) return error;
+  for (; it != fs::directory_iterator(); it.increment(error)) {
+    std::string name = it->path().filename().string();
+    if (!IsDotEntry(name)) names->push_back(name);
+    if (error) break;
+  }
+  return error;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void LogWriteError(LogSink& log, int line) {
+  log.Logf(kLogError, "%s(%d): Error writing cache", "CCache::WriteCacheData", line);
+}
+
+}  // namespace
+
+CacheDirState CacheDirectoryStateOf(const std::string& dir) {
+  struct stat info;
+  if (stat(dir.c_str(), &info) != 0) return CacheDirState::kMissing;
+  if (S_ISDIR(info.st_mode) && access(dir.c_str(), W_OK | X_OK) == 0)
+    return CacheDirState::kWritable;
+  return CacheDirState::kNotWritable;
+}
+
+Status IsCacheFileValid(const std::string& path, int32_t validMins, LogSink& log) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) {
+    switch (errno) {
+      case ENOENT:
+        log.Logf(kLogInfo, "File name or path not found for \"%s\"", path.c_str());
+        return kCacheNotFound;
+      case EACCES:
+        log.Logf(kLogInfo,
+                 "Access denied: the file's permission setting does not allow specified access "
+                 "for \"%s\"",
+                 path.c_str());
+        return kCacheNotFound;
+      case EINVAL:
+        log.Logf(kLogInfo, "Invalid parameter \"%s\"", path.c_str());
+        return kCacheAccessError;
+      default:
+        return kCacheAccessError;
+    }
+  }
+  int64_t age = static_cast<int64_t>(std::time(nullptr)) - static_cast<int64_t>(info.st_mtime);
+  if (age < static_cast<int64_t>(validMins) * 60) {
+    log.Logf(kLogInfo, "Cache file \"%s\" not expired", path.c_str());
+    return kOk;
+  }
+  log.Logf(kLogInfo, "Cache file \"%s\" expired", path.c_str());
+  return kCacheExpired;
+}
+
+Status DeleteQueryCacheFiles(const std::string& dir, LogSink& log) {
+  std::vector<std::string> names;
+  bool couldStart = false;
+  std::error_code error = ListNames(dir, &names, &couldStart);
+  if (!couldStart) {
+    log.Logf(kLogError, "Invalid file handle. Error is %u\n", static_cast<unsigned>(error.value()));
+    return -1;
+  }
+  for (const std::string& name : names) {
+    if (name.find("vexa_query=") == std::string::npos ||
+        name.find("vexa_and=") == std::string::npos || name.find("vexa_sort=") == std::string::npos)
+      continue;
+    std::string path = dir + "/" + name;
+    if (IsDirectory(path)) continue;
+    if (access(path.c_str(), W_OK) != 0)
+      log.Logf(kLogInfo, "No permission deleting \"%s\"", path.c_str());
+    if (unlink(path.c_str()) == 0)
+      log.Logf(kLogInfo, "Cache file \"%s\" deleted", path.c_str());
+    else
+      log.Logf(kLogError, "Failed to delete cache file \"%s\"", path.c_str());
+  }
+  if (error) {
+    log.Logf(kLogError, "FindNextFile error. Error is %u\n", static_cast<unsigned>(error.value()));
+    return -1;
+  }
+  return kOk;
+}
+
+Status DeleteExpiredCacheFiles(const std::string& dir, const std::string& keepPath,
+                               int32_t validMins, LogSink& log) {
+  if (!IsDirectory(dir)) {
+    log.Logf(kLogInfo, "Cache directory \"%s\" does not exist", dir.c_str());
+    return kCacheNotFound;
+  }
+  log.Logf(kLogInfo, "%s(%d): Cleaning up cache files...", "CCache::DeleteExpiredCache", __LINE__);
+  std::vector<std::string> names;
+  bool couldStart = false;
+  std::error_code error = ListNames(dir, &names, &couldStart);
+  if (!couldStart) return -1;
+  for (const std::string& name : names) {
+    std::string path = dir + "/" + name;
+    if (path == keepPath || IsDirectory(path)) continue;
+    if (IsCacheFileValid(path, validMins, log) != kCacheExpired) continue;
+    log.Logf(kLogInfo, "%s(%d): Deleting \"%s\"", "CCache::DeleteExpiredCache", __LINE__,
+             path.c_str());
+    unlink(path.c_str());
+  }
+  return error ? -1 : kCachePurgeDone;
+}
+
+Status PrepareCacheDirectory(const std::string& programDir, const std::string& dir, LogSink& log) {
+  struct stat info;
+  if (stat(dir.c_str(), &info) != 0) {
+    log.Logf(kLogInfo, "Cache directory \"%s\" does not exist exist", dir.c_str());
+    std::string parent = programDir.empty() ? "." : programDir;
+    if (access(parent.c_str(), W_OK) != 0) return kCacheWriteFailed;
+    if (mkdir(dir.c_str(), 0777) == 0) {
+      log.Logf(kLogInfo, "Created cache directory \"%s\"", dir.c_str());
+    } else if (errno == ENOENT) {
+      log.Logf(kLogError, "Invalid path for creating cache directory \"%s\"", dir.c_str());
+      return kCacheWriteFailed;
+    }
+    return kOk;
+  }
+  if (!S_ISDIR(info.st_mode) || access(dir.c_str(), W_OK | X_OK) != 0) {
+    log.Logf(kLogError, "No permission writing to cache directory \"%s\"", dir.c_str());
+    return kCacheWriteFailed;
+  }
+  return kOk;
+}
+
+Status WriteCacheFileAtomically(const std::string& dir, const std::string& path,
+                                std::string_view bytes, LogSink& log) {
+  std::string temp = dir + "/.writing-XXXXXX";
+  int fd = mkstemp(temp.data());
+  if (fd < 0) return kCacheOpenFailed;
+  fchmod(fd, 0644);
+  size_t written = 0;
+  bool failed = false;
+  while (written < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed = true;
+      break;
+    }
+    written += static_cast<size_t>(n);
+  }
+  if (failed) LogWriteError(log, __LINE__);
+  if (close(fd) != 0 && !failed) {
+    failed = true;
+    LogWriteError(log, __LINE__);
+  }
+  if (!failed && rename(temp.c_str(), path.c_str()) != 0) {
+    failed = true;
+    LogWriteError(log, __LINE__);
+  }
+  if (failed) {
+    unlink(temp.c_str());
+    return kCacheWriteFailed;
+  }
+  return kOk;
+}
+
+}  // namespace quorix

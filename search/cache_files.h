@@ -1,0 +1,47 @@
+// The cache directory and its files: expiry, deletion, directory checks and
+// writing a file so that a reader never sees it half written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/log.h"
+#include "platform/status.h"
+#include "search/search_steps.h"
+
+namespace quorix {
+
+// Returned by DeleteExpiredCacheFiles when the whole directory was looked at.
+inline constexpr Status kCachePurgeDone = 18;
+
+// Whether `dir` exists and can be written.
+CacheDirState CacheDirectoryStateOf(const std::string& dir);
+
+// 0 when `path` exists and was modified less than `validMins` minutes ago;
+// kCacheExpired when older; kCacheNotFound when missing or access is denied;
+// kCacheAccessError on other errors. Logs the outcome at information level.
+Status IsCacheFileValid(const std::string& path, int32_t validMins, LogSink& log);
+
+// Deletes every file in `dir` whose name holds "vexa_query=", "vexa_and=" and
+// "vexa_sort=". Returns 0, or -1 when the directory cannot be listed.
+Status DeleteQueryCacheFiles(const std::string& dir, LogSink& log);
+
+// Deletes every expired file in `dir` except `keepPath` (the current request's
+// file, formed the same way). Returns kCachePurgeDone, kCacheNotFound when the
+// directory does not exist, or -1 when it cannot be listed.
+Status DeleteExpiredCacheFiles(const std::string& dir, const std::string& keepPath,
+                               int32_t validMins, LogSink& log);
+
+// Makes sure the cache directory `dir` inside `programDir` exists and can be
+// written, creating it when missing. Returns 0 or kCacheWriteFailed.
+Status PrepareCacheDirectory(const std::string& programDir, const std::string& dir, LogSink& log);
+
+// Writes `bytes` to a new file in `dir` and renames it to `path` once complete,
+// so `path` always holds either the old or the whole new file. Returns 0;
+// kCacheOpenFailed when the file cannot be created; kCacheWriteFailed when
+// writing or renaming fails (the partial file is removed).
+Status WriteCacheFileAtomically(const std::string& dir, const std::string& path,
+                                std::string_view bytes, LogSink& log);
+
+}  // namespace quorix

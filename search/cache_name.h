@@ -1,0 +1,34 @@
+// The name and place of a query's cache file.
+#pragma once
+
+#include <string>
+
+#include "config/settings.h"
+#include "platform/status.h"
+#include "search/query.h"
+
+namespace quorix {
+
+// A query whose cache file name would need cleaning (a character a file name
+// cannot hold, or too long) is never cached; lookup and write return this.
+inline constexpr Status kCacheNameNotUsable = -6008;
+
+inline constexpr size_t kCacheQueryStringMaxUnits = 259;
+inline constexpr size_t kCachePathMaxUnits = 259;
+
+// The query written as a query string: escaped query, match-all flag, the
+// categories (as the category settings select them) and the sort flag, cut to
+// 259 characters, with every "*" written as "%2A".
+std::string CacheQueryString(const Config& config, const VexaQuery& query);
+
+// The cache directory: "cache" inside the program's directory ("cache" in the
+// current directory only when the program's directory is unknown).
+std::string CacheDirectoryPath(const std::string& programDir);
+
+// Fills `path` with the query's cache file path inside CacheDirectoryPath.
+// Returns 0, or kCacheNameNotUsable (path left empty) when the name would need
+// cleaning or is too long for a path.
+Status CacheFilePath(const std::string& programDir, const Config& config, const VexaQuery& query,
+                     std::string* path);
+
+}  // namespace quorix

@@ -1,0 +1,68 @@
+// The end of every results page: the powered-by footer, the rest of the
+// site's template, and the line of this search in the search log.
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "config/page_template.h"
+#include "config/settings.h"
+#include "search/page_output.h"
+#include "search/query.h"
+#include "search/search_steps.h"
+
+namespace quorix {
+
+inline constexpr std::string_view kProductHomePage = "https://quorix.example.org/";
+
+// The footer: a line feed, the centred small "powered by" line with
+// `poweredBy` and the product link (opening in a new window), a line feed.
+std::string PageFooter(std::string_view poweredBy);
+
+// The search log line of the request, ending with CR LF: date, time, client,
+// quoted query (inner double quotes doubled), match count, READCACHE or
+// QUERY, AND or OR, per page, page number, the categories and the search
+// time. The categories are "No cats" when categories are off, "Cat = All"
+// when all are selected, else the selected names in request order (a number
+// without a name is written as the number).
+std::string SearchLogLine(const std::tm& localTime, const VexaQuery& query, const Config& config);
+
+// Appends `line` to the file at `path` (created when missing) with a single
+// write on a descriptor opened for appending, so that lines of searches
+// running at the same time never mix. Returns 0, or the errno of the failed
+// open or write.
+int AppendSearchLogLine(const std::string& path, std::string_view line);
+
+// The page text for a search log that cannot be written, by errno.
+std::string SearchLogErrorText(int errorNumber);
+
+// The local time now.
+std::tm CurrentLocalTime();
+
+class PageTail : public PageTailStep {
+ public:
+  using LocalTimeSource = std::function<std::tm()>;
+
+  // Keeps references to everything; `now` gives the search log's time.
+  PageTail(PageOutput& page, const Config& config, const VexaQuery& query,
+           PageTemplate& pageTemplate, LocalTimeSource now = CurrentLocalTime);
+
+  // Without an open template writes nothing at all. Otherwise writes the
+  // footer and the template's rest, then, when logging is 1 and the request
+  // had a query, appends the search log line; a log that cannot be written
+  // gets its error text and a hint on the page.
+  void WritePageTail() override;
+
+ private:
+  void AppendToSearchLog();
+
+  PageOutput& page_;
+  const Config& config_;
+  const VexaQuery& query_;
+  PageTemplate& pageTemplate_;
+  LocalTimeSource now_;
+};
+
+}  // namespace quorix

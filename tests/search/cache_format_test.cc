@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/text.h"
+#include "search/cache_file_format.h"
+#include "tests/search/cache_test_support.h"
+
+namespace quorix {
+namespace {
+
+using testing::MakeItems;
+
+int32_t I32At(const std::string& bytes, size_t offset) {
+  uint32_t value = 0;
+  for (int i = 0; i < 4; ++i)
+    value |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[offset + i])) << (8 * i);
+  return static_cast<int32_t>(value);
+}
+
+void PutI32(std::string& bytes, size_t offset, int32_t value) {
+  for (int i = 0; i < 4; ++i)
+    bytes[offset + i] = static_cast<char>((static_cast<uint32_t>(value) >> (8 * i)) & 0xFF);
+}
+
+// The one recommended record of the sample: title "Rec", empty link and description.
+constexpr size_t kRecommendedBytes = (4 + 2 * 3) + 4 + 4;
+
+// Node 0 an OpenSearch node, node 1 a Vexa node with one recommended link;
+// items alternate between them.
+struct Sample {
+  CacheHeader header;
+  std::unique_ptr<ChannelTable> channels = std::make_unique<ChannelTable>();
+  std::array<NodeCapabilities, kMaxNodes> capabilities;
+  ItemList items;
+
+  Sample() {
+    header.nodeCount = 2;
+    header.query = "größe \"x\"";
+    header.path = "/srv/cache/f";
+    header.cachedAvailable = 77;
+    for (int i = 0; i < 2; ++i) {
+      (*channels)[i].valid = true;
+      (*channels)[i].nodeType = i == 0 ? 1 : 0;
+    }
+    (*channels)[1].recommended.push_back(Item{});
+    (*channels)[1].recommended[0].title = "Rec";
+    items = MakeItems(4, 0);
+    items[1]->node = 1;
+    items[3]->node = 1;
+    items[3]->title = "smile \xF0\x9F\x98\x80";  // a surrogate pair in UTF-16
+  }
+  std::string Encode() {
+    std::string bytes;
+    EXPECT_EQ(EncodeCacheFile(header, *channels, capabilities, items, items.size(), &bytes), kOk);
+    return bytes;
+  }
+};
+
+Status DecodeAll(const std::string& bytes, int64_t skip, int64_t take, ItemList* items) {
+  CacheHeader header;
+  Status status = DecodeCacheHeader(bytes, &header);
+  if (status != kOk) return status;
+  auto nodes = std::make_unique<CachedNodes>();
+  size_t offset = 0;
+  status = DecodeCacheNodes(bytes, header, nodes.get(), &offset);
+  if (status != kOk) return status;
+  return DecodeCacheItems(bytes, offset, header, *nodes, skip, take, items);
+}
+
+TEST(CacheFormatTest, RoundTripKeepsEveryFieldOfBothNodeKinds) {
+  Sample sample;
+  std::string bytes = sample.Encode();
+  ItemList items;
+  ASSERT_EQ(DecodeAll(bytes, 0, 4, &items), kOk);
+  ASSERT_EQ(items.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    const Item& in = *sample.items[i];
+    const Item& out = *items[i];
+    bool vexa = in.node == 1;
+    SCOPED_TRACE("item " + std::to_string(i));
+    EXPECT_EQ(out.node, in.node);
+    EXPECT_EQ(out.title, in.title);
+    EXPECT_EQ(out.description, in.description);
+    EXPECT_EQ(out.link, in.link);
+    EXPECT_EQ(out.pubDate, in.pubDate);
+    EXPECT_EQ(out.vexaScore, in.vexaScore);
+    EXPECT_EQ(out.vexaDateTime, in.vexaDateTime);
+    // OpenSearch records end after pubDate with score and date-time only.
+    EXPECT_EQ(out.category[0], vexa ? in.category[0] : "");
+    EXPECT_EQ(out.vexaContext, vexa ? in.vexaContext : "");
+    EXPECT_EQ(out.vexaTermsMatched, vexa ? in.vexaTermsMatched : 0);
+    EXPECT_EQ(out.vexaItemSize, vexa ? in.vexaItemSize : 0);
+    EXPECT_EQ(out.vexaImageURL, vexa ? in.vexaImageURL : "");
+  }
+  CacheHeader header;
+  ASSERT_EQ(DecodeCacheHeader(bytes, &header), kOk);
+  EXPECT_EQ(header.query, sample.header.query);
+  EXPECT_EQ(header.cachedItems, 4);
+  EXPECT_EQ(header.cachedAvailable, 77);
+}
+
+TEST(CacheFormatTest, RecordLengthMatchesTheFieldsOfEachNodeKind) {
+  Sample sample;
+  std::string bytes = sample.Encode();
+  size_t offset = kCacheHeaderBytes + 2 * kCacheNodeBlockBytes + kRecommendedBytes;
+  for (const auto& item : sample.items) {
+    size_t chars = Utf16Length(item->title) + Utf16Length(item->description) +
+                   Utf16Length(item->link) + Utf16Length(item->pubDate);
+    size_t expected = 2 * chars + 32;
+    if (item->node == 1) {
+      expected += (2 * Utf16Length(item->category[0]) + 8 * 4) +
+                  2 * Utf16Length(item->vexaContext) + 2 * Utf16Length(item->vexaImageURL) + 16;
+    }
+    ASSERT_EQ(I32At(bytes, offset), static_cast<int32_t>(expected)) << item->title;
+    EXPECT_EQ(I32At(bytes, offset + 4), item->node) << item->title;
+    offset += 4 + expected;
+  }
+  EXPECT_EQ(offset, bytes.size());
+}
+
+TEST(CacheFormatTest, SkippingByLengthReachesTheLaterItems) {
+  Sample sample;
+  ItemList items;
+  ASSERT_EQ(DecodeAll(sample.Encode(), 2, 2, &items), kOk);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0]->title, "item 3");
+  EXPECT_EQ(items[1]->title, sample.items[3]->title);
+}
+
+TEST(CacheFormatTest, WriterRefusesItemsOfNodesOutsideTheNodeCount) {
+  Sample sample;
+  sample.items[2]->node = 2;
+  std::string bytes = "x";
+  EXPECT_EQ(EncodeCacheFile(sample.header, *sample.channels, sample.capabilities, sample.items, 4,
+                            &bytes),
+            kCacheWriteFailed);
+  EXPECT_TRUE(bytes.empty());
+}
+
+TEST(CacheFormatTest, EveryTruncationIsAReadErrorNeverAnOverrun) {
+  Sample sample;
+  std::string bytes = sample.Encode();
+  // Every cut within the header and the records, and a sample inside the blocks.
+  for (size_t size = 0; size < bytes.size();
+       size += (size > 1200 && size + 600 < bytes.size()) ? 61 : 1) {
+    ItemList items;
+    // A heap copy of exactly `size` bytes lets the sanitizers see any overrun.
+    std::unique_ptr<char[]> copy(new char[size + 1]);
+    std::memcpy(copy.get(), bytes.data(), size);
+    EXPECT_EQ(DecodeAll(std::string(copy.get(), size), 0, 4, &items), kCacheReadFailed)
+        << "file cut to " << size << " bytes";
+  }
+}
+
+TEST(CacheFormatTest, CorruptCountsAndIndexesAreReadErrors) {
+  const size_t block = kCacheHeaderBytes;
+  const size_t firstItem = kCacheHeaderBytes + 2 * kCacheNodeBlockBytes + kRecommendedBytes;
+  struct Corruption {
+    const char* label;
+    size_t offset;
+    int32_t value;
+  } cases[] = {
+      {"node count above 64", 0, 65},
+      {"negative node count", 0, -1},
+      {"more blocks than nodes", 4, 3},
+      {"block node index at the node count", block, 2},
+      {"block node index negative", block, -1},
+      {"second block not after the first", block + kCacheNodeBlockBytes, 0},
+      {"recommended count beyond the file", block + kCacheNodeBlockBytes + 25128, 1 << 30},
+      {"negative recommended count", block + kCacheNodeBlockBytes + 25128, -1},
+      {"recommended title too long", block + 2 * kCacheNodeBlockBytes, 4096},
+      {"negative record length", firstItem, -5},
+      {"record length shorter than its fields", firstItem, 20},
+      {"record length past the end", firstItem, 1 << 30},
+      {"item node index at the node count", firstItem + 4, 2},
+      {"item title count too long", firstItem + 8, 4096},
+      {"item title count negative", firstItem + 8, -2},
+  };
+  Sample sample;
+  const std::string good = sample.Encode();
+  for (const Corruption& c : cases) {
+    std::string bytes = good;
+    PutI32(bytes, c.offset, c.value);
+    ItemList items;
+    EXPECT_EQ(DecodeAll(bytes, 0, 4, &items), kCacheReadFailed) << c.label;
+  }
+  std::string negativeItems = good;
+  PutI32(negativeItems, 1044, -1);  // high half of the item count
+  CacheHeader header;
+  EXPECT_EQ(DecodeCacheHeader(negativeItems, &header), kCacheReadFailed) << "negative item count";
+}
+
+}  // namespace
+}  // namespace quorix

@@ -1,0 +1,264 @@
+#include "search/cache.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "search/cache_files.h"
+#include "tests/search/cache_test_support.h"
+#include "tests/support/recording_log.h"
+
+namespace quorix {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::MakeItems;
+
+class CacheTest : public ::testing::Test {
+ protected:
+  CacheTest() {
+    config.nodeCount = 1;
+    config.nodes[0].disabled = false;
+    config.cacheValidPeriodMins = 60;
+    query.query = "cats";
+    query.escapedQuery = "cats";
+  }
+
+  std::unique_ptr<CCache> MakeCache(const VexaQuery& forQuery) {
+    return std::make_unique<CCache>(dir.path(), config, forQuery, log, fresh->channels,
+                                    fresh->totals, results);
+  }
+
+  // A fresh search that returned `count` of `available` items from node 0.
+  Status WriteFresh(int count, int available) {
+    Channel& channel = fresh->channels[0];
+    channel.valid = true;
+    channel.totalResults = available;
+    channel.osTotalQueriedItems = count;
+    fresh->totals.availableItems = available;
+    ItemList items = MakeItems(count, 0);
+    return cache->WriteCacheByQueryString(items, count);
+  }
+
+  Status CheckPage(int page) {
+    query.currentPageNum = page;
+    return cache->CheckCacheByQueryString(query);
+  }
+
+  std::vector<std::string> CacheDirNames() {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(dir.path() + "/cache", ignored))
+      names.push_back(entry.path().filename().string());
+    return names;
+  }
+
+  void Age(const std::string& path, int minutes) {
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(minutes));
+  }
+
+  testing::ScratchDir dir;
+  Config config;
+  VexaQuery query;
+  std::unique_ptr<NodeResults> fresh = std::make_unique<NodeResults>();
+  quorix::testing::RecordingLog log;
+  testing::RecordingResults results;
+  std::unique_ptr<CCache> cache = MakeCache(query);
+};
+
+std::vector<std::string> Titles(int first, int last) {
+  std::vector<std::string> titles;
+  for (int i = first; i <= last; ++i) titles.push_back("item " + std::to_string(i));
+  return titles;
+}
+
+TEST_F(CacheTest, OverRequestedItemsServeLaterPagesUntilTheFileRunsOut) {
+  ASSERT_EQ(WriteFresh(20, 100), kOk);  // page 1 with factor 2 and 10 per page
+
+  EXPECT_EQ(CheckPage(2), kOk);
+  EXPECT_TRUE(cache->cacheHit());
+  ASSERT_EQ(cache->DisplayResultsFromCache(), kOk);
+  EXPECT_EQ(results.last.titles, Titles(11, 20));
+  EXPECT_EQ(results.last.nodeCount, 1);
+  EXPECT_EQ(results.last.itemCount, 20);
+  EXPECT_EQ(results.last.availableItems, 100);
+  EXPECT_TRUE(results.last.fromCache);
+  EXPECT_TRUE(fresh->totals.resultsValid);
+  EXPECT_TRUE(results.channelsSeen->at(0).valid);
+
+  EXPECT_EQ(CheckPage(3), kCacheTooSmall);
+  EXPECT_FALSE(cache->cacheHit());
+  EXPECT_EQ(cache->cachedItems(), 20);
+  EXPECT_EQ(cache->cachedAvailable(), 100);
+
+  ASSERT_EQ(WriteFresh(60, 100), kOk);  // the deeper search replaces the file
+  EXPECT_EQ(CheckPage(3), kOk);
+  ASSERT_EQ(cache->DisplayResultsFromCache(), kOk);
+  EXPECT_EQ(results.last.titles, Titles(21, 30));
+  EXPECT_EQ(CacheDirNames().size(), 1u) << "no temporary file is left behind";
+}
+
+TEST_F(CacheTest, LastPartialPageThenInvalidPage) {
+  ASSERT_EQ(WriteFresh(15, 15), kOk);
+  EXPECT_EQ(CheckPage(2), kOk);
+  ASSERT_EQ(cache->DisplayResultsFromCache(), kOk);
+  EXPECT_EQ(results.last.titles, Titles(11, 15));
+
+  EXPECT_EQ(CheckPage(3), kInvalidPage);
+  EXPECT_TRUE(cache->cacheHit());
+  EXPECT_EQ(cache->DisplayResultsFromCache(), kInvalidPage);
+  EXPECT_TRUE(results.last.titles.empty());
+  EXPECT_EQ(results.last.itemCount, 15);
+  EXPECT_FALSE(log.Contains("Error reading cache file"));
+}
+
+TEST_F(CacheTest, ItemsAndRecommendedLinksAreLoggedInDetail) {
+  fresh->channels[0].recommended.push_back(Item{});
+  fresh->channels[0].recommended[0].title = "See also";
+  ASSERT_EQ(WriteFresh(20, 20), kOk);
+  ASSERT_EQ(CheckPage(2), kOk);
+  EXPECT_TRUE(log.Contains("CCache::ReadCacheData("));
+  EXPECT_TRUE(log.Contains("m_CachedChannel[0].recommended[0].title = See also"));
+  EXPECT_TRUE(log.Contains("m_TotalCachedDisplayItems[0].title = item 11"));
+  EXPECT_TRUE(log.Contains("m_TotalCachedDisplayItems[9].vexaDateTime = 5000000019"));
+}
+
+TEST_F(CacheTest, QueriesWithoutAUsableFileNameAreNeverCached) {
+  for (const char* escaped : {"say%20\"hi\"", "site:example"}) {
+    query.escapedQuery = escaped;
+    auto other = MakeCache(query);
+    ItemList items = MakeItems(5, 0);
+    EXPECT_EQ(other->WriteCacheByQueryString(items, 5), kCacheNameNotUsable) << escaped;
+    EXPECT_EQ(other->CheckCacheByQueryString(query), kCacheNameNotUsable) << escaped;
+    EXPECT_FALSE(other->cacheHit()) << escaped;
+  }
+  EXPECT_FALSE(fs::exists(dir.path() + "/cache"));
+}
+
+TEST_F(CacheTest, StarInTheQueryIsEscapedInTheFileName) {
+  query.escapedQuery = "cat*";
+  cache = MakeCache(query);
+  ASSERT_EQ(WriteFresh(5, 5), kOk);
+  ASSERT_EQ(CacheDirNames().size(), 1u);
+  EXPECT_EQ(CacheDirNames()[0], "vexa_query=cat%2A&vexa_and=0&vexa_cat%5B%5D=-1&vexa_sort=0");
+  EXPECT_EQ(CheckPage(1), kOk);
+  EXPECT_TRUE(log.Has(kLogInfo, "Created cache directory \"" + dir.path() + "/cache\""));
+}
+
+TEST_F(CacheTest, ExpiredFileIsAMissAndIsPurgedUnlessItIsTheCurrentRequests) {
+  ASSERT_EQ(WriteFresh(5, 5), kOk);
+  std::string current = cache->cacheFilePath();
+  VexaQuery otherQuery = query;
+  otherQuery.escapedQuery = "dogs";
+  auto other = MakeCache(otherQuery);
+  ItemList items = MakeItems(5, 0);
+  ASSERT_EQ(other->WriteCacheByQueryString(items, 5), kOk);
+  std::string expired = other->cacheFilePath();
+  testing::WriteBytes(dir.path() + "/cache/.writing-stale", "x");
+  Age(current, 61);
+  Age(expired, 61);
+  Age(dir.path() + "/cache/.writing-stale", 61);
+
+  EXPECT_EQ(CheckPage(1), kCacheExpired);
+  EXPECT_FALSE(cache->cacheHit());
+
+  EXPECT_EQ(cache->DeleteExpiredCache(), kCachePurgeDone);
+  EXPECT_TRUE(fs::exists(current)) << "the current request's own file";
+  EXPECT_FALSE(fs::exists(expired));
+  EXPECT_FALSE(fs::exists(dir.path() + "/cache/.writing-stale"));
+}
+
+TEST_F(CacheTest, BackgroundPurgeOutlivesTheCache) {
+  ASSERT_EQ(WriteFresh(5, 5), kOk);
+  std::string path = cache->cacheFilePath();
+  Age(path, 120);
+  VexaQuery otherQuery = query;
+  otherQuery.escapedQuery = "dogs";
+  auto other = MakeCache(otherQuery);
+  other->StartExpiredPurge();
+  other.reset();  // the thread must not log into a destroyed cache
+  for (int i = 0; i < 500 && fs::exists(path); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(fs::exists(path));
+}
+
+TEST_F(CacheTest, FileOfAnotherNodeCountIsIgnored) {
+  ASSERT_EQ(WriteFresh(20, 100), kOk);
+  config.nodeCount = 2;
+  EXPECT_EQ(CheckPage(1), kOk);
+  EXPECT_FALSE(cache->cacheHit());
+  EXPECT_EQ(cache->cachedItems(), 20);
+}
+
+TEST_F(CacheTest, CorruptFileIsAMissWhoseCountsDoNotBlockRewriting) {
+  ASSERT_EQ(WriteFresh(20, 100), kOk);
+  std::string bytes = testing::ReadBytes(cache->cacheFilePath());
+  testing::WriteBytes(cache->cacheFilePath(), bytes.substr(0, bytes.size() - 3));
+  EXPECT_EQ(CheckPage(2), kCacheReadFailed);
+  EXPECT_FALSE(cache->cacheHit());
+  EXPECT_EQ(cache->cachedItems(), 0);
+  EXPECT_TRUE(log.Has(kLogError, "Error reading cache file \"" + cache->cacheFilePath() + "\""));
+}
+
+TEST_F(CacheTest, NodeCapabilitiesComeBackFromTheFile) {
+  config.nodes[0].countSupported = false;
+  ASSERT_EQ(WriteFresh(5, 5), kOk);
+  config.nodes[0].countSupported = true;
+  ASSERT_EQ(CheckPage(1), kOk);
+  EXPECT_FALSE(config.nodes[0].countSupported);
+  EXPECT_TRUE(config.nodes[0].startPageSupported);
+}
+
+TEST_F(CacheTest, FailedWriteLeavesNoPartialFile) {
+  ASSERT_EQ(WriteFresh(5, 5), kOk);
+  std::string path = cache->cacheFilePath();
+  fs::remove(path);
+  fs::create_directory(path);  // the rename into place cannot succeed
+  EXPECT_EQ(WriteFresh(5, 5), kCacheWriteFailed);
+  EXPECT_EQ(CacheDirNames().size(), 1u);
+  EXPECT_TRUE(log.Has(kLogWarning, "Error writing cache file \"" + path + "\""));
+  EXPECT_TRUE(log.Contains("CCache::WriteCacheData("));
+}
+
+TEST_F(CacheTest, WriteWithoutAProgramDirectoryFails) {
+  cache = std::make_unique<CCache>(dir.path() + "/missing", config, query, log, fresh->channels,
+                                   fresh->totals, results);
+  EXPECT_EQ(WriteFresh(5, 5), kCacheWriteFailed);
+}
+
+TEST_F(CacheTest, UnwritableCacheDirectoryIsReported) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  fs::create_directory(dir.path() + "/cache");
+  fs::permissions(dir.path() + "/cache", fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_EQ(cache->CacheDirectoryState(), CacheDirState::kNotWritable);
+  EXPECT_EQ(WriteFresh(5, 5), kCacheWriteFailed);
+  EXPECT_TRUE(log.Contains("No permission writing to cache directory"));
+  fs::permissions(dir.path() + "/cache", fs::perms::owner_all);
+}
+
+TEST_F(CacheTest, DeletingAllCacheFilesKeepsOtherFiles) {
+  EXPECT_EQ(cache->CacheDirectoryState(), CacheDirState::kMissing);
+  EXPECT_EQ(cache->DeleteCacheByQueryString(), -1);
+  EXPECT_TRUE(log.Contains("Invalid file handle. Error is "));
+
+  ASSERT_EQ(WriteFresh(5, 5), kOk);
+  EXPECT_EQ(cache->CacheDirectoryState(), CacheDirState::kWritable);
+  testing::WriteBytes(dir.path() + "/cache/readme.txt", "keep");
+  testing::WriteBytes(dir.path() + "/cache/vexa_query=x&vexa_and=0&vexa_sort=1", "old");
+  EXPECT_EQ(cache->DeleteCacheByQueryString(), kOk);
+  EXPECT_EQ(CacheDirNames(), std::vector<std::string>{"readme.txt"});
+  EXPECT_TRUE(log.Has(kLogInfo, "Cache file \"" + cache->cacheFilePath() + "\" deleted"));
+}
+
+TEST(CachePurgeTest, DueOnceInAHundredSeconds) {
+  int due = 0;
+  for (int64_t t = 1700000000; t < 1700001000; ++t) due += IsPurgeDue(t) ? 1 : 0;
+  EXPECT_EQ(due, 10);
+  EXPECT_TRUE(IsPurgeDue(1700000050));
+}
+
+}  // namespace
+}  // namespace quorix

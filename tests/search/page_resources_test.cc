@@ -1,0 +1,82 @@
+#include "search/page_resources.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "config/category_names.h"
+#include "config/lang_keys.h"
+#include "search/page_tail.h"
+
+namespace quorix {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PageResourcesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quorix_res_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string dir_;
+};
+
+TEST_F(PageResourcesTest, TemplateSurroundsTheSearchOutput) {
+  std::ofstream(dir_ + "/search_template.html", std::ios::binary)
+      << "<html><body>\n  <!--VexaSearch--> here\n</body></html>\n";
+  PageOutput page;
+  PageResourceFiles resources(page, dir_);
+  resources.WriteTemplateHead();
+  page.Write("[results]");
+  Config config;
+  config.langStrings[kStrPoweredBy] = "Powered by";
+  VexaQuery query;
+  PageTail tail(page, config, query, resources.pageTemplate());
+  tail.WritePageTail();
+  EXPECT_EQ(page.Captured(),
+            "<html><body>\n[results]" + PageFooter("Powered by") + "</body></html>\n");
+}
+
+TEST_F(PageResourcesTest, NoTemplateNoHead) {
+  PageOutput page;
+  PageResourceFiles resources(page, dir_);
+  resources.WriteTemplateHead();
+  EXPECT_EQ(page.Captured(), "");
+  EXPECT_FALSE(resources.pageTemplate().isOpen());
+}
+
+TEST_F(PageResourcesTest, LoadsCategoryNames) {
+  std::ofstream(dir_ + "/vexa_cats.qxdat", std::ios::binary) << "Books\nMusic\nFilms\n";
+  PageOutput page;
+  PageResourceFiles resources(page, dir_);
+  Config config;
+  EXPECT_EQ(resources.LoadCategoryNames(config), kCategoryNamesLoaded);
+  EXPECT_EQ(config.categoryNames, (std::vector<std::string>{"Books", "Music", "Films"}));
+  EXPECT_EQ(page.Captured(), "");
+}
+
+// A names file that cannot be read twice (a pipe) stops the request with a
+// plain message.
+TEST_F(PageResourcesTest, UnseekableNamesFileReportsTheSeekFailure) {
+  std::string path = dir_ + "/vexa_cats.qxdat";
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  std::thread writer([&] { std::ofstream(path, std::ios::binary) << "Books\nMusic"; });
+  PageOutput page;
+  PageResourceFiles resources(page, dir_);
+  Config config;
+  int result = resources.LoadCategoryNames(config);
+  writer.join();
+  EXPECT_EQ(result, kCategoryNamesSeekFailed);
+  EXPECT_EQ(page.Captured(), "Error seeking in file.");
+}
+
+}  // namespace
+}  // namespace quorix

@@ -1,0 +1,112 @@
+#include "tools/demo/demo_site.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "config/category_names.h"
+#include "config/language_file.h"
+#include "config/settings_escape.h"
+
+namespace quorix::demo {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Language file messages go to the terminal: the demo has no window.
+class PrintedMessages : public LanguageMessages {
+ public:
+  void Log(LanguageMessageKind, std::string_view line) override {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+  }
+  void WarnMissingEntries(std::string_view, std::string_view text) override {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+  }
+};
+
+std::string IntLine(const std::string& key, int value) {
+  return key + " = " + std::to_string(value) + "\n";
+}
+
+std::string TextLine(const std::string& key, const std::string& value) {
+  return key + " = \"" + EscapeSettingsValue(value) + "\"\n";
+}
+
+bool WriteFile(const fs::path& path, const std::string& text, std::string* error) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << text;
+  if (!file.good()) {
+    *error = "cannot write " + path.string();
+    return false;
+  }
+  return true;
+}
+
+std::string LighttpdConfig(const DemoSiteOptions& options) {
+  fs::path root = fs::absolute(options.directory);
+  return "server.document-root = \"" + (root / "www").string() + "\"\n" +
+         "server.bind = \"127.0.0.1\"\n" + "server.port = " + std::to_string(options.webPort) +
+         "\n" + "server.modules = (\"mod_cgi\", \"mod_redirect\")\n" + "server.errorlog = \"" +
+         (root / "logs" / "lighttpd-error.log").string() + "\"\n" +
+         "cgi.assign = (\".cgi\" => \"\")\n" + "url.redirect = (\"^/$\" => \"/quorix.cgi\")\n" +
+         "mimetype.assign = (\".html\" => \"text/html\", \".css\" => \"text/css\")\n";
+}
+
+}  // namespace
+
+std::string DemoSettingsText(const DemoSiteOptions& options) {
+  fs::path root = fs::absolute(options.directory);
+  std::string text = IntLine("DEBUG", options.debugMode) + IntLine("INT_OVER_REQUEST_FACTOR", 2) +
+                     IntLine("INT_CACHE_VALID_PERIOD_MINS", options.cacheMinutes);
+  for (size_t i = 0; i < options.nodes.size(); ++i) {
+    const SiteNode& node = options.nodes[i];
+    std::string prefix = "NODE" + std::to_string(i) + "_";
+    text += IntLine(prefix + "DISABLED", node.disabled ? 1 : 0) +
+            IntLine(prefix + "TYPE", node.type) + IntLine(prefix + "STRICT_QUERY_SYNTAX", 0) +
+            IntLine(prefix + "TIMEOUT_MS", node.timeoutMs);
+    text += TextLine(prefix + (node.type == 0 ? "VEXA_URL" : "OS_DESC_URL"), node.url);
+  }
+  text += TextLine("LanguageFileName", fs::path(options.languageFile).filename().string()) +
+          IntLine("FormFormat", options.formFormat) + IntLine("Logging", 1) +
+          TextLine("LogFileName", (root / "logs" / "searchwords.log").string()) +
+          IntLine("DebugLogging", 0) + IntLine("DefaultToAnd", 0) + IntLine("VexaInfo", 1) +
+          IntLine("Timing", 1) + IntLine("UseCats", options.categoryNames.empty() ? 0 : 1) +
+          IntLine("SearchMultiCats", 1) + IntLine("Spelling", 1) +
+          IntLine("SpellingWhenLessThan", 3) + IntLine("RecommendedMax", 3) +
+          IntLine("Recommended", 1) + IntLine("UseDateTime", 1);
+  PrintedMessages messages;
+  CopyLanguageStrings(options.languageFile, text, messages);
+  return text;
+}
+
+bool WriteDemoSite(const DemoSiteOptions& options, std::string* error) {
+  fs::path root = options.directory;
+  fs::path www = root / "www";
+  std::error_code code;
+  fs::create_directories(www / "cache", code);
+  fs::create_directories(root / "logs", code);
+  if (code) {
+    *error = "cannot create " + www.string() + ": " + code.message();
+    return false;
+  }
+  fs::copy_file(options.quorixBinary, www / "quorix.cgi", fs::copy_options::overwrite_existing,
+                code);
+  if (!code)
+    fs::copy_file(options.templateFile, www / "search_template.html",
+                  fs::copy_options::overwrite_existing, code);
+  if (code) {
+    *error = "cannot copy the program files: " + code.message();
+    return false;
+  }
+  chmod((www / "quorix.cgi").c_str(), 0755);
+  if (!options.categoryNames.empty() &&
+      !WriteCategoryNames(www.string(), options.categoryNames, std::chrono::milliseconds(0))) {
+    *error = "cannot write the category names";
+    return false;
+  }
+  return WriteFile(www / "settings.qxdat", DemoSettingsText(options), error) &&
+         WriteFile(root / "lighttpd.conf", LighttpdConfig(options), error);
+}
+
+}  // namespace quorix::demo

@@ -1,0 +1,20 @@
+// Command-line options shared by the demo nodes.
+#pragma once
+
+#include <string>
+
+namespace quorix::demo {
+
+struct NodeOptions {
+  int port = 0;          // 0: pick a free port
+  std::string corpus;    // tab-separated document file
+  int delayMs = 0;       // wait this long before every answer (a slow node)
+  bool garbage = false;  // answer with text that is not RSS (a broken node)
+  std::string portFile;  // write the port here once listening
+};
+
+// Parses --port N --corpus FILE --delay-ms N --garbage --port-file FILE.
+// False with `error` set on an unknown or incomplete option.
+bool ParseNodeOptions(int argc, char** argv, NodeOptions& options, std::string* error);
+
+}  // namespace quorix::demo
