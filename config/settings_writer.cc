@@ -9,37 +9,11 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "config/character_references.h"
+#include "config/settings_escape.h"
 #include "platform/text.h"
 
 namespace quorix {
 namespace {
-
-// Length of the UTF-8 sequence starting at `text[at]` and its code point;
-// an invalid byte counts as one byte with no code point of the table.
-size_t DecodeAt(const std::string& text, size_t at, char32_t& codePoint) {
-  unsigned char lead = static_cast<unsigned char>(text[at]);
-  size_t length = lead < 0x80       ? 1
-                  : lead >> 5 == 6  ? 2
-                  : lead >> 4 == 14 ? 3
-                  : lead >> 3 == 30 ? 4
-                                    : 1;
-  if (at + length > text.size()) length = 1;
-  if (length == 1) {
-    codePoint = lead < 0x80 ? lead : 0xFFFD;
-    return 1;
-  }
-  codePoint = lead & (0x7F >> length);
-  for (size_t i = 1; i < length; ++i) {
-    unsigned char next = static_cast<unsigned char>(text[at + i]);
-    if (next >> 6 != 2) {
-      codePoint = 0xFFFD;
-      return 1;
-    }
-    codePoint = (codePoint << 6) | (next & 0x3F);
-  }
-  return length;
-}
 
 void IntLine(std::string& out, const std::string& key, int32_t value) {
   out += key + " = " + std::to_string(value) + "\r\n";
@@ -51,7 +25,7 @@ void TextLine(std::string& out, const std::string& key, const std::string& value
 
 // File names are written only when they hold 2 characters or more.
 void NameLine(std::string& out, const std::string& key, const std::string& value) {
-  if (Utf16Length(value) >= 2) TextLine(out, key, EscapeValueForSettings(value));
+  if (Utf16Length(value) >= 2) TextLine(out, key, EscapeSettingsValue(value));
 }
 
 void NodeLines(std::string& out, int number, int slot, const NodeRecord& node,
@@ -63,10 +37,10 @@ void NodeLines(std::string& out, int number, int slot, const NodeRecord& node,
   IntLine(out, prefix + "_TIMEOUT_MS", node.timeoutMs);
   if (!node.vexaHost.empty())
     TextLine(out, prefix + "_VEXA_URL",
-             EscapeValueForSettings(node.vexaScheme + "://" + node.vexaHost + node.vexaPath));
+             EscapeSettingsValue(node.vexaScheme + "://" + node.vexaHost + node.vexaPath));
   if (!node.osDescHost.empty()) {
     TextLine(out, prefix + "_OS_DESC_URL",
-             EscapeValueForSettings(node.osDescScheme + "://" + node.osDescHost + node.osDescPath));
+             EscapeSettingsValue(node.osDescScheme + "://" + node.osDescHost + node.osDescPath));
     // The query template keeps its "&" separators: the search program sends it as it stands.
     if (!node.osHost.empty() && nodeVerified && nodeVerified(slot))
       TextLine(out, prefix + "_OS_URL",
@@ -112,27 +86,6 @@ void ReportCannotSave(const SettingsWriteHooks& hooks) {
 
 }  // namespace
 
-std::string EscapeValueForSettings(const std::string& value) {
-  std::string out;
-  for (size_t at = 0; at < value.size();) {
-    char32_t codePoint;
-    size_t length = DecodeAt(value, at, codePoint);
-    const char* reference = nullptr;
-    for (const CharacterReference& entry : kSettingsReferences)
-      if (entry.codePoint == codePoint) reference = entry.text;
-    if (codePoint == U'"' || codePoint == U'\\') {
-      out += '\\';
-      out += static_cast<char>(codePoint);
-    } else if (reference) {
-      out += reference;
-    } else {
-      out.append(value, at, length);
-    }
-    at += length;
-  }
-  return out;
-}
-
 std::string FormatSettings(const Config& config, const std::function<bool(int)>& nodeVerified) {
   std::string out;
   IntLine(out, "DEBUG", config.debugMode);
@@ -165,7 +118,7 @@ std::string FormatSettings(const Config& config, const std::function<bool(int)>&
   // backslash survives being read back.
   if (!config.controlPanelInstallDirectory.empty())
     TextLine(out, "ControlPanelInstallDirectory",
-             EscapeValueForSettings(config.controlPanelInstallDirectory));
+             EscapeSettingsValue(config.controlPanelInstallDirectory));
   IntLine(out, "ControlPanelLogging", config.controlPanelLogging);
   IntLine(out, "ControlPanelDebugMode", config.controlPanelDebugMode);
   IntLine(out, "ControlPanelWarnWord", config.controlPanelWarnWord);

@@ -46,9 +46,4 @@ std::string FormatSettings(const Config& config, const std::function<bool(int)>&
 int SaveSettings(const std::string& path, const std::string& fileName, const Config& config,
                  const SettingsWriteHooks& hooks);
 
-// A text value escaped for the settings file: backslash before a double quote
-// or a backslash, character references for "&", "<", ">" and the other
-// characters of the format's table.
-std::string EscapeValueForSettings(const std::string& value);
-
 }  // namespace quorix

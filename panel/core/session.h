@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "config/language_file.h"
 #include "config/settings.h"
 #include "panel/core/desktop.h"
 #include "panel/core/os_name.h"
@@ -19,18 +20,17 @@ namespace quorix::panel {
 
 // Pieces of the settings writer that other components provide.
 struct SettingsSources {
-  // Reads the language file at `path` and appends its entries as
-  // "STR_... = \"...\"" lines (escaped, CR LF ends) to `lines`, counting them in
-  // `entries`. Returns false when the file cannot be opened.
-  std::function<bool(const std::string& path, std::string& lines, int& entries)> languageLines;
-  // Writes the category names file into `directory`.
+  // Reads the language file at `path` and appends its entries as settings
+  // lines to `lines`, reporting through `messages`. Returns false when the
+  // file cannot be read. Empty: CopyLanguageStrings.
+  std::function<bool(const std::string& path, std::string& lines, LanguageMessages& messages)>
+      languageLines;
+  // Writes the category names file into `directory`. Empty: WriteCategoryNames.
   std::function<void(const std::string& directory, const std::vector<std::string>& names)>
       categoryNames;
   // Waits before a second attempt to create a file; empty: really waits.
   std::function<void(int milliseconds)> sleep;
 };
-
-inline constexpr int kExpectedLanguageEntries = 45;
 
 class PanelSession {
  public:

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "config/category_names.h"
+#include "config/language_file.h"
 #include "config/panel_defaults.h"
 #include "config/settings_panel_reader.h"
 #include "config/settings_writer.h"
@@ -40,18 +42,36 @@ void ConfigToPanelState(const Config& config, PanelState& state) {
   state.warnWord = config.controlPanelWarnWord;
 }
 
+// Language file messages go to the panel log; the missing-entries warning to
+// a message box over the main window.
+class PanelLanguageMessages : public LanguageMessages {
+ public:
+  explicit PanelLanguageMessages(PanelSession& session) : session_(session) {}
+  void Log(LanguageMessageKind, std::string_view line) override {
+    session_.log.Write(kLogWarning, line);
+  }
+  void WarnMissingEntries(std::string_view title, std::string_view text) override {
+    Error(session_, BoxOwner::kMainWindow, std::string(text), std::string(title));
+  }
+
+ private:
+  PanelSession& session_;
+};
+
 void AppendLanguageLines(PanelSession& session, std::string& lines) {
-  if (!session.sources.languageLines) return;
-  const std::string& name = session.live.languageFileName;
-  int entries = 0;
-  if (!session.sources.languageLines(session.LanguageDir() + "/" + name, lines, entries)) return;
-  if (entries < kExpectedLanguageEntries)
-    Error(session, BoxOwner::kMainWindow,
-          "Missing text entries in VLANG file selected (" + name +
-              ")\nCheck that the file contains all valid entries and is encoded in Unicode "
-              "(UTF-16).\nContiuning with the current search files will result in some missing "
-              "text on the search page.\nPlease correct the VLANG file used.",
-          "Missing text in VLANG file");
+  std::string path = LanguageFilePath(session.installDir, session.live.languageFileName);
+  PanelLanguageMessages messages(session);
+  if (session.sources.languageLines)
+    session.sources.languageLines(path, lines, messages);
+  else
+    CopyLanguageStrings(path, lines, messages);
+}
+
+void WriteCategories(PanelSession& session, const std::string& directory, const Config& config) {
+  if (session.sources.categoryNames)
+    session.sources.categoryNames(directory, config.categoryNames);
+  else
+    WriteCategoryNames(directory, config.categoryNames);
 }
 
 }  // namespace
@@ -93,8 +113,7 @@ int SaveSettings(PanelSession& session, const std::string& path, const std::stri
     AppendLanguageLines(session, lines);
   };
   hooks.writeCategoryNames = [&session](const std::string& directory, const Config& written) {
-    if (session.sources.categoryNames)
-      session.sources.categoryNames(directory, written.categoryNames);
+    WriteCategories(session, directory, written);
   };
   hooks.nodeVerified = [&session](int slot) {
     return session.flags.verified && session.verifyStatus[slot] == kOk;

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "config/panel_defaults.h"
+#include "config/settings_escape.h"
 
 namespace quorix {
 namespace {
@@ -133,7 +134,7 @@ TEST_F(SettingsWriterTest, ValuesAreEscaped) {
       {"\xE2\x80\x9Cq\xE2\x80\x9D \xE2\x82\xAC \xE2\x84\xA2", "&#8220;q&#8221; &#128; &#8482;"},
       {"caf\xC3\xA9", "caf\xC3\xA9"},
   };
-  for (const Case& c : cases) EXPECT_EQ(EscapeValueForSettings(c.value), c.written) << c.value;
+  for (const Case& c : cases) EXPECT_EQ(EscapeSettingsValue(c.value), c.written) << c.value;
 
   config.logFileName = "a&b.log";
   EXPECT_NE(FormatSettings(config, nullptr).find("LogFileName = \"a&#38;b.log\"\r\n"),

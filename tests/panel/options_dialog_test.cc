@@ -172,7 +172,7 @@ TEST_F(OptionsDialogTest, NewLanguageFileNames) {
                                       "Filename does not end with .vlang", "Invalid filename"}));
   EXPECT_EQ(desktop.boxes[0].text, "You must specify a filename for the new language file\n");
   EXPECT_EQ(desktop.boxes[1].text, "The filename must end in \".vlang\"\n");
-  EXPECT_EQ(ReadWholeFile(LangDir() + "/mytexts.VLANG"), "lang");
+  EXPECT_EQ(ReadWholeFile(LangDir() + "/mytexts.VLANG"), englishFile);
   EXPECT_EQ(desktop.textEditorOpens, std::vector<std::string>{LangDir() + "/mytexts.VLANG"});
   EXPECT_EQ(dialog.languages[dialog.languageIndex], "mytexts.VLANG");
   EXPECT_TRUE(session->flags.unsaved);
@@ -192,7 +192,7 @@ TEST_F(OptionsDialogTest, NewLanguageFileEdgeCases) {
   dialog.languageIndex = 1;  // English.vlang
   desktop.typedNames = {"English.vlang"};
   dialog.NewLanguageFile();
-  EXPECT_EQ(ReadWholeFile(LangDir() + "/English.vlang"), "lang");
+  EXPECT_EQ(ReadWholeFile(LangDir() + "/English.vlang"), englishFile);
   EXPECT_EQ(desktop.textEditorOpens.back(), LangDir() + "/English.vlang");
 
   // Cancel does nothing.

@@ -10,7 +10,9 @@
 #include <sstream>
 #include <string>
 
+#include "config/lang_keys.h"
 #include "panel/core/session.h"
+#include "platform/text.h"
 #include "scripted_desktop.h"
 
 namespace quorix::panel::testing {
@@ -37,16 +39,10 @@ class PanelTest : public ::testing::Test {
     std::filesystem::create_directories(install + "/cgi files/lang");
     WriteWholeFile(install + "/cgi files/quorix.cgi", "#!cgi\n");
     WriteWholeFile(install + "/cgi files/search_template.html", "<html><!--VEXASEARCH--></html>\n");
-    WriteWholeFile(install + "/cgi files/lang/English.vlang", "lang");
+    englishFile = LanguageFile(kLangKeyCount);
+    WriteWholeFile(install + "/cgi files/lang/English.vlang", englishFile);
     SettingsSources sources;
     sources.sleep = [this](int ms) { slept.push_back(ms); };
-    sources.languageLines = [this](const std::string& path, std::string& lines, int& entries) {
-      languagePaths.push_back(path);
-      if (!std::filesystem::exists(path)) return false;
-      lines += "STR_FORM_SEARCHFOR = \"Search for\"\r\n";
-      entries = languageEntries;
-      return true;
-    };
     session = std::make_unique<PanelSession>(desktop, install, sources);
   }
 
@@ -68,12 +64,19 @@ class PanelTest : public ::testing::Test {
     node.timeoutMs = timeout;
   }
 
+  // A UTF-16LE language file with the first `count` keys, each valued "Text <n>".
+  static std::string LanguageFile(int count) {
+    std::u16string text = u"\uFEFF# language file\r\n";
+    for (int i = 0; i < count; ++i)
+      text += Utf8ToUtf16(std::string(kLangKeys[i]) + "=Text " + std::to_string(i) + "\r\n");
+    return Utf16ToLeBytes(text);
+  }
+
+  std::string englishFile;
   std::string root;
   std::string install;
   ScriptedDesktop desktop;
   std::vector<int> slept;
-  std::vector<std::string> languagePaths;
-  int languageEntries = 45;
   std::unique_ptr<PanelSession> session;
 };
 

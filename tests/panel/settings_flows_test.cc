@@ -325,7 +325,7 @@ TEST_F(SettingsFlowsTest, ExitAnswers) {
 }
 
 TEST_F(SettingsFlowsTest, MissingLanguageEntriesWarnButSave) {
-  languageEntries = 44;
+  WriteWholeFile(install + "/cgi files/lang/English.vlang", LanguageFile(44));
   NewSettings(*session);
   desktop.fileAnswers.push_back({0, root + "/lang44"});
   EXPECT_EQ(SaveSettingsAsFlow(*session), 0);
@@ -336,9 +336,12 @@ TEST_F(SettingsFlowsTest, MissingLanguageEntriesWarnButSave) {
             "current search files will result in some missing text on the search page.\nPlease "
             "correct the VLANG file used.");
   EXPECT_EQ(desktop.boxes[0].title, "Missing text in VLANG file");
-  EXPECT_EQ(languagePaths.back(), install + "/cgi files/lang/English.vlang");
-  EXPECT_NE(ReadWholeFile(root + "/lang44.cpdat").find("STR_FORM_SEARCHFOR = \"Search for\"\r\n"),
-            std::string::npos);
+  std::string saved = ReadWholeFile(root + "/lang44.cpdat");
+  EXPECT_NE(saved.find("ControlPanelWarnWord = 1\r\nSTR_FORM_SEARCHFOR = \"Text 0\""),
+            std::string::npos)
+      << saved;
+  EXPECT_NE(saved.find("STR_MORETHAN = \"Text 43\""), std::string::npos);
+  EXPECT_EQ(saved.find("STR_CAT_SUMMARY"), std::string::npos);
 }
 
 TEST_F(SettingsFlowsTest, MissingLanguageFileAddsNothingSilently) {
