@@ -1,0 +1,21 @@
+#include "config/panel_defaults.h"
+
+namespace quorix {
+
+void ApplyPanelDefaults(Config& config) {
+  config = Config{};
+  config.allVexaNodes = true;
+  config.overRequestFactor = 2;
+  config.cacheValidPeriodMins = 10;
+  config.formFormat = 2;
+  config.showSearchTime = 0;
+  config.showVexaInfo = 1;
+  config.logging = 0;
+  config.logFileName = "./logs/searchwords.log";
+  config.debugLogging = 0;
+  config.debugFileName = "./logs/Quorix.log";
+  config.languageFileName = "English.vlang";
+  config.templateFilename = "search_template.html";
+}
+
+}  // namespace quorix

@@ -1,0 +1,227 @@
+#include "config/settings_panel_reader.h"
+
+#include <cctype>
+#include <cstdint>
+#include <fstream>
+#include <limits>
+
+#include "config/character_references.h"
+#include "config/url_split.h"
+#include "platform/text.h"
+
+namespace quorix {
+namespace {
+
+// Capacity of the file name fields in UTF-16 units, terminator excluded.
+constexpr size_t kFileNameMax = 259;
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// Splits "KEY = value" into the first word and what follows it.
+void SplitKey(std::string_view line, std::string_view& key, std::string_view& rest) {
+  size_t start = 0;
+  while (start < line.size() && IsBlank(line[start])) ++start;
+  size_t end = start;
+  while (end < line.size() && !IsBlank(line[end])) ++end;
+  key = line.substr(start, end - start);
+  rest = line.substr(end);
+}
+
+// Moves past blanks and the "=" with its blanks; false when there is no "=".
+bool SkipEquals(std::string_view& rest) {
+  size_t at = 0;
+  while (at < rest.size() && IsBlank(rest[at])) ++at;
+  if (at == rest.size() || rest[at] != '=') return false;
+  ++at;
+  while (at < rest.size() && IsBlank(rest[at])) ++at;
+  rest.remove_prefix(at);
+  return true;
+}
+
+// " = <decimal>" with an optional sign; values beyond 32 bits are clamped.
+bool ParseInt(std::string_view rest, int32_t& value) {
+  if (!SkipEquals(rest)) return false;
+  size_t at = 0;
+  bool negative = false;
+  if (at < rest.size() && (rest[at] == '-' || rest[at] == '+')) negative = rest[at++] == '-';
+  if (at == rest.size() || !std::isdigit(static_cast<unsigned char>(rest[at]))) return false;
+  int64_t number = 0;
+  for (; at < rest.size() && std::isdigit(static_cast<unsigned char>(rest[at])); ++at)
+    if (number <= std::numeric_limits<int32_t>::max()) number = number * 10 + (rest[at] - '0');
+  if (negative) number = -number;
+  if (number > std::numeric_limits<int32_t>::max()) number = std::numeric_limits<int32_t>::max();
+  if (number < std::numeric_limits<int32_t>::min()) number = std::numeric_limits<int32_t>::min();
+  value = static_cast<int32_t>(number);
+  return true;
+}
+
+// " = \"<text>\"": the text runs to the first double quote not escaped by a
+// backslash (or to the line end). False for an empty text.
+bool ParseText(std::string_view rest, std::string& value) {
+  if (!SkipEquals(rest) || rest.empty() || rest[0] != '"') return false;
+  rest.remove_prefix(1);
+  size_t end = 0;
+  while (end < rest.size() && rest[end] != '"') end += rest[end] == '\\' ? 2 : 1;
+  std::string_view raw = rest.substr(0, std::min(end, rest.size()));
+  while (!raw.empty() && (raw.back() == '\r' || raw.back() == '\n')) raw.remove_suffix(1);
+  if (raw.empty()) return false;
+  value = UnescapeSettingsValue(raw);
+  return true;
+}
+
+bool ReadName(std::string_view rest, std::string& field) {
+  std::string value;
+  if (ParseText(rest, value) && Utf16Length(value) <= kFileNameMax) field = value;
+  return true;
+}
+
+struct IntKey {
+  const char* key;
+  int32_t Config::*field;
+};
+constexpr IntKey kIntKeys[] = {
+    {"INT_CACHE_VALID_PERIOD_MINS", &Config::cacheValidPeriodMins},
+    {"DEBUG", &Config::debugMode},
+    {"INT_OVER_REQUEST_FACTOR", &Config::overRequestFactor},
+    {"DefaultToAnd", &Config::defaultToAnd},
+    {"FormFormat", &Config::formFormat},
+    {"Logging", &Config::logging},
+    {"DebugLogging", &Config::debugLogging},
+    {"VexaInfo", &Config::showVexaInfo},
+    {"Timing", &Config::showSearchTime},
+    {"ControlPanelLogging", &Config::controlPanelLogging},
+    {"ControlPanelDebugMode", &Config::controlPanelDebugMode},
+    {"ControlPanelWarnWord", &Config::controlPanelWarnWord},
+};
+
+struct TextKey {
+  const char* key;
+  std::string Config::*field;
+};
+constexpr TextKey kTextKeys[] = {
+    {"LanguageFileName", &Config::languageFileName},
+    {"TemplateFilename", &Config::templateFilename},
+    {"LogFileName", &Config::logFileName},
+    {"DebugFileName", &Config::debugFileName},
+    {"ControlPanelInstallDirectory", &Config::controlPanelInstallDirectory},
+};
+
+void ReadSettingLine(std::string_view key, std::string_view rest, Config& config) {
+  for (const IntKey& entry : kIntKeys)
+    if (key == entry.key) {
+      ParseInt(rest, config.*entry.field);
+      return;
+    }
+  for (const TextKey& entry : kTextKeys)
+    if (key == entry.key) {
+      ReadName(rest, config.*entry.field);
+      return;
+    }
+}
+
+// Reads a quoted node URL into the three parts given. False when the URL is
+// missing or invalid.
+bool ReadNodeUrl(std::string_view rest, NodeRecord& node, std::string& scheme, std::string& host,
+                 std::string& path) {
+  std::string text;
+  SplitUrl parts;
+  if (!ParseText(rest, text) || !CanonicaliseAndSplitUrl(text, parts)) return false;
+  scheme = parts.scheme;
+  host = parts.host;
+  path = parts.path;
+  node.nodeUrl = parts.canonical;
+  node.port = parts.port;
+  return true;
+}
+
+// Handles a key that begins with "NODE". Returns false only for an invalid URL.
+bool ReadNodeLine(std::string_view key, std::string_view rest, Config& config) {
+  size_t at = 4;
+  size_t digits = 0;
+  while (at + digits < key.size() && std::isdigit(static_cast<unsigned char>(key[at + digits])))
+    ++digits;
+  // The slot number is written without leading zeros; anything else names no slot.
+  if (digits == 0 || digits > 2 || (digits == 2 && key[at] == '0')) return true;
+  int slot = std::stoi(std::string(key.substr(at, digits)));
+  if (slot >= kMaxNodes) return true;
+  std::string_view name = key.substr(at + digits);
+  NodeRecord& node = config.nodes[slot];
+  int32_t value;
+  if (name == "_DISABLED") {
+    ++config.nodeCount;
+    if (ParseInt(rest, value)) node.disabled = value != 0;
+  } else if (name == "_TYPE") {
+    ParseInt(rest, node.type);
+  } else if (name == "_STRICT_QUERY_SYNTAX") {
+    ParseInt(rest, node.strictQuerySyntax);
+  } else if (name == "_TIMEOUT_MS") {
+    ParseInt(rest, node.timeoutMs);
+  } else if (name.starts_with("_VEXA_URL")) {
+    return ReadNodeUrl(rest, node, node.vexaScheme, node.vexaHost, node.vexaPath);
+  } else if (name.starts_with("_OS_DESC_URL")) {
+    return ReadNodeUrl(rest, node, node.osDescScheme, node.osDescHost, node.osDescPath);
+  }
+  return true;
+}
+
+void AppendUtf8(std::string& out, char32_t codePoint) {
+  std::u16string unit(1, static_cast<char16_t>(codePoint));
+  out += Utf16ToUtf8(unit);
+}
+
+}  // namespace
+
+std::string UnescapeSettingsValue(std::string_view value) {
+  std::string out;
+  for (size_t at = 0; at < value.size();) {
+    if (value[at] == '\\' && at + 1 < value.size() &&
+        (value[at + 1] == '"' || value[at + 1] == '\\')) {
+      out += value[at + 1];
+      at += 2;
+      continue;
+    }
+    bool replaced = false;
+    if (value[at] == '&')
+      for (const CharacterReference& entry : kSettingsReferences) {
+        std::string_view text = entry.text;
+        if (value.substr(at, text.size()) == text) {
+          AppendUtf8(out, entry.codePoint);
+          at += text.size();
+          replaced = true;
+          break;
+        }
+      }
+    if (!replaced) out += value[at++];
+  }
+  return out;
+}
+
+bool LoadPanelSettings(const std::string& path, Config& config, LogSink& log) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  config.nodeCount = 0;
+  for (NodeRecord& node : config.nodes) node = NodeRecord{};
+
+  std::string line;
+  while (std::getline(file, line)) {
+    std::string_view key, rest;
+    SplitKey(line, key, rest);
+    if (key.starts_with("NODE")) {
+      if (!ReadNodeLine(key, rest, config)) return false;
+    } else {
+      ReadSettingLine(key, rest, config);
+    }
+  }
+
+  config.allVexaNodes = true;
+  for (const NodeRecord& node : config.nodes)
+    if (!node.disabled && node.type != 0) config.allVexaNodes = false;
+  log.Logf(kLogInfo, "oCfg->debugMode: %d", config.debugMode);
+  log.Logf(kLogInfo, "oCfg->cacheValidPeriodMins: %d", config.cacheValidPeriodMins);
+  log.Logf(kLogInfo, "oCfg->overRequestFactor: %d", config.overRequestFactor);
+  return true;
+}
+
+}  // namespace quorix

@@ -1,0 +1,27 @@
+// The control panel's settings reader (`.cpdat` files).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "config/settings.h"
+#include "platform/log.h"
+
+namespace quorix {
+
+// Reads `path` into `config`. Settings the file does not name keep their values,
+// but the node table is replaced: every slot is reset and the node count is the
+// number of NODE%d_DISABLED lines. Node URLs are canonicalised and split; a URL
+// that is not valid fails the whole load, leaving what was read so far in
+// `config`. The search options the control panel does not edit (categories,
+// spelling, recommended links, dates), NODE%d_OS_URL and the STR_ lines are not
+// read. Logs the debug mode, cache period and over-request factor at
+// information level. Returns false when the file cannot be opened or a URL is
+// invalid.
+bool LoadPanelSettings(const std::string& path, Config& config, LogSink& log);
+
+// Undoes the writer's escaping: "\"" and "\\" become the character, and the
+// character references of the writer's table the character they stand for.
+std::string UnescapeSettingsValue(std::string_view value);
+
+}  // namespace quorix
