@@ -91,11 +91,17 @@ std::string HttpRequest::Param(const std::string& name, const std::string& fallb
 }
 
 int HttpRequest::IntParam(const std::string& name, int fallback) const {
-  std::string value = Param(name);
-  if (value.empty()) return fallback;
-  char* end = nullptr;
-  long number = std::strtol(value.c_str(), &end, 10);
-  return end == value.c_str() ? fallback : static_cast<int>(number);
+  // The last value that is a number wins: the front end repeats vexa_and after
+  // its template, whose own vexa_and holds an unfilled placeholder.
+  auto it = params.find(name);
+  if (it == params.end()) return fallback;
+  int result = fallback;
+  for (const std::string& value : it->second) {
+    char* end = nullptr;
+    long number = std::strtol(value.c_str(), &end, 10);
+    if (end != value.c_str()) result = static_cast<int>(number);
+  }
+  return result;
 }
 
 std::string UrlDecode(const std::string& text) {

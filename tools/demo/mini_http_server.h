@@ -17,6 +17,7 @@ struct HttpRequest {
 
   // First value of `name`, or `fallback`.
   std::string Param(const std::string& name, const std::string& fallback = "") const;
+  // The last value of `name` that is a decimal number, or `fallback`.
   int IntParam(const std::string& name, int fallback) const;
 };
 
