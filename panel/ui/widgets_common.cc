@@ -8,6 +8,10 @@
 #include <QSvgRenderer>
 #include <algorithm>
 
+// The icons are compiled into this static library; their registration must be
+// pulled in by hand (and outside any namespace).
+static void RegisterIconResources() { Q_INIT_RESOURCE(icons); }
+
 namespace quorix::panelui {
 
 QString DisplayLines(const std::string& text) {
@@ -41,6 +45,8 @@ void CentreOverParent(QWidget* window, QWidget* parent) {
 }
 
 QPixmap PanelPixmap(const QString& name, int size) {
+  static const bool registered = (RegisterIconResources(), true);
+  (void)registered;
   QSvgRenderer renderer(QStringLiteral(":/icons/%1.svg").arg(name));
   qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
   QPixmap pixmap(QSize(size, size) * ratio);
