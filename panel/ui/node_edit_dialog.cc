@@ -107,7 +107,7 @@ QWidget* NodeEditDialog::BuildUrlGroup() {
   grid->addWidget(descriptionLabel_, 2, 0, 1, 2);
   grid->addWidget(description_, 3, 0, 1, 2);
   grid->addWidget(browse_, 4, 0);
-  grid->addWidget(strict_, 4, 1);
+  grid->addWidget(strict_, 5, 0, 1, 2);
   grid->setColumnStretch(1, 1);
   return group;
 }

@@ -80,6 +80,7 @@ QTreeWidget* MakeReportList(const QStringList& columns, const std::vector<int>& 
   list->setContextMenuPolicy(Qt::CustomContextMenu);
   list->header()->setStretchLastSection(true);
   list->header()->setSectionsMovable(false);
+  list->header()->setMinimumSectionSize(16);
   for (size_t i = 0; i < widths.size() && static_cast<int>(i) < columns.size(); ++i)
     list->setColumnWidth(static_cast<int>(i), widths[i]);
   return list;

@@ -2,6 +2,7 @@
 // argument (the rest goes to QTest).
 #include <QApplication>
 #include <QTest>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -29,6 +30,10 @@ int main(int argc, char** argv) {
       only = argv[i];
     else
       qtestArgs.push_back(argv[i]);
+  }
+  if (only.empty() && argc > 1 && argv[1][0] != '-') {
+    std::fprintf(stderr, "no test class %s\n", argv[1]);
+    return 1;
   }
   int failures = 0;
   for (auto& [name, factory] : Registry()) {
