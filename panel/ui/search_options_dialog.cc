@@ -52,11 +52,11 @@ SearchOptionsDialog::SearchOptionsDialog(PanelSession& session, QWidget* parent)
     icon->setPixmap(PanelPixmap(QString::fromLatin1(name), 32));
     banner->addWidget(icon);
   }
-  banner->addStretch(1);
-  left->addLayout(banner);
+  banner->insertStretch(0, 1);
   left->addWidget(BuildCacheGroup());
   left->addWidget(BuildFormGroup());
   left->addStretch(1);
+  right->addLayout(banner);
   right->addWidget(BuildLanguageGroup());
   right->addWidget(BuildLoggingGroup());
   right->addStretch(1);

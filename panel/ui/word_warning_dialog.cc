@@ -37,6 +37,7 @@ WordWarningDialog::WordWarningDialog(std::function<void()> help, QWidget* parent
   top->addLayout(texts, 1);
   layout->addLayout(top);
   doNotCheck_ = new QCheckBox(QStringLiteral("Do not check for Word again"), this);
+  doNotCheck_->setObjectName(QStringLiteral("doNotCheck"));
   layout->addWidget(doNotCheck_);
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
