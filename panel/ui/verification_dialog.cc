@@ -1,11 +1,13 @@
 #include "panel/ui/verification_dialog.h"
 
 #include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QMenu>
 #include <QPointer>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "panel/ui/widgets_common.h"
 
@@ -20,7 +22,8 @@ VerificationDialog::VerificationDialog(PanelSession& session, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   log_ = MakeReportList({QStringLiteral("Message")}, {250}, false, this);
   log_->setObjectName(QStringLiteral("logList"));
-  log_->setHeaderHidden(false);
+  // The column widens with the longest line, so long lines scroll rather than end in "...".
+  log_->header()->setStretchLastSection(false);
   layout->addWidget(log_, 1);
   auto* box = new QDialogButtonBox(this);
   QPushButton* ok = box->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -97,6 +100,7 @@ void VerificationDialog::AddLine(int level, const QString& text) {
   auto* item = new QTreeWidgetItem(log_, {text});
   item->setForeground(0, ToColor(LogLineColour(level)));
   item->setBackground(0, ToColor(LogRowBackground(row)));
+  log_->setColumnWidth(0, std::max(log_->sizeHintForColumn(0), log_->viewport()->width()));
   log_->scrollToItem(item);
 }
 

@@ -77,7 +77,11 @@ PanelHarness::~PanelHarness() {
 }
 
 void OnNextModal(std::function<void(QWidget*)> act, int timeoutMs) {
-  QPointer<QWidget> before = QApplication::activeModalWidget();
+  OnModal(std::move(act), QApplication::activeModalWidget(), timeoutMs);
+}
+
+void OnModal(std::function<void(QWidget*)> act, QWidget* notThis, int timeoutMs) {
+  QPointer<QWidget> before = notThis;
   auto* timer = new QTimer(qApp);
   auto* clock = new QElapsedTimer;
   clock->start();
@@ -110,7 +114,10 @@ void OnNextModal(std::function<void(QWidget*)> act, int timeoutMs) {
 }
 
 void AnswerNextBox(QMessageBox::StandardButton button, SeenBox* seen, const char* shotName) {
-  OnNextModal([=](QWidget* modal) {
+  QWidget* current = QApplication::activeModalWidget();
+  // A box already on the screen is the one meant.
+  if (qobject_cast<QMessageBox*>(current)) current = nullptr;
+  OnModal([=](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     if (!box) {
       qWarning("expected a message box, found %s", modal->metaObject()->className());
@@ -123,7 +130,31 @@ void AnswerNextBox(QMessageBox::StandardButton button, SeenBox* seen, const char
       chosen->click();
     else
       box->reject();
+  }, current);
+}
+
+void OnWindow(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> act,
+              int timeoutMs) {
+  auto* timer = new QTimer(qApp);
+  auto* clock = new QElapsedTimer;
+  clock->start();
+  QObject::connect(timer, &QTimer::timeout, qApp, [=] {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (!window->isVisible() || !match(window)) continue;
+      timer->stop();
+      timer->deleteLater();
+      delete clock;
+      act(window);
+      return;
+    }
+    if (clock->elapsed() > timeoutMs) {
+      timer->stop();
+      timer->deleteLater();
+      delete clock;
+      QTest::qFail("the window did not appear", __FILE__, __LINE__);
+    }
   });
+  timer->start(10);
 }
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {

@@ -72,7 +72,12 @@ struct SeenBox {
 // Runs `act` on the next modal window that appears above the one modal now
 // (a dialog or message box). Fails the test when none appears in time.
 void OnNextModal(std::function<void(QWidget*)> act, int timeoutMs = 20000);
-// Answers the next message box with `button`, recording it in `seen`.
+// The same for the first modal window other than `notThis` (may be null).
+void OnModal(std::function<void(QWidget*)> act, QWidget* notThis, int timeoutMs = 20000);
+// Runs `act` on the first visible top-level window that `match` accepts.
+void OnWindow(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> act,
+              int timeoutMs = 20000);
+// Answers the message box shown now, or else the next one, with `button`, recording it in `seen`.
 void AnswerNextBox(QMessageBox::StandardButton button, SeenBox* seen = nullptr,
                    const char* shotName = nullptr);
 // Processes events until `done` holds or `timeoutMs` passed; returns `done()`.
