@@ -117,11 +117,11 @@ void NodeDialogTest::addNodeByTyping() {
   });
   QCOMPARE(caption, QStringLiteral("Add Search Slave"));
   QCOMPARE(rows, QStringList({QStringLiteral("0 (Vexa)"),
-                              QStringLiteral("http://127.0.0.1/cgi-bin/search.cgi"),
+                              QStringLiteral("http://127.0.0.1:8081/cgi-bin/search.cgi"),
                               QStringLiteral("7500")}));
   const Config& live = panel.session->live;
   QCOMPARE(live.nodeCount, 1);
-  QCOMPARE(QString::fromStdString(live.nodes[0].vexaHost), QStringLiteral("127.0.0.1"));
+  QCOMPARE(QString::fromStdString(live.nodes[0].vexaHost), QStringLiteral("127.0.0.1:8081"));
   QCOMPARE(live.nodes[0].port, uint16_t(8081));
   QCOMPARE(live.nodes[0].timeoutMs, 7500);
   QVERIFY(panel.session->flags.unsaved);
