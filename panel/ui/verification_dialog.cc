@@ -100,7 +100,9 @@ void VerificationDialog::AddLine(int level, const QString& text) {
   auto* item = new QTreeWidgetItem(log_, {text});
   item->setForeground(0, ToColor(LogLineColour(level)));
   item->setBackground(0, ToColor(LogRowBackground(row)));
-  log_->setColumnWidth(0, std::max(log_->sizeHintForColumn(0), log_->viewport()->width()));
+  log_->resizeColumnToContents(0);
+  if (log_->columnWidth(0) < log_->viewport()->width())
+    log_->setColumnWidth(0, log_->viewport()->width());
   log_->scrollToItem(item);
 }
 
