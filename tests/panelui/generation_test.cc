@@ -159,8 +159,9 @@ void HeadlessTest::verifiesGeneratesAndServes() {
   ProcessResult page = sandbox.Get("vexa_query=test");
   QCOMPARE(page.exitStatus, 0);
   std::string body = CgiBody(page.output);
-  QVERIFY2(body.find("Result 0") != std::string::npos, body.c_str());
-  QVERIFY2(body.find("Result 1") != std::string::npos, body.c_str());
+  QVERIFY2(body.find("2 results found.") != std::string::npos, body.c_str());
+  QVERIFY2(body.find("<a href=\"http://node.example/0\">") != std::string::npos, body.c_str());
+  QVERIFY2(body.find("<a href=\"http://node.example/1\">") != std::string::npos, body.c_str());
   QVERIFY(server.RequestCount() > before);
 }
 
