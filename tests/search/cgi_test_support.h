@@ -3,6 +3,8 @@
 // description document.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <regex>
 #include <string>
 #include <utility>
@@ -65,8 +67,8 @@ inline std::vector<RssItem> NumberedItems(const std::string& prefix, int count,
   std::vector<RssItem> items;
   for (int i = 1; i <= count; ++i) {
     std::string n = std::to_string(i);
-    items.push_back({prefix + " " + n, "http://" + prefix + ".test/" + n, "About " + n,
-                     topScore - (i - 1)});
+    items.push_back(
+        {prefix + " " + n, "http://" + prefix + ".test/" + n, "About " + n, topScore - (i - 1)});
   }
   return items;
 }
@@ -134,6 +136,69 @@ inline std::vector<std::string> TitlesInOrder(const std::string& page) {
        it != std::sregex_iterator(); ++it)
     titles.push_back((*it)[1]);
   return titles;
+}
+
+// An attribute value as a browser reads it: character references decoded,
+// leading blanks and control characters dropped, letters in lower case.
+inline std::string AttributeAsRead(std::string value) {
+  std::string out;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '&') {
+      size_t end = value.find(';', i);
+      std::string name = end == std::string::npos ? "" : value.substr(i + 1, end - i - 1);
+      int code = -1;
+      if (name == "quot") code = '"';
+      if (name == "amp") code = '&';
+      if (name == "lt") code = '<';
+      if (name == "gt") code = '>';
+      if (name == "colon") code = ':';
+      if (name.size() > 1 && name[0] == '#')
+        code = name[1] == 'x' || name[1] == 'X' ? std::stoi(name.substr(2), nullptr, 16)
+                                                : std::stoi(name.substr(1));
+      if (code >= 0) {
+        out += static_cast<char>(code);
+        i = end;
+        continue;
+      }
+    }
+    if (out.empty() && static_cast<unsigned char>(value[i]) <= ' ') continue;
+    out += static_cast<char>(std::tolower(static_cast<unsigned char>(value[i])));
+  }
+  return out;
+}
+
+// Problems in the markup of a page: a script element, an event-handler
+// attribute, or a link or source that runs script. Empty when there are none.
+inline std::vector<std::string> ExecutableMarkup(const std::string& page) {
+  std::vector<std::string> found;
+  // A start or end tag with its attributes: name, then name=value pairs whose
+  // values may be quoted either way or bare.
+  std::regex tag(
+      R"(<(/?)([A-Za-z][^\s/>]*)((?:\s*[^\s"'>/=]+(?:\s*=\s*(?:"[^"]*"|'[^']*'|[^\s>]*))?|\s*/)*)\s*>)");
+  std::regex attribute(R"(([^\s"'>/=]+)(?:\s*=\s*("[^"]*"|'[^']*'|[^\s>]*))?)");
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), tag); it != std::sregex_iterator();
+       ++it) {
+    std::string name = (*it)[2];
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name == "script" || name == "iframe" || name == "object" || name == "embed")
+      found.push_back(it->str());
+    std::string attributes = (*it)[3];
+    for (auto a = std::sregex_iterator(attributes.begin(), attributes.end(), attribute);
+         a != std::sregex_iterator(); ++a) {
+      std::string key = (*a)[1];
+      for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      std::string value = (*a)[2];
+      if (!value.empty() && (value[0] == '"' || value[0] == '\''))
+        value = value.substr(1, value.size() - 2);
+      value = AttributeAsRead(value);
+      bool urlAttribute = key == "href" || key == "src" || key == "action";
+      if (key.starts_with("on") || key == "style" ||
+          (urlAttribute && (value.starts_with("javascript:") || value.starts_with("vbscript:") ||
+                            value.starts_with("data:"))))
+        found.push_back(it->str());
+    }
+  }
+  return found;
 }
 
 // Number of times `needle` occurs in `text`.

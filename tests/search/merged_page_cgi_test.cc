@@ -16,6 +16,7 @@ namespace {
 using testing::CgiBody;
 using testing::CgiSandbox;
 using testing::CountOf;
+using testing::ExecutableMarkup;
 using testing::HttpAnswer;
 using testing::NumberedItems;
 using testing::OpenSearchDescription;
@@ -78,8 +79,8 @@ TEST_F(MergedPageTest, TwoGoodNodesAndAFailingOne) {
   EXPECT_EQ(TitlesInOrder(page),
             (std::vector<std::string>{"Vexa 1", "Vexa 2", "Vexa 3", "Vexa 4", "Open 1", "Open 2",
                                       "Vexa 5", "Open 3", "Vexa 6", "Open 4"}));
-  EXPECT_NE(page.find("<p></p>Pages: 1 " + PageLink(2, "2") + PageLink(3, "3") +
-                      PageLink(4, "4") + PageLink(2, "Next &gt;&gt;")),
+  EXPECT_NE(page.find("<p></p>Pages: 1 " + PageLink(2, "2") + PageLink(3, "3") + PageLink(4, "4") +
+                      PageLink(2, "Next &gt;&gt;")),
             std::string::npos)
       << page;
   EXPECT_EQ(page.find("Prev"), std::string::npos);
@@ -119,68 +120,6 @@ TEST_F(MergedPageTest, LastPageOfTheMergedList) {
   EXPECT_EQ(page.find("Next"), std::string::npos);
 }
 
-// An attribute value as a browser reads it: character references decoded,
-// leading blanks and control characters dropped, letters in lower case.
-std::string AttributeAsRead(std::string value) {
-  std::string out;
-  for (size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == '&') {
-      size_t end = value.find(';', i);
-      std::string name = end == std::string::npos ? "" : value.substr(i + 1, end - i - 1);
-      int code = -1;
-      if (name == "quot") code = '"';
-      if (name == "amp") code = '&';
-      if (name == "lt") code = '<';
-      if (name == "gt") code = '>';
-      if (name == "colon") code = ':';
-      if (name.size() > 1 && name[0] == '#')
-        code = name[1] == 'x' || name[1] == 'X' ? std::stoi(name.substr(2), nullptr, 16)
-                                                : std::stoi(name.substr(1));
-      if (code >= 0) {
-        out += static_cast<char>(code);
-        i = end;
-        continue;
-      }
-    }
-    if (out.empty() && static_cast<unsigned char>(value[i]) <= ' ') continue;
-    out += static_cast<char>(std::tolower(static_cast<unsigned char>(value[i])));
-  }
-  return out;
-}
-
-// Problems in the markup of a page: a script element, an event-handler
-// attribute, or a link or source that runs script. Empty when there are none.
-std::vector<std::string> ExecutableMarkup(const std::string& page) {
-  std::vector<std::string> found;
-  // A start or end tag with its attributes: name, then name=value pairs whose
-  // values may be quoted either way or bare.
-  std::regex tag(R"(<(/?)([A-Za-z][^\s/>]*)((?:\s*[^\s"'>/=]+(?:\s*=\s*(?:"[^"]*"|'[^']*'|[^\s>]*))?|\s*/)*)\s*>)");
-  std::regex attribute(R"(([^\s"'>/=]+)(?:\s*=\s*("[^"]*"|'[^']*'|[^\s>]*))?)");
-  for (auto it = std::sregex_iterator(page.begin(), page.end(), tag);
-       it != std::sregex_iterator(); ++it) {
-    std::string name = (*it)[2];
-    std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-    if (name == "script" || name == "iframe" || name == "object" || name == "embed")
-      found.push_back(it->str());
-    std::string attributes = (*it)[3];
-    for (auto a = std::sregex_iterator(attributes.begin(), attributes.end(), attribute);
-         a != std::sregex_iterator(); ++a) {
-      std::string key = (*a)[1];
-      std::transform(key.begin(), key.end(), key.begin(), ::tolower);
-      std::string value = (*a)[2];
-      if (!value.empty() && (value[0] == '"' || value[0] == '\''))
-        value = value.substr(1, value.size() - 2);
-      value = AttributeAsRead(value);
-      bool urlAttribute = key == "href" || key == "src" || key == "action";
-      if (key.starts_with("on") || key == "style" ||
-          (urlAttribute && (value.starts_with("javascript:") ||
-                            value.starts_with("vbscript:") || value.starts_with("data:"))))
-        found.push_back(it->str());
-    }
-  }
-  return found;
-}
-
 TEST(ExecutableMarkupTest, FindsWhatABrowserWouldRun) {
   struct Case {
     std::string html;
@@ -196,8 +135,7 @@ TEST(ExecutableMarkupTest, FindsWhatABrowserWouldRun) {
       {"<b ONMOUSEOVER = 'x()'>b</b>", true},
       {"&lt;script&gt;x()&lt;/script&gt;", false},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(ExecutableMarkup(c.html).empty(), !c.executable) << c.html;
+  for (const auto& c : cases) EXPECT_EQ(ExecutableMarkup(c.html).empty(), !c.executable) << c.html;
 }
 
 TEST_F(MergedPageTest, HostileOpenSearchNodeCannotRunScript) {
@@ -243,12 +181,12 @@ TEST_F(MergedPageTest, HostileQueryIsOnlyText) {
       .PageLinkTexts()
       .OpenSearchNode(server_.Url("/os/description.xml"));
   sandbox_.WriteFile("settings.qxdat", settings.str());
-  server_.Answer("/os/description.xml",
-                 HttpAnswer(OpenSearchDescription(server_.Url("/os/rss?q={searchTerms}&amp;n={count}"))));
+  server_.Answer(
+      "/os/description.xml",
+      HttpAnswer(OpenSearchDescription(server_.Url("/os/rss?q={searchTerms}&amp;n={count}"))));
   server_.Answer("/os/rss", HttpAnswer(OpenSearchRss(NumberedItems("Open", 10), 30)));
-  for (std::string query :
-       {"%22%3E%3Cscript%3Ealert(1)%3C/script%3E", "x%27+onfocus%3D%27alert(1)",
-        "%3Cimg+src%3Dx+onerror%3Dalert(1)%3E", "javascript:alert(1)"}) {
+  for (std::string query : {"%22%3E%3Cscript%3Ealert(1)%3C/script%3E", "x%27+onfocus%3D%27alert(1)",
+                            "%3Cimg+src%3Dx+onerror%3Dalert(1)%3E", "javascript:alert(1)"}) {
     auto run = sandbox_.Get("vexa_query=" + query);
     const std::string page = CgiBody(run.output);
     EXPECT_NE(page.find("<div class=\"summary\">30 results found."), std::string::npos) << query;

@@ -27,12 +27,17 @@ constexpr int kTimeoutMs = 700;
 TEST(NodeTimeoutCgiTest, SlowNodeIsReportedAndTheOtherShown) {
   struct Case {
     const char* name;
-    bool openSearch;     // the slow node is an OpenSearch node
-    HttpAnswer answer;   // what the slow node's server does
+    bool openSearch;    // the slow node is an OpenSearch node
+    HttpAnswer answer;  // what the slow node's server does
+    std::chrono::milliseconds goodDelay{0};
   } cases[] = {
       {"query never answered", false, HttpAnswer().Never()},
-      {"answer after the time-out", false,
+      {"answer long after the time-out", false,
        HttpAnswer(VexaRss(NumberedItems("Late", 3), 3)).Delay(8000ms)},
+      // The late answer arrives while the search still waits for the other
+      // node: it must not reach the page or the counts.
+      {"answer while the search still runs", false,
+       HttpAnswer(VexaRss(NumberedItems("Late", 3), 3)).Delay(1000ms), 2000ms},
       {"description never answered", true, HttpAnswer().Never()},
   };
   for (auto& c : cases) {
@@ -49,12 +54,12 @@ TEST(NodeTimeoutCgiTest, SlowNodeIsReportedAndTheOtherShown) {
       slow.Answer("/search.cgi", c.answer);
     }
     settings.VexaNode(good.Url("/search.cgi"), 20000);
-    good.Answer("/search.cgi", HttpAnswer(VexaRss(NumberedItems("Good", 3), 3)));
+    good.Answer("/search.cgi", HttpAnswer(VexaRss(NumberedItems("Good", 3), 3)).Delay(c.goodDelay));
     sandbox.WriteFile("settings.qxdat", settings.str());
 
     auto start = std::chrono::steady_clock::now();
-    auto run = sandbox.Run({{"REQUEST_METHOD", "GET"}, {"QUERY_STRING", "vexa_query=test"}}, {},
-                           30000);
+    auto run =
+        sandbox.Run({{"REQUEST_METHOD", "GET"}, {"QUERY_STRING", "vexa_query=test"}}, {}, 30000);
     auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     ASSERT_FALSE(run.timedOut) << c.name;
@@ -67,10 +72,12 @@ TEST(NodeTimeoutCgiTest, SlowNodeIsReportedAndTheOtherShown) {
                         "</font></div>"),
               std::string::npos)
         << c.name << ": " << page;
+    EXPECT_NE(page.find("Node #0: timeout waiting for response.  Timeout period = 700 ms"),
+              std::string::npos)
+        << c.name;
     EXPECT_EQ(TitlesInOrder(page), (std::vector<std::string>{"Good 1", "Good 2", "Good 3"}))
         << c.name << ": " << page;
-    EXPECT_NE(page.find("<div class=\"summary\">3 results found."), std::string::npos)
-        << c.name;
+    EXPECT_NE(page.find("<div class=\"summary\">3 results found."), std::string::npos) << c.name;
     EXPECT_EQ(page.find("Late"), std::string::npos) << c.name;
     EXPECT_EQ(good.RequestCount(), 1u) << c.name;
   }

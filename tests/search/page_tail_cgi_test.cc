@@ -109,8 +109,7 @@ TEST_F(PageEndCgiTest, UnwritableLogIsReportedOnThePage) {
   WriteSettings(missing);
   ProcessResult run = sandbox_.Get("vexa_query=cat");
   EXPECT_EQ(run.exitStatus, 0);
-  std::string expected = "No such file or directory. Log filename and path not found (" +
-                         missing +
+  std::string expected = "No such file or directory. Log filename and path not found (" + missing +
                          "). Check that you specified the correct log filename in your Indexer "
                          "settings.<br />";
   EXPECT_NE(run.output.find(expected), std::string::npos) << run.output;
@@ -141,8 +140,9 @@ TEST_F(PageEndCgiTest, ConcurrentSearchesLogWholeLines) {
   EXPECT_TRUE(node.HoldReleasedByCount()) << node.RequestCount() << " searches met";
 
   std::string log = sandbox_.ReadFile("search.log");
-  std::regex line(R"re(\d{4}-\d\d-\d\d, \d\d:\d\d:\d\d, 10\.0\.0\.1, "(q1\d\dx{220})", Matches = 1, )re"
-                  R"(QUERY, OR, PerPage = 10, PageNum = 1, No cats, Time = \d+\.\d{3}\r\n)");
+  std::regex line(
+      R"re(\d{4}-\d\d-\d\d, \d\d:\d\d:\d\d, 10\.0\.0\.1, "(q1\d\dx{220})", Matches = 1, )re"
+      R"(QUERY, OR, PerPage = 10, PageNum = 1, No cats, Time = \d+\.\d{3}\r\n)");
   std::set<std::string> queries;
   for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator();
        ++it)
