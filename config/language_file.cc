@@ -79,7 +79,7 @@ std::vector<LanguageEntry> ParseLanguageText(std::u16string_view text, std::stri
 }
 
 std::string LanguageSettingsLine(const LanguageEntry& entry) {
-  return entry.key + " = \"" + EscapeSettingsValue(entry.value) + "\"\n";
+  return entry.key + " = \"" + EscapeSettingsValue(entry.value) + "\"\r\n";
 }
 
 bool CopyLanguageStrings(const std::string& path, std::string& settingsOut,

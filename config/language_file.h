@@ -50,7 +50,7 @@ std::string LanguageFilePath(std::string_view installDir, std::string_view fileN
 std::vector<LanguageEntry> ParseLanguageText(std::u16string_view text, std::string_view fileName,
                                              LanguageMessages& messages);
 
-// The settings file line of one entry: KEY = "escaped value" and a line feed.
+// The settings file line of one entry: KEY = "escaped value" and CR LF.
 std::string LanguageSettingsLine(const LanguageEntry& entry);
 
 // Reads the language file at `path` and appends one settings line per accepted

@@ -230,7 +230,7 @@ void ReadNodeLine(std::string_view key, std::string_view rest, Config& config) {
                  nullptr);
       break;
     case NodeKey::kOsUrl:
-      if (ParseQuotedValue(rest, false, text))
+      if (ParseQuotedValue(rest, true, text))
         SplitUrl(text, node.osScheme, node.osHost, node.osPath, &node.osQuery);
       break;
   }

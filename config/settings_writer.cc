@@ -28,6 +28,16 @@ void NameLine(std::string& out, const std::string& key, const std::string& value
   if (Utf16Length(value) >= 2) TextLine(out, key, EscapeSettingsValue(value));
 }
 
+// A double quote or backslash gets a backslash in front; nothing else changes.
+std::string EscapeQuotesOnly(const std::string& value) {
+  std::string out;
+  for (char c : value) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
 void NodeLines(std::string& out, int number, int slot, const NodeRecord& node,
                const std::function<bool(int)>& nodeVerified) {
   std::string prefix = "NODE" + std::to_string(number);
@@ -41,10 +51,12 @@ void NodeLines(std::string& out, int number, int slot, const NodeRecord& node,
   if (!node.osDescHost.empty()) {
     TextLine(out, prefix + "_OS_DESC_URL",
              EscapeSettingsValue(node.osDescScheme + "://" + node.osDescHost + node.osDescPath));
-    // The query template keeps its "&" separators: the search program sends it as it stands.
+    // The query template keeps its "&" separators: the search program sends it
+    // as it stands. Only quotes and backslashes are escaped, so that the value
+    // ends at its closing quote.
     if (!node.osHost.empty() && nodeVerified && nodeVerified(slot))
       TextLine(out, prefix + "_OS_URL",
-               node.osScheme + "://" + node.osHost + node.osPath + node.osQuery);
+               EscapeQuotesOnly(node.osScheme + "://" + node.osHost + node.osPath + node.osQuery));
   }
 }
 

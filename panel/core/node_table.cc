@@ -56,12 +56,22 @@ bool SetNodesDisabled(Config& config, const std::vector<int>& rows, bool disable
   return !rows.empty();
 }
 
+// The node table changed: the last verification no longer describes it. The
+// per-slot results are dropped too, since removing nodes moves the others to
+// other slots.
+void ForgetVerification(PanelSession& session) {
+  session.flags.unsaved = true;
+  session.flags.verified = false;
+  session.flags.verifyPassed = false;
+  session.verifyStatus.fill(kNodeNotRun);
+}
+
 void RemoveSelectedNodes(PanelSession& session, const std::vector<int>& rows) {
-  if (RemoveNodes(session.work, rows)) session.flags.unsaved = true;
+  if (RemoveNodes(session.work, rows)) ForgetVerification(session);
 }
 
 void SetSelectedNodesDisabled(PanelSession& session, const std::vector<int>& rows, bool disabled) {
-  if (SetNodesDisabled(session.work, rows, disabled)) session.flags.unsaved = true;
+  if (SetNodesDisabled(session.work, rows, disabled)) ForgetVerification(session);
 }
 
 bool ValidateNodeUrl(std::string_view text, NodeUrlKind kind, SplitUrl& parts) {

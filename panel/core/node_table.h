@@ -40,7 +40,8 @@ bool RemoveNodes(Config& config, const std::vector<int>& rows);
 bool SetNodesDisabled(Config& config, const std::vector<int>& rows, bool disabled);
 
 // The node list's Remove, Enable and Disable on the working copy: with at least
-// one row selected they mark the settings unsaved.
+// one row selected they mark the settings unsaved and not verified, and forget
+// the per-slot verification results.
 void RemoveSelectedNodes(PanelSession& session, const std::vector<int>& rows);
 void SetSelectedNodesDisabled(PanelSession& session, const std::vector<int>& rows, bool disabled);
 

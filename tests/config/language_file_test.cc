@@ -73,7 +73,7 @@ TEST_F(LanguageFileTest, CompleteFileWithByteOrderMarkGivesEverySettingsLine) {
   EXPECT_TRUE(messages.warnings.empty());
   std::string expected;
   for (int i = 0; i < kLangKeyCount; ++i)
-    expected += std::string(kLangKeys[i]) + " = \"v" + std::to_string(i) + "\"\n";
+    expected += std::string(kLangKeys[i]) + " = \"v" + std::to_string(i) + "\"\r\n";
   EXPECT_EQ(settings, expected);
 }
 
@@ -139,7 +139,7 @@ TEST_F(LanguageFileTest, AmpersandIsWrittenAsCharacterReference) {
   std::string settings;
   RecordingMessages messages;
   EXPECT_TRUE(CopyLanguageStrings(path, settings, messages));
-  EXPECT_EQ(settings, "STR_RECOMMENDED = \"Links &#38; more \\\"now\\\"\"\n");
+  EXPECT_EQ(settings, "STR_RECOMMENDED = \"Links &#38; more \\\"now\\\"\"\r\n");
 }
 
 TEST_F(LanguageFileTest, KeyTwiceCopiesBothLinesAndCountsBoth) {
@@ -151,8 +151,8 @@ TEST_F(LanguageFileTest, KeyTwiceCopiesBothLinesAndCountsBoth) {
   std::string settings;
   RecordingMessages messages;
   EXPECT_TRUE(CopyLanguageStrings(path, settings, messages));
-  EXPECT_NE(settings.find("STR_OR = \"a\"\n"), std::string::npos);
-  EXPECT_NE(settings.find("STR_OR = \"second\"\n"), std::string::npos);
+  EXPECT_NE(settings.find("STR_OR = \"a\"\r\n"), std::string::npos);
+  EXPECT_NE(settings.find("STR_OR = \"second\"\r\n"), std::string::npos);
   EXPECT_TRUE(messages.warnings.empty());
 }
 
@@ -180,7 +180,7 @@ TEST_F(LanguageFileTest, FileWithoutByteOrderMarkIsReadToo) {
   RecordingMessages messages;
   EXPECT_TRUE(CopyLanguageStrings(path, settings, messages));
   EXPECT_TRUE(messages.warnings.empty());
-  EXPECT_EQ(settings.rfind("STR_FORM_SEARCHFOR = \"v0\"\n", 0), 0u);
+  EXPECT_EQ(settings.rfind("STR_FORM_SEARCHFOR = \"v0\"\r\n", 0), 0u);
 }
 
 TEST_F(LanguageFileTest, UnreadableFilesReturnFalseWithTheirMessage) {
@@ -227,10 +227,10 @@ TEST(ShippedLanguageFile, EnglishHasEveryKeyOnce) {
   }
   EXPECT_EQ(keyCounts.size(), static_cast<size_t>(kLangKeyCount));
   for (const auto& key : kLangKeys) EXPECT_EQ(keyCounts[std::string(key)], 1) << key;
-  EXPECT_NE(settings.find("STR_POWEREDBY = \"Powered by\"\n"), std::string::npos);
-  EXPECT_NE(settings.find("STR_FORM_SEARCHFOR = \"Search for:\"\n"), std::string::npos);
+  EXPECT_NE(settings.find("STR_POWEREDBY = \"Powered by\"\r\n"), std::string::npos);
+  EXPECT_NE(settings.find("STR_FORM_SEARCHFOR = \"Search for:\"\r\n"), std::string::npos);
   // The page links add the arrows themselves.
-  EXPECT_NE(settings.find("STR_RESULT_PAGES_PREVIOUS = \"Previous\"\n"), std::string::npos);
+  EXPECT_NE(settings.find("STR_RESULT_PAGES_PREVIOUS = \"Previous\"\r\n"), std::string::npos);
 }
 
 }  // namespace

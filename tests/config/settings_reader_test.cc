@@ -186,6 +186,8 @@ TEST_F(SettingsReaderTest, NodeUrlSplitting) {
        "?q={searchTerms}&n=1"},
       {"NODE2_OS_URL = \"http://o.example/s\"", "http", "o.example", "/s", ""},
       {"NODE2_OS_URL = \"http://o.example/s?a=&#38;\"", "http", "o.example", "/s", "?a=&#38;"},
+      {"NODE2_OS_URL = \"http://o.example/s?a=\\\"b\\\"\\\\c\"", "http", "o.example", "/s",
+       "?a=\"b\"\\c"},
   };
   for (const auto& c : cases) {
     Config config = Load(c.line + "\n");

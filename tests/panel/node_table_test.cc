@@ -132,6 +132,32 @@ TEST_F(NodeTableTest, EnableAndDisableMarkUnsaved) {
   EXPECT_EQ(session->work.nodeCount, 1);
 }
 
+// After a passed verification of nodes 0 (failed) and 1 (passed), any change
+// of the table leaves nothing verified: no slot may keep another node's result.
+TEST_F(NodeTableTest, ChangingTheTableForgetsTheVerification) {
+  struct Case {
+    const char* name;
+    void (*change)(PanelSession&);
+  } cases[] = {
+      {"remove", [](PanelSession& s) { RemoveSelectedNodes(s, {0}); }},
+      {"disable", [](PanelSession& s) { SetSelectedNodesDisabled(s, {1}, true); }},
+      {"enable", [](PanelSession& s) { SetSelectedNodesDisabled(s, {0}, false); }},
+  };
+  for (const Case& c : cases) {
+    PutVexaNode(session->work, 0, "a.example");
+    PutVexaNode(session->work, 1, "b.example");
+    session->work.nodeCount = 2;
+    session->flags.verified = session->flags.verifyPassed = true;
+    session->verifyStatus[0] = kQuerySendFailed;
+    session->verifyStatus[1] = kOk;
+    c.change(*session);
+    EXPECT_FALSE(session->flags.verified) << c.name;
+    EXPECT_FALSE(session->flags.verifyPassed) << c.name;
+    EXPECT_EQ(session->verifyStatus[0], kNodeNotRun) << c.name;
+    EXPECT_EQ(session->verifyStatus[1], kNodeNotRun) << c.name;
+  }
+}
+
 TEST_F(NodeTableTest, DuplicatesCompareHostAndPathOnly) {
   Config config;
   ApplyPanelDefaults(config);
