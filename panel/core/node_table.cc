@@ -116,10 +116,11 @@ int FindDuplicateNode(const Config& config, int slot, bool openSearch, int from)
     if (i == slot) continue;
     const NodeRecord& other = config.nodes[i];
     // Ports take no part, as schemes do not.
-    bool same = openSearch ? HostWithoutPort(other.osDescHost) == HostWithoutPort(edited.osDescHost) &&
-                                 other.osDescPath == edited.osDescPath
-                           : HostWithoutPort(other.vexaHost) == HostWithoutPort(edited.vexaHost) &&
-                                 other.vexaPath == edited.vexaPath;
+    bool same = openSearch
+                    ? HostWithoutPort(other.osDescHost) == HostWithoutPort(edited.osDescHost) &&
+                          other.osDescPath == edited.osDescPath
+                    : HostWithoutPort(other.vexaHost) == HostWithoutPort(edited.vexaHost) &&
+                          other.vexaPath == edited.vexaPath;
     if (same) return i;
   }
   return -1;

@@ -67,8 +67,7 @@ class ConsoleDesktop : public Desktop {
     err_ << " Yes\n";
     return BoxAnswer::kYes;
   }
-  int ShowFileDialog(FileDialogMode, const std::string&, const FileFilter&,
-                     std::string&) override {
+  int ShowFileDialog(FileDialogMode, const std::string&, const FileFilter&, std::string&) override {
     return 1;
   }
   FolderChoice BrowseForFolder(const std::string&, std::string& folder) override {
@@ -128,8 +127,7 @@ int RunHeadless(const std::vector<std::string>& args, const std::string& install
   std::filesystem::path folder = std::filesystem::absolute(options.outputDir, error);
   if (!error) std::filesystem::create_directories(folder, error);
   if (error || !std::filesystem::is_directory(folder)) {
-    err << "QuorixControlPanel: cannot create the output folder \"" << options.outputDir
-        << "\"\n";
+    err << "QuorixControlPanel: cannot create the output folder \"" << options.outputDir << "\"\n";
     return kHeadlessError;
   }
 

@@ -20,9 +20,8 @@ namespace quorix::panelui {
 using namespace panel;
 
 MainWindow::MainWindow(PanelSession& session, QtDesktop& desktop)
-    : QMainWindow(nullptr,
-                  Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                      Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       session_(session),
       desktop_(desktop) {
   setObjectName(QStringLiteral("QuorixControlPanel"));
@@ -48,8 +47,10 @@ QAction* MainWindow::AddAction(QMenu* menu, int command, const QString& text,
 
 void MainWindow::BuildMenu() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-  AddAction(file, kCmdNew, QStringLiteral("&New settings\tCtrl-N"), QKeySequence(Qt::CTRL | Qt::Key_N));
-  AddAction(file, kCmdLoad, QStringLiteral("L&oad settings\tCtrl-O"), QKeySequence(Qt::CTRL | Qt::Key_O));
+  AddAction(file, kCmdNew, QStringLiteral("&New settings\tCtrl-N"),
+            QKeySequence(Qt::CTRL | Qt::Key_N));
+  AddAction(file, kCmdLoad, QStringLiteral("L&oad settings\tCtrl-O"),
+            QKeySequence(Qt::CTRL | Qt::Key_O));
   AddAction(file, kCmdSave, QStringLiteral("&Save loaded ControlPanel settings\tCtrl-S"),
             QKeySequence(Qt::CTRL | Qt::Key_S));
   AddAction(file, kCmdSaveAs, QStringLiteral("Save ControlPanel settings as"));
@@ -123,7 +124,8 @@ QWidget* MainWindow::BuildControls() {
 
   auto* bottom = new QHBoxLayout;
   bottom->setSpacing(8);
-  for (auto [command, text] : {std::pair{kCmdLoad, "Load settings"}, {kCmdNew, "New settings"},
+  for (auto [command, text] : {std::pair{kCmdLoad, "Load settings"},
+                               {kCmdNew, "New settings"},
                                {kCmdGenerate, "Create CGI files"}}) {
     QPushButton* button = AddButton(command, QString::fromLatin1(text), central);
     button->setMinimumWidth(120);

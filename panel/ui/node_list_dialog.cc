@@ -20,9 +20,9 @@ NodeListDialog::NodeListDialog(PanelSession& session, QWidget* parent)
   setObjectName(QStringLiteral("nodeListDialog"));
   setWindowTitle(QStringLiteral("Add/Remove Search Slave(s)"));
   auto* layout = new QGridLayout(this);
-  list_ = MakeReportList({QStringLiteral("Node (type)"), QStringLiteral("URL"),
-                          QStringLiteral("Timeout")},
-                         {100, 350, 70}, true, this);
+  list_ = MakeReportList(
+      {QStringLiteral("Node (type)"), QStringLiteral("URL"), QStringLiteral("Timeout")},
+      {100, 350, 70}, true, this);
   list_->setObjectName(QStringLiteral("nodeList"));
   list_->setMinimumSize(540, 260);
   layout->addWidget(list_, 0, 0, 1, 2);

@@ -16,9 +16,9 @@ PredefinedDialog::PredefinedDialog(PanelSession& session, QWidget* parent)
   setObjectName(QStringLiteral("predefinedDialog"));
   setWindowTitle(QStringLiteral("Browse predefined OpenSearch Description URLs"));
   auto* layout = new QVBoxLayout(this);
-  list_ = MakeReportList({QStringLiteral("#"), QStringLiteral("Title"),
-                          QStringLiteral("OpenSearch Description URL")},
-                         {25, 200, 400}, true, this);
+  list_ = MakeReportList(
+      {QStringLiteral("#"), QStringLiteral("Title"), QStringLiteral("OpenSearch Description URL")},
+      {25, 200, 400}, true, this);
   list_->setObjectName(QStringLiteral("predefinedList"));
   list_->setMinimumSize(640, 240);
   layout->addWidget(list_, 1);
@@ -41,8 +41,8 @@ PredefinedDialog::PredefinedDialog(PanelSession& session, QWidget* parent)
   loaded_ = LoadPredefinedDescriptions(session_.installDir, session_.desktop, session_.log,
                                        entries_) == kOk;
   for (size_t i = 0; i < entries_.size(); ++i)
-    new QTreeWidgetItem(list_, {QString::number(i + 1), ToQ(entries_[i].title),
-                                ToQ(entries_[i].url)});
+    new QTreeWidgetItem(list_,
+                        {QString::number(i + 1), ToQ(entries_[i].title), ToQ(entries_[i].url)});
   adjustSize();
   CentreOnScreen(this);
 }

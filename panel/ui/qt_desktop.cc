@@ -38,8 +38,7 @@ QWidget* QtDesktop::OwnerWidget(BoxOwner owner) const {
 
 BoxAnswer QtDesktop::MessageBox(BoxOwner owner, const std::string& text, const std::string& title,
                                 BoxIcon icon, BoxButtons buttons) {
-  if (QThread::currentThread() == qApp->thread())
-    return ShowBox(owner, text, title, icon, buttons);
+  if (QThread::currentThread() == qApp->thread()) return ShowBox(owner, text, title, icon, buttons);
   BoxAnswer answer = BoxAnswer::kCancel;
   QMetaObject::invokeMethod(
       qApp, [&] { answer = ShowBox(owner, text, title, icon, buttons); },
@@ -153,9 +152,9 @@ bool QtDesktop::OpenInHtmlEditor(const std::string& path, bool chooseApplication
   QString file = ToQ(path);
   if (chooseApplication) {
     // "Open with": the user picks the program that edits the template.
-    QString program = QFileDialog::getOpenFileName(
-        mainWindow_, QStringLiteral("Open with"), QStringLiteral("/usr/bin"), QString(), nullptr,
-        QFileDialog::DontUseNativeDialog);
+    QString program = QFileDialog::getOpenFileName(mainWindow_, QStringLiteral("Open with"),
+                                                   QStringLiteral("/usr/bin"), QString(), nullptr,
+                                                   QFileDialog::DontUseNativeDialog);
     return !program.isEmpty() && Start(program, {file});
   }
   std::string application;
@@ -197,7 +196,8 @@ bool QtDesktop::AskNewLanguageFileName(std::string& name,
 }
 
 void QtDesktop::ShowFilesCreated(const std::vector<std::string>& files) {
-  FilesCreatedDialog dialog(files, [this] { Help("HID_QUORIX_INSTALL.htm"); }, mainWindow_);
+  FilesCreatedDialog dialog(
+      files, [this] { Help("HID_QUORIX_INSTALL.htm"); }, mainWindow_);
   dialog.exec();
 }
 

@@ -37,8 +37,7 @@ class QtDesktop : public panel::Desktop {
                               panel::BoxButtons buttons) override;
   int ShowFileDialog(panel::FileDialogMode mode, const std::string& title,
                      const panel::FileFilter& filter, std::string& path) override;
-  panel::FolderChoice BrowseForFolder(const std::string& instruction,
-                                      std::string& folder) override;
+  panel::FolderChoice BrowseForFolder(const std::string& instruction, std::string& folder) override;
   bool OpenHelpPage(const std::string& helpDir, const std::string& page) override;
   bool QueryHtmlEditor(std::string& application) override;
   bool OpenInHtmlEditor(const std::string& path, bool chooseApplication) override;
@@ -54,9 +53,8 @@ class QtDesktop : public panel::Desktop {
   QWidget* OwnerWidget(panel::BoxOwner owner) const;
 
  private:
-  panel::BoxAnswer ShowBox(panel::BoxOwner owner, const std::string& text,
-                           const std::string& title, panel::BoxIcon icon,
-                           panel::BoxButtons buttons);
+  panel::BoxAnswer ShowBox(panel::BoxOwner owner, const std::string& text, const std::string& title,
+                           panel::BoxIcon icon, panel::BoxButtons buttons);
   void Help(const std::string& page);
   bool Open(const QUrl& url) const;
   bool Start(const QString& program, const QStringList& arguments) const;

@@ -122,9 +122,8 @@ QWidget* SearchOptionsDialog::BuildCacheGroup() {
 QWidget* SearchOptionsDialog::BuildFormGroup() {
   auto* group = new QGroupBox(QStringLiteral("Search form appearance:"), this);
   auto* box = new QVBoxLayout(group);
-  box->addWidget(
-      WrappedLabel(QStringLiteral("Select the search box format to appear on your seacrh page"),
-                   group));
+  box->addWidget(WrappedLabel(
+      QStringLiteral("Select the search box format to appear on your seacrh page"), group));
   formFormat_ = ChoiceList(kFormFormatChoices, "formFormat", group);
   box->addWidget(formFormat_);
   defaultToAnd_ = new QCheckBox(QStringLiteral("Default to \"match all search words\""), group);

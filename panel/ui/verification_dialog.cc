@@ -50,7 +50,8 @@ VerificationDialog::VerificationDialog(PanelSession& session, QWidget* parent)
     QString text = ToQ(line.text);
     // Runs on the verification thread: the line is handed to the window.
     QMetaObject::invokeMethod(
-        self.data(), [self, level, text] {
+        self.data(),
+        [self, level, text] {
           if (self) self->AddLine(level, text);
         },
         Qt::QueuedConnection);
@@ -80,7 +81,8 @@ void VerificationDialog::StartRun() {
   run_->Start([self](VerificationOutcome) {
     // Queued behind every line the run has posted.
     QMetaObject::invokeMethod(
-        self.data(), [self] {
+        self.data(),
+        [self] {
           if (self) self->RunEnded();
         },
         Qt::QueuedConnection);

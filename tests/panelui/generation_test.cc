@@ -193,17 +193,15 @@ void HeadlessTest::failedVerificationGeneratesNothing() {
 void HeadlessTest::errors_data() {
   QTest::addColumn<QStringList>("args");
   QTest::addColumn<QString>("message");
-  QTest::newRow("missing settings file")
-      << QStringList{"-c", "missing.cpdat", "--generate", "out"}
-      << "could not load the settings file";
+  QTest::newRow("missing settings file") << QStringList{"-c", "missing.cpdat", "--generate", "out"}
+                                         << "could not load the settings file";
   QTest::newRow("no -c") << QStringList{"--generate", "out"} << "-c must name the settings file";
   QTest::newRow("no folder") << QStringList{"-c", "site.cpdat", "--generate"}
                              << "--generate needs the output folder";
   QTest::newRow("unknown option") << QStringList{"-c", "site.cpdat", "--generate", "out", "--now"}
                                   << "unknown argument \"--now\"";
-  QTest::newRow("folder is a file")
-      << QStringList{"-c", "site.cpdat", "--generate", "site.cpdat"}
-      << "cannot create the output folder";
+  QTest::newRow("folder is a file") << QStringList{"-c", "site.cpdat", "--generate", "site.cpdat"}
+                                    << "cannot create the output folder";
 }
 
 void HeadlessTest::errors() {

@@ -66,27 +66,30 @@ void MainWindowTest::menuItemsAndAccelerators_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<QKeySequence>("keys");
   const QKeySequence none;
-  QTest::newRow("new") << int(kCmdNew) << "&File" << "&New settings\tCtrl-N"
-                       << QKeySequence(Qt::CTRL | Qt::Key_N);
-  QTest::newRow("load") << int(kCmdLoad) << "&File" << "L&oad settings\tCtrl-O"
-                        << QKeySequence(Qt::CTRL | Qt::Key_O);
+  QTest::newRow("new") << int(kCmdNew) << "&File"
+                       << "&New settings\tCtrl-N" << QKeySequence(Qt::CTRL | Qt::Key_N);
+  QTest::newRow("load") << int(kCmdLoad) << "&File"
+                        << "L&oad settings\tCtrl-O" << QKeySequence(Qt::CTRL | Qt::Key_O);
   QTest::newRow("save") << int(kCmdSave) << "&File"
                         << "&Save loaded ControlPanel settings\tCtrl-S"
                         << QKeySequence(Qt::CTRL | Qt::Key_S);
-  QTest::newRow("save as") << int(kCmdSaveAs) << "&File" << "Save ControlPanel settings as"
-                           << none;
+  QTest::newRow("save as") << int(kCmdSaveAs) << "&File"
+                           << "Save ControlPanel settings as" << none;
   // The text shows Ctrl-M, but no key carries it.
-  QTest::newRow("generate") << int(kCmdGenerate) << "&File" << "Create &Quorix CGI files\tCtrl-M"
-                            << none;
-  QTest::newRow("exit") << int(kCmdExit) << "&File" << "E&xit" << none;
-  QTest::newRow("nodes") << int(kCmdConfigureNodes) << "&Configuration" << "Configure slaves"
-                         << none;
-  QTest::newRow("options") << int(kCmdSearchOptions) << "&Configuration" << "Search options"
-                           << none;
+  QTest::newRow("generate") << int(kCmdGenerate) << "&File"
+                            << "Create &Quorix CGI files\tCtrl-M" << none;
+  QTest::newRow("exit") << int(kCmdExit) << "&File"
+                        << "E&xit" << none;
+  QTest::newRow("nodes") << int(kCmdConfigureNodes) << "&Configuration"
+                         << "Configure slaves" << none;
+  QTest::newRow("options") << int(kCmdSearchOptions) << "&Configuration"
+                           << "Search options" << none;
   QTest::newRow("logging") << int(kCmdVerificationPreferences) << "&Preferences"
                            << "Verification logging" << none;
-  QTest::newRow("help") << int(kCmdHelp) << "&Help" << "Help\tF1" << QKeySequence(Qt::Key_F1);
-  QTest::newRow("about") << int(kCmdAbout) << "&Help" << "About ..." << none;
+  QTest::newRow("help") << int(kCmdHelp) << "&Help"
+                        << "Help\tF1" << QKeySequence(Qt::Key_F1);
+  QTest::newRow("about") << int(kCmdAbout) << "&Help"
+                         << "About ..." << none;
 }
 
 void MainWindowTest::menuItemsAndAccelerators() {
@@ -119,8 +122,7 @@ void MainWindowTest::failedAutoLoadLeavesOnlyLoadAndNew() {
     QVERIFY(!window.Button(command)->isEnabled());
   for (int command : {kCmdSave, kCmdSaveAs, kCmdConfigureNodes, kCmdSearchOptions, kCmdGenerate})
     QVERIFY2(!window.Action(command)->isEnabled(), qPrintable(window.Action(command)->text()));
-  for (int command : {kCmdLoad, kCmdNew, kCmdExit})
-    QVERIFY(window.Button(command)->isEnabled());
+  for (int command : {kCmdLoad, kCmdNew, kCmdExit}) QVERIFY(window.Button(command)->isEnabled());
   QCOMPARE(window.findChild<QGroupBox*>(QStringLiteral("infoGroup"))->title(),
            QStringLiteral("No ControlPanel settings loaded:"));
   SaveShot(&window, QStringLiteral("main-window-nothing-loaded"));

@@ -155,8 +155,10 @@ void NodeDialogTest::typeButtonsSwitchControls_data() {
   QTest::addColumn<bool>("openSearch");
   QTest::addColumn<QString>("nodeLabel");
   QTest::addColumn<QString>("descriptionLabel");
-  QTest::newRow("OpenSearch") << true << "Node URL:" << "OpenSearch Description URL (required):";
-  QTest::newRow("Vexa") << false << "Node URL (required):" << "OpenSearch Description URL:";
+  QTest::newRow("OpenSearch") << true << "Node URL:"
+                              << "OpenSearch Description URL (required):";
+  QTest::newRow("Vexa") << false << "Node URL (required):"
+                        << "OpenSearch Description URL:";
 }
 
 void NodeDialogTest::typeButtonsSwitchControls() {

@@ -93,20 +93,37 @@ void OptionsDialogTest::showsDefaultsAndTexts() {
              QStringLiteral("./logs/searchwords.log"));
     QStringList texts = Texts(dialog);
     for (const char* expected :
-         {"Cache options:", "Search form appearance:", "Languages:", "Logging:", "Cache Expiry:",
-          "mins", "(Set to zero to disable caching)", "Over-request Factor:", "Min", "Max",
+         {"Cache options:",
+          "Search form appearance:",
+          "Languages:",
+          "Logging:",
+          "Cache Expiry:",
+          "mins",
+          "(Set to zero to disable caching)",
+          "Over-request Factor:",
+          "Min",
+          "Max",
           "Determines how many items are requested in excess of what is needed from each slave "
           "to display the current page (and also to be cached  for the first unique query).",
           "Select the search box format to appear on your seacrh page",
-          "Default to \"match all search words\"", "Show time taken to perform search",
-          "Show Vexa info line", "Modify Template",
+          "Default to \"match all search words\"",
+          "Show time taken to perform search",
+          "Show Vexa info line",
+          "Modify Template",
           "Text styles can be modified in the HTML template.",
           "Select the language file for the text that appear on your search page.  You can also "
           "customize the text and create your own file.",
-          "New file", "Edit file", "Debug mode:", "Log debug messages to file",
-          "Debug log filename:", "Log searches made on your site", "Search log filename:",
-          "Note: Requires server-side write permissions on the log file specified above", "OK",
-          "Help", "Cancel"})
+          "New file",
+          "Edit file",
+          "Debug mode:",
+          "Log debug messages to file",
+          "Debug log filename:",
+          "Log searches made on your site",
+          "Search log filename:",
+          "Note: Requires server-side write permissions on the log file specified above",
+          "OK",
+          "Help",
+          "Cancel"})
       QVERIFY2(texts.contains(QString::fromUtf8(expected)), expected);
     // Digits only.
     auto* expiry = Child<QLineEdit>(dialog, "cacheExpiry");

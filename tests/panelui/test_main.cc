@@ -1,12 +1,13 @@
 // Runs the window test classes: all of them, or the one named as the first
 // argument (the rest goes to QTest).
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <sys/stat.h>
 
 #include "ui_harness.h"
 

@@ -117,20 +117,22 @@ void AnswerNextBox(QMessageBox::StandardButton button, SeenBox* seen, const char
   QWidget* current = QApplication::activeModalWidget();
   // A box already on the screen is the one meant.
   if (qobject_cast<QMessageBox*>(current)) current = nullptr;
-  OnModal([=](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    if (!box) {
-      qWarning("expected a message box, found %s", modal->metaObject()->className());
-      modal->close();
-      return;
-    }
-    if (seen) *seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
-    if (shotName) SaveShot(box, QString::fromLatin1(shotName));
-    if (QAbstractButton* chosen = box->button(button))
-      chosen->click();
-    else
-      box->reject();
-  }, current);
+  OnModal(
+      [=](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box) {
+          qWarning("expected a message box, found %s", modal->metaObject()->className());
+          modal->close();
+          return;
+        }
+        if (seen) *seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
+        if (shotName) SaveShot(box, QString::fromLatin1(shotName));
+        if (QAbstractButton* chosen = box->button(button))
+          chosen->click();
+        else
+          box->reject();
+      },
+      current);
 }
 
 void OnWindow(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> act,

@@ -25,8 +25,8 @@ namespace quorix::panelui::testing {
 // Test classes register themselves; main runs the one named on the command line.
 using TestFactory = std::function<std::unique_ptr<QObject>()>;
 int RegisterTest(const char* name, TestFactory factory);
-#define QUORIX_UI_TEST(Class)                    \
-  static const int Class##Registered =           \
+#define QUORIX_UI_TEST(Class)          \
+  static const int Class##Registered = \
       ::quorix::panelui::testing::RegisterTest(#Class, [] { return std::make_unique<Class>(); });
 
 // A temporary folder removed with the object.

@@ -1,6 +1,8 @@
 // The verification dialog against local test nodes: lines shown while the
 // run goes on, buttons that wait for its end, the summary and its colours,
 // the closing box and the clipboard.
+#include "panel/ui/verification_dialog.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QPushButton>
@@ -9,7 +11,6 @@
 #include <memory>
 
 #include "panel/core/run_state.h"
-#include "panel/ui/verification_dialog.h"
 #include "tests/support/test_http_server.h"
 #include "ui_harness.h"
 
@@ -37,7 +38,9 @@ struct RunSeen {
 // its closing box, and records what the dialog showed.
 RunSeen RunVerification(PanelHarness& panel, const char* shotName) {
   RunSeen seen;
-  auto isDialog = [](QWidget* window) { return qobject_cast<VerificationDialog*>(window) != nullptr; };
+  auto isDialog = [](QWidget* window) {
+    return qobject_cast<VerificationDialog*>(window) != nullptr;
+  };
   OnWindow(isDialog, [&](QWidget* window) {
     auto* dialog = qobject_cast<VerificationDialog*>(window);
     seen.caption = dialog->windowTitle();
@@ -50,18 +53,19 @@ RunSeen RunVerification(PanelHarness& panel, const char* shotName) {
     }
     // After the closing box: read the log, copy it, and close with OK. (Waiting
     // here instead would hold the box's own event loop.)
-    QObject::connect(dialog, &VerificationDialog::finished_run, dialog, [&seen, dialog, ok, shotName] {
-      QTreeWidget* log = dialog->Log();
-      for (int row = 0; row < log->topLevelItemCount(); ++row) {
-        seen.lines << log->topLevelItem(row)->text(0);
-        seen.colours << log->topLevelItem(row)->foreground(0).color();
-        seen.backgrounds << log->topLevelItem(row)->background(0).color();
-      }
-      SaveShot(dialog, QString::fromLatin1(shotName));
-      dialog->findChild<QPushButton*>(QStringLiteral("copy"))->click();
-      seen.clipboard = QGuiApplication::clipboard()->text();
-      ok->click();
-    });
+    QObject::connect(dialog, &VerificationDialog::finished_run, dialog,
+                     [&seen, dialog, ok, shotName] {
+                       QTreeWidget* log = dialog->Log();
+                       for (int row = 0; row < log->topLevelItemCount(); ++row) {
+                         seen.lines << log->topLevelItem(row)->text(0);
+                         seen.colours << log->topLevelItem(row)->foreground(0).color();
+                         seen.backgrounds << log->topLevelItem(row)->background(0).color();
+                       }
+                       SaveShot(dialog, QString::fromLatin1(shotName));
+                       dialog->findChild<QPushButton*>(QStringLiteral("copy"))->click();
+                       seen.clipboard = QGuiApplication::clipboard()->text();
+                       ok->click();
+                     });
     AnswerNextBox(QMessageBox::Ok, &seen.finalBox);
   });
   panel.window->Button(kCmdVerify)->click();
@@ -100,8 +104,9 @@ void VerificationDialogTest::passingNode() {
   QCOMPARE(seen.finalBox.text, QStringLiteral("The verification was successful."));
   QCOMPARE(seen.finalBox.icon, QMessageBox::Warning);
   QVERIFY(!seen.lines.isEmpty());
-  QCOMPARE(seen.lines.front(),
-           QStringLiteral("Quorix ControlPanel v1.0 (Build 1000), Slave nodes verification started"));
+  QCOMPARE(
+      seen.lines.front(),
+      QStringLiteral("Quorix ControlPanel v1.0 (Build 1000), Slave nodes verification started"));
   int summary = IndexOf(seen.lines, QStringLiteral("====================== Verification Summary "
                                                    "======================"));
   QVERIFY2(summary >= 0, qPrintable(seen.lines.join('\n')));
