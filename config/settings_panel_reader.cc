@@ -129,7 +129,7 @@ bool ReadNodeUrl(std::string_view rest, NodeRecord& node, std::string& scheme, s
   SplitUrl parts;
   if (!ParseText(rest, text) || !CanonicaliseAndSplitUrl(text, parts)) return false;
   scheme = parts.scheme;
-  host = parts.host;
+  host = HostWithPort(parts);
   path = parts.path;
   node.nodeUrl = parts.canonical;
   node.port = parts.port;

@@ -68,4 +68,18 @@ bool CanonicaliseAndSplitUrl(std::string_view url, SplitUrl& out) {
          out.host.size() <= kUrlHostMax && out.path.size() <= kUrlPathMax;
 }
 
+std::string HostWithPort(const SplitUrl& parts) {
+  bool defaultPort = parts.port == 0 || (parts.scheme == "http" && parts.port == 80) ||
+                     (parts.scheme == "https" && parts.port == 443);
+  return defaultPort ? parts.host : parts.host + ":" + std::to_string(parts.port);
+}
+
+std::string_view HostWithoutPort(std::string_view host) {
+  size_t colon = host.rfind(':');
+  if (colon == std::string_view::npos || colon + 1 == host.size() ||
+      host.find_first_not_of("0123456789", colon + 1) != std::string_view::npos)
+    return host;
+  return host.substr(0, colon);
+}
+
 }  // namespace quorix

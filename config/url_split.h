@@ -29,4 +29,12 @@ inline constexpr size_t kUrlPathMax = 2047;
 // capacity.
 bool CanonicaliseAndSplitUrl(std::string_view url, SplitUrl& out);
 
+// The host as the node records keep it: `parts.host`, followed by ":<port>"
+// when the URL named a port other than its scheme's default, so that a node on
+// another port is written to the settings and queried there.
+std::string HostWithPort(const SplitUrl& parts);
+
+// `host` without a trailing ":<port>".
+std::string_view HostWithoutPort(std::string_view host);
+
 }  // namespace quorix

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   g++ cmake ninja-build pkg-config make
   libcurl4-openssl-dev libpcre2-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   lighttpd chromium clang libclang-rt-14-dev
   curl ca-certificates xvfb xauth

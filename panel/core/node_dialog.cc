@@ -84,7 +84,7 @@ bool NodeDialog::StoreUrl() {
       return false;
     }
     node.osDescScheme = parts.scheme;
-    node.osDescHost = parts.host;
+    node.osDescHost = HostWithPort(parts);
     node.osDescPath = parts.path;
   } else {
     if (!ValidateNodeUrl(nodeUrl, NodeUrlKind::kVexaNode, parts)) {
@@ -93,7 +93,7 @@ bool NodeDialog::StoreUrl() {
       return false;
     }
     node.vexaScheme = parts.scheme;
-    node.vexaHost = parts.host;
+    node.vexaHost = HostWithPort(parts);
     node.vexaPath = parts.path;
   }
   node.nodeUrl = parts.canonical;

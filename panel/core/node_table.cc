@@ -115,9 +115,12 @@ int FindDuplicateNode(const Config& config, int slot, bool openSearch, int from)
   for (int i = std::max(from, 0); i < config.nodeCount && i < kMaxNodes; ++i) {
     if (i == slot) continue;
     const NodeRecord& other = config.nodes[i];
+    // Ports take no part, as schemes do not.
     bool same = openSearch
-                    ? other.osDescHost == edited.osDescHost && other.osDescPath == edited.osDescPath
-                    : other.vexaHost == edited.vexaHost && other.vexaPath == edited.vexaPath;
+                    ? HostWithoutPort(other.osDescHost) == HostWithoutPort(edited.osDescHost) &&
+                          other.osDescPath == edited.osDescPath
+                    : HostWithoutPort(other.vexaHost) == HostWithoutPort(edited.vexaHost) &&
+                          other.vexaPath == edited.vexaPath;
     if (same) return i;
   }
   return -1;

@@ -46,7 +46,7 @@ TEST_F(PanelReaderTest, ReadsOneVexaNodeAndSplitsItsUrl) {
   EXPECT_FALSE(node.disabled);
   EXPECT_EQ(node.timeoutMs, 5000);
   EXPECT_EQ(node.vexaScheme, "http");
-  EXPECT_EQ(node.vexaHost, "Node.example");
+  EXPECT_EQ(node.vexaHost, "Node.example:8080");  // a port other than 80 is kept
   EXPECT_EQ(node.vexaPath, "/cgi-bin/search.cgi");
   EXPECT_EQ(node.port, 8080);
   EXPECT_EQ(node.nodeUrl, "http://Node.example:8080/cgi-bin/search.cgi");

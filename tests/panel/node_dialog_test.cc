@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "config/panel_defaults.h"
 #include "panel/core/node_table.h"
+#include "panel/core/settings_flows.h"
 #include "panel_fixture.h"
 
 namespace quorix::panel::testing {
@@ -144,6 +146,43 @@ TEST_F(NodeDialogTest, DuplicateVexaNodeAndEditingItselfIsNoDuplicate) {
   EXPECT_EQ(desktop.boxes.size(), shown);
   EXPECT_EQ(session->work.nodeCount, 1);
   EXPECT_EQ(session->work.nodes[0].timeoutMs, 6000);
+}
+
+// A port other than the scheme's default stays with the host, so the node is
+// written to the settings and queried on that port; ports do not tell
+// duplicates apart.
+TEST_F(NodeDialogTest, NonDefaultPortsStayWithTheHost) {
+  const struct {
+    const char* url;
+    const char* host;
+  } kCases[] = {{"http://127.0.0.1:8082/opensearch.xml", "127.0.0.1:8082"},
+                {"http://www.example.com:80/opensearch.xml", "www.example.com"},
+                {"https://www.example.org:443/os.xml", "www.example.org"},
+                {"https://www.example.net:8443/os.xml", "www.example.net:8443"}};
+  for (const auto& c : kCases) {
+    AddOpenSearch(c.url);
+    const NodeRecord& node = session->work.nodes[session->work.nodeCount - 1];
+    EXPECT_EQ(node.osDescHost, c.host) << c.url;
+  }
+  CommitEdit(*session, EditScope::kSettings);
+  std::string path = root + "/ports.cpdat";
+  ASSERT_EQ(SaveSettings(*session, path, ""), 0);
+  EXPECT_NE(ReadWholeFile(path).find("\"http://127.0.0.1:8082/opensearch.xml\""),
+            std::string::npos);
+  ApplyPanelDefaults(session->live);
+  ASSERT_TRUE(LoadSettings(*session, path));
+  EXPECT_EQ(session->live.nodes[0].osDescHost, "127.0.0.1:8082");
+  EXPECT_EQ(session->live.nodes[0].port, 8082);
+
+  // The same description on another port is still reported as a duplicate.
+  BeginEdit(*session, EditScope::kSettings);
+  desktop.answers.push_back(BoxAnswer::kNo);
+  NodeDialog dialog(*session, NodeDialogMode::kAdd);
+  ASSERT_TRUE(dialog.Open({}));
+  dialog.SetType(true);
+  dialog.descriptionUrl = "http://127.0.0.1:9000/opensearch.xml";
+  EXPECT_FALSE(dialog.Ok());
+  EXPECT_EQ(desktop.Titles().back(), "Duplicate OpenSearch node");
 }
 
 TEST_F(NodeDialogTest, CancelRestoresTheTable) {

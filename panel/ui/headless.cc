@@ -1,0 +1,154 @@
+#include "panel/ui/headless.h"
+
+#include <filesystem>
+
+#include "panel/core/generation.h"
+#include "panel/core/main_flow.h"
+#include "panel/core/session.h"
+#include "panel/core/verification.h"
+
+namespace quorix::panelui {
+
+using namespace panel;
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: QuorixControlPanel -c SETTINGS.cpdat --generate DIR [--verify] [-d LEVEL]";
+
+struct HeadlessOptions {
+  std::string outputDir;
+  bool verify = false;
+  bool hasConfig = false;
+  std::string error;  // set when the arguments cannot be used
+};
+
+HeadlessOptions ReadOptions(const std::vector<std::string>& args) {
+  HeadlessOptions options;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--generate") {
+      if (i + 1 >= args.size()) {
+        options.error = "--generate needs the output folder";
+        return options;
+      }
+      options.outputDir = args[++i];
+    } else if (arg == "--verify") {
+      options.verify = true;
+    } else if (arg == "-c" || arg == "-d") {
+      options.hasConfig = options.hasConfig || (arg == "-c" && i + 1 < args.size());
+      ++i;  // the value; read by the panel's own command line
+    } else {
+      options.error = "unknown argument \"" + arg + "\"";
+      return options;
+    }
+  }
+  if (options.outputDir.empty())
+    options.error = "--generate needs the output folder";
+  else if (!options.hasConfig)
+    options.error = "-c must name the settings file to generate from";
+  return options;
+}
+
+// Answers for a run without a user: questions get Yes, messages are printed,
+// the output folder is the one given on the command line.
+class ConsoleDesktop : public Desktop {
+ public:
+  ConsoleDesktop(std::string folder, std::ostream& out, std::ostream& err)
+      : folder_(std::move(folder)), out_(out), err_(err) {}
+
+  BoxAnswer MessageBox(BoxOwner, const std::string& text, const std::string& title, BoxIcon,
+                       BoxButtons buttons) override {
+    err_ << title << ": " << text;
+    if (buttons == BoxButtons::kOk) {
+      err_ << "\n";
+      return BoxAnswer::kOk;
+    }
+    err_ << " Yes\n";
+    return BoxAnswer::kYes;
+  }
+  int ShowFileDialog(FileDialogMode, const std::string&, const FileFilter&, std::string&) override {
+    return 1;
+  }
+  FolderChoice BrowseForFolder(const std::string&, std::string& folder) override {
+    folder = folder_;
+    return FolderChoice::kChosen;
+  }
+  bool OpenHelpPage(const std::string&, const std::string&) override { return false; }
+  bool QueryHtmlEditor(std::string&) override { return false; }
+  bool OpenInHtmlEditor(const std::string&, bool) override { return false; }
+  bool OpenInTextEditor(const std::string&) override { return false; }
+  int SetClipboardText(const std::string&) override { return 1; }
+  bool ShowWordProcessorWarning() override { return false; }
+  bool AskNewLanguageFileName(std::string&,
+                              const std::function<bool(const std::string&)>&) override {
+    return false;
+  }
+  void ShowFilesCreated(const std::vector<std::string>& files) override {
+    for (const std::string& file : files) out_ << "Created " << file << "\n";
+  }
+
+ private:
+  std::string folder_;
+  std::ostream& out_;
+  std::ostream& err_;
+};
+
+// The verification run with its log lines on `out`; true when it passed.
+bool Verify(PanelSession& session, std::ostream& out) {
+  session.log.SetUpWindow();
+  session.log.onWindowLine = [&out](const LogWindowLine& line) { out << line.text << "\n"; };
+  VerificationRun run(session);
+  VerificationOutcome outcome = run.Execute();
+  session.log.onWindowLine = nullptr;
+  session.log.CloseWindow();
+  VerificationBox box = FinalBoxFor(outcome);
+  out << box.title << " " << box.text << "\n";
+  out.flush();
+  return outcome == VerificationOutcome::kPassed;
+}
+
+}  // namespace
+
+bool IsHeadlessRequest(const std::vector<std::string>& args) {
+  for (size_t i = 1; i < args.size(); ++i)
+    if (args[i] == "--generate") return true;
+  return false;
+}
+
+int RunHeadless(const std::vector<std::string>& args, const std::string& installDir,
+                std::ostream& out, std::ostream& err) {
+  HeadlessOptions options = ReadOptions(args);
+  if (!options.error.empty()) {
+    err << "QuorixControlPanel: " << options.error << "\n" << kUsage << "\n";
+    return kHeadlessError;
+  }
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::absolute(options.outputDir, error);
+  if (!error) std::filesystem::create_directories(folder, error);
+  if (error || !std::filesystem::is_directory(folder)) {
+    err << "QuorixControlPanel: cannot create the output folder \"" << options.outputDir << "\"\n";
+    return kHeadlessError;
+  }
+
+  ConsoleDesktop desktop(folder.string(), out, err);
+  PanelSession session(desktop, installDir);
+  StartUp(session, args);
+  if (!session.flags.settingsLoaded) {
+    err << "QuorixControlPanel: could not load the settings file \"" << session.panel.configPath
+        << "\"\n";
+    return kHeadlessError;
+  }
+  if (options.verify && !Verify(session, out)) {
+    err << "QuorixControlPanel: verification failed; nothing was generated\n";
+    return kHeadlessVerifyFailed;
+  }
+  if (GenerateCgiFiles(session) != 0) {
+    err << "QuorixControlPanel: could not generate the CGI files into \"" << folder.string()
+        << "\"\n";
+    return kHeadlessError;
+  }
+  return kHeadlessDone;
+}
+
+}  // namespace quorix::panelui

@@ -1,0 +1,166 @@
+#include "panel/ui/node_edit_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "panel/ui/predefined_dialog.h"
+#include "panel/ui/widgets_common.h"
+
+namespace quorix::panelui {
+
+using namespace panel;
+
+NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
+                               const std::vector<int>& selectedRows, QWidget* parent)
+    : QDialog(parent), session_(session), node_(session, mode) {
+  setObjectName(QStringLiteral("nodeDialog"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setSpacing(10);
+
+  auto* top = new QHBoxLayout;
+  auto* icon = new QLabel(this);
+  icon->setPixmap(PanelPixmap(QStringLiteral("nodes"), 40));
+  top->addWidget(icon);
+  enable_ = new QCheckBox(QStringLiteral("Enable node"), this);
+  enable_->setObjectName(QStringLiteral("enableNode"));
+  top->addWidget(enable_);
+  top->addSpacing(16);
+  auto* type = new QGroupBox(QStringLiteral("Node type:"), this);
+  auto* typeLayout = new QHBoxLayout(type);
+  vexa_ = new QRadioButton(QStringLiteral("Vexa Node"), type);
+  vexa_->setObjectName(QStringLiteral("vexaNode"));
+  openSearch_ = new QRadioButton(QStringLiteral("OpenSearch Node"), type);
+  openSearch_->setObjectName(QStringLiteral("openSearchNode"));
+  typeLayout->addWidget(vexa_);
+  typeLayout->addWidget(openSearch_);
+  top->addWidget(type, 1);
+  layout->addLayout(top);
+  layout->addWidget(BuildUrlGroup());
+
+  auto* timeoutRow = new QHBoxLayout;
+  timeoutRow->addWidget(new QLabel(QStringLiteral("Timeout:"), this));
+  timeout_ = new QLineEdit(this);
+  timeout_->setObjectName(QStringLiteral("timeout"));
+  timeout_->setMaxLength(254);
+  timeout_->setFixedWidth(90);
+  AcceptDigitsOnly(timeout_);
+  timeoutRow->addWidget(timeout_);
+  timeoutRow->addWidget(new QLabel(QStringLiteral("milliseconds"), this));
+  timeoutRow->addStretch(1);
+  layout->addLayout(timeoutRow);
+
+  auto* buttons = new QDialogButtonBox(this);
+  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+  QPushButton* help = buttons->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
+  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  connect(buttons, &QDialogButtonBox::accepted, this, &NodeEditDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &NodeEditDialog::reject);
+  connect(help, &QPushButton::clicked, this,
+          [this] { session_.ShowHelp(BoxOwner::kDialog, "HID_CONFIGURE_SLAVES.htm"); });
+  layout->addWidget(buttons);
+
+  connect(vexa_, &QRadioButton::clicked, this, [this] {
+    node_.SetType(false);
+    ShowTypeControls();
+  });
+  connect(openSearch_, &QRadioButton::clicked, this, [this] {
+    node_.SetType(true);
+    ShowTypeControls();
+  });
+  connect(enable_, &QCheckBox::clicked, this, [this](bool checked) { node_.SetEnabled(checked); });
+  connect(browse_, &QPushButton::clicked, this, &NodeEditDialog::BrowsePredefined);
+
+  prepared_ = node_.Open(selectedRows);
+  setWindowTitle(ToQ(node_.Caption()));
+  if (prepared_) {
+    ShowFields();
+    (node_.Controls().focusOnDescription ? description_ : nodeUrl_)->setFocus();
+  }
+  setFixedWidth(560);
+  adjustSize();
+  CentreOnScreen(this);
+}
+
+QWidget* NodeEditDialog::BuildUrlGroup() {
+  auto* group = new QWidget(this);
+  auto* grid = new QGridLayout(group);
+  grid->setContentsMargins(0, 0, 0, 0);
+  nodeUrlLabel_ = new QLabel(group);
+  nodeUrlLabel_->setObjectName(QStringLiteral("nodeUrlLabel"));
+  nodeUrl_ = new QLineEdit(group);
+  nodeUrl_->setObjectName(QStringLiteral("nodeUrl"));
+  nodeUrl_->setMaxLength(2083);
+  descriptionLabel_ = new QLabel(group);
+  descriptionLabel_->setObjectName(QStringLiteral("descriptionUrlLabel"));
+  description_ = new QLineEdit(group);
+  description_->setObjectName(QStringLiteral("descriptionUrl"));
+  description_->setMaxLength(2083);
+  browse_ = new QPushButton(QStringLiteral("Browse predefined OpenSearch Description URLs"), group);
+  browse_->setObjectName(QStringLiteral("browse"));
+  strict_ = new QCheckBox(QStringLiteral("Must support OpenSearch {count} query param"), group);
+  strict_->setObjectName(QStringLiteral("strictQuerySyntax"));
+  grid->addWidget(nodeUrlLabel_, 0, 0, 1, 2);
+  grid->addWidget(nodeUrl_, 1, 0, 1, 2);
+  grid->addWidget(descriptionLabel_, 2, 0, 1, 2);
+  grid->addWidget(description_, 3, 0, 1, 2);
+  grid->addWidget(browse_, 4, 0);
+  grid->addWidget(strict_, 5, 0, 1, 2);
+  grid->setColumnStretch(1, 1);
+  return group;
+}
+
+void NodeEditDialog::ShowFields() {
+  enable_->setChecked(node_.enabled);
+  vexa_->setChecked(!node_.openSearch);
+  openSearch_->setChecked(node_.openSearch);
+  nodeUrl_->setText(ToQ(node_.nodeUrl));
+  description_->setText(ToQ(node_.descriptionUrl));
+  timeout_->setText(ToQ(node_.timeout));
+  strict_->setChecked(node_.strictQuerySyntax);
+  ShowTypeControls();
+}
+
+void NodeEditDialog::ShowTypeControls() {
+  NodeDialogControls controls = node_.Controls();
+  nodeUrlLabel_->setText(ToQ(controls.nodeUrlLabel));
+  descriptionLabel_->setText(ToQ(controls.descriptionUrlLabel));
+  nodeUrl_->setEnabled(controls.nodeUrlEnabled);
+  description_->setEnabled(controls.descriptionEnabled);
+  browse_->setEnabled(controls.descriptionEnabled);
+  strict_->setEnabled(controls.descriptionEnabled);
+}
+
+void NodeEditDialog::ReadFields() {
+  node_.enabled = enable_->isChecked();
+  node_.openSearch = openSearch_->isChecked();
+  node_.nodeUrl = FromQ(nodeUrl_->text());
+  node_.descriptionUrl = FromQ(description_->text());
+  node_.timeout = FromQ(timeout_->text());
+  node_.strictQuerySyntax = strict_->isChecked();
+}
+
+void NodeEditDialog::accept() {
+  ReadFields();
+  if (node_.Ok()) QDialog::accept();
+}
+
+void NodeEditDialog::reject() {
+  if (prepared_) node_.Cancel();
+  QDialog::reject();
+}
+
+void NodeEditDialog::BrowsePredefined() {
+  PredefinedDialog browser(session_, this);
+  if (!browser.Loaded() || browser.exec() != QDialog::Accepted) return;
+  ReadFields();
+  if (node_.ApplyPredefinedSelection(browser.Entries(), browser.Selection())) {
+    QDialog::accept();
+    return;
+  }
+  description_->setText(ToQ(node_.descriptionUrl));
+}
+
+}  // namespace quorix::panelui

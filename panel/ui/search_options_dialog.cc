@@ -1,0 +1,251 @@
+#include "panel/ui/search_options_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "panel/ui/widgets_common.h"
+
+namespace quorix::panelui {
+
+using namespace panel;
+
+namespace {
+
+QLabel* WrappedLabel(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setWordWrap(true);
+  return label;
+}
+
+QComboBox* ChoiceList(std::span<const Choice> choices, const char* name, QWidget* parent) {
+  auto* list = new QComboBox(parent);
+  list->setObjectName(QString::fromLatin1(name));
+  for (const Choice& choice : choices) list->addItem(QString::fromLatin1(choice.text));
+  return list;
+}
+
+QPushButton* NamedButton(const char* text, const char* name, QWidget* parent) {
+  auto* button = new QPushButton(QString::fromLatin1(text), parent);
+  button->setObjectName(QString::fromLatin1(name));
+  return button;
+}
+
+}  // namespace
+
+SearchOptionsDialog::SearchOptionsDialog(PanelSession& session, QWidget* parent)
+    : QDialog(parent), session_(session), options_(session) {
+  setObjectName(QStringLiteral("optionsDialog"));
+  setWindowTitle(QStringLiteral("Quorix Search Options"));
+  auto* layout = new QVBoxLayout(this);
+  auto* columns = new QHBoxLayout;
+  auto* left = new QVBoxLayout;
+  auto* right = new QVBoxLayout;
+
+  auto* banner = new QHBoxLayout;
+  for (const char* name : {"options", "quorix-control-panel"}) {
+    auto* icon = new QLabel(this);
+    icon->setPixmap(PanelPixmap(QString::fromLatin1(name), 32));
+    banner->addWidget(icon);
+  }
+  banner->insertStretch(0, 1);
+  left->addWidget(BuildCacheGroup());
+  left->addWidget(BuildFormGroup());
+  left->addStretch(1);
+  right->addLayout(banner);
+  right->addWidget(BuildLanguageGroup());
+  right->addWidget(BuildLoggingGroup());
+  right->addStretch(1);
+  columns->addLayout(left, 1);
+  columns->addLayout(right, 1);
+  layout->addLayout(columns);
+
+  auto* buttons = new QDialogButtonBox(this);
+  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+  QPushButton* help = buttons->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
+  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  connect(buttons, &QDialogButtonBox::accepted, this, &SearchOptionsDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(help, &QPushButton::clicked, this,
+          [this] { session_.ShowHelp(BoxOwner::kDialog, "HID_SEARCH_OPTIONS.htm"); });
+  layout->addWidget(buttons);
+
+  options_.Open();
+  ShowFields();
+  setFixedWidth(820);
+  adjustSize();
+  CentreOnScreen(this);
+}
+
+QWidget* SearchOptionsDialog::BuildCacheGroup() {
+  auto* group = new QGroupBox(QStringLiteral("Cache options:"), this);
+  auto* grid = new QGridLayout(group);
+  grid->addWidget(new QLabel(QStringLiteral("Cache Expiry:"), group), 0, 0);
+  auto* expiryRow = new QHBoxLayout;
+  cacheExpiry_ = new QLineEdit(group);
+  cacheExpiry_->setObjectName(QStringLiteral("cacheExpiry"));
+  cacheExpiry_->setMaxLength(254);
+  cacheExpiry_->setFixedWidth(80);
+  AcceptDigitsOnly(cacheExpiry_);
+  expiryRow->addWidget(cacheExpiry_);
+  expiryRow->addWidget(new QLabel(QStringLiteral("mins"), group));
+  expiryRow->addWidget(new QLabel(QStringLiteral("(Set to zero to disable caching)"), group));
+  expiryRow->addStretch(1);
+  grid->addLayout(expiryRow, 0, 1);
+
+  grid->addWidget(new QLabel(QStringLiteral("Over-request Factor:"), group), 1, 0);
+  auto* sliderRow = new QHBoxLayout;
+  sliderRow->addWidget(new QLabel(QStringLiteral("Min"), group));
+  overRequest_ = new QSlider(Qt::Horizontal, group);
+  overRequest_->setObjectName(QStringLiteral("overRequestFactor"));
+  overRequest_->setRange(1, 10);
+  overRequest_->setPageStep(1);
+  overRequest_->setTickInterval(1);
+  overRequest_->setTickPosition(QSlider::TicksBothSides);
+  sliderRow->addWidget(overRequest_, 1);
+  sliderRow->addWidget(new QLabel(QStringLiteral("Max"), group));
+  grid->addLayout(sliderRow, 1, 1);
+  grid->addWidget(WrappedLabel(QStringLiteral("Determines how many items are requested in excess "
+                                              "of what is needed from each slave to display the "
+                                              "current page (and also to be cached  for the first "
+                                              "unique query)."),
+                               group),
+                  2, 0, 1, 2);
+  grid->setColumnStretch(1, 1);
+  return group;
+}
+
+QWidget* SearchOptionsDialog::BuildFormGroup() {
+  auto* group = new QGroupBox(QStringLiteral("Search form appearance:"), this);
+  auto* box = new QVBoxLayout(group);
+  box->addWidget(WrappedLabel(
+      QStringLiteral("Select the search box format to appear on your seacrh page"), group));
+  formFormat_ = ChoiceList(kFormFormatChoices, "formFormat", group);
+  box->addWidget(formFormat_);
+  defaultToAnd_ = new QCheckBox(QStringLiteral("Default to \"match all search words\""), group);
+  defaultToAnd_->setObjectName(QStringLiteral("defaultToAnd"));
+  timing_ = new QCheckBox(QStringLiteral("Show time taken to perform search"), group);
+  timing_->setObjectName(QStringLiteral("timing"));
+  vexaInfo_ = new QCheckBox(QStringLiteral("Show Vexa info line"), group);
+  vexaInfo_->setObjectName(QStringLiteral("vexaInfo"));
+  box->addWidget(defaultToAnd_);
+  box->addWidget(timing_);
+  box->addWidget(vexaInfo_);
+  auto* templateRow = new QHBoxLayout;
+  QPushButton* modify = NamedButton("Modify Template", "modifyTemplate", group);
+  connect(modify, &QPushButton::clicked, this, [this] {
+    ReadFields();
+    options_.ModifyTemplate();
+  });
+  templateRow->addWidget(modify);
+  templateRow->addWidget(
+      WrappedLabel(QStringLiteral("Text styles can be modified in the HTML template."), group), 1);
+  box->addLayout(templateRow);
+  return group;
+}
+
+QWidget* SearchOptionsDialog::BuildLanguageGroup() {
+  auto* group = new QGroupBox(QStringLiteral("Languages:"), this);
+  auto* box = new QVBoxLayout(group);
+  box->addWidget(WrappedLabel(
+      QStringLiteral("Select the language file for the text that appear on your search page.  You "
+                     "can also customize the text and create your own file."),
+      group));
+  auto* row = new QHBoxLayout;
+  language_ = new QComboBox(group);
+  language_->setObjectName(QStringLiteral("language"));
+  row->addWidget(language_, 1);
+  QPushButton* newFile = NamedButton("New file", "newLanguageFile", group);
+  QPushButton* editFile = NamedButton("Edit file", "editLanguageFile", group);
+  row->addWidget(newFile);
+  row->addWidget(editFile);
+  box->addLayout(row);
+  connect(newFile, &QPushButton::clicked, this, [this] {
+    ReadFields();
+    options_.NewLanguageFile();
+    ShowLanguages();
+  });
+  connect(editFile, &QPushButton::clicked, this, [this] {
+    ReadFields();
+    options_.EditLanguageFile();
+  });
+  return group;
+}
+
+QWidget* SearchOptionsDialog::BuildLoggingGroup() {
+  auto* group = new QGroupBox(QStringLiteral("Logging:"), this);
+  auto* grid = new QGridLayout(group);
+  grid->addWidget(new QLabel(QStringLiteral("Debug mode:"), group), 0, 0);
+  debugMode_ = ChoiceList(kDebugModeChoices, "debugMode", group);
+  grid->addWidget(debugMode_, 0, 1);
+  debugLogging_ = new QCheckBox(QStringLiteral("Log debug messages to file"), group);
+  debugLogging_->setObjectName(QStringLiteral("debugLogging"));
+  grid->addWidget(debugLogging_, 1, 0, 1, 2);
+  grid->addWidget(new QLabel(QStringLiteral("Debug log filename:"), group), 2, 0, 1, 2);
+  debugFile_ = new QLineEdit(group);
+  debugFile_->setObjectName(QStringLiteral("debugFileName"));
+  debugFile_->setMaxLength(258);
+  grid->addWidget(debugFile_, 3, 0, 1, 2);
+  logging_ = new QCheckBox(QStringLiteral("Log searches made on your site"), group);
+  logging_->setObjectName(QStringLiteral("logging"));
+  grid->addWidget(logging_, 4, 0, 1, 2);
+  grid->addWidget(new QLabel(QStringLiteral("Search log filename:"), group), 5, 0, 1, 2);
+  logFile_ = new QLineEdit(group);
+  logFile_->setObjectName(QStringLiteral("logFileName"));
+  logFile_->setMaxLength(258);
+  grid->addWidget(logFile_, 6, 0, 1, 2);
+  grid->addWidget(WrappedLabel(QStringLiteral("Note: Requires server-side write permissions on the "
+                                              "log file specified above"),
+                               group),
+                  7, 0, 1, 2);
+  grid->setColumnStretch(1, 1);
+  return group;
+}
+
+void SearchOptionsDialog::ShowFields() {
+  cacheExpiry_->setText(ToQ(options_.cacheExpiry));
+  overRequest_->setValue(options_.overRequestFactor);
+  formFormat_->setCurrentIndex(options_.formFormatIndex);
+  defaultToAnd_->setChecked(options_.defaultToAnd);
+  timing_->setChecked(options_.timing);
+  vexaInfo_->setChecked(options_.vexaInfo);
+  debugMode_->setCurrentIndex(options_.debugModeIndex);
+  debugLogging_->setChecked(options_.debugLogging);
+  debugFile_->setText(ToQ(options_.debugFileName));
+  logging_->setChecked(options_.logging);
+  logFile_->setText(ToQ(options_.logFileName));
+  ShowLanguages();
+}
+
+void SearchOptionsDialog::ShowLanguages() {
+  language_->clear();
+  for (const std::string& name : options_.languages) language_->addItem(ToQ(name));
+  language_->setCurrentIndex(options_.languageIndex);
+  language_->setEnabled(options_.languageListEnabled);
+}
+
+void SearchOptionsDialog::ReadFields() {
+  options_.cacheExpiry = FromQ(cacheExpiry_->text());
+  options_.overRequestFactor = overRequest_->value();
+  options_.formFormatIndex = formFormat_->currentIndex();
+  options_.defaultToAnd = defaultToAnd_->isChecked();
+  options_.timing = timing_->isChecked();
+  options_.vexaInfo = vexaInfo_->isChecked();
+  options_.languageIndex = language_->currentIndex();
+  options_.debugModeIndex = debugMode_->currentIndex();
+  options_.debugLogging = debugLogging_->isChecked();
+  options_.debugFileName = FromQ(debugFile_->text());
+  options_.logging = logging_->isChecked();
+  options_.logFileName = FromQ(logFile_->text());
+}
+
+void SearchOptionsDialog::accept() {
+  ReadFields();
+  if (options_.Ok()) QDialog::accept();
+}
+
+}  // namespace quorix::panelui

@@ -1,0 +1,223 @@
+// Creating the CGI files: from the main window (the verification question,
+// the folder browser, the files-created dialog) and without a window (the
+// headless mode of the built program), and the generated search program
+// answering a query as a CGI.
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "panel/core/run_state.h"
+#include "panel/core/settings_flows.h"
+#include "panel/ui/folder_browser.h"
+#include "tests/support/cgi_runner.h"
+#include "tests/support/test_http_server.h"
+#include "ui_harness.h"
+
+namespace quorix::panelui::testing {
+
+using namespace panel;
+using quorix::testing::CgiBody;
+using quorix::testing::CgiSandbox;
+using quorix::testing::HttpAnswer;
+using quorix::testing::ProcessResult;
+using quorix::testing::RunProcess;
+using quorix::testing::TestHttpServer;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+}  // namespace
+
+class GenerationTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void createFromTheMainWindow();
+};
+
+void GenerationTest::createFromTheMainWindow() {
+  PanelHarness panel;
+  std::string out = panel.scratch() + "/site";
+  std::filesystem::create_directories(out);
+  SeenBox gate;
+  QString browserInstruction, listed, caption;
+  AnswerNextBox(QMessageBox::Yes, &gate);
+  OnWindow([](QWidget* w) { return qobject_cast<FolderBrowser*>(w) != nullptr; },
+           [&](QWidget* window) {
+             auto* browser = qobject_cast<FolderBrowser*>(window);
+             browserInstruction = browser->findChild<QLabel*>()->text();
+             OnWindow(
+                 [](QWidget* w) { return w->objectName() == QStringLiteral("filesCreatedDialog"); },
+                 [&](QWidget* created) {
+                   caption = created->windowTitle();
+                   listed = created->findChild<QPlainTextEdit*>()->toPlainText();
+                   SaveShot(created, QStringLiteral("files-created"));
+                   for (QPushButton* button : created->findChildren<QPushButton*>())
+                     if (button->text() == QStringLiteral("OK")) button->click();
+                 });
+             browser->Chooser()->setDirectory(QString::fromStdString(out));
+             SaveShot(browser, QStringLiteral("folder-browser"));
+             static_cast<QDialog*>(browser->Chooser())->accept();  // its Choose button
+           });
+  panel.window->Button(kCmdGenerate)->click();
+
+  QCOMPARE(gate.title, QStringLiteral("Settings not verified"));
+  QCOMPARE(gate.buttons, QMessageBox::Yes | QMessageBox::No);
+  QVERIFY(browserInstruction.startsWith(QStringLiteral("Select the output directory")));
+  QCOMPARE(caption, QStringLiteral("Quorix CGI files successfully created"));
+  QString folder = QString::fromStdString(out);
+  QCOMPARE(listed, QStringList({folder + "/quorix.cgi", folder + "/search_template.html",
+                                folder + "/settings.qxdat", QString()})
+                       .join('\n'));
+  for (const char* name : {"/quorix.cgi", "/search_template.html", "/settings.qxdat"})
+    QVERIFY2(Exists(out + name), name);
+  QCOMPARE(panel.session->panel.outputDir, out);
+  QCOMPARE(panel.window->findChild<QGroupBox*>(QStringLiteral("infoGroup"))->title(),
+           QStringLiteral("Quorix CGI files created:"));
+  SaveShot(panel.window.get(), QStringLiteral("main-window-files-created"));
+}
+
+class HeadlessTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+  void verifiesGeneratesAndServes();
+  void failedVerificationGeneratesNothing();
+  void errors_data();
+  void errors();
+
+ private:
+  // Saves the panel's defaults with one Vexa node at `host` as site.cpdat.
+  std::string WriteSettings(const std::string& host);
+  // Runs the copied program with `args`, without any environment (no display).
+  ProcessResult Run(const std::vector<std::string>& args);
+
+  std::unique_ptr<PanelHarness> panel_;
+  std::string program_;
+};
+
+void HeadlessTest::init() {
+  panel_ = std::make_unique<PanelHarness>();
+  program_ = panel_->installDir() + "/QuorixControlPanel";
+  std::filesystem::copy_file(QUORIX_PANEL_BINARY, program_);
+}
+
+void HeadlessTest::cleanup() { panel_.reset(); }
+
+std::string HeadlessTest::WriteSettings(const std::string& host) {
+  PanelSession& session = *panel_->session;
+  PutVexaNode(session.live, 0, host, "/search.cgi");
+  std::string path = panel_->scratch() + "/site.cpdat";
+  if (SaveSettings(session, path, "") != 0) qWarning("could not save %s", path.c_str());
+  return path;
+}
+
+ProcessResult HeadlessTest::Run(const std::vector<std::string>& args) {
+  return RunProcess(program_, args, panel_->scratch(), {}, "", 60000);
+}
+
+void HeadlessTest::verifiesGeneratesAndServes() {
+  TestHttpServer server;
+  server.Answer("/search.cgi", HttpAnswer(RssAnswer(2)));
+  std::string settings = WriteSettings(server.HostPort());
+  std::string out = panel_->scratch() + "/www/search";  // created by the run
+  ProcessResult run = Run({"-c", settings, "--generate", out, "--verify"});
+  QVERIFY2(run.exitStatus == 0, run.errors.c_str());
+  QVERIFY2(run.output.find("Node #0: Verification is successful") != std::string::npos,
+           run.output.c_str());
+  QVERIFY2(run.output.find("Created " + out + "/settings.qxdat") != std::string::npos,
+           run.output.c_str());
+  QCOMPARE(ReadAll(out + "/quorix.cgi"), ReadAll(QUORIX_BINARY));
+  QCOMPARE(ReadAll(out + "/search_template.html"),
+           ReadAll(panel_->installDir() + "/cgi files/search_template.html"));
+  std::string written = ReadAll(out + "/settings.qxdat");
+  QVERIFY2(written.find("NODE0_VEXA_URL = \"http://" + server.HostPort() + "/search.cgi\"") !=
+               std::string::npos,
+           written.c_str());
+
+  // The generated program answers a search with the node's results.
+  size_t before = server.RequestCount();
+  CgiSandbox sandbox(out + "/quorix.cgi");
+  sandbox.WriteFile("settings.qxdat", written);
+  sandbox.WriteFile("search_template.html", ReadAll(out + "/search_template.html"));
+  ProcessResult page = sandbox.Get("vexa_query=test");
+  QCOMPARE(page.exitStatus, 0);
+  std::string body = CgiBody(page.output);
+  QVERIFY2(body.find("2 results found.") != std::string::npos, body.c_str());
+  QVERIFY2(body.find("<a href=\"http://node.example/0\">") != std::string::npos, body.c_str());
+  QVERIFY2(body.find("<a href=\"http://node.example/1\">") != std::string::npos, body.c_str());
+  QVERIFY(server.RequestCount() > before);
+}
+
+void HeadlessTest::failedVerificationGeneratesNothing() {
+  uint16_t closedPort;
+  {
+    TestHttpServer gone;
+    closedPort = gone.port();
+  }
+  std::string settings = WriteSettings("127.0.0.1:" + std::to_string(closedPort));
+  std::string out = panel_->scratch() + "/out";
+  ProcessResult run = Run({"-c", settings, "--generate", out, "--verify"});
+  QCOMPARE(run.exitStatus, 1);
+  QVERIFY2(run.output.find("Verification error!") != std::string::npos, run.output.c_str());
+  QVERIFY2(run.errors.find("verification failed") != std::string::npos, run.errors.c_str());
+  QVERIFY(!Exists(out + "/settings.qxdat"));
+
+  // Without --verify the same settings are generated (the question answered Yes).
+  run = Run({"-c", settings, "--generate", out});
+  QVERIFY2(run.exitStatus == 0, run.errors.c_str());
+  QVERIFY2(run.errors.find("Settings not verified") != std::string::npos, run.errors.c_str());
+  QVERIFY(Exists(out + "/settings.qxdat"));
+  // A second run replaces the files, answering the overwrite questions with Yes.
+  run = Run({"-c", settings, "--generate", out});
+  QCOMPARE(run.exitStatus, 0);
+  QVERIFY2(run.errors.find("Overwrite files?") != std::string::npos, run.errors.c_str());
+}
+
+void HeadlessTest::errors_data() {
+  QTest::addColumn<QStringList>("args");
+  QTest::addColumn<QString>("message");
+  QTest::newRow("missing settings file") << QStringList{"-c", "missing.cpdat", "--generate", "out"}
+                                         << "could not load the settings file";
+  QTest::newRow("no -c") << QStringList{"--generate", "out"} << "-c must name the settings file";
+  QTest::newRow("no folder") << QStringList{"-c", "site.cpdat", "--generate"}
+                             << "--generate needs the output folder";
+  QTest::newRow("unknown option") << QStringList{"-c", "site.cpdat", "--generate", "out", "--now"}
+                                  << "unknown argument \"--now\"";
+  QTest::newRow("folder is a file") << QStringList{"-c", "site.cpdat", "--generate", "site.cpdat"}
+                                    << "cannot create the output folder";
+}
+
+void HeadlessTest::errors() {
+  QFETCH(QStringList, args);
+  QFETCH(QString, message);
+  WriteSettings("node.example");
+  std::vector<std::string> arguments;
+  for (const QString& arg : args) arguments.push_back(arg.toStdString());
+  ProcessResult run = Run(arguments);
+  QCOMPARE(run.exitStatus, 2);
+  QVERIFY2(run.errors.find(message.toStdString()) != std::string::npos, run.errors.c_str());
+}
+
+QUORIX_UI_TEST(GenerationTest)
+QUORIX_UI_TEST(HeadlessTest)
+
+}  // namespace quorix::panelui::testing
+
+#include "generation_test.moc"

@@ -1,0 +1,291 @@
+// The node list and the node dialog: adding a node by typing, the controls
+// that follow the node type, refused input, the grey rows of disabled nodes,
+// removing, editing by double click and the predefined descriptions.
+#include <QApplication>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include "panel/core/run_state.h"
+#include "panel/ui/node_list_dialog.h"
+#include "ui_harness.h"
+
+namespace quorix::panelui::testing {
+
+using namespace panel;
+
+namespace {
+
+template <typename T>
+T* Child(QWidget* parent, const char* name) {
+  T* child = parent->findChild<T*>(QString::fromLatin1(name));
+  if (!child) qWarning("no child %s", name);
+  return child;
+}
+
+void Click(QWidget* parent, const char* buttonText) {
+  for (QPushButton* button : parent->findChildren<QPushButton*>())
+    if (button->text() == QString::fromLatin1(buttonText)) {
+      button->click();
+      return;
+    }
+  qWarning("no button %s", buttonText);
+}
+
+void TypeInto(QLineEdit* edit, const QString& text) {
+  edit->selectAll();
+  QTest::keyClick(edit, Qt::Key_Delete);
+  QTest::keyClicks(edit, text);
+}
+
+// The node list dialog over `panel`, opened by its main-window button; `act`
+// runs while it is open.
+void WithNodeList(PanelHarness& panel, const std::function<void(NodeListDialog*)>& act) {
+  OnNextModal([&](QWidget* modal) {
+    auto* list = qobject_cast<NodeListDialog*>(modal);
+    if (!list) {
+      qWarning("the node list did not open");
+      modal->close();
+      return;
+    }
+    act(list);
+    if (list->isVisible()) list->reject();
+  });
+  panel.window->Button(kCmdConfigureNodes)->click();
+}
+
+}  // namespace
+
+class NodeDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void addNodeByTyping();
+  void refusedTimeoutKeepsDialogOpen();
+  void typeButtonsSwitchControls_data();
+  void typeButtonsSwitchControls();
+  void predefinedDescriptionFillsUrl();
+  void disabledNodesAreGrey();
+  void removeAndEditByDoubleClick();
+};
+
+void NodeDialogTest::addNodeByTyping() {
+  PanelHarness panel;
+  panel.session->flags.unsaved = false;
+  QStringList rows;
+  QString caption;
+  WithNodeList(panel, [&](NodeListDialog* list) {
+    QCOMPARE(list->windowTitle(), QStringLiteral("Add/Remove Search Slave(s)"));
+    QTreeWidget* view = list->List();
+    QCOMPARE(view->headerItem()->text(0), QStringLiteral("Node (type)"));
+    QCOMPARE(view->headerItem()->text(1), QStringLiteral("URL"));
+    QCOMPARE(view->headerItem()->text(2), QStringLiteral("Timeout"));
+    QCOMPARE(view->columnWidth(0), 100);
+    QCOMPARE(view->columnWidth(1), 350);
+    QCOMPARE(view->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(view->selectionBehavior(), QAbstractItemView::SelectRows);
+    QVERIFY(list->findChild<QLabel*>() != nullptr);
+
+    OnNextModal([&](QWidget* dialog) {
+      caption = dialog->windowTitle();
+      auto* url = Child<QLineEdit>(dialog, "nodeUrl");
+      QVERIFY(url->isEnabled());
+      QVERIFY(url->hasFocus());
+      QVERIFY(!Child<QLineEdit>(dialog, "descriptionUrl")->isEnabled());
+      QVERIFY(!Child<QPushButton>(dialog, "browse")->isEnabled());
+      QVERIFY(Child<QCheckBox>(dialog, "enableNode")->isChecked());
+      QVERIFY(Child<QRadioButton>(dialog, "vexaNode")->isChecked());
+      auto* timeout = Child<QLineEdit>(dialog, "timeout");
+      QCOMPARE(timeout->text(), QStringLiteral("10000"));
+      QTest::keyClicks(url, QStringLiteral("http://127.0.0.1:8081/cgi-bin/search.cgi"));
+      // Digits only: the letters are not taken.
+      TypeInto(timeout, QStringLiteral("75x0a0"));
+      QCOMPARE(timeout->text(), QStringLiteral("7500"));
+      SaveShot(dialog, QStringLiteral("node-dialog"));
+      Click(dialog, "OK");
+    });
+    Click(list, "Add");
+    rows = ColumnTexts(view, 0) + ColumnTexts(view, 1) + ColumnTexts(view, 2);
+    SaveShot(list, QStringLiteral("node-list"));
+    Click(list, "OK");
+  });
+  QCOMPARE(caption, QStringLiteral("Add Search Slave"));
+  QCOMPARE(rows, QStringList({QStringLiteral("0 (Vexa)"),
+                              QStringLiteral("http://127.0.0.1:8081/cgi-bin/search.cgi"),
+                              QStringLiteral("7500")}));
+  const Config& live = panel.session->live;
+  QCOMPARE(live.nodeCount, 1);
+  QCOMPARE(QString::fromStdString(live.nodes[0].vexaHost), QStringLiteral("127.0.0.1:8081"));
+  QCOMPARE(live.nodes[0].port, uint16_t(8081));
+  QCOMPARE(live.nodes[0].timeoutMs, 7500);
+  QVERIFY(panel.session->flags.unsaved);
+}
+
+void NodeDialogTest::refusedTimeoutKeepsDialogOpen() {
+  PanelHarness panel;
+  SeenBox seen;
+  bool stayedOpen = false;
+  WithNodeList(panel, [&](NodeListDialog* list) {
+    OnNextModal([&](QWidget* dialog) {
+      QTest::keyClicks(Child<QLineEdit>(dialog, "nodeUrl"),
+                       QStringLiteral("http://www.example.com/search.cgi"));
+      TypeInto(Child<QLineEdit>(dialog, "timeout"), QStringLiteral("180001"));
+      AnswerNextBox(QMessageBox::Ok, &seen);
+      Click(dialog, "OK");
+      stayedOpen = dialog->isVisible();
+      Click(dialog, "Cancel");
+    });
+    Click(list, "Add");
+    QCOMPARE(list->List()->topLevelItemCount(), 0);
+    Click(list, "OK");
+  });
+  QVERIFY(stayedOpen);
+  QCOMPARE(seen.title, QStringLiteral("Invalid timeout value"));
+  QCOMPARE(seen.icon, QMessageBox::Warning);
+  QCOMPARE(panel.session->live.nodeCount, 0);
+}
+
+void NodeDialogTest::typeButtonsSwitchControls_data() {
+  QTest::addColumn<bool>("openSearch");
+  QTest::addColumn<QString>("nodeLabel");
+  QTest::addColumn<QString>("descriptionLabel");
+  QTest::newRow("OpenSearch") << true << "Node URL:"
+                              << "OpenSearch Description URL (required):";
+  QTest::newRow("Vexa") << false << "Node URL (required):"
+                        << "OpenSearch Description URL:";
+}
+
+void NodeDialogTest::typeButtonsSwitchControls() {
+  QFETCH(bool, openSearch);
+  QFETCH(QString, nodeLabel);
+  QFETCH(QString, descriptionLabel);
+  PanelHarness panel;
+  WithNodeList(panel, [&](NodeListDialog* list) {
+    OnNextModal([&](QWidget* dialog) {
+      // Away and back, so that either way is a click.
+      Child<QRadioButton>(dialog, openSearch ? "vexaNode" : "openSearchNode")->click();
+      Child<QRadioButton>(dialog, openSearch ? "openSearchNode" : "vexaNode")->click();
+      QCOMPARE(Child<QLabel>(dialog, "nodeUrlLabel")->text(), nodeLabel);
+      QCOMPARE(Child<QLabel>(dialog, "descriptionUrlLabel")->text(), descriptionLabel);
+      QCOMPARE(Child<QLineEdit>(dialog, "nodeUrl")->isEnabled(), !openSearch);
+      QCOMPARE(Child<QLineEdit>(dialog, "descriptionUrl")->isEnabled(), openSearch);
+      QCOMPARE(Child<QPushButton>(dialog, "browse")->isEnabled(), openSearch);
+      QCOMPARE(Child<QCheckBox>(dialog, "strictQuerySyntax")->isEnabled(), openSearch);
+      if (openSearch) SaveShot(dialog, QStringLiteral("node-dialog-opensearch"));
+      Click(dialog, "Cancel");
+    });
+    Click(list, "Add");
+  });
+}
+
+void NodeDialogTest::predefinedDescriptionFillsUrl() {
+  PanelHarness panel;
+  QStringList titles, urls, numbers;
+  QString filled;
+  WithNodeList(panel, [&](NodeListDialog* list) {
+    OnNextModal([&](QWidget* dialog) {
+      Child<QRadioButton>(dialog, "openSearchNode")->click();
+      OnNextModal([&](QWidget* browser) {
+        QCOMPARE(browser->windowTitle(),
+                 QStringLiteral("Browse predefined OpenSearch Description URLs"));
+        auto* view = browser->findChild<QTreeWidget*>();
+        QCOMPARE(view->headerItem()->text(2), QStringLiteral("OpenSearch Description URL"));
+        QCOMPARE(view->columnWidth(0), 25);
+        QCOMPARE(view->columnWidth(1), 200);
+        numbers = ColumnTexts(view, 0);
+        titles = ColumnTexts(view, 1);
+        urls = ColumnTexts(view, 2);
+        view->topLevelItem(0)->setSelected(true);
+        SaveShot(browser, QStringLiteral("predefined-descriptions"));
+        Click(browser, "Select");
+      });
+      Click(dialog, "Browse predefined OpenSearch Description URLs");
+      filled = Child<QLineEdit>(dialog, "descriptionUrl")->text();
+      Click(dialog, "OK");
+    });
+    Click(list, "Add");
+    Click(list, "OK");
+  });
+  QCOMPARE(numbers, QStringList{QStringLiteral("1")});
+  QCOMPARE(urls, QStringList{QStringLiteral("http://127.0.0.1:8082/opensearch.xml")});
+  QVERIFY(!titles.isEmpty() && !titles[0].isEmpty());
+  QCOMPARE(filled, QStringLiteral("http://127.0.0.1:8082/opensearch.xml"));
+  QCOMPARE(panel.session->live.nodeCount, 1);
+  QCOMPARE(panel.session->live.nodes[0].type, 1);
+}
+
+void NodeDialogTest::disabledNodesAreGrey() {
+  PanelHarness panel;
+  for (int slot = 0; slot < 3; ++slot)
+    PutVexaNode(panel.session->live, slot, "node" + std::to_string(slot) + ".example",
+                "/search.cgi", slot == 2);
+  panel.session->flags.unsaved = false;
+  QList<QColor> before, after;
+  WithNodeList(panel, [&](NodeListDialog* list) {
+    QTreeWidget* view = list->List();
+    for (int row = 0; row < 3; ++row) before << view->topLevelItem(row)->foreground(0).color();
+    view->topLevelItem(0)->setSelected(true);
+    // Disable through the list's popup menu.
+    QTimer::singleShot(50, [] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (!menu) return;
+      QCOMPARE(menu->actions().size(), 2);
+      QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Enable"));
+      QCOMPARE(menu->actions()[1]->text(), QStringLiteral("Disable"));
+      menu->actions()[1]->trigger();
+      menu->close();
+    });
+    emit view->customContextMenuRequested(QPoint(20, 10));
+    for (int row = 0; row < 3; ++row) after << view->topLevelItem(row)->foreground(0).color();
+    SaveShot(list, QStringLiteral("node-list-disabled"));
+    Click(list, "OK");
+  });
+  const QColor grey(175, 175, 175), black(0, 0, 0);
+  QCOMPARE(before, QList<QColor>({black, black, grey}));
+  QCOMPARE(after, QList<QColor>({grey, black, grey}));
+  QVERIFY(panel.session->live.nodes[0].disabled);
+  QVERIFY(panel.session->flags.unsaved);
+}
+
+void NodeDialogTest::removeAndEditByDoubleClick() {
+  PanelHarness panel;
+  for (int slot = 0; slot < 4; ++slot)
+    PutVexaNode(panel.session->live, slot, "node" + std::to_string(slot) + ".example",
+                "/search.cgi");
+  QStringList urls;
+  QString editCaption, editUrl;
+  WithNodeList(panel, [&](NodeListDialog* list) {
+    QTreeWidget* view = list->List();
+    view->topLevelItem(0)->setSelected(true);
+    view->topLevelItem(2)->setSelected(true);
+    Click(list, "Remove");
+    urls = ColumnTexts(view, 1);
+    OnNextModal([&](QWidget* dialog) {
+      editCaption = dialog->windowTitle();
+      editUrl = Child<QLineEdit>(dialog, "nodeUrl")->text();
+      Click(dialog, "Cancel");
+    });
+    QRect second = view->visualItemRect(view->topLevelItem(1));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, second.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, second.center());
+    Click(list, "Cancel");
+  });
+  QCOMPARE(urls, QStringList({QStringLiteral("http://node1.example/search.cgi"),
+                              QStringLiteral("http://node3.example/search.cgi")}));
+  QCOMPARE(editCaption, QStringLiteral("Edit Search Slave"));
+  QCOMPARE(editUrl, QStringLiteral("http://node3.example/search.cgi"));
+  // Cancel in the list drops the removal.
+  QCOMPARE(panel.session->live.nodeCount, 4);
+}
+
+QUORIX_UI_TEST(NodeDialogTest)
+
+}  // namespace quorix::panelui::testing
+
+#include "node_dialog_test.moc"

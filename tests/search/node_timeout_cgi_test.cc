@@ -1,0 +1,87 @@
+// A node that does not answer in time, with the built program: it is reported,
+// the other node's results are shown, and the search does not wait for it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "tests/search/cgi_test_support.h"
+#include "tests/support/cgi_runner.h"
+#include "tests/support/test_http_server.h"
+
+namespace quorix {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::CgiBody;
+using testing::CgiSandbox;
+using testing::HttpAnswer;
+using testing::NumberedItems;
+using testing::QuorixBinary;
+using testing::SettingsText;
+using testing::TestHttpServer;
+using testing::TitlesInOrder;
+using testing::VexaRss;
+
+constexpr int kTimeoutMs = 700;
+
+TEST(NodeTimeoutCgiTest, SlowNodeIsReportedAndTheOtherShown) {
+  struct Case {
+    const char* name;
+    bool openSearch;    // the slow node is an OpenSearch node
+    HttpAnswer answer;  // what the slow node's server does
+    std::chrono::milliseconds goodDelay{0};
+  } cases[] = {
+      {"query never answered", false, HttpAnswer().Never()},
+      {"answer long after the time-out", false,
+       HttpAnswer(VexaRss(NumberedItems("Late", 3), 3)).Delay(8000ms)},
+      // The late answer arrives while the search still waits for the other
+      // node: it must not reach the page or the counts.
+      {"answer while the search still runs", false,
+       HttpAnswer(VexaRss(NumberedItems("Late", 3), 3)).Delay(1000ms), 2000ms},
+      {"description never answered", true, HttpAnswer().Never()},
+  };
+  for (auto& c : cases) {
+    TestHttpServer slow;
+    TestHttpServer good;
+    CgiSandbox sandbox(QuorixBinary());
+    SettingsText settings;
+    settings.Option("INT_CACHE_VALID_PERIOD_MINS", 0);
+    if (c.openSearch) {
+      settings.OpenSearchNode(slow.Url("/os.xml"), kTimeoutMs);
+      slow.Answer("/os.xml", c.answer);
+    } else {
+      settings.VexaNode(slow.Url("/search.cgi"), kTimeoutMs);
+      slow.Answer("/search.cgi", c.answer);
+    }
+    settings.VexaNode(good.Url("/search.cgi"), 20000);
+    good.Answer("/search.cgi", HttpAnswer(VexaRss(NumberedItems("Good", 3), 3)).Delay(c.goodDelay));
+    sandbox.WriteFile("settings.qxdat", settings.str());
+
+    auto start = std::chrono::steady_clock::now();
+    auto run =
+        sandbox.Run({{"REQUEST_METHOD", "GET"}, {"QUERY_STRING", "vexa_query=test"}}, {}, 30000);
+    auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    ASSERT_FALSE(run.timedOut) << c.name;
+    EXPECT_EQ(run.exitStatus, 0) << c.name;
+    // Ended without waiting for the slow node: well before its 8 s answer or
+    // the test servers' end.
+    EXPECT_LT(seconds, 6.0) << c.name;
+    const std::string page = CgiBody(run.output);
+    EXPECT_NE(page.find("<div><font size=\"2\" color=\"red\"><i>Node #0 timeout exceeded</i>"
+                        "</font></div>"),
+              std::string::npos)
+        << c.name << ": " << page;
+    EXPECT_NE(page.find("Node #0: timeout waiting for response.  Timeout period = 700 ms"),
+              std::string::npos)
+        << c.name;
+    EXPECT_EQ(TitlesInOrder(page), (std::vector<std::string>{"Good 1", "Good 2", "Good 3"}))
+        << c.name << ": " << page;
+    EXPECT_NE(page.find("<div class=\"summary\">3 results found."), std::string::npos) << c.name;
+    EXPECT_EQ(page.find("Late"), std::string::npos) << c.name;
+    EXPECT_EQ(good.RequestCount(), 1u) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace quorix
