@@ -1,92 +1,105 @@
 #!/usr/bin/env bash
-# Builds quorix and serves it as a CGI under lighttpd on 127.0.0.1, the way a
-# web server runs it for a site. Everything lives in .demo/ (git-ignored).
-# Stop it with Ctrl-C.
+# Runs the Quorix demo on this machine: builds the search program and the two
+# demo search nodes, lays out a web site in .demo/ (git-ignored) and serves it
+# with lighttpd on 127.0.0.1, the way a web server runs quorix as a CGI.
 #
-#   scripts/demo.sh            # port 8080, or the next free one
+#   scripts/demo.sh            # web port 8080, or the next free one
 #   DEMO_PORT=9000 scripts/demo.sh
+#
+# The nodes: a Vexa node with the Riverton town council's pages and an
+# OpenSearch node with a garden and kitchen magazine. Ctrl-C stops everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
+DEMO="$ROOT/.demo"
+BUILD="$ROOT/build"
 
 bash scripts/install-deps.sh
 
 echo "== Build"
-cmake -S . -B build -G Ninja >/dev/null
-cmake --build build --target quorix -j 2
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD" -j "$(nproc)" \
+  --target quorix demo_vexa_node demo_opensearch_node quorix_demo_site
 
-DEMO="$ROOT/.demo"
-WWW="$DEMO/www"
-mkdir -p "$WWW" "$WWW/logs" "$WWW/cache" "$DEMO/run"
-install -m 0755 build/quorix "$WWW/quorix.cgi"
-
-# The search program's settings: no nodes yet, diagnostics shown on the page.
-cat >"$WWW/settings.qxdat" <<'SETTINGS'
-DEBUG = 1
-INT_OVER_REQUEST_FACTOR = 2
-INT_CACHE_VALID_PERIOD_MINS = 10
-FormFormat = 2
-Logging = 0
-LogFileName = "./logs/searchwords.log"
-DebugLogging = 1
-DebugFileName = "./logs/Quorix.log"
-DefaultToAnd = 1
-VexaInfo = 1
-Timing = 1
-UseCats = 0
-SearchMultiCats = 0
-Spelling = 0
-SpellingWhenLessThan = 0
-RecommendedMax = 0
-Recommended = 0
-UseDateTime = 0
-SETTINGS
-
-cat >"$WWW/search_template.html" <<'TEMPLATE'
-<!DOCTYPE html>
-<html>
-<head>
-<meta charset="utf-8">
-<title>Quorix demo search</title>
-<style>
-body { font-family: sans-serif; margin: 2em auto; max-width: 50em; }
-</style>
-</head>
-<body>
-<h1>Quorix demo search</h1>
-<!--VEXASEARCH-->
-<p><small>Served by lighttpd from .demo/www</small></p>
-</body>
-</html>
-TEMPLATE
+# Everything started below is stopped when this script ends, however it ends.
+PIDS=()
+stop_all() {
+  trap - EXIT INT TERM HUP
+  if ((${#PIDS[@]})); then
+    kill "${PIDS[@]}" 2>/dev/null || true
+    wait "${PIDS[@]}" 2>/dev/null || true
+  fi
+  echo
+  echo "Demo stopped."
+}
+trap stop_all EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
 
 port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+
+# Waits up to 10 s for a file with a port number in it (a demo node writes one once listening).
+read_port_file() {
+  for _ in $(seq 100); do
+    if [[ -s "$1" ]]; then
+      cat "$1"
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "a demo node did not start; see ${1%.port}.out" >&2
+  return 1
+}
+
+rm -rf "$DEMO"
+mkdir -p "$DEMO/run"
+
+echo "== Demo nodes"
+"$BUILD/tools/demo_vexa_node" --corpus tools/demo/data/riverton.tsv --port 0 \
+  --port-file "$DEMO/run/vexa.port" >"$DEMO/run/vexa.out" 2>&1 &
+PIDS+=($!)
+"$BUILD/tools/demo_opensearch_node" --corpus tools/demo/data/magazine.tsv --port 0 \
+  --port-file "$DEMO/run/opensearch.port" >"$DEMO/run/opensearch.out" 2>&1 &
+PIDS+=($!)
+VEXA_PORT=$(read_port_file "$DEMO/run/vexa.port")
+OPENSEARCH_PORT=$(read_port_file "$DEMO/run/opensearch.port")
+echo "Vexa node (town council):   http://127.0.0.1:$VEXA_PORT/search"
+echo "OpenSearch node (magazine): http://127.0.0.1:$OPENSEARCH_PORT/opensearch.xml"
+
 PORT=${DEMO_PORT:-8080}
 while port_in_use "$PORT"; do PORT=$((PORT + 1)); done
 
-CONF="$DEMO/lighttpd.conf"
-cat >"$CONF" <<LIGHTTPD
-server.modules = ("mod_access", "mod_cgi")
-server.bind = "127.0.0.1"
-server.port = $PORT
-server.document-root = "$WWW"
-server.errorlog = "$DEMO/run/lighttpd-error.log"
-server.pid-file = "$DEMO/run/lighttpd.pid"
-index-file.names = ("quorix.cgi")
-cgi.assign = (".cgi" => "")
-mimetype.assign = (".html" => "text/html; charset=utf-8", ".css" => "text/css")
-url.access-deny = (".qxdat", ".log")
-LIGHTTPD
-if [[ $(id -u) -eq 0 ]]; then
-  # lighttpd will not keep root: let it run as nobody, who must be able to
-  # write its own log, the search logs and the cache.
-  echo 'server.username = "nobody"' >>"$CONF"
-  echo 'server.groupname = "nogroup"' >>"$CONF"
-  chown -R nobody:nogroup "$WWW/logs" "$WWW/cache" "$DEMO/run"
-  chmod o+rx "$DEMO" "$WWW"
+# lighttpd started as root runs the CGI as root unless told otherwise. Prefer the
+# unprivileged user "nobody" when it can reach the site folder; it then owns the
+# cache and log folders. Otherwise (for example under a private home folder)
+# lighttpd keeps the user that started it.
+USER_ARGS=()
+if [[ $(id -u) -eq 0 ]] && id nobody >/dev/null 2>&1 &&
+  runuser -u nobody -- test -x "$DEMO" 2>/dev/null; then
+  USER_ARGS=(--user nobody --group "$(id -gn nobody)")
+fi
+
+"$BUILD/tools/quorix_demo_site" --dir "$DEMO/site" --quorix "$BUILD/quorix" --source "$ROOT" \
+  --web-port "$PORT" --vexa-port "$VEXA_PORT" --opensearch-port "$OPENSEARCH_PORT" \
+  "${USER_ARGS[@]}"
+
+echo "== Web server"
+lighttpd -D -f "$DEMO/site/lighttpd.conf" >"$DEMO/run/lighttpd.out" 2>&1 &
+PIDS+=($!)
+for _ in $(seq 100); do
+  port_in_use "$PORT" && break
+  sleep 0.1
+done
+if ! port_in_use "$PORT"; then
+  echo "lighttpd did not start; see $DEMO/run/lighttpd.out and $DEMO/site/logs/" >&2
+  exit 1
 fi
 
 echo
-echo "Search page: http://127.0.0.1:$PORT/quorix.cgi?vexa_query=test"
+echo "Quorix demo is running (site folder: .demo/site, search log: .demo/site/logs/searchwords.log)"
+echo
+echo "  Search page:      http://127.0.0.1:$PORT/quorix.cgi"
+echo "  Example search:   http://127.0.0.1:$PORT/quorix.cgi?vexa_query=garden"
+echo
 echo "Press Ctrl-C to stop."
-exec lighttpd -D -f "$CONF"
+wait

@@ -51,6 +51,14 @@ void ChildProcess::Stop() {
   pid_ = -1;
 }
 
+int ChildProcess::Wait() {
+  if (pid_ <= 0) return -1;
+  int status = 0;
+  pid_t done = waitpid(pid_, &status, 0);
+  pid_ = -1;
+  return done > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 int FreePort() {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};

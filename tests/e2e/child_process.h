@@ -18,6 +18,8 @@ class ChildProcess {
   // Starts argv[0] with its standard output and error appended to `logFile`.
   bool Start(const std::vector<std::string>& argv, const std::string& logFile);
   void Stop();
+  // Waits for the program to end; its exit status, or -1 when it did not exit normally.
+  int Wait();
   bool running() const { return pid_ > 0; }
 
  private:

@@ -1,6 +1,9 @@
 #include "tools/demo/demo_site.h"
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -43,17 +46,43 @@ bool WriteFile(const fs::path& path, const std::string& text, std::string* error
   return true;
 }
 
-std::string LighttpdConfig(const DemoSiteOptions& options) {
-  fs::path root = fs::absolute(options.directory);
-  return "server.document-root = \"" + (root / "www").string() + "\"\n" +
-         "server.bind = \"127.0.0.1\"\n" + "server.port = " + std::to_string(options.webPort) +
-         "\n" + "server.modules = (\"mod_cgi\", \"mod_redirect\")\n" + "server.errorlog = \"" +
-         (root / "logs" / "lighttpd-error.log").string() + "\"\n" +
-         "cgi.assign = (\".cgi\" => \"\")\n" + "url.redirect = (\"^/$\" => \"/quorix.cgi\")\n" +
-         "mimetype.assign = (\".html\" => \"text/html\", \".css\" => \"text/css\")\n";
+// Gives the folders the CGI writes to the user that lighttpd runs as.
+bool HandOver(const DemoSiteOptions& options, const std::vector<fs::path>& folders,
+              std::string* error) {
+  passwd* user = getpwnam(options.user.c_str());
+  group* group = getgrnam(options.group.c_str());
+  if (!user || !group) {
+    *error = "unknown user or group: " + options.user + ":" + options.group;
+    return false;
+  }
+  for (const fs::path& folder : folders) {
+    if (chown(folder.c_str(), user->pw_uid, group->gr_gid) != 0) {
+      *error = "cannot hand " + folder.string() + " to " + options.user;
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
+
+std::string LighttpdConfig(const DemoSiteOptions& options) {
+  fs::path root = fs::absolute(options.directory);
+  std::string text =
+      "server.document-root = \"" + (root / "www").string() + "\"\n" +
+      "server.bind = \"127.0.0.1\"\n" + "server.port = " + std::to_string(options.webPort) + "\n" +
+      "server.modules = (\"mod_access\", \"mod_cgi\", \"mod_redirect\")\n" +
+      "server.errorlog = \"" + (root / "logs" / "lighttpd-error.log").string() + "\"\n" +
+      "cgi.assign = (\".cgi\" => \"\")\n" + "url.redirect = (\"^/$\" => \"/quorix.cgi\")\n" +
+      "mimetype.assign = (\".html\" => \"text/html\", \".css\" => \"text/css\")\n" +
+      "# The settings, the category names and the cached result sets are not for visitors.\n" +
+      "url.access-deny = (\".qxdat\")\n" +
+      "$HTTP[\"url\"] =~ \"^/cache(/|$)\" { url.access-deny = (\"\") }\n";
+  if (!options.user.empty())
+    text += "server.username = \"" + options.user + "\"\nserver.groupname = \"" + options.group +
+            "\"\n";
+  return text;
+}
 
 std::string DemoSettingsText(const DemoSiteOptions& options) {
   fs::path root = fs::absolute(options.directory);
@@ -100,6 +129,8 @@ bool WriteDemoSite(const DemoSiteOptions& options, std::string* error) {
     return false;
   }
   chmod((www / "quorix.cgi").c_str(), 0755);
+  if (!options.user.empty() && !HandOver(options, {www / "cache", root / "logs"}, error))
+    return false;
   if (!options.categoryNames.empty() &&
       !WriteCategoryNames(www.string(), options.categoryNames, std::chrono::milliseconds(0))) {
     *error = "cannot write the category names";

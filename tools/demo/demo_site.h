@@ -25,13 +25,21 @@ struct DemoSiteOptions {
   int cacheMinutes = 10;
   int debugMode = 0;
   int formFormat = 2;
+  // When set, lighttpd (started as root) runs as this user and group, who then
+  // own the cache and log folders.
+  std::string user;
+  std::string group;
 };
 
 // Writes the folder. False with `error` set when a file cannot be written.
-// The search log goes to <directory>/logs/searchwords.log.
+// The search log goes to <directory>/logs/searchwords.log, outside the document
+// root; the web server refuses to serve *.qxdat files and the cache folder.
 bool WriteDemoSite(const DemoSiteOptions& options, std::string* error);
 
 // The settings file text for `options` (STR_ lines included).
 std::string DemoSettingsText(const DemoSiteOptions& options);
+
+// The lighttpd configuration text for `options`.
+std::string LighttpdConfig(const DemoSiteOptions& options);
 
 }  // namespace quorix::demo

@@ -69,6 +69,7 @@ void HandleConnection(int fd, const MiniHttpServer::Handler& handler) {
   } else {
     std::string target = line.substr(space1 + 1, space2 - space1 - 1);
     HttpRequest request;
+    request.target = target;
     size_t question = target.find('?');
     request.path = target.substr(0, question);
     if (question != std::string::npos)

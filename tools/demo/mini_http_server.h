@@ -11,7 +11,8 @@
 namespace quorix::demo {
 
 struct HttpRequest {
-  std::string path;  // without the query string
+  std::string target;  // as received: path and query string
+  std::string path;    // without the query string
   // Decoded parameter names and values, in request order per name.
   std::map<std::string, std::vector<std::string>> params;
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 namespace quorix::demo {
@@ -27,13 +28,22 @@ int RunNode(const char* name, int argc, char** argv, const HandlerFactory& makeH
               server.port());
   std::fflush(stdout);
   MiniHttpServer::Handler handler = makeHandler(engine, options, server.port());
+  std::mutex logMutex;
   server.Serve([&](const HttpRequest& request) {
+    if (!options.requestLog.empty()) {
+      // Written before any delay, so a test sees the request even when the answer is late.
+      std::lock_guard<std::mutex> lock(logMutex);
+      std::ofstream(options.requestLog, std::ios::app) << request.target << "\n";
+    }
     if (options.delayMs > 0)
       std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
     if (options.garbage) {
       HttpReply reply;
-      reply.contentType = "text/plain";
-      reply.body = "<<<< this node is broken >>>> <rss <channel & no end";
+      // What a node behind a broken proxy sends: a well-formed page that is not RSS.
+      reply.contentType = "text/html";
+      reply.body =
+          "<html><head><title>502 Bad Gateway</title></head><body><h1>Bad Gateway</h1>"
+          "<p>The search service is not available. <b>Try again later.</b></p></body></html>\n";
       return reply;
     }
     return handler(request);

@@ -18,9 +18,12 @@ bool ParseNodeOptions(int argc, char** argv, NodeOptions& options, std::string* 
       options.delayMs = std::atoi(argv[++i]);
     } else if (option == "--port-file" && hasValue) {
       options.portFile = argv[++i];
+    } else if (option == "--request-log" && hasValue) {
+      options.requestLog = argv[++i];
     } else {
       *error = "unknown or incomplete option: " + option + "\nusage: " + argv[0] +
-               " --corpus FILE [--port N] [--delay-ms N] [--garbage] [--port-file FILE]";
+               " --corpus FILE [--port N] [--delay-ms N] [--garbage] [--port-file FILE]"
+               " [--request-log FILE]";
       return false;
     }
   }

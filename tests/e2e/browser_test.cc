@@ -1,0 +1,132 @@
+// A visitor in headless Chromium: opens the search page, searches through the
+// form, goes to page 2 and sorts by date. Screenshots of every step are kept in
+// the artefact directory.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/e2e/demo_stack.h"
+#include "tests/e2e/headless_browser.h"
+
+namespace quorix::e2e {
+namespace {
+
+constexpr int kWidth = 1100;
+constexpr int kHeight = 1400;
+
+// What the visitor sees of the results page, gathered in the page.
+struct Visible {
+  std::string heading;
+  std::string summary;
+  std::string sorting;
+  std::string searchBox;
+  std::string firstNumber;  // the number before the first result's title
+  std::string hosts;        // result link hosts, sorted and unique, space-separated
+  int results = 0;
+  int highlighted = 0;
+  int redLines = 0;
+};
+
+class BrowserVisit : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    chromium_ = FindChromium();
+    if (chromium_.empty()) GTEST_SKIP() << "chromium is not installed: no browser test";
+    std::string error;
+    ASSERT_TRUE(stack_.Start("BrowserVisit", BothDemoNodes(), 5000, &error)) << error;
+    artefacts_ = stack_.folder();
+    ASSERT_TRUE(browser_.Start(chromium_, artefacts_ + "/chromium-profile", kWidth, kHeight,
+                               artefacts_ + "/run/chromium.out", &error))
+        << error;
+  }
+
+  std::string Text(const std::string& expression) {
+    std::string value;
+    std::string error;
+    EXPECT_TRUE(browser_.Eval(expression, &value, &error)) << error;
+    return value;
+  }
+
+  Visible Look() {
+    Visible seen;
+    seen.heading = Text("document.querySelector('.searchheading')?.innerText");
+    seen.summary = Text("document.querySelector('.summary')?.innerText");
+    seen.sorting = Text("document.querySelector('.sorting')?.innerText");
+    seen.searchBox = Text("document.querySelector('input[name=vexa_query]')?.value");
+    seen.firstNumber = Text("document.querySelector('.result_title b')?.innerText");
+    seen.hosts = Text(
+        "[...new Set([...document.querySelectorAll('.result_title a')]"
+        ".map(a => new URL(a.href).host))].sort().join(' ')");
+    seen.results = std::atoi(
+        Text("document.querySelectorAll('.result_block, .result_altblock').length").c_str());
+    seen.highlighted = std::atoi(
+        Text("[...document.querySelectorAll('.highlight')].filter(e => e.offsetWidth > 0).length")
+            .c_str());
+    seen.redLines = std::atoi(Text("document.querySelectorAll('font[color=red]').length").c_str());
+    return seen;
+  }
+
+  void Shoot(const std::string& name, int maxHeight = 20000) {
+    std::string error;
+    std::string path = artefacts_ + "/" + name + ".png";
+    ASSERT_TRUE(browser_.Screenshot(path, maxHeight, &error)) << error;
+    EXPECT_GT(std::filesystem::file_size(path), 10000u) << path << " looks empty";
+  }
+
+  void Follow(const std::string& script) {
+    std::string error;
+    ASSERT_TRUE(browser_.RunAndWaitForPage(script, &error)) << script << ": " << error;
+  }
+
+  std::string chromium_;
+  std::string artefacts_;
+  DemoStack stack_;
+  HeadlessBrowser browser_;
+};
+
+TEST_F(BrowserVisit, SearchPageTwoAndSortByDate) {
+  std::string error;
+  ASSERT_TRUE(browser_.Open(stack_.BaseUrl() + "/", &error)) << error;
+  EXPECT_EQ(Text("location.pathname"), "/quorix.cgi") << "the site root leads to the search";
+  EXPECT_EQ(Text("document.querySelectorAll('form input[name=vexa_query]').length"), "1");
+  EXPECT_EQ(Text("document.querySelector('.summary')"), "") << "results before any search";
+  Shoot("1-search-form");
+
+  // The visitor types a query and presses the button.
+  Follow(
+      "(() => { document.querySelector('input[name=vexa_query]').value = 'garden';"
+      " document.querySelector('.vexa_button').click(); })()");
+  Visible first = Look();
+  EXPECT_EQ(first.heading, "Search results for: garden");
+  EXPECT_EQ(first.searchBox, "garden");
+  EXPECT_EQ(first.results, 10);
+  EXPECT_EQ(first.firstNumber, "1.");
+  EXPECT_EQ(first.hosts, "magazine.example www.riverton.example") << "results of both nodes";
+  EXPECT_GT(first.highlighted, 0) << "no highlighted search word";
+  EXPECT_EQ(first.redLines, 0);
+  EXPECT_NE(first.summary.find("results found."), std::string::npos) << first.summary;
+  EXPECT_NE(first.sorting.find("Sorted by relevance"), std::string::npos) << first.sorting;
+  Shoot("2-results");
+  Shoot("2-results-top", 1400);
+
+  Follow("[...document.querySelectorAll('a')].find(a => a.textContent.trim() === '2').click()");
+  Visible second = Look();
+  EXPECT_EQ(second.firstNumber, "11.");
+  EXPECT_EQ(second.results, 10);
+  EXPECT_EQ(second.heading, "Search results for: garden");
+  std::vector<std::string> log = stack_.SearchLog();
+  ASSERT_FALSE(log.empty());
+  EXPECT_NE(log.back().find("READCACHE"), std::string::npos) << log.back();
+  Shoot("3-page-2");
+
+  Follow("[...document.querySelectorAll('a')].find(a => a.textContent === 'Sort by date').click()");
+  Visible sorted = Look();
+  EXPECT_NE(sorted.sorting.find("Sorted by date"), std::string::npos) << sorted.sorting;
+  EXPECT_NE(sorted.sorting.find("Sort by relevance"), std::string::npos) << sorted.sorting;
+  EXPECT_EQ(sorted.firstNumber, "11.") << "the sort link keeps the page";
+  EXPECT_EQ(sorted.results, 10);
+  Shoot("4-sorted-by-date");
+}
+
+}  // namespace
+}  // namespace quorix::e2e

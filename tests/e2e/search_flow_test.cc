@@ -1,0 +1,217 @@
+// The search program under lighttpd against the demo nodes, as a visitor's
+// browser would ask for its pages: the page and the search log line per step.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+
+#include "tests/e2e/demo_stack.h"
+
+namespace quorix::e2e {
+namespace {
+
+using Kind = StackNode::Kind;
+
+std::string TestName() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  return std::string(info->test_suite_name()) + "." + info->name();
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+int CountOf(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// The dates of the result blocks in page order, as yyyymmdd.
+std::vector<int> ResultDates(const std::string& page) {
+  static const std::regex kDate(
+      "class=\"infoline\">[^<]*?(\\d{2}) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+      "(\\d{4})");
+  static const std::string kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
+  std::vector<int> dates;
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), kDate);
+       it != std::sregex_iterator(); ++it) {
+    int month = static_cast<int>(kMonths.find((*it)[2].str())) / 3 + 1;
+    dates.push_back(std::stoi((*it)[3]) * 10000 + month * 100 + std::stoi((*it)[1]));
+  }
+  return dates;
+}
+
+const char kRedLine[] = "<div><font size=\"2\" color=\"red\"><i>";
+
+class SearchFlow : public ::testing::Test {
+ protected:
+  void StartStack(const std::vector<StackNode>& nodes, int timeoutMs = 5000) {
+    std::string error;
+    ASSERT_TRUE(stack_.Start(TestName(), nodes, timeoutMs, &error)) << error;
+  }
+
+  // GET that must answer 200; the page is returned.
+  std::string Page(const std::string& target) {
+    std::string body;
+    long status = 0;
+    EXPECT_TRUE(stack_.Get(target, &body, &status)) << target;
+    EXPECT_EQ(status, 200) << target;
+    return body;
+  }
+
+  std::string LastLogLine() {
+    std::vector<std::string> lines = stack_.SearchLog();
+    return lines.empty() ? "" : lines.back();
+  }
+
+  DemoStack stack_;
+};
+
+TEST_F(SearchFlow, FirstPageMergesBothNodes) {
+  StartStack(BothDemoNodes());
+  std::string page = Page("/quorix.cgi?vexa_query=garden");
+
+  EXPECT_TRUE(Contains(page, "Search results for: garden"));
+  EXPECT_TRUE(Contains(page, "http://www.riverton.example/")) << "no result of the Vexa node";
+  EXPECT_TRUE(Contains(page, "http://magazine.example/")) << "no result of the OpenSearch node";
+  EXPECT_EQ(CountOf(page, "<!-- Item #"), 10);
+  EXPECT_TRUE(Contains(page, "<b>Sorted by relevance</b>"));
+  EXPECT_FALSE(Contains(page, kRedLine)) << "an error line on a good search";
+  EXPECT_TRUE(std::regex_search(page, std::regex("\\d+ results found\\.")));
+  EXPECT_TRUE(std::regex_search(
+      LastLogLine(), std::regex("127\\.0\\.0\\.1, \"garden\", Matches = \\d+, QUERY, OR, "
+                                "PerPage = 10, PageNum = 1, \"Cat = All\", Time = \\d+\\.\\d{3}$")))
+      << LastLogLine();
+  ASSERT_EQ(stack_.NodeRequests(0).size(), 1u);
+  EXPECT_TRUE(Contains(stack_.NodeRequests(0)[0], "vexa_query=garden"));
+  // The OpenSearch node is asked for its description, then for the results.
+  std::vector<std::string> openSearch = stack_.NodeRequests(1);
+  ASSERT_EQ(openSearch.size(), 2u);
+  EXPECT_EQ(openSearch[0], "/opensearch.xml");
+  EXPECT_TRUE(Contains(openSearch[1], "q=garden")) << openSearch[1];
+}
+
+TEST_F(SearchFlow, SecondPageComesFromTheCacheWithoutAskingTheNodes) {
+  StartStack(BothDemoNodes());
+  std::string first = Page("/quorix.cgi?vexa_query=garden");
+  std::vector<std::string> links = LinksWithText(first, "2");
+  ASSERT_FALSE(links.empty()) << "no link to page 2";
+  size_t vexaRequests = stack_.NodeRequests(0).size();
+  size_t openSearchRequests = stack_.NodeRequests(1).size();
+
+  std::string second = Page(TargetFromHref(links.front()));
+
+  EXPECT_TRUE(Contains(second, "<!-- Item #11 of page #2 -->"));
+  EXPECT_TRUE(Contains(second, "<b>11.</b>"));
+  EXPECT_FALSE(Contains(second, "<b>1.</b>"));
+  EXPECT_TRUE(Contains(LastLogLine(), "\"garden\", Matches = ")) << LastLogLine();
+  EXPECT_TRUE(Contains(LastLogLine(), ", READCACHE, OR, PerPage = 10, PageNum = 2, \"Cat = All\""))
+      << LastLogLine();
+  EXPECT_EQ(stack_.NodeRequests(0).size(), vexaRequests) << "the Vexa node was asked again";
+  EXPECT_EQ(stack_.NodeRequests(1).size(), openSearchRequests)
+      << "the OpenSearch node was asked again";
+}
+
+TEST_F(SearchFlow, SortByDateOrdersTheMergedResultsNewestFirst) {
+  StartStack(BothDemoNodes());
+  std::string first = Page("/quorix.cgi?vexa_query=garden");
+  std::vector<std::string> links = LinksWithText(first, "Sort by date");
+  ASSERT_EQ(links.size(), 1u);
+
+  std::string sorted = Page(TargetFromHref(links.front()));
+
+  EXPECT_TRUE(Contains(sorted, "<b>Sorted by date</b>"));
+  EXPECT_EQ(LinksWithText(sorted, "Sort by relevance").size(), 1u);
+  std::vector<int> dates = ResultDates(sorted);
+  ASSERT_EQ(dates.size(), 10u) << "every result shows its date";
+  for (size_t i = 1; i < dates.size(); ++i)
+    EXPECT_GE(dates[i - 1], dates[i]) << "result " << i + 1 << " is newer than the one before";
+  EXPECT_TRUE(Contains(sorted, "riverton.example") && Contains(sorted, "magazine.example"));
+  EXPECT_TRUE(Contains(LastLogLine(), "\"garden\"")) << LastLogLine();
+  EXPECT_TRUE(Contains(LastLogLine(), ", QUERY, OR, PerPage = 10, PageNum = 1")) << LastLogLine();
+  EXPECT_TRUE(Contains(stack_.NodeRequests(0).back(), "vexa_sort=1"))
+      << stack_.NodeRequests(0).back();
+}
+
+TEST_F(SearchFlow, CategoryNarrowsTheVexaNodesResults) {
+  StartStack(BothDemoNodes());
+  std::string page = Page("/quorix.cgi?vexa_query=garden&vexa_cat%5B%5D=6");
+
+  EXPECT_TRUE(Contains(page, "value=\"6\" checked=\"checked\">Waste and Recycling"));
+  int inCategory = CountOf(page, "<span class=\"category\"> [Waste and Recycling]</span>");
+  int anyCategory = CountOf(page, "<span class=\"category\">");
+  EXPECT_GT(inCategory, 0);
+  EXPECT_EQ(inCategory, anyCategory) << "a Vexa result from another category";
+  EXPECT_TRUE(Contains(LastLogLine(), "\"Cat = Waste and Recycling\"")) << LastLogLine();
+  EXPECT_TRUE(Contains(stack_.NodeRequests(0).back(), "vexa_cat%5B%5D=6"))
+      << stack_.NodeRequests(0).back();
+}
+
+TEST_F(SearchFlow, NodeBeyondItsTimeOutIsReportedAndTheOthersShown) {
+  StartStack({{Kind::kVexa, 4000, false}, {Kind::kOpenSearch, 0, false}}, 1000);
+  auto started = std::chrono::steady_clock::now();
+  std::string page = Page("/quorix.cgi?vexa_query=garden");
+  auto took = std::chrono::steady_clock::now() - started;
+
+  EXPECT_TRUE(Contains(page, std::string(kRedLine) + "Node #0 timeout exceeded</i></font></div>"));
+  EXPECT_TRUE(Contains(page, "http://magazine.example/")) << "the answering node's results";
+  EXPECT_FALSE(Contains(page, "http://www.riverton.example/"));
+  EXPECT_LT(took, std::chrono::milliseconds(3500)) << "the page waited for the slow node";
+  EXPECT_TRUE(Contains(LastLogLine(), "\"garden\", Matches = ")) << LastLogLine();
+  EXPECT_TRUE(Contains(LastLogLine(), ", QUERY, OR, PerPage = 10, PageNum = 1")) << LastLogLine();
+  EXPECT_EQ(stack_.NodeRequests(0).size(), 1u) << "the slow node was asked";
+}
+
+TEST_F(SearchFlow, NodeAnsweringSomethingElseThanRssIsReported) {
+  StartStack({{Kind::kVexa, 0, true}, {Kind::kOpenSearch, 0, false}});
+  std::string page = Page("/quorix.cgi?vexa_query=garden");
+
+  EXPECT_TRUE(Contains(page, std::string(kRedLine) +
+                                 "Node #0's query server did not return a recognised "
+                                 "VexaSearchResponse/OpenSearchResponse format</i></font></div>"));
+  EXPECT_FALSE(Contains(page, "Bad Gateway")) << "the broken node's page leaked into ours";
+  EXPECT_TRUE(Contains(page, "http://magazine.example/"));
+  EXPECT_TRUE(Contains(LastLogLine(), "\"garden\", Matches = ")) << LastLogLine();
+  EXPECT_TRUE(Contains(LastLogLine(), ", QUERY, OR, PerPage = 10, PageNum = 1")) << LastLogLine();
+}
+
+TEST_F(SearchFlow, QueryIsEscapedInThePageAndItsLinks) {
+  StartStack(BothDemoNodes());
+  std::string page = Page("/quorix.cgi?vexa_query=%3Cscript%3Ealert(1)%3C%2Fscript%3E+garden");
+
+  EXPECT_FALSE(Contains(page, "<script>alert(1)")) << "the query reached the page unescaped";
+  EXPECT_TRUE(Contains(page, "Search results for: &lt;script&gt;alert(1)&lt;/script&gt; garden"));
+  std::vector<std::string> pageLinks = LinksWithText(page, "2");
+  ASSERT_FALSE(pageLinks.empty()) << "no link to page 2";
+  for (const std::string& href : pageLinks)
+    EXPECT_TRUE(Contains(href, "vexa_query=%3Cscript%3Ealert%281%29%3C%2Fscript%3E%20garden"))
+        << href;
+}
+
+TEST_F(SearchFlow, SettingsCategoriesAndCacheAreNotServed) {
+  StartStack(BothDemoNodes());
+  Page("/quorix.cgi?vexa_query=garden");  // fills the cache
+  std::vector<std::string> cached;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(stack_.folder() + "/site/www/cache")) {
+    std::string name = entry.path().filename().string();
+    for (size_t at = name.find('%'); at != std::string::npos; at = name.find('%', at + 3))
+      name.replace(at, 1, "%25");
+    cached.push_back("/cache/" + name);
+  }
+  ASSERT_FALSE(cached.empty()) << "the search left no cache file";
+
+  for (const std::string& target : {std::string("/settings.qxdat"), std::string("/vexa_cats.qxdat"),
+                                    std::string("/cache/"), cached.front()}) {
+    std::string body;
+    long status = 0;
+    ASSERT_TRUE(stack_.Get(target, &body, &status)) << target;
+    EXPECT_EQ(status, 403) << target;
+    EXPECT_FALSE(Contains(body, "NODE0_")) << target;
+  }
+}
+
+}  // namespace
+}  // namespace quorix::e2e

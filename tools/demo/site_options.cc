@@ -1,0 +1,92 @@
+#include "tools/demo/site_options.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace quorix::demo {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: quorix_demo_site --dir DIR --quorix FILE --source DIR --web-port N\n"
+    "         [--vexa-port N]... [--opensearch-port N]... [--timeout-ms N]\n"
+    "         [--cache-minutes N] [--debug N] [--user NAME --group NAME]";
+
+bool ParseNumber(std::string_view text, int low, int high, int* value) {
+  int number = 0;
+  auto [end, code] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (code != std::errc() || end != text.data() + text.size() || number < low || number > high)
+    return false;
+  *value = number;
+  return true;
+}
+
+std::string LocalUrl(int port, const char* path) {
+  return "http://127.0.0.1:" + std::to_string(port) + path;
+}
+
+}  // namespace
+
+bool ParseSiteOptions(int argc, const char* const* argv, DemoSiteOptions& options,
+                      std::string* error) {
+  std::string source;
+  int timeoutMs = 5000;
+  bool portGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view option = argv[i];
+    if (i + 1 >= argc) {
+      *error = "missing value after " + std::string(option) + "\n" + kUsage;
+      return false;
+    }
+    std::string_view value = argv[++i];
+    int number = 0;
+    bool isPort =
+        option == "--web-port" || option == "--vexa-port" || option == "--opensearch-port";
+    bool isNumber =
+        isPort || option == "--timeout-ms" || option == "--cache-minutes" || option == "--debug";
+    if (isNumber && !ParseNumber(value, isPort ? 1 : 0, isPort ? 65535 : 1000000, &number)) {
+      *error = "not a valid number for " + std::string(option) + ": " + std::string(value);
+      return false;
+    }
+    if (option == "--dir") {
+      options.directory = value;
+    } else if (option == "--quorix") {
+      options.quorixBinary = value;
+    } else if (option == "--source") {
+      source = value;
+    } else if (option == "--web-port") {
+      options.webPort = number;
+      portGiven = true;
+    } else if (option == "--vexa-port") {
+      options.nodes.push_back({0, LocalUrl(number, "/search"), 0, false});
+    } else if (option == "--opensearch-port") {
+      options.nodes.push_back({1, LocalUrl(number, "/opensearch.xml"), 0, false});
+    } else if (option == "--timeout-ms") {
+      timeoutMs = number;
+    } else if (option == "--cache-minutes") {
+      options.cacheMinutes = number;
+    } else if (option == "--debug") {
+      options.debugMode = number;
+    } else if (option == "--user") {
+      options.user = value;
+    } else if (option == "--group") {
+      options.group = value;
+    } else {
+      *error = "unknown option: " + std::string(option) + "\n" + kUsage;
+      return false;
+    }
+  }
+  if (options.directory.empty() || options.quorixBinary.empty() || source.empty() || !portGiven) {
+    *error = std::string("--dir, --quorix, --source and --web-port are required\n") + kUsage;
+    return false;
+  }
+  if (options.user.empty() != options.group.empty()) {
+    *error = "--user and --group go together";
+    return false;
+  }
+  for (SiteNode& node : options.nodes) node.timeoutMs = timeoutMs;
+  options.templateFile = source + "/panel/resources/cgi files/search_template.html";
+  options.languageFile = source + "/panel/resources/cgi files/lang/English.vlang";
+  return true;
+}
+
+}  // namespace quorix::demo
