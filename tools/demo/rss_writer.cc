@@ -64,6 +64,15 @@ std::string OpenSearchHeader(const AnswerPage& page, size_t total, int startInde
          "</openSearch:itemsPerPage>\n";
 }
 
+// The first sentences of a text, at most about 200 characters, ending at a word.
+std::string Summary(const std::string& text) {
+  if (text.size() <= 200) return text;
+  size_t end = text.rfind(". ", 200);
+  if (end != std::string::npos && end > 80) return text.substr(0, end + 1);
+  end = text.rfind(' ', 200);
+  return text.substr(0, end == std::string::npos ? 200 : end) + "...";
+}
+
 }  // namespace
 
 std::string XmlEscape(const std::string& text) {
@@ -119,7 +128,7 @@ std::string VexaAnswer(const AnswerPage& page, const SearchEngine& engine,
     const Hit& hit = hits[i];
     const Document& document = *hit.document;
     out += "<item>\n" + Element("title", document.title) + "\n" + Element("link", document.url) +
-           "\n" + Element("description", document.text.substr(0, 200)) + "\n" +
+           "\n" + Element("description", Summary(document.text)) + "\n" +
            Element("pubDate", RssDate(document.date)) + "\n" +
            Element("category", document.category) + "\n" + Element("vexa:context", hit.context) +
            "\n" + Element("vexa:score", std::to_string(hit.score)) + "\n" +
