@@ -54,9 +54,7 @@ void MainWindow::BuildMenu() {
   AddAction(file, kCmdSave, QStringLiteral("&Save loaded ControlPanel settings\tCtrl-S"),
             QKeySequence(Qt::CTRL | Qt::Key_S));
   AddAction(file, kCmdSaveAs, QStringLiteral("Save ControlPanel settings as"));
-  file->addSeparator();
   AddAction(file, kCmdGenerate, QStringLiteral("Create &Quorix CGI files\tCtrl-M"));
-  file->addSeparator();
   AddAction(file, kCmdExit, QStringLiteral("E&xit"));
   QMenu* configuration = menuBar()->addMenu(QStringLiteral("&Configuration"));
   AddAction(configuration, kCmdConfigureNodes, QStringLiteral("Configure slaves"));

@@ -5,6 +5,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <iterator>
+#include <vector>
 
 #include "panel/core/run_state.h"
 #include "ui_harness.h"
@@ -20,6 +22,7 @@ class MainWindowTest : public QObject {
   void startsWithNewDefaults();
   void menuItemsAndAccelerators_data();
   void menuItemsAndAccelerators();
+  void menusHoldTheirItemsInOrder();
   void failedAutoLoadLeavesOnlyLoadAndNew();
   void keysRunTheirCommands();
   void controlMDoesNothing();
@@ -107,6 +110,35 @@ void MainWindowTest::menuItemsAndAccelerators() {
     if (top->menu() && top->menu()->actions().contains(action)) owner = top->menu();
   QVERIFY(owner);
   QCOMPARE(owner->title(), menu);
+}
+
+void MainWindowTest::menusHoldTheirItemsInOrder() {
+  PanelHarness panel;
+  const struct {
+    const char* menu;
+    std::vector<int> commands;
+  } kMenus[] = {
+      {"&File", {kCmdNew, kCmdLoad, kCmdSave, kCmdSaveAs, kCmdGenerate, kCmdExit}},
+      {"&Configuration", {kCmdConfigureNodes, kCmdSearchOptions}},
+      {"&Preferences", {kCmdVerificationPreferences}},
+      {"&Help", {kCmdHelp, kCmdAbout}},
+  };
+  QList<QAction*> top = panel.window->menuBar()->actions();
+  QCOMPARE(top.size(), qsizetype(std::size(kMenus)));
+  for (size_t m = 0; m < std::size(kMenus); ++m) {
+    QMenu* menu = top[m]->menu();
+    QVERIFY2(menu, kMenus[m].menu);
+    QCOMPARE(menu->title(), QString::fromLatin1(kMenus[m].menu));
+    // No separators or other entries between the items.
+    QList<QAction*> items = menu->actions();
+    QCOMPARE(items.size(), qsizetype(kMenus[m].commands.size()));
+    for (size_t i = 0; i < kMenus[m].commands.size(); ++i)
+      QVERIFY2(items[i] == panel.window->Action(kMenus[m].commands[i]),
+               qPrintable(QStringLiteral("%1 item %2: %3")
+                              .arg(QString::fromLatin1(kMenus[m].menu))
+                              .arg(i)
+                              .arg(items[i]->text())));
+  }
 }
 
 void MainWindowTest::failedAutoLoadLeavesOnlyLoadAndNew() {
