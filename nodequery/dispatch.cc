@@ -50,8 +50,8 @@ struct Worker {
   GatedLog log;
   std::atomic<bool> cancel{false};
   Status result = -1;
-  Clock::time_point deadline;
   // Guarded by WorkerSignal::mutex.
+  Clock::time_point deadline;
   bool finished = false;
   Clock::time_point finishedAt;
 };
@@ -160,7 +160,15 @@ void PerformVexaQuery(Config& config, const NodeQueryRequest& request, int32_t r
     if (!NodeIsUsable(n, node, results, log)) continue;
     auto worker =
         std::make_shared<Worker>(MakeJob(config, n, request, requested, options), node, log);
-    worker->deadline = Clock::now() + std::chrono::milliseconds(node.timeoutMs);
+    const auto timeout = std::chrono::milliseconds(node.timeoutMs);
+    worker->deadline = Clock::now() + timeout;
+    // The time-out starts again when the query itself starts. A worker that
+    // is already past its deadline keeps it: it has been given up, or is about to be.
+    worker->job.onQueryStart = [raw = worker.get(), signal, timeout] {
+      std::lock_guard<std::mutex> lock(signal->mutex);
+      Clock::time_point now = Clock::now();
+      if (now < raw->deadline) raw->deadline = now + timeout;
+    };
     try {
       std::thread thread(RunWorker, worker, signal);
       running.push_back({std::move(worker), std::move(thread)});

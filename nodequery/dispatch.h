@@ -23,7 +23,9 @@ using DispatchOptions = NodeQueryOptions;
 // node's time-out; the calling thread sleeps meanwhile. Writes results.status
 // for every slot looked at, results.startedWorkers, and, for workers that
 // finished in time, results.channels, results.totals and the node records'
-// run-time fields. A worker past its time-out gets -5001; it is cancelled and
+// run-time fields. The time-out runs from the worker's start and once more
+// from the start of its query (after a description document was read). A
+// worker past its time-out gets -5001; it is cancelled and
 // left to end on its own, and nothing it does afterwards reaches `config`,
 // `results` or `log`.
 void PerformVexaQuery(Config& config, const NodeQueryRequest& request, int32_t requested,

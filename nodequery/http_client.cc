@@ -234,7 +234,9 @@ bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs,
   url.append(objectName);
 
   // The transport's own limits sit just past the node's time-out: the caller's
-  // deadline decides, these only bound a transfer that nobody watches.
+  // deadline decides, these only bound a transfer that nobody watches. The
+  // whole transfer, redirects included, is bounded too, so a node that trickles
+  // its answer cannot hold a direct query for longer than its time-out.
   long limitMs = static_cast<long>(std::min<uint64_t>(timeoutMs, 86400000u)) + kHttpLimitGraceMs;
   if (!t.extraHeaders) {
     t.extraHeaders = curl_slist_append(nullptr, "Cache-Control: no-cache");
@@ -251,6 +253,7 @@ bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs,
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_NOPROXY, "127.0.0.1,localhost,::1");
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, limitMs);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, limitMs);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, (limitMs + 999) / 1000);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);

@@ -78,11 +78,11 @@ class NodeConnection {
   bool Connect(std::string_view host, uint16_t port);
 
   // Sends one GET for `objectName` (path and query) and receives the answer.
-  // The node's time-out bounds the connection and every stall of sending or
-  // receiving; the request bypasses caches, follows redirects and, over https,
-  // checks the certificate chain but not the host name. True with the HTTP
-  // status in `status` whatever it is (404 included); false with the
-  // transport's error code in `status`. `status` may be null.
+  // The node's time-out bounds the connection, every stall of sending or
+  // receiving and the whole transfer; the request bypasses caches, follows redirects and, over
+  // https, checks the certificate chain but not the host name. True with the HTTP status in
+  // `status` whatever it is (404 included); false with the transport's error code in `status`.
+  // `status` may be null.
   bool RequestGet(std::string_view objectName, uint32_t timeoutMs, bool secure,
                   int32_t* status = nullptr);
 

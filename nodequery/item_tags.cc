@@ -52,12 +52,19 @@ void OnItemStart(const Token&, ParseState& state) {
   state.Set(kInItem);
   state.currentItem = nullptr;
   state.categoryIndex = 0;
+  auto& items = state.channel.items;
+  if (items.size() >= kMaxStoredRecords) {
+    if (!state.itemsDropped)
+      state.log.Logf(kLogWarning, "Node #%d: more than %zu items; the rest are not kept",
+                     state.node, kMaxStoredRecords);
+    state.itemsDropped = true;
+    return;
+  }
   std::unique_ptr<Item> item(new (std::nothrow) Item);
   if (!item) {
     LogAllocationFailure(state, __LINE__, true);
     return;
   }
-  auto& items = state.channel.items;
   try {
     items.push_back(std::move(item));
   } catch (const std::bad_alloc&) {

@@ -30,6 +30,7 @@ struct NodeQueryOptions {
     options.parse.panelPlaceholders = true;
     options.parse.logUnrecognisedBody = true;
     options.parse.colonInSettingsMismatch = true;
+    options.parse.panelAllocationLabel = true;
     return options;
   }
 };

@@ -104,6 +104,7 @@ Status QuerySlaves(const NodeJob& job, NodeRecord& node, Channel& channel, NodeT
     result = kQueryConnectFailed;
   } else if (result == kOk) {
     start = NowTicks();
+    if (job.onQueryStart) job.onQueryStart();
     if (BuildQueryString(n, node, job.request, job.requested, job.useCats, job.searchMultiCats,
                          log) != kOk) {
       log.Logf(kLogError, "Node #%d: Failed to build query string for \"%s\"", n,

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include "config/settings.h"
 #include "nodequery/node_query_options.h"
@@ -23,6 +24,11 @@ struct NodeJob {
   bool searchMultiCats = false;
   NodeQueryRequest request;
   NodeQueryOptions options;
+  // Called once the query URL is known, just before the query itself is
+  // built and sent: whoever watches the node's time-out measures it again
+  // from here, so fetching a description document does not eat into the
+  // query's time. May be empty.
+  std::function<void()> onQueryStart;
 };
 
 // Queries node job.node: resolves its query URL, sends one GET within the

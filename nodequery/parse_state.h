@@ -44,6 +44,7 @@ struct ParseState {
   int categoryNameIndex = 0;  // channel catNames
   int spellingIndex = 0;
   size_t recommendedCount = 0;  // finished recommended entries
+  bool itemsDropped = false;    // the item limit was reached (logged once)
 
   bool Has(ParseFlag flag) const { return (flags & flag) != 0; }
   void Set(ParseFlag flag) { flags |= flag; }

@@ -12,6 +12,10 @@ namespace quorix {
 using TagHandler = void (*)(const Token&, ParseState&);
 
 inline constexpr size_t kAttributeUnits = 511;  // 512 including the terminator
+// A node's answer keeps at most this many items and as many recommended
+// links; later ones are dropped, so that an answer made of thousands of empty
+// records cannot take memory out of all proportion to its size.
+inline constexpr size_t kMaxStoredRecords = 10000;
 
 // Stores the token's content in `field` (cut to the text field limit): an
 // OpenSearch node's content loses its CDATA wrapper and has its character

@@ -122,6 +122,7 @@ void OnRecommendedStart(const Token&, ParseState& state) {
   // An entry opened earlier and never closed stays the current one, so the
   // list never holds more than one entry beyond the finished ones.
   if (recommended.size() > state.recommendedCount) return;
+  if (recommended.size() >= kMaxStoredRecords) return;
   try {
     recommended.emplace_back();
   } catch (const std::bad_alloc&) {

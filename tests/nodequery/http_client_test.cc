@@ -1,7 +1,14 @@
 #include "nodequery/http_client.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "tests/support/test_http_server.h"
@@ -250,6 +257,86 @@ TEST(NodeConnectionTest, CloseAllNodeHandlesCancelsRegisteredTransfers) {
   });
   EXPECT_FALSE(connection->RequestGet("/silent", 60000, false));
   closer.join();
+}
+
+// A hostile server on 127.0.0.1 that answers every connection with a header
+// announcing a large body and then sends one byte of it every `gap`, fast
+// enough never to look stalled. Stopped by its destructor.
+class TricklingServer {
+ public:
+  explicit TricklingServer(std::chrono::milliseconds gap) : gap_(gap) {
+    listenFd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (bind(listenFd_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        listen(listenFd_, 4) != 0 ||
+        getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+      ADD_FAILURE() << "cannot listen on 127.0.0.1";
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~TricklingServer() {
+    stop_.store(true);
+    thread_.join();
+    close(listenFd_);
+  }
+  std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  void Serve() {
+    while (!stop_.load()) {
+      pollfd ready{listenFd_, POLLIN, 0};
+      if (poll(&ready, 1, 20) <= 0) continue;
+      int fd = accept(listenFd_, nullptr, nullptr);
+      if (fd < 0) continue;
+      char request[4096];
+      (void)!recv(fd, request, sizeof request, 0);
+      std::string head =
+          "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 1000000\r\n\r\n<";
+      bool open = send(fd, head.data(), head.size(), MSG_NOSIGNAL) > 0;
+      while (open && !stop_.load()) {
+        std::this_thread::sleep_for(gap_);
+        open = send(fd, "x", 1, MSG_NOSIGNAL) == 1;
+      }
+      close(fd);
+    }
+  }
+
+  std::chrono::milliseconds gap_;
+  int listenFd_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+TEST(NodeConnectionTest, ATricklingAnswerEndsAtTheTimeOut) {
+  using namespace std::chrono_literals;
+  TricklingServer server(50ms);
+  NodeConnection connection;
+  ASSERT_TRUE(connection.Connect(server.HostPort(), kHttpPort));
+  // Ends the transfer should the time-out not, so that the test fails rather than hangs.
+  std::atomic<bool> done{false};
+  std::thread guard([&] {
+    for (int i = 0; i < 160 && !done.load(); ++i) std::this_thread::sleep_for(50ms);
+    connection.Cancel();
+  });
+  auto start = std::chrono::steady_clock::now();
+  int32_t status = 0;
+  bool sent = connection.RequestGet("/search.cgi", 500, false, &status);
+  auto elapsed = std::chrono::steady_clock::now() - start;
+  done.store(true);
+  guard.join();
+  // Without a bound on the whole transfer this would take 50000 s.
+  EXPECT_LT(elapsed, 5s);
+  // What arrived before the time-out is kept as a partial answer.
+  if (sent) {
+    std::string headers, body;
+    connection.ReadResponse(headers, kHttpHeaderBytes, body, BodyCapacity(1000000));
+    EXPECT_EQ(body.substr(0, 1), "<");
+    EXPECT_LT(body.size(), 1000u);
+  }
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <string>
 
+#include "nodequery/node_query_options.h"
+#include "nodequery/tag_handlers.h"
 #include "tests/support/recording_log.h"
 
 namespace quorix {
@@ -370,6 +372,51 @@ TEST(ParseResponse, HostileInputEndsQuickly) {
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_LT(seconds, 5.0) << c.name;  // guards against quadratic rescans, not a benchmark
+  }
+}
+
+TEST(ParseResponse, RecordsBeyondTheLimitAreDropped) {
+  std::string many;
+  for (size_t i = 0; i < kMaxStoredRecords + 5; ++i)
+    many += "<vexa:recommended></vexa:recommended><item></item>";
+  Parsed p;
+  Parse(p, Rss(Total(50000) + many), 0, 1000);
+  EXPECT_EQ(p.status, kOk);
+  EXPECT_EQ(p.channel.items.size(), kMaxStoredRecords);
+  EXPECT_EQ(p.channel.osTotalQueriedItems, static_cast<int32_t>(kMaxStoredRecords));
+  EXPECT_EQ(p.totals.queriedItems, static_cast<int32_t>(kMaxStoredRecords));
+  EXPECT_EQ(p.channel.recommended.size(), kMaxStoredRecords);
+  EXPECT_TRUE(p.log.Has(kLogWarning, "Node #3: more than 10000 items; the rest are not kept"));
+  size_t warnings = 0;
+  for (const auto& line : p.log.Lines())
+    warnings += line.text.find("items; the rest are not kept") != std::string::npos;
+  EXPECT_EQ(warnings, 1u);
+}
+
+TEST(ParseResponse, AllocationFailureLabelByProgram) {
+  struct Case {
+    const char* name;
+    ParseOptions options;
+    bool record;
+    const char* line;
+  } cases[] = {
+      {"search, record", ParseOptions{}, true,
+       "Error allocating memory in Quorix::ProcessXMLTag(12) <br>\n"},
+      {"search, list", ParseOptions{}, false,
+       "Error allocating memory in Quorix::ProcessXMLTag(12)\n"},
+      {"panel, record", NodeQueryOptions::ControlPanel().parse, true,
+       "Error allocating memory in ProcessXMLTag(12) <br>\n"},
+      {"panel, list", NodeQueryOptions::ControlPanel().parse, false,
+       "Error allocating memory in ProcessXMLTag(12)\n"},
+  };
+  for (const Case& c : cases) {
+    NodeRecord node;
+    Channel channel;
+    NodeTotals totals;
+    RecordingLog log;
+    ParseState state{3, true, node, channel, totals, log, c.options};
+    LogAllocationFailure(state, 12, c.record);
+    EXPECT_TRUE(log.Has(kLogError, c.line)) << c.name;
   }
 }
 
