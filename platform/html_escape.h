@@ -14,4 +14,8 @@ namespace quorix {
 // without splitting a character, so the result always stays below `limit`.
 std::string HtmlEscapeLimited(std::string_view text, size_t limit);
 
+// Replaces & < > " and ' by their character references, so the text can stand
+// in element content and in a double- or single-quoted attribute (HTML or XML).
+std::string EscapeHtml(std::string_view text);
+
 }  // namespace quorix

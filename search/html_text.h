@@ -4,11 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace quorix {
+#include "platform/html_escape.h"
 
-// Replaces & < > " and ' by their character references, so the text can stand
-// in element content and in a double- or single-quoted attribute.
-std::string EscapeHtml(std::string_view text);
+namespace quorix {
 
 // Removes every tag (from "<" to the next ">"); an unclosed "<" drops the rest.
 std::string StripTags(std::string_view text);

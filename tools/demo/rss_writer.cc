@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/html_escape.h"
+
 namespace quorix::demo {
 namespace {
 
@@ -75,28 +77,7 @@ std::string Summary(const std::string& text) {
 
 }  // namespace
 
-std::string XmlEscape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
+std::string XmlEscape(const std::string& text) { return EscapeHtml(text); }
 
 std::string VexaAnswer(const AnswerPage& page, const SearchEngine& engine,
                        const std::string& searchedCategory,
