@@ -36,19 +36,21 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string
   return true;
 }
 
-void ChildProcess::Stop() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  for (int i = 0; i < 50; ++i) {
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-      pid_ = -1;
+void ChildProcess::Stop() { StopProcess(pid_, 1000); }
+
+void StopProcess(pid_t& pid, int graceMs) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  for (int waited = 0; waited < graceMs; waited += 20) {
+    if (waitpid(pid, nullptr, WNOHANG) == pid) {
+      pid = -1;
       return;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  kill(pid_, SIGKILL);
-  waitpid(pid_, nullptr, 0);
-  pid_ = -1;
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  pid = -1;
 }
 
 int ChildProcess::Wait() {

@@ -26,6 +26,10 @@ class ChildProcess {
   pid_t pid_ = -1;
 };
 
+// Ends process `pid`: SIGTERM, up to `graceMs` for it to exit, then SIGKILL.
+// Reaps it and sets `pid` to -1; does nothing when `pid` is not positive.
+void StopProcess(pid_t& pid, int graceMs);
+
 // A TCP port on 127.0.0.1 that was free a moment ago.
 int FreePort();
 

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/child_process.h"
+
 namespace quorix::e2e {
 namespace {
 
@@ -144,18 +146,7 @@ void HeadlessBrowser::Stop() {
   if (toBrowser_ >= 0) close(toBrowser_);
   if (fromBrowser_ >= 0) close(fromBrowser_);
   toBrowser_ = fromBrowser_ = -1;
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  for (int i = 0; i < 100; ++i) {
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-      pid_ = -1;
-      return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  kill(pid_, SIGKILL);
-  waitpid(pid_, nullptr, 0);
-  pid_ = -1;
+  StopProcess(pid_, 2000);
 }
 
 bool HeadlessBrowser::ReadMessage(std::string* message, int timeoutMs) {
