@@ -67,6 +67,7 @@ struct Config {
   int32_t debugLogging = 0;
   std::string debugFileName;
   int32_t debugMode = 0;  // 0 off, 1 on, 2 verbose
+  int32_t allowRequestDebug = 0;  // 1 lets a request's vexa_debug replace debugMode
 
   // Control panel only (ignored by the search program).
   std::string templateFilename;

@@ -241,8 +241,9 @@ struct IntKey {
   int32_t Config::*field;
 };
 
-constexpr std::array<IntKey, 16> kIntKeys = {{
+constexpr std::array<IntKey, 17> kIntKeys = {{
     {"DEBUG", &Config::debugMode},
+    {"AllowRequestDebug", &Config::allowRequestDebug},
     {"INT_OVER_REQUEST_FACTOR", &Config::overRequestFactor},
     {"INT_CACHE_VALID_PERIOD_MINS", &Config::cacheValidPeriodMins},
     {"FormFormat", &Config::formFormat},
@@ -332,8 +333,9 @@ bool LoadConfig(const std::string& path, Config& config, LogSink& log, int32_t d
                 const QueryDump& dump) {
   std::ifstream file(path, std::ios::binary);
   if (!file) {
-    log.Logf(kLogError, "%s[%d]: Failed to open config file \"%s\"", "Quorix::LoadConfig", 185,
-             path.c_str());
+    log.WriteWithDetail(kLogError, "Quorix::LoadConfig[185]: Failed to open config file",
+                        Format("%s[%d]: Failed to open config file \"%s\"", "Quorix::LoadConfig",
+                               185, path.c_str()));
     return false;
   }
   std::string line;
@@ -343,7 +345,7 @@ bool LoadConfig(const std::string& path, Config& config, LogSink& log, int32_t d
   }
   for (const NodeRecord& node : config.nodes)
     if (!node.disabled && node.type != 0) config.allVexaNodes = false;
-  if (debugOverride != -1) config.debugMode = debugOverride;
+  if (debugOverride != -1 && config.allowRequestDebug == 1) config.debugMode = debugOverride;
   LogDump(config, dump, log);
   return true;
 }

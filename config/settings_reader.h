@@ -22,7 +22,8 @@ struct QueryDump {
 };
 
 // Reads `path` into `config` (which holds the defaults). `debugOverride` other
-// than -1 replaces the file's DEBUG. Logs the debug dump at information level.
+// than -1 (the request's vexa_debug) replaces the file's DEBUG when the file
+// allows it with AllowRequestDebug = 1. Logs the debug dump at information level.
 // Returns false (after an error-level line) when the file cannot be read.
 bool LoadConfig(const std::string& path, Config& config, LogSink& log, int32_t debugOverride,
                 const QueryDump& dump);

@@ -19,6 +19,10 @@ class GatedLog : public LogSink {
     std::lock_guard<std::mutex> lock(mutex_);
     if (target_) target_->Write(level, line);
   }
+  void WriteWithDetail(int level, std::string_view publicLine, std::string_view fullLine) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (target_) target_->WriteWithDetail(level, publicLine, fullLine);
+  }
 
   // Waits for a line being forwarded, then drops every later one.
   void Close() {

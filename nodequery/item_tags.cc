@@ -62,13 +62,13 @@ void OnItemStart(const Token&, ParseState& state) {
   }
   std::unique_ptr<Item> item(new (std::nothrow) Item);
   if (!item) {
-    LogAllocationFailure(state, __LINE__, true);
+    LogAllocationFailure(state, __LINE__);
     return;
   }
   try {
     items.push_back(std::move(item));
   } catch (const std::bad_alloc&) {
-    LogAllocationFailure(state, __LINE__, false);
+    LogAllocationFailure(state, __LINE__);
     return;
   }
   // Counted only once its record exists.

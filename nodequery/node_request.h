@@ -11,7 +11,7 @@
 namespace quorix {
 
 struct NodeQueryRequest {
-  std::string escapedQuery;  // URL-escaped query, at most 255 characters
+  std::string escapedQuery;  // URL-escaped query, at most 255 x 12 bytes
   bool wordMatchAll = false;
   bool sortDate = false;
   std::vector<int32_t>

@@ -64,13 +64,10 @@ bool StoreText(const Token& token, const ParseState& state, std::string& field) 
   return true;
 }
 
-void LogAllocationFailure(ParseState& state, int line, bool record) {
+void LogAllocationFailure(ParseState& state, int line) {
   const char* label =
       state.options.panelAllocationLabel ? "ProcessXMLTag" : "Quorix::ProcessXMLTag";
-  if (record)
-    state.log.Logf(kLogError, "Error allocating memory in %s(%d) <br>\n", label, line);
-  else
-    state.log.Logf(kLogError, "Error allocating memory in %s(%d)\n", label, line);
+  state.log.Logf(kLogError, "Error allocating memory in %s(%d)\n", label, line);
 }
 
 void OnTitle(const Token& token, ParseState& state) { StoreRssText(token, state, kTitle); }

@@ -27,7 +27,7 @@ bool StoreRawText(const Token& token, std::string& field);
 
 // Logs an allocation failure of the tag processing; `record` picks the form of
 // the line used for a record (with "<br>") rather than for a list.
-void LogAllocationFailure(ParseState& state, int line, bool record);
+void LogAllocationFailure(ParseState& state, int line);
 
 // Channel and OpenSearch rows.
 void OnXmlDeclaration(const Token& token, ParseState& state);

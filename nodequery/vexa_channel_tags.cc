@@ -126,7 +126,7 @@ void OnRecommendedStart(const Token&, ParseState& state) {
   try {
     recommended.emplace_back();
   } catch (const std::bad_alloc&) {
-    LogAllocationFailure(state, __LINE__, false);
+    LogAllocationFailure(state, __LINE__);
     return;
   }
   recommended.back().node = state.node;

@@ -1,37 +1,61 @@
 #include "platform/html_escape.h"
 
-#include "platform/text.h"
+#include <algorithm>
 
 namespace quorix {
 namespace {
 
-// Replaces every `from` by `to` unless the result would reach `limit` bytes.
-void ReplaceAllWithin(std::string& text, char from, std::string_view to, size_t limit) {
-  size_t count = 0;
-  for (char c : text) count += c == from;
-  if (count == 0) return;
-  size_t newSize = text.size() + count * (to.size() - 1);
-  if (newSize >= limit) return;
-  std::string out;
-  out.reserve(newSize);
-  for (char c : text) {
-    if (c == from)
-      out.append(to);
-    else
-      out += c;
+// The reference for a character that must be escaped in text and in a
+// double-quoted attribute; empty for every other character.
+std::string_view TextReference(char c) {
+  switch (c) {
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '"':
+      return "&quot;";
+    default:
+      return {};
   }
-  text.swap(out);
+}
+
+// Length of the UTF-8 sequence that `lead` starts (1 for a stray byte).
+size_t SequenceLength(unsigned char lead) {
+  return lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
 }
 
 }  // namespace
 
+std::string EscapeHtmlText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    std::string_view reference = TextReference(c);
+    if (reference.empty())
+      out += c;
+    else
+      out += reference;
+  }
+  return out;
+}
+
 std::string HtmlEscapeLimited(std::string_view text, size_t limit) {
   if (limit == 0) return {};
-  std::string out = CutBytes(text, limit - 1);
-  ReplaceAllWithin(out, '&', "&amp;", limit);
-  ReplaceAllWithin(out, '<', "&lt;", limit);
-  ReplaceAllWithin(out, '>', "&gt;", limit);
-  ReplaceAllWithin(out, '"', "&quot;", limit);
+  const size_t room = limit - 1;
+  std::string out;
+  out.reserve(std::min(text.size(), room));
+  for (size_t pos = 0; pos < text.size();) {
+    std::string_view reference = TextReference(text[pos]);
+    std::string_view piece =
+        reference.empty() ? text.substr(pos, SequenceLength(static_cast<unsigned char>(text[pos])))
+                          : reference;
+    if (out.size() + piece.size() > room) break;
+    out += piece;
+    pos += reference.empty() ? piece.size() : 1;
+  }
   return out;
 }
 

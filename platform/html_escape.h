@@ -7,11 +7,14 @@
 
 namespace quorix {
 
-// Replaces "&", then "<", then ">", then "\"" by their entities, each
-// replacement over the whole text in turn. A replacement whose result would be
-// `limit` bytes or longer is skipped (the text stays as it was before it; the
-// later replacements still run). The input is first cut to limit - 1 bytes
-// without splitting a character, so the result always stays below `limit`.
+// Replaces & < > and " by their character references, so the text can stand in
+// element content and in a double-quoted attribute.
+std::string EscapeHtmlText(std::string_view text);
+
+// EscapeHtmlText within a limit: the result is always shorter than `limit`
+// bytes. When the whole escaped text would not fit, the text is cut first so
+// that its escaped form does, never inside a character reference or a UTF-8
+// sequence. Never hands back an unescaped character.
 std::string HtmlEscapeLimited(std::string_view text, size_t limit);
 
 // Replaces & < > " and ' by their character references, so the text can stand

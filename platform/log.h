@@ -37,6 +37,15 @@ class LogSink {
   // threads at once.
   virtual void Write(int level, std::string_view line) = 0;
 
+  // Writes a line that names something a visitor must not see (a path, a node's
+  // address). `publicLine` says the same without it. Sinks that show lines to
+  // visitors use `publicLine` there; everything else gets `fullLine`, which is
+  // what this default does.
+  virtual void WriteWithDetail(int level, std::string_view publicLine, std::string_view fullLine) {
+    (void)publicLine;
+    Write(level, fullLine);
+  }
+
   // Formats a line (cut to kLogLineMaxBytes without splitting a character) and writes it.
   void Logf(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
 

@@ -26,6 +26,10 @@ class PurgeLog : public LogSink {
     std::lock_guard<std::mutex> lock(mutex_);
     if (target_) target_->Write(level, line);
   }
+  void WriteWithDetail(int level, std::string_view publicLine, std::string_view fullLine) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (target_) target_->WriteWithDetail(level, publicLine, fullLine);
+  }
   void Detach() {
     std::lock_guard<std::mutex> lock(mutex_);
     target_ = nullptr;

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "platform/html_escape.h"
 #include "platform/text.h"
 
 namespace quorix {
@@ -47,21 +48,44 @@ std::string_view DiagLog::OpeningTag(int level) {
   }
 }
 
+std::string DiagLog::PageBlock(int level, std::string_view line) {
+  std::string escaped = EscapeHtmlText(line);
+  while (!escaped.empty() && (escaped.back() == '\n' || escaped.back() == '\r')) escaped.pop_back();
+  std::string block(OpeningTag(level));
+  block.reserve(block.size() + escaped.size() + kClosingTag.size());
+  for (char c : escaped) {
+    if (c == '\n')
+      block += "<br>";
+    else if (c != '\r')
+      block += c;
+  }
+  block += kClosingTag;
+  return block;
+}
+
 void DiagLog::Write(int level, std::string_view line) {
   std::string text = CutBytes(line, kLogLineMaxBytes);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (ShowsOnPage(level, config_.debugMode)) {
-    std::string block(OpeningTag(level));
-    block += text;
-    block += kClosingTag;
-    page_.Write(block);
-  }
-  if (config_.debugLogging != 0 && !AppendToDebugFile(text)) {
-    page_.Write(
-        Format("Failed to log to file \"%s\".  Check that you have permission writing to "
-               "file.",
-               config_.debugFileName.c_str()));
-  }
+  WriteLocked(level, text, text);
+}
+
+void DiagLog::WriteWithDetail(int level, std::string_view publicLine, std::string_view fullLine) {
+  std::string full = CutBytes(fullLine, kLogLineMaxBytes);
+  std::string shown = config_.debugMode != 0 ? full : CutBytes(publicLine, kLogLineMaxBytes);
+  std::lock_guard<std::mutex> lock(mutex_);
+  WriteLocked(level, shown, full);
+}
+
+void DiagLog::WriteLocked(int level, std::string_view pageLine, std::string_view fileLine) {
+  if (ShowsOnPage(level, config_.debugMode)) page_.Write(PageBlock(level, pageLine));
+  if (config_.debugLogging == 0 || AppendToDebugFile(fileLine)) return;
+  // Reported once per request, as a warning: visitors never see the path.
+  if (debugFileFailureShown_ || !ShowsOnPage(kLogWarning, config_.debugMode)) return;
+  debugFileFailureShown_ = true;
+  page_.Write(
+      PageBlock(kLogWarning, Format("Failed to log to file \"%s\".  Check that you have permission "
+                                    "writing to file.",
+                                    config_.debugFileName.c_str())));
 }
 
 bool DiagLog::AppendToDebugFile(std::string_view line) const {

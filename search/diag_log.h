@@ -22,20 +22,28 @@ class DiagLog : public LogSink {
   // Writes one line: to the page when its level shows in the current debug
   // mode, and to the debug file when debug logging is on. Thread-safe.
   void Write(int level, std::string_view line) override;
+  // The page shows `publicLine` at DEBUG 0 and `fullLine` in debug mode; the
+  // debug file always gets `fullLine`.
+  void WriteWithDetail(int level, std::string_view publicLine, std::string_view fullLine) override;
 
   // Whether a line of `level` is shown on the page in `debugMode`.
   static bool ShowsOnPage(int level, int debugMode);
   // The HTML that opens a page line of `level` (empty for levels never shown).
   static std::string_view OpeningTag(int level);
+  // The page block for a line: its text HTML-escaped (line breaks inside it
+  // become <br>) between the level's opening and closing tags.
+  static std::string PageBlock(int level, std::string_view line);
 
  private:
   // Appends `line` and a line feed to the debug file with a single write, so
   // lines of concurrent requests never interleave. False when that fails.
   bool AppendToDebugFile(std::string_view line) const;
+  void WriteLocked(int level, std::string_view pageLine, std::string_view fileLine);
 
   PageOutput& page_;
   const Config& config_;
   std::mutex mutex_;
+  bool debugFileFailureShown_ = false;
 };
 
 }  // namespace quorix

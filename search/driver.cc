@@ -153,6 +153,10 @@ int32_t PerformSearchRequest(VexaQuery& query, Config& config, SearchSteps& step
     steps.tail.WritePageTail();
     return formStatus;
   }
+  if (query.escapeFailed) {
+    steps.tail.WritePageTail();
+    return 0;
+  }
 
   log.Logf(kLogInfo, "Checking cache for \"%s\"", query.query_out.c_str());
   int32_t requested = 0;
@@ -188,7 +192,7 @@ int32_t PerformSearchRequest(VexaQuery& query, Config& config, SearchSteps& step
     try {
       merged.reserve(static_cast<size_t>(totals.queriedItems));
     } catch (const std::bad_alloc&) {
-      log.Logf(kLogInfo, "Error allocating memory in %s(%d) <br>\n", "Quorix::PerformSearchRequest",
+      log.Logf(kLogInfo, "Error allocating memory in %s(%d)\n", "Quorix::PerformSearchRequest",
                1578);
       return kMergeAllocationFailed;
     }

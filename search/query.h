@@ -16,10 +16,11 @@ inline constexpr size_t kQueryOutMaxBytes = 2084;
 inline constexpr size_t kTermMaxBytes = 2085;
 
 struct VexaQuery {
-  std::string rawQuery;      // as received, at most kRawQueryMaxBytes
-  std::string query;         // at most kQueryMaxUnits UTF-16 units
-  std::string escapedQuery;  // URL-escaped query, at most 255 characters; the cache key
-  std::string query_out;     // HTML-escaped query for the page
+  std::string rawQuery;       // as received, at most kRawQueryMaxBytes
+  std::string query;          // at most kQueryMaxUnits UTF-16 units
+  std::string escapedQuery;   // URL-escaped query, at most kEscapedQueryMaxBytes; the cache key
+  bool escapeFailed = false;  // the query could not be escaped: no node or cache is used
+  std::string query_out;      // HTML-escaped query for the page
   int32_t itemsPerPage = 10;
   int32_t currentPageNum = 1;
   bool wordMatchAll = false;

@@ -133,9 +133,10 @@ TermList BuildTermList(std::string_view rawQuery) {
 void FillQueryForms(VexaQuery& query, LogSink& log) {
   query.query = CutUtf16(query.rawQuery, kQueryMaxUnits);
   std::string escaped = UrlEscape(query.query);
-  if (escaped.size() > kEscapedQueryMaxBytes)
+  if (escaped.size() > kEscapedQueryMaxBytes) {
+    query.escapeFailed = true;
     log.Logf(kLogError, "Error escaping search term for HTTP GET");
-  else
+  } else
     query.escapedQuery = escaped;
   query.query_out = HtmlEscapeLimited(query.rawQuery, kQueryOutLimit);
 }

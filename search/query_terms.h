@@ -11,8 +11,9 @@
 
 namespace quorix {
 
-// Longest escaped query that nodes and the cache accept.
-inline constexpr size_t kEscapedQueryMaxBytes = 255;
+// Longest escaped query sent to the nodes: room for 255 characters in any
+// script (one character escapes to at most 12 bytes).
+inline constexpr size_t kEscapedQueryMaxBytes = 255 * 12;
 // query_out holds fewer than this many bytes.
 inline constexpr size_t kQueryOutLimit = 2085;
 
@@ -35,9 +36,9 @@ std::string HighlightPattern(std::string_view term);
 TermList BuildTermList(std::string_view rawQuery);
 
 // Fills query.query (cut to 255 UTF-16 units), query.escapedQuery and
-// query.query_out from query.rawQuery. An escaped query longer than 255 bytes
-// logs "Error escaping search term for HTTP GET" at error level and leaves
-// escapedQuery empty.
+// query.query_out from query.rawQuery. An escaped query longer than
+// kEscapedQueryMaxBytes logs "Error escaping search term for HTTP GET" at error
+// level, leaves escapedQuery empty and sets escapeFailed.
 void FillQueryForms(VexaQuery& query, LogSink& log);
 
 }  // namespace quorix

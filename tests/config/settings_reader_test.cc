@@ -263,7 +263,9 @@ TEST_F(SettingsReaderTest, DebugOverrideAndDump) {
   dump.wordMatchAll = 1;
   dump.queryOut = "a &amp; b";
   dump.cat = {2, 5};
-  Config config = Load("DEBUG = 0\nSpelling = 1\nINT_CACHE_VALID_PERIOD_MINS = 10\n", 2, dump);
+  Config config = Load(
+      "DEBUG = 0\nAllowRequestDebug = 1\nSpelling = 1\nINT_CACHE_VALID_PERIOD_MINS = 10\n", 2,
+      dump);
   EXPECT_EQ(config.debugMode, 2);
   std::vector<std::string> expected = {
       "oCfg->debugMode: 2",
@@ -292,7 +294,11 @@ TEST_F(SettingsReaderTest, DebugOverrideAndDump) {
   }
   EXPECT_EQ(logged, expected);
   EXPECT_EQ(Load("DEBUG = 1\n", -1).debugMode, 1);
-  EXPECT_EQ(Load("DEBUG = 1\n", 0).debugMode, 0);
+  EXPECT_EQ(Load("DEBUG = 1\nAllowRequestDebug = 1\n", 0).debugMode, 0);
+  // A visitor's vexa_debug counts only where the settings allow it.
+  EXPECT_EQ(Load("DEBUG = 0\n", 2).debugMode, 0);
+  EXPECT_EQ(Load("DEBUG = 1\n", 0).debugMode, 1);
+  EXPECT_EQ(Load("DEBUG = 0\nAllowRequestDebug = 0\n", 1).debugMode, 0);
 }
 
 TEST_F(SettingsReaderTest, InvalidUtf8IsRepaired) {

@@ -397,16 +397,10 @@ TEST(ParseResponse, AllocationFailureLabelByProgram) {
   struct Case {
     const char* name;
     ParseOptions options;
-    bool record;
     const char* line;
   } cases[] = {
-      {"search, record", ParseOptions{}, true,
-       "Error allocating memory in Quorix::ProcessXMLTag(12) <br>\n"},
-      {"search, list", ParseOptions{}, false,
-       "Error allocating memory in Quorix::ProcessXMLTag(12)\n"},
-      {"panel, record", NodeQueryOptions::ControlPanel().parse, true,
-       "Error allocating memory in ProcessXMLTag(12) <br>\n"},
-      {"panel, list", NodeQueryOptions::ControlPanel().parse, false,
+      {"search", ParseOptions{}, "Error allocating memory in Quorix::ProcessXMLTag(12)\n"},
+      {"panel", NodeQueryOptions::ControlPanel().parse,
        "Error allocating memory in ProcessXMLTag(12)\n"},
   };
   for (const Case& c : cases) {
@@ -415,7 +409,7 @@ TEST(ParseResponse, AllocationFailureLabelByProgram) {
     NodeTotals totals;
     RecordingLog log;
     ParseState state{3, true, node, channel, totals, log, c.options};
-    LogAllocationFailure(state, 12, c.record);
+    LogAllocationFailure(state, 12);
     EXPECT_TRUE(log.Has(kLogError, c.line)) << c.name;
   }
 }

@@ -106,19 +106,51 @@ TEST(DiagLog, NoFileWithoutDebugLogging) {
   EXPECT_FALSE(fs::exists(config.debugFileName));
 }
 
-TEST(DiagLog, UnwritableFileIsReportedOnThePage) {
+TEST(DiagLog, UnwritableFileIsReportedOnceAndOnlyInDebugMode) {
   TempDir dir;
   for (std::string name : {dir / "missing/dir/debug.log", std::string()}) {
+    for (int debugMode : {0, 1}) {
+      Config config;
+      config.debugLogging = 1;
+      config.debugFileName = name;
+      config.debugMode = debugMode;
+      PageOutput page;
+      DiagLog log(page, config);
+      log.Logf(kLogError, "boom");
+      log.Logf(kLogError, "again");
+      std::string expected = kRed + "boom" + kClose;
+      if (debugMode == 1)
+        expected += std::string(DiagLog::OpeningTag(kLogWarning)) + "Failed to log to file &quot;" +
+                    name + "&quot;.  Check that you have permission writing to file." + kClose;
+      expected += kRed + "again" + kClose;
+      EXPECT_EQ(page.Captured(), expected) << name << " debug " << debugMode;
+    }
+  }
+}
+
+TEST(DiagLog, PageLinesAreEscapedAndDetailOnlyInDebugMode) {
+  struct Case {
+    int debugMode;
+    std::string page;
+  } cases[] = {
+      {0, kRed + "Node #1: failed" + kClose},
+      {1, kRed + "Node #1: failed at &quot;&lt;img src=x onerror=alert(1)&gt;&quot;<br>&amp; more" +
+              kClose},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
     Config config;
+    config.debugMode = c.debugMode;
     config.debugLogging = 1;
-    config.debugFileName = name;
+    config.debugFileName = dir / "debug.log";
     PageOutput page;
     DiagLog log(page, config);
-    log.Logf(kLogError, "boom");
-    log.Logf(kLogInfo, "quiet");
-    std::string failure =
-        "Failed to log to file \"" + name + "\".  Check that you have permission writing to file.";
-    EXPECT_EQ(page.Captured(), kRed + "boom" + kClose + failure + failure) << name;
+    const std::string full = "Node #1: failed at \"<img src=x onerror=alert(1)>\"\n& more\n";
+    log.WriteWithDetail(kLogError, "Node #1: failed", full);
+    EXPECT_EQ(page.Captured(), c.page) << c.debugMode;
+    std::ifstream file(config.debugFileName);
+    std::string written((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written, full + "\n") << "the debug file keeps the plain text";
   }
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/html_escape.h"
+#include "platform/text.h"
+#include "platform/url_escape.h"
 #include "tests/support/recording_log.h"
 
 namespace quorix {
@@ -107,20 +109,24 @@ TEST(QueryForms, EscapedAndHtmlForms) {
   }
 }
 
-TEST(QueryForms, TooLongEscapedQueryIsAnErrorAndLeftEmpty) {
-  VexaQuery query;
-  query.rawQuery = std::string(85, '&');  // 255 bytes escaped: still fits
-  testing::RecordingLog fits;
-  FillQueryForms(query, fits);
-  EXPECT_EQ(query.escapedQuery.size(), 255u);
-  EXPECT_TRUE(fits.Lines().empty());
-
-  VexaQuery longer;
-  longer.rawQuery = std::string(86, '&');
-  testing::RecordingLog log;
-  FillQueryForms(longer, log);
-  EXPECT_EQ(longer.escapedQuery, "");
-  EXPECT_TRUE(log.Has(kLogError, "Error escaping search term for HTTP GET"));
+TEST(QueryForms, LongestQueryInAnyScriptIsEscapedWhole) {
+  struct Case {
+    const char* name;
+    std::string character;
+  } cases[] = {{"ampersand", "&"},
+               {"accented", "\xC3\xA9"},
+               {"CJK", "\xE6\x97\xA5"},
+               {"emoji", "\xF0\x9F\x98\x80"}};
+  for (const Case& c : cases) {
+    VexaQuery query;
+    for (int i = 0; i < 300; ++i) query.rawQuery += c.character;
+    testing::RecordingLog log;
+    FillQueryForms(query, log);
+    EXPECT_FALSE(query.escapeFailed) << c.name;
+    EXPECT_TRUE(log.Lines().empty()) << c.name;
+    EXPECT_EQ(query.escapedQuery, UrlEscape(query.query)) << c.name;
+    EXPECT_GE(Utf16Length(query.query), 254u) << c.name;
+  }
 }
 
 TEST(QueryForms, QueryIsCutTo255Utf16Units) {
@@ -131,24 +137,29 @@ TEST(QueryForms, QueryIsCutTo255Utf16Units) {
   EXPECT_EQ(query.query, std::string(254, 'a'));
 }
 
-TEST(HtmlEscape, ReplacementThatWouldReachTheLimitIsSkipped) {
+TEST(HtmlEscape, EscapedFormIsCutToFitAndNeverLeftUnescaped) {
   struct Case {
     std::string text;
     size_t limit;
     std::string out;
   } cases[] = {
       {"a<b", 100, "a&lt;b"},
-      {"a<b", 7, "a&lt;b"},   // 6 bytes: below the limit
-      {"a<b", 6, "a<b"},      // would be 6 bytes: skipped
-      {"&<", 7, "&amp;<"},    // then "&amp;&lt;" would be 9 bytes: skipped
-      {"&<", 6, "&&lt;"},     // "&" skipped, the later "<" still runs
-      {"\"q\"", 9, "\"q\""},  // every quote or none: 13 bytes, skipped
+      {"a<b", 7, "a&lt;b"},  // 6 bytes: below the limit
+      {"a<b", 6, "a&lt;"},
+      {"a<b", 5, "a"},  // the reference would reach the limit: cut before it
+      {"&<", 7, "&amp;"},
       {"\"q\"", 14, "&quot;q&quot;"},
-      {"abcdef", 4, "abc"},  // cut to below the limit
+      {"\"q\"", 13, "&quot;q"},
+      {"abcdef", 4, "abc"},
+      {"x\xC3\xA9", 3, "x"},  // never half of a UTF-8 sequence
+      {"x\xC3\xA9", 4, "x\xC3\xA9"},
       {"", 10, ""},
+      {"\"><script>" + std::string(2060, 'a'), 2085,
+       "&quot;&gt;&lt;script&gt;" + std::string(2060, 'a')},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(HtmlEscapeLimited(c.text, c.limit), c.out) << c.text << " limit " << c.limit;
+    EXPECT_EQ(HtmlEscapeLimited(c.text, c.limit), c.out)
+        << c.text.substr(0, 20) << " limit " << c.limit;
 }
 
 }  // namespace
