@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "platform/text.h"
+
 namespace quorix {
 namespace {
 
@@ -115,11 +117,23 @@ std::vector<FormList::Pair> ParseFormPairs(std::string_view encoded) {
   return pairs;
 }
 
+namespace {
+
+// The form's media type, in any case, with or without parameters such as a charset.
+bool IsFormContentType(std::string_view contentType) {
+  std::string_view type = contentType.substr(0, contentType.find(';'));
+  while (!type.empty() && (type.back() == ' ' || type.back() == '\t')) type.remove_suffix(1);
+  while (!type.empty() && (type.front() == ' ' || type.front() == '\t')) type.remove_prefix(1);
+  return AsciiLower(type) == kFormContentType;
+}
+
+}  // namespace
+
 int ReadForm(const CgiRequest& request, const BodyReader& readBody, FormList& form) {
   form = FormList();
   std::string buffer;
   if (request.method == "POST") {
-    if (request.contentType != kFormContentType) {
+    if (!IsFormContentType(request.contentType)) {
       form.set_status(kCgiContentTypeError);
       return kCgiContentTypeError;
     }

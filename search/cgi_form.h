@@ -98,7 +98,8 @@ std::vector<FormList::Pair> ParseFormPairs(std::string_view encoded);
 std::string DecodeFormValue(std::string_view value);
 
 // Reads and decodes a request. POST needs the content type
-// application/x-www-form-urlencoded exactly and reads CONTENT_LENGTH bytes
+// application/x-www-form-urlencoded (in any case, parameters such as
+// "; charset=UTF-8" allowed) and reads CONTENT_LENGTH bytes
 // (0 or non-numeric: empty form; above kMaxPostBytes: status 1 without reading;
 // fewer bytes: status 4). GET decodes QUERY_STRING. Any other method: status 3.
 // Returns the status; `form` holds the fields on 0 and is empty otherwise.

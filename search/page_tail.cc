@@ -22,6 +22,28 @@ std::string DoubleQuotes(std::string_view text) {
   return out;
 }
 
+// The query as it goes between the log line's quotes.
+std::string LoggedQuery(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '"')
+      out += "\"\"";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\t')
+      out += "\\t";
+    else if (byte < 0x20 || byte == 0x7F)
+      out += Format("\\x%02X", byte);
+    else
+      out += c;
+  }
+  return out;
+}
+
 std::string CategoriesField(const VexaQuery& query, const Config& config) {
   if (config.useCats == 0) return ", No cats";
   if (query.cat.empty() || query.cat[0] == -1) return ", \"Cat = All\"";
@@ -50,7 +72,7 @@ std::string SearchLogLine(const std::tm& localTime, const VexaQuery& query, cons
   std::string line =
       Format("%d-%02d-%02d, %02d:%02d:%02d, %s, \"%s\", Matches = %d", localTime.tm_year + 1900,
              localTime.tm_mon + 1, localTime.tm_mday, localTime.tm_hour, localTime.tm_min,
-             localTime.tm_sec, query.clientAddress.c_str(), DoubleQuotes(query.query).c_str(),
+             localTime.tm_sec, query.clientAddress.c_str(), LoggedQuery(query.query).c_str(),
              query.matches);
   line += query.readFromCache ? ", READCACHE" : ", QUERY";
   line += query.wordMatchAll ? ", AND" : ", OR";
@@ -106,11 +128,12 @@ std::tm CurrentLocalTime() {
 }
 
 PageTail::PageTail(PageOutput& page, const Config& config, const VexaQuery& query,
-                   PageTemplate& pageTemplate, LocalTimeSource now)
+                   PageTemplate& pageTemplate, LogSink& log, LocalTimeSource now)
     : page_(page),
       config_(config),
       query_(query),
       pageTemplate_(pageTemplate),
+      log_(log),
       now_(std::move(now)) {}
 
 void PageTail::WritePageTail() {
@@ -123,11 +146,11 @@ void PageTail::WritePageTail() {
 void PageTail::AppendToSearchLog() {
   int error = AppendSearchLogLine(config_.logFileName, SearchLogLine(now_(), query_, config_));
   if (error == 0) return;
-  page_.Write(SearchLogErrorText(error));
-  page_.Printf(
-      "Log filename and path not found (%s). Check that you specified the correct log filename "
-      "in your Indexer settings.<br />",
-      config_.logFileName.c_str());
+  // A warning, not an error: every visitor would see it, with the log's path.
+  log_.Logf(kLogWarning,
+            "%sLog filename and path not found (%s). Check that you specified the correct log "
+            "filename in your Indexer settings.",
+            SearchLogErrorText(error).c_str(), config_.logFileName.c_str());
 }
 
 }  // namespace quorix

@@ -22,7 +22,8 @@ inline constexpr std::string_view kProductHomePage = "https://quorix.example.org
 std::string PageFooter(std::string_view poweredBy);
 
 // The search log line of the request, ending with CR LF: date, time, client,
-// quoted query (inner double quotes doubled), match count, READCACHE or
+// quoted query (inner double quotes doubled, control characters written as
+// \r, \n, \t or \xNN, so that one search is always one line), match count, READCACHE or
 // QUERY, AND or OR, per page, page number, the categories and the search
 // time. The categories are "No cats" when categories are off, "Cat = All"
 // when all are selected, else the selected names in request order (a number
@@ -35,7 +36,7 @@ std::string SearchLogLine(const std::tm& localTime, const VexaQuery& query, cons
 // open or write.
 int AppendSearchLogLine(const std::string& path, std::string_view line);
 
-// The page text for a search log that cannot be written, by errno.
+// The first words of the report of a search log that cannot be written, by errno.
 std::string SearchLogErrorText(int errorNumber);
 
 // The local time now.
@@ -47,12 +48,12 @@ class PageTail : public PageTailStep {
 
   // Keeps references to everything; `now` gives the search log's time.
   PageTail(PageOutput& page, const Config& config, const VexaQuery& query,
-           PageTemplate& pageTemplate, LocalTimeSource now = CurrentLocalTime);
+           PageTemplate& pageTemplate, LogSink& log, LocalTimeSource now = CurrentLocalTime);
 
   // Without an open template writes nothing at all. Otherwise writes the
   // footer and the template's rest, then, when logging is 1 and the request
   // had a query, appends the search log line; a log that cannot be written
-  // gets its error text and a hint on the page.
+  // is reported as a warning (debug file, and the page in debug mode only).
   void WritePageTail() override;
 
  private:
@@ -62,6 +63,7 @@ class PageTail : public PageTailStep {
   const Config& config_;
   const VexaQuery& query_;
   PageTemplate& pageTemplate_;
+  LogSink& log_;
   LocalTimeSource now_;
 };
 

@@ -53,7 +53,7 @@ RequestComponents MakeRequestComponents(RequestContext& context) {
                                               context.log, context.results.channels,
                                               context.results.totals, *results);
   components.tail = std::make_unique<PageTail>(context.page, context.config, context.query,
-                                               resources->pageTemplate());
+                                               resources->pageTemplate(), context.log);
   components.form = std::make_unique<SearchForm>(context.page);
   components.resources = std::move(resources);
   components.nodes = std::move(nodes);

@@ -41,9 +41,9 @@ TEST_F(CgiProgramTest, UnreadableRequests) {
   } cases[] = {
       {"no method", {}, "", "Request method error"},
       {"HEAD", {{"REQUEST_METHOD", "HEAD"}}, "", "Request method error"},
-      {"charset",
+      {"multipart",
        {{"REQUEST_METHOD", "POST"},
-        {"CONTENT_TYPE", "application/x-www-form-urlencoded; charset=UTF-8"},
+        {"CONTENT_TYPE", "multipart/form-data"},
         {"CONTENT_LENGTH", "3"}},
        "a=1",
        "MIME content type error"},

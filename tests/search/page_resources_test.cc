@@ -39,7 +39,8 @@ TEST_F(PageResourcesTest, TemplateSurroundsTheSearchOutput) {
   Config config;
   config.langStrings[kStrPoweredBy] = "Powered by";
   VexaQuery query;
-  PageTail tail(page, config, query, resources.pageTemplate());
+  NullLog log;
+  PageTail tail(page, config, query, resources.pageTemplate(), log);
   tail.WritePageTail();
   EXPECT_EQ(page.Captured(),
             "<html><body>\n[results]" + PageFooter("Powered by") + "</body></html>\n");

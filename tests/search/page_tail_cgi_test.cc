@@ -34,8 +34,8 @@ class PageEndCgiTest : public ::testing::Test {
  protected:
   PageEndCgiTest() : sandbox_(QuorixBinary()) { WriteSettings(sandbox_.PathOf("search.log")); }
 
-  void WriteSettings(const std::string& logFile) {
-    sandbox_.WriteFile("settings.qxdat", SettingsText()
+  void WriteSettings(const std::string& logFile, const std::string& extra = "") {
+    sandbox_.WriteFile("settings.qxdat", extra + SettingsText()
                                              .Option("INT_CACHE_VALID_PERIOD_MINS", 0)
                                              .Option("Logging", 1)
                                              .Text("LogFileName", logFile)
@@ -103,16 +103,19 @@ TEST_F(PageEndCgiTest, NoTemplateMeansNoFooterAndNoLogLine) {
   EXPECT_FALSE(std::filesystem::exists(sandbox_.PathOf("search.log")));
 }
 
-TEST_F(PageEndCgiTest, UnwritableLogIsReportedOnThePage) {
+TEST_F(PageEndCgiTest, UnwritableLogIsShownOnlyInDebugMode) {
   sandbox_.WriteFile("search_template.html", PageTemplateText());
   std::string missing = sandbox_.PathOf("no/such/dir/search.log");
-  WriteSettings(missing);
-  ProcessResult run = sandbox_.Get("vexa_query=cat");
-  EXPECT_EQ(run.exitStatus, 0);
-  std::string expected = "No such file or directory. Log filename and path not found (" + missing +
-                         "). Check that you specified the correct log filename in your Indexer "
-                         "settings.<br />";
-  EXPECT_NE(run.output.find(expected), std::string::npos) << run.output;
+  WriteSettings(missing, "AllowRequestDebug = 1\n");
+  std::string report = "No such file or directory. Log filename and path not found (" + missing +
+                       "). Check that you specified the correct log filename in your Indexer "
+                       "settings.";
+  ProcessResult visitor = sandbox_.Get("vexa_query=cat");
+  EXPECT_EQ(visitor.exitStatus, 0);
+  EXPECT_EQ(visitor.output.find("Log filename"), std::string::npos) << visitor.output;
+  ProcessResult debug = sandbox_.Get("vexa_query=cat&vexa_debug=1");
+  EXPECT_NE(debug.output.find("color=#FFAA00><i>" + report + "</i>"), std::string::npos)
+      << debug.output;
 }
 
 TEST_F(PageEndCgiTest, ConcurrentSearchesLogWholeLines) {

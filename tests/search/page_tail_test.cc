@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "config/lang_keys.h"
+#include "tests/support/recording_log.h"
 
 namespace quorix {
 namespace {
@@ -83,6 +84,18 @@ TEST(SearchLogLine, HoldsEveryFieldInOrder) {
        1.23456,
        "2024-03-05, 07:08:09, 10.0.0.7, \"\"\"big cat\"\" x\", Matches = 1, QUERY, OR, "
        "PerPage = 20, PageNum = 1, No cats, Time = 1.235\r\n"},
+      {"control characters cannot start a forged line",
+       "probe\r\n2099-01-01, 00:00:00, 6.6.6.6, \"forged\"\t\x01\x7F",
+       0,
+       false,
+       false,
+       10,
+       1,
+       0,
+       {},
+       0,
+       "2024-03-05, 07:08:09, 10.0.0.7, \"probe\\r\\n2099-01-01, 00:00:00, 6.6.6.6, \"\"forged\"\"\\t"
+       "\\x01\\x7F\", Matches = 0, QUERY, OR, PerPage = 10, PageNum = 1, No cats, Time = 0.000\r\n"},
       {"empty query",
        "",
        0,
@@ -198,7 +211,7 @@ class PageTailTest : public ::testing::Test {
       pageTemplate.WriteHead([](std::string_view) {});
     }
     PageOutput page;
-    PageTail tail(page, config_, query_, pageTemplate, FixedTime);
+    PageTail tail(page, config_, query_, pageTemplate, log_, FixedTime);
     tail.WritePageTail();
     return page.Captured();
   }
@@ -206,6 +219,7 @@ class PageTailTest : public ::testing::Test {
   std::string dir_;
   Config config_;
   VexaQuery query_;
+  testing::RecordingLog log_;
 };
 
 TEST_F(PageTailTest, WritesFooterTemplateTailAndLogLine) {
@@ -239,13 +253,13 @@ TEST_F(PageTailTest, WithoutTemplateWritesNothingAndLogsNothing) {
   EXPECT_FALSE(fs::exists(config_.logFileName));
 }
 
-TEST_F(PageTailTest, UnwritableLogIsReportedOnThePage) {
+TEST_F(PageTailTest, UnwritableLogIsAWarningNotPageText) {
   config_.logFileName = dir_ + "/no/such/dir/search.log";
-  EXPECT_EQ(RunTail(), PageFooter("Powered by") + "<t>\n" +
-                           "No such file or directory. Log filename and path not found (" +
-                           config_.logFileName +
-                           "). Check that you specified the correct log filename in your Indexer "
-                           "settings.<br />");
+  EXPECT_EQ(RunTail(), PageFooter("Powered by") + "<t>\n");
+  EXPECT_TRUE(log_.Has(kLogWarning, "No such file or directory. Log filename and path not found (" +
+                                        config_.logFileName +
+                                        "). Check that you specified the correct log filename "
+                                        "in your Indexer settings."));
 }
 
 // Many CGI processes append to one search log at once: every line must
