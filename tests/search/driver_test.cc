@@ -179,11 +179,20 @@ TEST_F(DriverTest, PurgeStartsWhenTheSecondsEndIn50) {
   EXPECT_EQ(calls, (Calls{"form", "tail"}));
 }
 
-TEST_F(DriverTest, RefusedFormEndsWithTheTail) {
+TEST_F(DriverTest, RefusedFormOrUnescapedQueryEndsWithTheTail) {
   form.answer = -1;
   EXPECT_EQ(Run(), -1);
   EXPECT_EQ(calls, (Calls{"form", "tail"}));
   EXPECT_TRUE(log.Lines().empty());
+
+  // A query that could not be escaped must not reach the cache (its key would
+  // be empty and shared) nor the nodes (they would be asked for nothing).
+  calls.clear();
+  form.answer = 0;
+  query.escapeFailed = true;
+  nodes.fill = Answer({kOk, kOk}, 5);
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(calls, (Calls{"form", "tail"}));
 }
 
 TEST_F(DriverTest, CachingOffAsksForExactlyThePageAndPurges) {

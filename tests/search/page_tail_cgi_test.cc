@@ -36,11 +36,11 @@ class PageEndCgiTest : public ::testing::Test {
 
   void WriteSettings(const std::string& logFile, const std::string& extra = "") {
     sandbox_.WriteFile("settings.qxdat", extra + SettingsText()
-                                             .Option("INT_CACHE_VALID_PERIOD_MINS", 0)
-                                             .Option("Logging", 1)
-                                             .Text("LogFileName", logFile)
-                                             .Text("STR_POWEREDBY", "Powered by")
-                                             .str());
+                                                     .Option("INT_CACHE_VALID_PERIOD_MINS", 0)
+                                                     .Option("Logging", 1)
+                                                     .Text("LogFileName", logFile)
+                                                     .Text("STR_POWEREDBY", "Powered by")
+                                                     .str());
   }
 
   CgiSandbox sandbox_;

@@ -94,8 +94,10 @@ TEST(SearchLogLine, HoldsEveryFieldInOrder) {
        0,
        {},
        0,
-       "2024-03-05, 07:08:09, 10.0.0.7, \"probe\\r\\n2099-01-01, 00:00:00, 6.6.6.6, \"\"forged\"\"\\t"
-       "\\x01\\x7F\", Matches = 0, QUERY, OR, PerPage = 10, PageNum = 1, No cats, Time = 0.000\r\n"},
+       "2024-03-05, 07:08:09, 10.0.0.7, \"probe\\r\\n2099-01-01, 00:00:00, 6.6.6.6, "
+       "\"\"forged\"\"\\t"
+       "\\x01\\x7F\", Matches = 0, QUERY, OR, PerPage = 10, PageNum = 1, No cats, Time = "
+       "0.000\r\n"},
       {"empty query",
        "",
        0,
