@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "tests/search/cgi_test_support.h"
 #include "tests/support/cgi_runner.h"
 
 namespace quorix {
@@ -111,6 +112,21 @@ TEST_F(CgiProgramTest, RequestValuesInTheSettingsDump) {
       EXPECT_NE(run.output.find(InfoLine(line)), std::string::npos) << c.query << ": " << line;
     if (c.lines.empty()) {
       EXPECT_EQ(run.output, kHeader) << c.query;  // vexa_debug=0 hides it
+    }
+  }
+}
+
+TEST_F(CgiProgramTest, QueryNeverReachesThePageUnescaped) {
+  sandbox_.WriteFile("search_template.html", testing::PageTemplateText());
+  const std::string probe = "%22%3E%3Cscript%3Ealert(1)%3C/script%3E";
+  const std::string cases[] = {probe, probe + std::string(2060, 'a'), std::string(2070, 'a') + probe,
+                               std::string(700, '&') + probe};
+  for (const std::string& query : cases) {
+    for (int debug : {0, 2}) {
+      auto run = sandbox_.Get("vexa_query=" + query + "&vexa_debug=" + std::to_string(debug));
+      EXPECT_EQ(run.exitStatus, 0);
+      EXPECT_EQ(run.output.find("<script>"), std::string::npos)
+          << query.size() << " bytes, debug " << debug;
     }
   }
 }
