@@ -84,6 +84,7 @@ struct IntKey {
 constexpr IntKey kIntKeys[] = {
     {"INT_CACHE_VALID_PERIOD_MINS", &Config::cacheValidPeriodMins},
     {"DEBUG", &Config::debugMode},
+    {"AllowRequestDebug", &Config::allowRequestDebug},
     {"INT_OVER_REQUEST_FACTOR", &Config::overRequestFactor},
     {"DefaultToAnd", &Config::defaultToAnd},
     {"FormFormat", &Config::formFormat},
@@ -203,6 +204,9 @@ bool LoadPanelSettings(const std::string& path, Config& config, LogSink& log) {
   if (!file) return false;
   config.nodeCount = 0;
   for (NodeRecord& node : config.nodes) node = NodeRecord{};
+  // Files written before the key existed leave visitors without a debug switch,
+  // whatever the settings loaded earlier said.
+  config.allowRequestDebug = 0;
 
   std::string line;
   while (std::getline(file, line)) {

@@ -101,6 +101,7 @@ void ReportCannotSave(const SettingsWriteHooks& hooks) {
 std::string FormatSettings(const Config& config, const std::function<bool(int)>& nodeVerified) {
   std::string out;
   IntLine(out, "DEBUG", config.debugMode);
+  IntLine(out, "AllowRequestDebug", config.allowRequestDebug);
   IntLine(out, "INT_OVER_REQUEST_FACTOR", config.overRequestFactor);
   IntLine(out, "INT_CACHE_VALID_PERIOD_MINS", config.cacheValidPeriodMins);
   int written = 0;

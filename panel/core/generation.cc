@@ -1,6 +1,11 @@
 #include "panel/core/generation.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
 
 #include "panel/core/settings_flows.h"
 #include "platform/text.h"
@@ -12,17 +17,34 @@ constexpr char kFolderInstruction[] =
     "Select the output directory to store the files that Quorix ControlPanel will create.  These "
     "are the Quorix CGI files that will need to be copied to your web server.";
 
+// Visitors get neither the settings, the category names, a log file nor
+// anything in cache/ or logs/. The folder rule looks at the last two parts of
+// the address only, so that a parent folder named "cache" or "logs" is not
+// caught by it. Needs AllowOverride AuthConfig FileInfo (or All).
+constexpr char kAccessRules[] =
+    "# Written by Quorix ControlPanel. The settings, the category names, the logs\n"
+    "# and the cached result sets are not for visitors.\n"
+    "<FilesMatch \"(?i)^(settings\\.qxdat|vexa_cats\\.qxdat|.*\\.log)$\">\n"
+    "    Require all denied\n"
+    "</FilesMatch>\n"
+    "RedirectMatch 404 \"(?i)/(cache|logs)(/[^/]*)?$\"\n";
+
+// Asks before `target` is replaced; true when it exists and is to be kept.
+bool KeepExistingFile(PanelSession& session, const std::string& target) {
+  std::error_code error;
+  return std::filesystem::exists(target, error) &&
+         session.desktop.MessageBox(
+             BoxOwner::kMainWindow,
+             "\"" + target + "\" already exist and will be overwritten.  Continue?",
+             "Overwrite files?", BoxIcon::kQuestion, BoxButtons::kYesNo) != BoxAnswer::kYes;
+}
+
 // Copies the shipped file `name` into `folder`, asking before replacing one.
 // Returns false (after a log line) when the copy failed.
 bool CopyShippedFile(PanelSession& session, const std::string& folder, const std::string& name) {
   std::string target = folder + "/" + name;
+  if (KeepExistingFile(session, target)) return true;
   std::error_code error;
-  if (std::filesystem::exists(target, error) &&
-      session.desktop.MessageBox(
-          BoxOwner::kMainWindow,
-          "\"" + target + "\" already exist and will be overwritten.  Continue?",
-          "Overwrite files?", BoxIcon::kQuestion, BoxButtons::kYesNo) != BoxAnswer::kYes)
-    return true;
   std::filesystem::copy_file(session.CgiFilesDir() + "/" + name, target,
                              std::filesystem::copy_options::overwrite_existing, error);
   if (!error) return true;
@@ -30,12 +52,71 @@ bool CopyShippedFile(PanelSession& session, const std::string& folder, const std
   return false;
 }
 
+// The folder of `fileName` when it lies inside the output folder, else "".
+std::string FolderInsideSite(const std::string& fileName) {
+  std::filesystem::path folder = std::filesystem::path(fileName).lexically_normal().parent_path();
+  if (folder.empty() || folder.has_root_path() || *folder.begin() == "..") return "";
+  return folder.string();
+}
+
+// The folders, relative to the output folder, that the search program writes
+// into: "cache", then the folder of each log file name inside the output folder.
+std::vector<std::string> SiteFolders(const Config& config) {
+  std::vector<std::string> folders = {"cache"};
+  for (const std::string* name : {&config.logFileName, &config.debugFileName}) {
+    std::string folder = FolderInsideSite(*name);
+    if (!folder.empty() && std::find(folders.begin(), folders.end(), folder) == folders.end())
+      folders.push_back(folder);
+  }
+  return folders;
+}
+
+// Creates `relative` and its parents under `outputDir`, each new one with mode
+// 0755 whatever the umask. Folders already there are left as they are.
+bool CreateSiteFolder(const std::string& outputDir, const std::string& relative) {
+  std::filesystem::path path = outputDir;
+  for (const std::filesystem::path& part : std::filesystem::path(relative)) {
+    path /= part;
+    if (mkdir(path.c_str(), 0755) == 0) {
+      if (chmod(path.c_str(), 0755) != 0) return false;
+    } else {
+      std::error_code error;
+      if (errno != EEXIST || !std::filesystem::is_directory(path, error)) return false;
+    }
+  }
+  return true;
+}
+
+bool CreateSiteFolders(PanelSession& session, const std::string& outputDir) {
+  for (const std::string& relative : SiteFolders(session.live))
+    if (!CreateSiteFolder(outputDir, relative)) {
+      session.log.Logf(kLogError, "Could not create folder \"%s\" in \"%s\"", relative.c_str(),
+                       outputDir.c_str());
+      return false;
+    }
+  return true;
+}
+
+// Writes the .htaccess, asking before replacing one.
+bool WriteAccessRules(PanelSession& session, const std::string& outputDir) {
+  std::string target = outputDir + "/.htaccess";
+  if (KeepExistingFile(session, target)) return true;
+  std::ofstream file(target, std::ios::binary | std::ios::trunc);
+  file << kAccessRules;
+  file.close();
+  if (file) return true;
+  session.log.Logf(kLogError, "Could not write \"%s\" to \"%s\"", ".htaccess", outputDir.c_str());
+  return false;
+}
+
 }  // namespace
 
-std::vector<std::string> RequiredFiles(const std::string& outputDir, bool useCats) {
+std::vector<std::string> RequiredFiles(const std::string& outputDir, const Config& config) {
   std::vector<std::string> files = {outputDir + "/quorix.cgi", outputDir + "/search_template.html",
-                                    outputDir + "/settings.qxdat"};
-  if (useCats) files.push_back(outputDir + "/vexa_cats.qxdat");
+                                    outputDir + "/settings.qxdat", outputDir + "/.htaccess"};
+  if (config.useCats != 0) files.push_back(outputDir + "/vexa_cats.qxdat");
+  for (const std::string& folder : SiteFolders(config))
+    files.push_back(outputDir + "/" + folder + "/");
   return files;
 }
 
@@ -82,10 +163,11 @@ int GenerateCgiFiles(PanelSession& session) {
   }
   session.flags.settingsLoaded = true;
   session.panel.outputDir = folder;
+  if (!CreateSiteFolders(session, folder) || !WriteAccessRules(session, folder)) return -1;
   session.info = {"Quorix CGI files created:",
                   "Quorix CGI files have been created in:\r\n\r\n" + folder +
                       "\r\n\r\nThese files need to be copied to your web server."};
-  session.desktop.ShowFilesCreated(RequiredFiles(folder, session.live.useCats != 0));
+  session.desktop.ShowFilesCreated(RequiredFiles(folder, session.live));
   return 0;
 }
 

@@ -1,7 +1,9 @@
 // Generating the search program's files into an output folder: quorix.cgi and
 // search_template.html copied from the "cgi files" folder beside the control
-// panel, settings.qxdat written from the live settings, and the category names
-// when categories are used.
+// panel, settings.qxdat written from the live settings, the category names
+// when categories are used, the folders the search program writes into
+// (cache/ and the folders of relative log file names) and an Apache .htaccess
+// that keeps visitors away from the settings, the logs and the cache.
 #pragma once
 
 #include <string>
@@ -22,7 +24,9 @@ int BrowseForOutputFolder(PanelSession& session, std::string& folder);
 // 1 stopped by the user, -1 failed.
 int GenerateCgiFiles(PanelSession& session);
 
-// The files to copy to the web server, from `outputDir`.
-std::vector<std::string> RequiredFiles(const std::string& outputDir, bool useCats);
+// The files to copy to the web server, from `outputDir`, then the folders the
+// search program writes into (each ending in "/"): cache/, and the folder of
+// each log file name that lies inside the output folder.
+std::vector<std::string> RequiredFiles(const std::string& outputDir, const Config& config);
 
 }  // namespace quorix::panel

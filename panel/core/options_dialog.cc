@@ -77,6 +77,7 @@ void OptionsDialog::Open() {
   timing = work.showSearchTime != 0;
   vexaInfo = work.showVexaInfo != 0;
   debugModeIndex = ChoiceIndex(kDebugModeChoices, work.debugMode);
+  allowRequestDebug = work.allowRequestDebug == 1;  // the search program obeys 1 alone
   debugLogging = work.debugLogging != 0;
   debugFileName = work.debugFileName;
   logging = work.logging != 0;
@@ -127,6 +128,7 @@ bool OptionsDialog::Ok() {
   work.showVexaInfo = vexaInfo ? 1 : 0;
   if (languageListEnabled && languageIndex >= 0) work.languageFileName = SelectedLanguage();
   work.debugMode = ChoiceValue(kDebugModeChoices, debugModeIndex);
+  work.allowRequestDebug = allowRequestDebug ? 1 : 0;
   work.logging = logging ? 1 : 0;
   work.logFileName = CutUtf16(logFileName, 258);
   work.debugLogging = debugLogging ? 1 : 0;
@@ -135,6 +137,8 @@ bool OptionsDialog::Ok() {
     session_.flags.verified = false;
     session_.flags.unsaved = true;
   }
+  // Not a matter for verification, but the file must be saved to take effect.
+  if (work.allowRequestDebug != session_.live.allowRequestDebug) session_.flags.unsaved = true;
   CommitEdit(session_, EditScope::kBoth);
   return true;
 }

@@ -59,7 +59,8 @@ class OptionsDialog {
   std::vector<std::string> languages;
   int languageIndex = -1;
   bool languageListEnabled = true;
-  int debugModeIndex = -1;  // in kDebugModeChoices
+  int debugModeIndex = -1;         // in kDebugModeChoices
+  bool allowRequestDebug = false;  // a visitor's vexa_debug may replace the debug mode
   bool debugLogging = false;
   std::string debugFileName;
   bool logging = false;
@@ -67,7 +68,8 @@ class OptionsDialog {
 
   // OK: refuses a cache expiry above 100000 minutes (the dialog stays open,
   // false); otherwise stores the fields, marks changed settings unsaved and
-  // unverified, commits the working copies and returns true.
+  // unverified (the visitors' debug switch only unsaved), commits the working
+  // copies and returns true.
   bool Ok();
 
   // "Modify Template": opens the generated template in the HTML editor.

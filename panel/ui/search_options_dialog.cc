@@ -182,26 +182,30 @@ QWidget* SearchOptionsDialog::BuildLoggingGroup() {
   grid->addWidget(new QLabel(QStringLiteral("Debug mode:"), group), 0, 0);
   debugMode_ = ChoiceList(kDebugModeChoices, "debugMode", group);
   grid->addWidget(debugMode_, 0, 1);
+  allowRequestDebug_ =
+      new QCheckBox(QStringLiteral("Allow visitors to turn on debug mode with vexa_debug"), group);
+  allowRequestDebug_->setObjectName(QStringLiteral("allowRequestDebug"));
+  grid->addWidget(allowRequestDebug_, 1, 0, 1, 2);
   debugLogging_ = new QCheckBox(QStringLiteral("Log debug messages to file"), group);
   debugLogging_->setObjectName(QStringLiteral("debugLogging"));
-  grid->addWidget(debugLogging_, 1, 0, 1, 2);
-  grid->addWidget(new QLabel(QStringLiteral("Debug log filename:"), group), 2, 0, 1, 2);
+  grid->addWidget(debugLogging_, 2, 0, 1, 2);
+  grid->addWidget(new QLabel(QStringLiteral("Debug log filename:"), group), 3, 0, 1, 2);
   debugFile_ = new QLineEdit(group);
   debugFile_->setObjectName(QStringLiteral("debugFileName"));
   debugFile_->setMaxLength(258);
-  grid->addWidget(debugFile_, 3, 0, 1, 2);
+  grid->addWidget(debugFile_, 4, 0, 1, 2);
   logging_ = new QCheckBox(QStringLiteral("Log searches made on your site"), group);
   logging_->setObjectName(QStringLiteral("logging"));
-  grid->addWidget(logging_, 4, 0, 1, 2);
-  grid->addWidget(new QLabel(QStringLiteral("Search log filename:"), group), 5, 0, 1, 2);
+  grid->addWidget(logging_, 5, 0, 1, 2);
+  grid->addWidget(new QLabel(QStringLiteral("Search log filename:"), group), 6, 0, 1, 2);
   logFile_ = new QLineEdit(group);
   logFile_->setObjectName(QStringLiteral("logFileName"));
   logFile_->setMaxLength(258);
-  grid->addWidget(logFile_, 6, 0, 1, 2);
+  grid->addWidget(logFile_, 7, 0, 1, 2);
   grid->addWidget(WrappedLabel(QStringLiteral("Note: Requires server-side write permissions on the "
                                               "log file specified above"),
                                group),
-                  7, 0, 1, 2);
+                  8, 0, 1, 2);
   grid->setColumnStretch(1, 1);
   return group;
 }
@@ -214,6 +218,7 @@ void SearchOptionsDialog::ShowFields() {
   timing_->setChecked(options_.timing);
   vexaInfo_->setChecked(options_.vexaInfo);
   debugMode_->setCurrentIndex(options_.debugModeIndex);
+  allowRequestDebug_->setChecked(options_.allowRequestDebug);
   debugLogging_->setChecked(options_.debugLogging);
   debugFile_->setText(ToQ(options_.debugFileName));
   logging_->setChecked(options_.logging);
@@ -237,6 +242,7 @@ void SearchOptionsDialog::ReadFields() {
   options_.vexaInfo = vexaInfo_->isChecked();
   options_.languageIndex = language_->currentIndex();
   options_.debugModeIndex = debugMode_->currentIndex();
+  options_.allowRequestDebug = allowRequestDebug_->isChecked();
   options_.debugLogging = debugLogging_->isChecked();
   options_.debugFileName = FromQ(debugFile_->text());
   options_.logging = logging_->isChecked();

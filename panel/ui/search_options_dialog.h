@@ -39,6 +39,7 @@ class SearchOptionsDialog : public QDialog {
   QCheckBox* vexaInfo_;
   QComboBox* language_;
   QComboBox* debugMode_;
+  QCheckBox* allowRequestDebug_;
   QCheckBox* debugLogging_;
   QLineEdit* debugFile_;
   QCheckBox* logging_;

@@ -87,8 +87,10 @@ TEST_F(PanelReaderTest, LoadReplacesTheNodeTable) {
   config.nodes[5].timeoutMs = 5000;
   config.nodes[5].vexaHost = "stale.example";
   config.nodeCount = 6;
+  config.allowRequestDebug = 1;
   ASSERT_TRUE(Load("DEBUG = 1\r\n"));
   EXPECT_EQ(config.nodeCount, 0);
+  EXPECT_EQ(config.allowRequestDebug, 0);  // a file without the key: off
   EXPECT_EQ(config.nodes[5].timeoutMs, 0);
   EXPECT_EQ(config.nodes[5].vexaHost, "");
 }
@@ -135,6 +137,7 @@ TEST_F(PanelReaderTest, WhatTheWriterWritesReadsBackTheSame) {
   Config written;
   ApplyPanelDefaults(written);
   written.debugMode = 2;
+  written.allowRequestDebug = 1;
   written.overRequestFactor = 5;
   written.cacheValidPeriodMins = 0;
   written.formFormat = 0;
@@ -180,6 +183,7 @@ TEST_F(PanelReaderTest, WhatTheWriterWritesReadsBackTheSame) {
   EXPECT_EQ(config.nodes[2].osDescPath, "/d.xml");
   EXPECT_FALSE(config.allVexaNodes);
   EXPECT_EQ(config.debugMode, 2);
+  EXPECT_EQ(config.allowRequestDebug, 1);
   EXPECT_EQ(config.overRequestFactor, 5);
   EXPECT_EQ(config.cacheValidPeriodMins, 0);
   EXPECT_EQ(config.formFormat, 0);

@@ -59,6 +59,7 @@ class SettingsWriterTest : public ::testing::Test {
 TEST_F(SettingsWriterTest, DefaultsAreWrittenInKeyOrder) {
   EXPECT_EQ(FormatSettings(config, nullptr),
             "DEBUG = 0\r\n"
+            "AllowRequestDebug = 0\r\n"
             "INT_OVER_REQUEST_FACTOR = 2\r\n"
             "INT_CACHE_VALID_PERIOD_MINS = 10\r\n"
             "LanguageFileName = \"English.vlang\"\r\n"

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 
 #include "tests/e2e/demo_stack.h"
@@ -190,7 +191,7 @@ TEST_F(SearchFlow, QueryIsEscapedInThePageAndItsLinks) {
         << href;
 }
 
-TEST_F(SearchFlow, SettingsCategoriesAndCacheAreNotServed) {
+TEST_F(SearchFlow, SettingsCategoriesLogsAndCacheAreNotServed) {
   StartStack(BothDemoNodes());
   Page("/quorix.cgi?vexa_query=garden");  // fills the cache
   std::vector<std::string> cached;
@@ -202,14 +203,22 @@ TEST_F(SearchFlow, SettingsCategoriesAndCacheAreNotServed) {
     cached.push_back("/cache/" + name);
   }
   ASSERT_FALSE(cached.empty()) << "the search left no cache file";
+  // The demo keeps its logs outside the served folder; a generated site has them inside.
+  std::string www = stack_.folder() + "/site/www";
+  std::filesystem::create_directories(www + "/logs");
+  for (const char* log : {"/logs/searchwords.log", "/Quorix.log"})
+    std::ofstream(www + log) << "private log line\n";
 
-  for (const std::string& target : {std::string("/settings.qxdat"), std::string("/vexa_cats.qxdat"),
-                                    std::string("/cache/"), cached.front()}) {
+  for (const std::string& target :
+       {std::string("/settings.qxdat"), std::string("/vexa_cats.qxdat"), std::string("/cache/"),
+        cached.front(), std::string("/logs/"), std::string("/logs/searchwords.log"),
+        std::string("/Quorix.log")}) {
     std::string body;
     long status = 0;
     ASSERT_TRUE(stack_.Get(target, &body, &status)) << target;
     EXPECT_EQ(status, 403) << target;
     EXPECT_FALSE(Contains(body, "NODE0_")) << target;
+    EXPECT_FALSE(Contains(body, "private log line")) << target;
   }
 }
 

@@ -38,7 +38,10 @@ TEST(SiteOptions, NodesKeepTheirOrderAndShareTheTimeOut) {
   std::string config = LighttpdConfig(options);
   EXPECT_NE(config.find("server.port = 8080\n"), std::string::npos) << config;
   EXPECT_NE(config.find("server.username = \"nobody\""), std::string::npos) << config;
-  EXPECT_NE(config.find("url.access-deny = (\".qxdat\")"), std::string::npos) << config;
+  for (const char* rule :
+       {"url.access-deny = (\".qxdat\", \".log\")\n",
+        "$HTTP[\"url\"] =~ \"^/(cache|logs)(/|$)\" { url.access-deny = (\"\") }\n"})
+    EXPECT_NE(config.find(rule), std::string::npos) << config;
 }
 
 TEST(SiteOptions, BadCommandLinesAreRefusedWithAReason) {

@@ -1,8 +1,10 @@
 #include "panel/core/generation.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <regex>
 
 #include "panel/core/main_flow.h"
 #include "panel/core/settings_flows.h"
@@ -39,8 +41,10 @@ TEST_F(GenerationTest, CreatesTheFilesAndShowsTheList) {
   ASSERT_EQ(desktop.filesCreated.size(), 1u);
   EXPECT_EQ(desktop.filesCreated[0],
             (std::vector<std::string>{out + "/quorix.cgi", out + "/search_template.html",
-                                      out + "/settings.qxdat"}));
-  EXPECT_EQ(RequiredFiles("/o", true).back(), "/o/vexa_cats.qxdat");
+                                      out + "/settings.qxdat", out + "/.htaccess", out + "/cache/",
+                                      out + "/logs/"}));
+  session->live.useCats = 1;
+  EXPECT_EQ(RequiredFiles("/o", session->live)[4], "/o/vexa_cats.qxdat");
 
   // The second generation starts at the folder of the first.
   desktop.folderAnswers = {{FolderChoice::kCancelled, ""}};
@@ -48,20 +52,76 @@ TEST_F(GenerationTest, CreatesTheFilesAndShowsTheList) {
   EXPECT_EQ(desktop.folderStarts, (std::vector<std::string>{"", out}));
 }
 
-TEST_F(GenerationTest, ExistingFilesAskThreeTimes) {
-  for (const char* name : {"quorix.cgi", "search_template.html", "settings.qxdat"})
+TEST_F(GenerationTest, ExistingFilesAskBeforeBeingReplaced) {
+  for (const char* name : {"quorix.cgi", "search_template.html", "settings.qxdat", ".htaccess"})
     WriteWholeFile(out + "/" + name, "old");
   desktop.folderAnswers = {{FolderChoice::kChosen, out}};
-  desktop.answers = {BoxAnswer::kNo, BoxAnswer::kNo, BoxAnswer::kYes};
+  desktop.answers = {BoxAnswer::kNo, BoxAnswer::kNo, BoxAnswer::kYes, BoxAnswer::kNo};
   EXPECT_EQ(GenerateCgiFiles(*session), 0);
-  EXPECT_EQ(desktop.Titles(),
-            (std::vector<std::string>{"Overwrite files?", "Overwrite files?", "Overwrite files?"}));
+  EXPECT_EQ(desktop.Titles(), std::vector<std::string>(4, "Overwrite files?"));
   EXPECT_EQ(desktop.boxes[0].text,
             "\"" + out + "/quorix.cgi\" already exist and will be overwritten.  Continue?");
+  EXPECT_EQ(desktop.boxes[3].text,
+            "\"" + out + "/.htaccess\" already exist and will be overwritten.  Continue?");
   EXPECT_EQ(ReadWholeFile(out + "/quorix.cgi"), "old");
   EXPECT_EQ(ReadWholeFile(out + "/search_template.html"), "old");
   EXPECT_NE(ReadWholeFile(out + "/settings.qxdat"), "old");
+  EXPECT_EQ(ReadWholeFile(out + "/.htaccess"), "old");
   EXPECT_EQ(desktop.filesCreated.size(), 1u);
+}
+
+// The search program opens its logs and cache relative to its own folder and
+// cannot create folders there when run as a web user.
+TEST_F(GenerationTest, CreatesTheFoldersItWritesIntoAndKeepsVisitorsOut) {
+  session->live.logging = 1;
+  session->live.logFileName = "./logs/searchwords.log";
+  session->live.debugFileName = "debug/deeper/../../../escape/Quorix.log";  // leaves the folder
+  mode_t previous = umask(077);
+  desktop.folderAnswers = {{FolderChoice::kChosen, out}};
+  int generated = GenerateCgiFiles(*session);
+  umask(previous);
+  ASSERT_EQ(generated, 0);
+  for (const char* folder : {"/cache", "/logs"}) {
+    std::filesystem::file_status status = std::filesystem::status(out + folder);
+    EXPECT_TRUE(std::filesystem::is_directory(status)) << folder;
+    EXPECT_EQ(status.permissions(), std::filesystem::perms(0755)) << folder;
+  }
+  EXPECT_FALSE(std::filesystem::exists(root + "/escape"));
+  EXPECT_FALSE(std::filesystem::exists(out + "/debug"));
+
+  // What the rules catch, read with the patterns Apache would use.
+  std::string rules = ReadWholeFile(out + "/.htaccess");
+  std::smatch files, folders;
+  ASSERT_TRUE(std::regex_search(
+      rules, files,
+      std::regex("<FilesMatch \"\\(\\?i\\)([^\"]+)\">\n +Require all denied\n</FilesMatch>")))
+      << rules;
+  ASSERT_TRUE(
+      std::regex_search(rules, folders, std::regex("\nRedirectMatch 404 \"\\(\\?i\\)([^\"]+)\"\n")))
+      << rules;
+  std::regex fileRule(files[1].str(), std::regex::icase);
+  std::regex folderRule(folders[1].str(), std::regex::icase);
+  struct Case {
+    const char* path;
+    bool denied;
+  } cases[] = {
+      {"/search/settings.qxdat", true},
+      {"/search/vexa_cats.qxdat", true},
+      {"/search/Quorix.LOG", true},
+      {"/search/cache/", true},
+      {"/search/cache", true},
+      {"/search/cache/vexa_query=a", true},
+      {"/search/logs/searchwords.log", true},
+      {"/search/quorix.cgi", false},
+      {"/search/search_template.html", false},
+      {"/cache/search/quorix.cgi", false},
+      {"/search/my_settings.qxdat.html", false},
+  };
+  for (const Case& c : cases) {
+    std::string name = std::filesystem::path(c.path).filename().string();
+    bool denied = std::regex_search(name, fileRule) || std::regex_search(c.path, folderRule);
+    EXPECT_EQ(denied, c.denied) << c.path;
+  }
 }
 
 TEST_F(GenerationTest, DecliningTheSettingsFileEndsSilently) {

@@ -99,6 +99,26 @@ TEST_F(OptionsDialogTest, DebugModeAloneIsNoChange) {
   EXPECT_FALSE(session->flags.verified);
 }
 
+TEST_F(OptionsDialogTest, RequestDebugSwitchIsOffUntilTicked) {
+  NewSettings(*session);
+  session->flags.verified = true;
+  session->flags.unsaved = false;
+  OptionsDialog dialog(*session);
+  dialog.Open();
+  EXPECT_FALSE(dialog.allowRequestDebug);
+  dialog.allowRequestDebug = true;
+  ASSERT_TRUE(dialog.Ok());
+  EXPECT_EQ(session->live.allowRequestDebug, 1);
+  EXPECT_TRUE(session->flags.unsaved);   // must reach the file
+  EXPECT_TRUE(session->flags.verified);  // the nodes are as they were
+
+  session->live.allowRequestDebug = 2;  // the search program obeys 1 alone
+  dialog.Open();
+  EXPECT_FALSE(dialog.allowRequestDebug);
+  ASSERT_TRUE(dialog.Ok());
+  EXPECT_EQ(session->live.allowRequestDebug, 0);
+}
+
 TEST_F(OptionsDialogTest, LanguageList) {
   WriteWholeFile(LangDir() + "/deutsch.VLANG", "x");
   WriteWholeFile(LangDir() + "/Zulu.vlang", "x");

@@ -52,6 +52,7 @@ TEST_F(SettingsRoundTripTest, NodesAndOptionsSurvive) {
   session->verifyStatus.fill(kOk);
 
   live.debugMode = 2;
+  live.allowRequestDebug = 1;
   live.overRequestFactor = 5;
   live.cacheValidPeriodMins = 30;
   live.formFormat = 1;
@@ -106,6 +107,7 @@ TEST_F(SettingsRoundTripTest, NodesAndOptionsSurvive) {
     int32_t Config::*field;
   } ints[] = {
       {"DEBUG", &Config::debugMode},
+      {"AllowRequestDebug", &Config::allowRequestDebug},
       {"INT_OVER_REQUEST_FACTOR", &Config::overRequestFactor},
       {"INT_CACHE_VALID_PERIOD_MINS", &Config::cacheValidPeriodMins},
       {"FormFormat", &Config::formFormat},

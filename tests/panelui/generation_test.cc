@@ -81,9 +81,11 @@ void GenerationTest::createFromTheMainWindow() {
   QCOMPARE(caption, QStringLiteral("Quorix CGI files successfully created"));
   QString folder = QString::fromStdString(out);
   QCOMPARE(listed, QStringList({folder + "/quorix.cgi", folder + "/search_template.html",
-                                folder + "/settings.qxdat", QString()})
+                                folder + "/settings.qxdat", folder + "/.htaccess",
+                                folder + "/cache/", folder + "/logs/", QString()})
                        .join('\n'));
-  for (const char* name : {"/quorix.cgi", "/search_template.html", "/settings.qxdat"})
+  for (const char* name :
+       {"/quorix.cgi", "/search_template.html", "/settings.qxdat", "/.htaccess", "/cache", "/logs"})
     QVERIFY2(Exists(out + name), name);
   QCOMPARE(panel.session->panel.outputDir, out);
   QCOMPARE(panel.window->findChild<QGroupBox*>(QStringLiteral("infoGroup"))->title(),
@@ -146,6 +148,8 @@ void HeadlessTest::verifiesGeneratesAndServes() {
   QCOMPARE(ReadAll(out + "/quorix.cgi"), ReadAll(QUORIX_BINARY));
   QCOMPARE(ReadAll(out + "/search_template.html"),
            ReadAll(panel_->installDir() + "/cgi files/search_template.html"));
+  QVERIFY(Exists(out + "/.htaccess"));
+  QVERIFY(std::filesystem::is_directory(out + "/logs"));
   std::string written = ReadAll(out + "/settings.qxdat");
   QVERIFY2(written.find("NODE0_VEXA_URL = \"http://" + server.HostPort() + "/search.cgi\"") !=
                std::string::npos,

@@ -89,6 +89,7 @@ void OptionsDialogTest::showsDefaultsAndTexts() {
     QCOMPARE(Child<QComboBox>(dialog, "language")->currentText(), QStringLiteral("English.vlang"));
     QVERIFY(Child<QCheckBox>(dialog, "vexaInfo")->isChecked());
     QVERIFY(!Child<QCheckBox>(dialog, "timing")->isChecked());
+    QVERIFY(!Child<QCheckBox>(dialog, "allowRequestDebug")->isChecked());
     QCOMPARE(Child<QLineEdit>(dialog, "logFileName")->text(),
              QStringLiteral("./logs/searchwords.log"));
     QStringList texts = Texts(dialog);
@@ -116,6 +117,7 @@ void OptionsDialogTest::showsDefaultsAndTexts() {
           "New file",
           "Edit file",
           "Debug mode:",
+          "Allow visitors to turn on debug mode with vexa_debug",
           "Log debug messages to file",
           "Debug log filename:",
           "Log searches made on your site",
@@ -177,9 +179,11 @@ void OptionsDialogTest::storesChosenListEntries() {
     Child<QComboBox>(dialog, "debugMode")->setCurrentIndex(0);
     QTest::keyClick(Child<QSlider>(dialog, "overRequestFactor"), Qt::Key_Right);
     Child<QCheckBox>(dialog, "timing")->click();
+    Child<QCheckBox>(dialog, "allowRequestDebug")->click();
     ButtonNamed(dialog, QStringLiteral("OK"))->click();
   });
   const Config& live = panel.session->live;
+  QCOMPARE(live.allowRequestDebug, 1);
   QCOMPARE(live.formFormat, 0);
   QCOMPARE(live.debugMode, 2);
   QCOMPARE(live.overRequestFactor, 3);

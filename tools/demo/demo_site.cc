@@ -75,9 +75,10 @@ std::string LighttpdConfig(const DemoSiteOptions& options) {
       "server.errorlog = \"" + (root / "logs" / "lighttpd-error.log").string() + "\"\n" +
       "cgi.assign = (\".cgi\" => \"\")\n" + "url.redirect = (\"^/$\" => \"/quorix.cgi\")\n" +
       "mimetype.assign = (\".html\" => \"text/html\", \".css\" => \"text/css\")\n" +
-      "# The settings, the category names and the cached result sets are not for visitors.\n" +
-      "url.access-deny = (\".qxdat\")\n" +
-      "$HTTP[\"url\"] =~ \"^/cache(/|$)\" { url.access-deny = (\"\") }\n";
+      "# The settings, the category names, the logs and the cached result sets are not for "
+      "visitors.\n" +
+      "url.access-deny = (\".qxdat\", \".log\")\n" +
+      "$HTTP[\"url\"] =~ \"^/(cache|logs)(/|$)\" { url.access-deny = (\"\") }\n";
   if (!options.user.empty())
     text += "server.username = \"" + options.user + "\"\nserver.groupname = \"" + options.group +
             "\"\n";
