@@ -68,11 +68,35 @@ TEST(ChooseEndpointTest, SchemeGivesPortUnlessTheHostNamesOne) {
   }
 }
 
-TEST(BodyCapacityTest, ContentLengthPlusOneElseOneMebibyte) {
-  EXPECT_EQ(BodyCapacity(-1), 1048576u);
-  EXPECT_EQ(BodyCapacity(0), 1u);
-  EXPECT_EQ(BodyCapacity(5000), 5001u);
-  EXPECT_EQ(BodyCapacity(int64_t{1} << 40), kHttpMaxAnnouncedBodyBytes + 1);
+TEST(BodyCapacityTest, ContentLengthPlusOneNeverMoreThanOneMebibyte) {
+  struct Case {
+    int64_t length;
+    size_t capacity;
+  } cases[] = {{-1, 1048576u},     {0, 1u},          {5000, 5001u},      {1048575, 1048576u},
+               {1048576, 1048576u}, {100000000, 1048576u}, {int64_t{1} << 40, 1048576u}};
+  for (const Case& c : cases) EXPECT_EQ(BodyCapacity(c.length), c.capacity) << c.length;
+}
+
+TEST(IsLocalNetworkHostTest, LoopbackLinkLocalPrivateAndUnspecifiedAreLocal) {
+  struct Case {
+    const char* host;
+    bool local;
+  } cases[] = {
+      {"127.0.0.1", true},        {"127.0.0.1:8080", true},   {"127.255.1.2", true},
+      {"127.1", true},            {"2130706433", true},       {"0x7f.0.0.1", true},
+      {"localhost", true},        {"LocalHost.:81", true},    {"a.localhost", true},
+      {"10.0.0.1", true},         {"172.16.0.1", true},       {"172.31.255.255", true},
+      {"192.168.1.1", true},      {"169.254.1.1", true},      {"0.0.0.0", true},
+      {"[::1]", true},            {"[::1]:9000", true},       {"::1", true},
+      {"[::]", true},             {"[fe80::1]", true},        {"[febf::1]", true},
+      {"[fc00::1]", true},        {"[fd12:3456::1]", true},   {"[::ffff:10.1.2.3]", true},
+      {"[::ffff:127.0.0.1]", true},
+      {"172.15.255.255", false},  {"172.32.0.1", false},      {"192.169.0.1", false},
+      {"169.255.0.1", false},     {"11.0.0.1", false},        {"8.8.8.8:53", false},
+      {"[2001:db8::1]", false},   {"[fec0::1]", false},       {"[::ffff:8.8.8.8]", false},
+      {"search.example.org", false}, {"localhost.example.org", false}, {"10.example", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsLocalNetworkHost(c.host), c.local) << c.host;
 }
 
 TEST(AppendInPiecesTest, DropsThePieceThatWouldOverflow) {
@@ -99,10 +123,13 @@ struct Fetched {
   std::string headers, body;
 };
 
-Fetched Fetch(const TestHttpServer& server, const std::string& target, uint32_t timeoutMs = 5000) {
+Fetched Fetch(const TestHttpServer& server, const std::string& target,
+              AddressReach reach = AddressReach::kAny) {
   Fetched out;
   NodeConnection connection;
+  connection.SetAddressReach(reach);
   if (!connection.Connect(server.HostPort(), kHttpPort)) return out;
+  uint32_t timeoutMs = 5000;
   out.sent = connection.RequestGet(target, timeoutMs, false, &out.status);
   uint32_t length = 0;
   int64_t announced = connection.GetHttpResponseContentSize(length) == 0 ? length : -1;
@@ -155,17 +182,22 @@ TEST(NodeConnectionTest, ContentTypeAndLengthAreReported) {
 
 TEST(NodeConnectionTest, BodyLimits) {
   TestHttpServer server;
-  std::string big = HttpAnswer::Filler(1048576 + 5000);
+  std::string big = HttpAnswer::Filler(5 * 1048576);
   server.Answer("/unsized", HttpAnswer(big).NoContentLength());
+  server.Answer("/huge", HttpAnswer(big).Announce(100000000));
   server.Answer("/exact", HttpAnswer(HttpAnswer::Filler(3000)));
   server.Answer("/empty", HttpAnswer(""));
   // Announces fewer bytes than it sends: only the announced ones count.
   server.Answer("/short", HttpAnswer(HttpAnswer::Filler(3000)).Announce(2000));
 
-  Fetched unsized = Fetch(server, "/unsized");
-  EXPECT_TRUE(unsized.read);
-  EXPECT_EQ(unsized.body.size(), 1048575u);  // 1025 whole pieces of 1023 bytes
-  EXPECT_EQ(unsized.body, big.substr(0, 1048575));
+  // Announced or not, a body never takes more than the cap.
+  for (const char* path : {"/unsized", "/huge"}) {
+    Fetched got = Fetch(server, path);
+    EXPECT_TRUE(got.read) << path;
+    EXPECT_EQ(got.body.size(), 1048575u) << path;  // 1025 whole pieces of 1023 bytes
+    EXPECT_LE(got.body.capacity(), kHttpUnsizedBodyBytes) << path;
+    EXPECT_EQ(got.body, big.substr(0, 1048575)) << path;
+  }
 
   Fetched exact = Fetch(server, "/exact");
   EXPECT_EQ(exact.body, HttpAnswer::Filler(3000));
@@ -180,14 +212,18 @@ TEST(NodeConnectionTest, BodyLimits) {
 
 TEST(NodeConnectionTest, HeadersLongerThanTheirBufferFailTheRead) {
   TestHttpServer server;
-  server.Answer("/fat", HttpAnswer("body").Header("X-Padding", std::string(2100, 'p')));
-  server.Answer("/thin", HttpAnswer("body").Header("X-Padding", std::string(1500, 'p')));
-  Fetched fat = Fetch(server, "/fat");
-  EXPECT_TRUE(fat.sent);
-  EXPECT_FALSE(fat.read);
-  Fetched thin = Fetch(server, "/thin");
-  EXPECT_TRUE(thin.read);
-  EXPECT_LT(thin.headers.size(), kHttpHeaderBytes);
+  HttpAnswer fat("body"), thin("body");
+  for (int i = 0; i < 70; ++i) fat.Header("X-Padding-" + std::to_string(i), std::string(1000, 'p'));
+  for (int i = 0; i < 10; ++i) thin.Header("X-Padding-" + std::to_string(i), std::string(1000, 'p'));
+  server.Answer("/fat", fat);
+  server.Answer("/thin", thin);
+  Fetched got = Fetch(server, "/fat");
+  EXPECT_TRUE(got.sent);
+  EXPECT_FALSE(got.read);
+  got = Fetch(server, "/thin");
+  EXPECT_TRUE(got.read);
+  EXPECT_GT(got.headers.size(), 10000u);
+  EXPECT_EQ(got.body, "body");
 }
 
 TEST(NodeConnectionTest, RedirectsAreFollowed) {
@@ -198,6 +234,39 @@ TEST(NodeConnectionTest, RedirectsAreFollowed) {
   EXPECT_EQ(got.status, 200);
   EXPECT_EQ(got.body, "moved here");
   EXPECT_EQ(got.headers.rfind("HTTP/1.1 200", 0), 0u) << got.headers;
+}
+
+TEST(NodeConnectionTest, RedirectsReachLocalAddressesOnlyWhenAllowed) {
+  TestHttpServer server;
+  server.Answer("/old", HttpAnswer().Status(302).Header("Location", server.Url("/new")));
+  server.Answer("/new", HttpAnswer("moved here"));
+  server.Answer("/here", HttpAnswer("direct"));
+  struct Case {
+    AddressReach reach;
+    const char* target;
+    bool allowed;
+  } cases[] = {{AddressReach::kAny, "/old", true},
+               {AddressReach::kPublicAfterFirstHop, "/here", true},
+               {AddressReach::kPublicAfterFirstHop, "/old", false},
+               {AddressReach::kPublicOnly, "/here", false}};
+  for (const Case& c : cases) {
+    size_t before = server.RequestCount();
+    Fetched got = Fetch(server, c.target, c.reach);
+    EXPECT_EQ(got.sent, c.allowed) << c.target << " " << static_cast<int>(c.reach);
+    if (!c.allowed) {
+      EXPECT_EQ(got.status, kHttpAddressRefused) << c.target;
+      // The refused hop never reached the server.
+      EXPECT_EQ(server.RequestCount(), before + (c.reach == AddressReach::kPublicOnly ? 0 : 1));
+    }
+  }
+
+  // A name that resolves to a local address is refused as well.
+  NodeConnection connection;
+  connection.SetAddressReach(AddressReach::kPublicOnly);
+  ASSERT_TRUE(connection.Connect("localhost:" + std::to_string(server.port()), kHttpPort));
+  int32_t error = 0;
+  EXPECT_FALSE(connection.RequestGet("/here", 5000, false, &error));
+  EXPECT_EQ(error, kHttpAddressRefused);
 }
 
 TEST(NodeConnectionTest, RefusedAndMalformedHostsFail) {
