@@ -64,9 +64,9 @@ Status FetchDescription(int n, NodeRecord& node, const NodeQueryEnv& env) {
   int64_t announced = connection->GetHttpResponseContentSize(length) == 0 ? length : -1;
   std::string headers, body;
   if (!connection->ReadResponse(headers, kHttpHeaderBytes, body, BodyCapacity(announced))) {
-    env.log.WriteWithDetail(kLogError, Format("Node #%d: No response", n),
-                            Format("Node #%d: No response from \"%s%s\"", n,
-                                   node.osDescHost.c_str(), path.c_str()));
+    env.log.WriteWithDetail(
+        kLogError, Format("Node #%d: No response", n),
+        Format("Node #%d: No response from \"%s%s\"", n, node.osDescHost.c_str(), path.c_str()));
     return kDescNoResponse;
   }
   node.responseHeaders = std::move(headers);
@@ -111,8 +111,7 @@ Status CheckOpenSearchDescriptionFileURL(int n, NodeRecord& node, const NodeQuer
       node.osQuery = std::move(parts.query);
       node.descriptionResolved = true;
       return kOk;
-    case TemplateSplit::kTooLong:
-    {
+    case TemplateSplit::kTooLong: {
       std::string line = Format(
           "Node #%d: Open Search Description query URL is too long (host over %zu, path over %zu "
           "or query over %zu characters)",

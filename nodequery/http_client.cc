@@ -77,7 +77,8 @@ bool IsLocalIpv4(uint32_t address) {
 bool IsLocalIpv6(const in6_addr& address) {
   const uint8_t* b = address.s6_addr;
   if (IN6_IS_ADDR_V4MAPPED(&address) || IN6_IS_ADDR_V4COMPAT(&address))
-    return IsLocalIpv4(uint32_t{b[12]} << 24 | uint32_t{b[13]} << 16 | uint32_t{b[14]} << 8 | b[15]);
+    return IsLocalIpv4(uint32_t{b[12]} << 24 | uint32_t{b[13]} << 16 | uint32_t{b[14]} << 8 |
+                       b[15]);
   return IN6_IS_ADDR_LOOPBACK(&address) || IN6_IS_ADDR_UNSPECIFIED(&address) ||
          (b[0] == 0xFE && (b[1] & 0xC0) == 0x80) ||  // fe80::/10
          (b[0] & 0xFE) == 0xFC;                      // fc00::/7

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace quorix {
 
@@ -58,9 +59,9 @@ bool IsLocalNetworkHost(std::string_view hostWithPort);
 // Which addresses a transfer may open connections to. Where a description's
 // template or a redirect leads is chosen by the node, not by our settings.
 enum class AddressReach {
-  kAny,                    // the node's configured address is itself local
-  kPublicAfterFirstHop,    // the first connection goes where the settings say
-  kPublicOnly,             // the target itself came from the node
+  kAny,                  // the node's configured address is itself local
+  kPublicAfterFirstHop,  // the first connection goes where the settings say
+  kPublicOnly,           // the target itself came from the node
 };
 
 // Appends `data` to `body` in consecutive pieces of kHttpReadPieceBytes and

@@ -292,7 +292,8 @@ TEST_F(DispatchFixture, LocalAddressesFromTheNodeOnlyForLocalNodes) {
   Run();
   EXPECT_EQ(results.status[0], kOk);
   EXPECT_EQ(results.status[1], kQueryConnectFailed);
-  EXPECT_TRUE(log.Has(kLogError, "Node #1: Failed to send connect to \"" + server.HostPort() + "\""));
+  EXPECT_TRUE(
+      log.Has(kLogError, "Node #1: Failed to send connect to \"" + server.HostPort() + "\""));
   EXPECT_EQ(results.status[2], kOk);  // the settings' own query URL may be local
   EXPECT_EQ(server.RequestCount(), 3u);
 }

@@ -77,8 +77,13 @@ TEST(BodyCapacityTest, ContentLengthPlusOneNeverMoreThanOneMebibyte) {
   struct Case {
     int64_t length;
     size_t capacity;
-  } cases[] = {{-1, 1048576u},     {0, 1u},          {5000, 5001u},      {1048575, 1048576u},
-               {1048576, 1048576u}, {100000000, 1048576u}, {int64_t{1} << 40, 1048576u}};
+  } cases[] = {{-1, 1048576u},
+               {0, 1u},
+               {5000, 5001u},
+               {1048575, 1048576u},
+               {1048576, 1048576u},
+               {100000000, 1048576u},
+               {int64_t{1} << 40, 1048576u}};
   for (const Case& c : cases) EXPECT_EQ(BodyCapacity(c.length), c.capacity) << c.length;
 }
 
@@ -87,19 +92,43 @@ TEST(IsLocalNetworkHostTest, LoopbackLinkLocalPrivateAndUnspecifiedAreLocal) {
     const char* host;
     bool local;
   } cases[] = {
-      {"127.0.0.1", true},        {"127.0.0.1:8080", true},   {"127.255.1.2", true},
-      {"127.1", true},            {"2130706433", true},       {"0x7f.0.0.1", true},
-      {"localhost", true},        {"LocalHost.:81", true},    {"a.localhost", true},
-      {"10.0.0.1", true},         {"172.16.0.1", true},       {"172.31.255.255", true},
-      {"192.168.1.1", true},      {"169.254.1.1", true},      {"0.0.0.0", true},
-      {"[::1]", true},            {"[::1]:9000", true},       {"::1", true},
-      {"[::]", true},             {"[fe80::1]", true},        {"[febf::1]", true},
-      {"[fc00::1]", true},        {"[fd12:3456::1]", true},   {"[::ffff:10.1.2.3]", true},
+      {"127.0.0.1", true},
+      {"127.0.0.1:8080", true},
+      {"127.255.1.2", true},
+      {"127.1", true},
+      {"2130706433", true},
+      {"0x7f.0.0.1", true},
+      {"localhost", true},
+      {"LocalHost.:81", true},
+      {"a.localhost", true},
+      {"10.0.0.1", true},
+      {"172.16.0.1", true},
+      {"172.31.255.255", true},
+      {"192.168.1.1", true},
+      {"169.254.1.1", true},
+      {"0.0.0.0", true},
+      {"[::1]", true},
+      {"[::1]:9000", true},
+      {"::1", true},
+      {"[::]", true},
+      {"[fe80::1]", true},
+      {"[febf::1]", true},
+      {"[fc00::1]", true},
+      {"[fd12:3456::1]", true},
+      {"[::ffff:10.1.2.3]", true},
       {"[::ffff:127.0.0.1]", true},
-      {"172.15.255.255", false},  {"172.32.0.1", false},      {"192.169.0.1", false},
-      {"169.255.0.1", false},     {"11.0.0.1", false},        {"8.8.8.8:53", false},
-      {"[2001:db8::1]", false},   {"[fec0::1]", false},       {"[::ffff:8.8.8.8]", false},
-      {"search.example.org", false}, {"localhost.example.org", false}, {"10.example", false},
+      {"172.15.255.255", false},
+      {"172.32.0.1", false},
+      {"192.169.0.1", false},
+      {"169.255.0.1", false},
+      {"11.0.0.1", false},
+      {"8.8.8.8:53", false},
+      {"[2001:db8::1]", false},
+      {"[fec0::1]", false},
+      {"[::ffff:8.8.8.8]", false},
+      {"search.example.org", false},
+      {"localhost.example.org", false},
+      {"10.example", false},
   };
   for (const Case& c : cases) EXPECT_EQ(IsLocalNetworkHost(c.host), c.local) << c.host;
 }
@@ -219,7 +248,8 @@ TEST(NodeConnectionTest, HeadersLongerThanTheirBufferFailTheRead) {
   TestHttpServer server;
   HttpAnswer fat("body"), thin("body");
   for (int i = 0; i < 70; ++i) fat.Header("X-Padding-" + std::to_string(i), std::string(1000, 'p'));
-  for (int i = 0; i < 10; ++i) thin.Header("X-Padding-" + std::to_string(i), std::string(1000, 'p'));
+  for (int i = 0; i < 10; ++i)
+    thin.Header("X-Padding-" + std::to_string(i), std::string(1000, 'p'));
   server.Answer("/fat", fat);
   server.Answer("/thin", thin);
   Fetched got = Fetch(server, "/fat");
@@ -420,8 +450,9 @@ class TestCa {
   TestCa() {
     char name[] = "/tmp/quorix-tls-XXXXXX";
     if (mkdtemp(name)) dir_ = name;
-    ok_ = !dir_.empty() && Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
-                               "-nodes -days 1 -subj /CN=Quorix-Test-CA -keyout ca.key -out ca.pem");
+    ok_ =
+        !dir_.empty() && Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                             "-nodes -days 1 -subj /CN=Quorix-Test-CA -keyout ca.key -out ca.pem");
   }
   ~TestCa() {
     if (!dir_.empty()) Run("rm -rf '" + dir_ + "'");
@@ -436,8 +467,10 @@ class TestCa {
     bool issued =
         Run("openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=" +
             name + " -keyout " + name + ".key -out " + name + ".csr") &&
-        Run("openssl x509 -req -days 1 -in " + name + ".csr -CA ca.pem -CAkey ca.key "
-            "-CAcreateserial -extfile " + name + ".ext -out " + name + ".pem");
+        Run("openssl x509 -req -days 1 -in " + name +
+            ".csr -CA ca.pem -CAkey ca.key "
+            "-CAcreateserial -extfile " +
+            name + ".ext -out " + name + ".pem");
     return issued ? dir_ + "/" + name : "";
   }
 
@@ -483,13 +516,15 @@ class TlsTestServer {
     std::string seen;
     char buffer[256];
     pollfd ready{fd, POLLIN, 0};
-    while (seen.find('\n', seen.find("ACCEPT")) == std::string::npos && poll(&ready, 1, 10000) > 0) {
+    while (seen.find('\n', seen.find("ACCEPT")) == std::string::npos &&
+           poll(&ready, 1, 10000) > 0) {
       ssize_t n = read(fd, buffer, sizeof buffer);
       if (n <= 0) return;
       seen.append(buffer, static_cast<size_t>(n));
     }
     size_t colon = seen.find(':', seen.find("ACCEPT 127.0.0.1"));
-    if (colon != std::string::npos) port_ = static_cast<uint16_t>(std::atoi(seen.c_str() + colon + 1));
+    if (colon != std::string::npos)
+      port_ = static_cast<uint16_t>(std::atoi(seen.c_str() + colon + 1));
   }
 
   pid_t pid_ = -1;

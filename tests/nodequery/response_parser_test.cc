@@ -282,8 +282,9 @@ TEST(ParseResponse, TagsInsideCommentsAreStillScanned) {
 
 TEST(ParseResponse, NulBytesFromANodeNeverReachItems) {
   using namespace std::string_literals;
-  std::string item = "<item><title>T</title><link>http://site/\0a&#0;b</link>"
-                     "<description>d&#x0;e\0f&#x00;</description></item>"s;
+  std::string item =
+      "<item><title>T</title><link>http://site/\0a&#0;b</link>"
+      "<description>d&#x0;e\0f&#x00;</description></item>"s;
   for (int type : {0, 1}) {
     Parsed p;
     Parse(p, CleanResponseBody(Rss(Total(1) + item)), type);

@@ -18,7 +18,7 @@ TEST(DecodeCharacterReferences, NumericAndNamedReferences) {
   } cases[] = {
       {"&#65;", "A"},
       {"&#x41;", "A"},
-      {"&#X41;", "&"},  // upper-case X is not a hexadecimal reference
+      {"&#X41;", "&"},   // upper-case X is not a hexadecimal reference
       {"a&#0;b", "ab"},  // a NUL never reaches our text
       {"a&#x0;b&#x00;", "ab"},
       {"&#x;", "&"},
