@@ -44,11 +44,12 @@ constexpr uint16_t kEuroCodeUnit = 128;
 constexpr char16_t kEuroSign = 0x20AC;
 constexpr char16_t kReplacementCharacter = 0xFFFD;
 
-// Appends one UTF-16 code unit as UTF-8. A lone surrogate or a NUL cannot be
-// stored in our text, so it becomes U+FFFD.
+// Appends one UTF-16 code unit as UTF-8. A NUL never reaches our text, so it
+// is dropped; a lone surrogate becomes U+FFFD.
 void AppendCodeUnit(std::string& out, uint16_t unit) {
+  if (unit == 0) return;
   char16_t wide = unit;
-  if (unit == 0 || (unit >= 0xD800 && unit <= 0xDFFF)) wide = kReplacementCharacter;
+  if (unit >= 0xD800 && unit <= 0xDFFF) wide = kReplacementCharacter;
   out += Utf16ToUtf8(std::u16string_view(&wide, 1));
 }
 
@@ -100,14 +101,14 @@ int64_t ReadNumber(std::string_view text, int base, size_t* used) {
 bool DecodeNumericBody(std::string_view body, uint16_t* unit) {
   size_t used = 0;
   int64_t value = ReadNumber(body, 10, &used);
-  if (value > 0) {
+  if (value > 0 || (value == 0 && !body.empty() && body[0] == '0')) {
     *unit = static_cast<uint16_t>(value & 0xFFFF);
     return true;
   }
   if (value != 0 || body.empty() || body[0] != 'x') return false;
   std::string_view hex = body.substr(1);
   value = ReadNumber(hex, 16, &used);
-  if (used != hex.size() || value <= 0) return false;
+  if (hex.empty() || used != hex.size() || value < 0) return false;
   *unit = static_cast<uint16_t>(value & 0xFFFF);
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include "nodequery/http_client.h"
 #include "nodequery/query_url.h"
+#include "nodequery/response_parser.h"
 #include "nodequery/xml_scan.h"
 #include "platform/text.h"
 
@@ -30,56 +31,64 @@ bool FindQueryTemplate(const std::string& document, std::string& templ) {
                                 "type=\"application/rss", "template=", templ, 4096) == kOk;
 }
 
-// Fetches the description document. Returns 0 with its body, or -1001..-1003.
-Status FetchDescription(int n, NodeRecord& node, const NodeQueryEnv& env, std::string& body) {
+void LogConnectFailure(const NodeQueryEnv& env, int n, const std::string& host) {
+  env.log.WriteWithDetail(kLogError, Format("Node #%d: Failed to connect", n),
+                          Format("Node #%d: Failed to connect to \"%s\"", n, host.c_str()));
+}
+
+// Fetches the description document into node.responseBody. Returns 0, or
+// -1001..-1003.
+Status FetchDescription(int n, NodeRecord& node, const NodeQueryEnv& env) {
   auto connection = std::make_shared<NodeConnection>(env.cancel);
   RegisterNodeHandles(n, connection);
+  connection->SetAddressReach(ReachFor(node, false));
   Endpoint endpoint = ChooseEndpoint(node.osDescScheme, node.osDescHost);
   if (!connection->Connect(endpoint.host, endpoint.port)) {
-    env.log.Logf(kLogError, "Node #%d: Failed to connect to \"%s\"", n, node.osDescHost.c_str());
+    LogConnectFailure(env, n, node.osDescHost);
     return kDescConnectFailed;
   }
   std::string path = CutUtf16(node.osDescPath, kRequestPathUnits);
   int32_t error = 0;
   if (!connection->RequestGet(path, static_cast<uint32_t>(node.timeoutMs), endpoint.secure,
                               &error)) {
-    if (env.options.detailedSendFailure) {
-      env.log.Logf(kLogError, "Node #%d: Failed to send HTTP request to \"%s\"", n,
-                   node.osDescHost.c_str());
-      env.log.Logf(kLogError, "(Error: %s)", HttpErrorText(error).c_str());
-    } else {
-      env.log.Logf(kLogError, "Node #%d: Failed to send HTTP request to \"%s%s\"", n,
-                   node.osDescHost.c_str(), path.c_str());
+    if (error == kHttpAddressRefused) {
+      LogConnectFailure(env, n, node.osDescHost);
+      env.log.Logf(kLogInfo, "Node #%d: (%s)", n, HttpErrorText(error).c_str());
+      return kDescConnectFailed;
     }
+    LogSendFailure(env, n, node.osDescHost, env.options.detailedSendFailure ? "" : path, error,
+                   connection->FailureDetail());
     return kDescSendFailed;
   }
   uint32_t length = 0;
   int64_t announced = connection->GetHttpResponseContentSize(length) == 0 ? length : -1;
-  std::string headers;
+  std::string headers, body;
   if (!connection->ReadResponse(headers, kHttpHeaderBytes, body, BodyCapacity(announced))) {
-    env.log.Logf(kLogError, "Node #%d: No response from \"%s%s\"", n, node.osDescHost.c_str(),
-                 path.c_str());
+    env.log.WriteWithDetail(
+        kLogError, Format("Node #%d: No response", n),
+        Format("Node #%d: No response from \"%s%s\"", n, node.osDescHost.c_str(), path.c_str()));
     return kDescNoResponse;
   }
   node.responseHeaders = std::move(headers);
-  node.responseBody = RepairUtf8(body);
-  body = node.responseBody;
+  node.responseBody = CleanResponseBody(std::move(body));
   return kOk;
 }
 
 }  // namespace
 
 Status CheckOpenSearchDescriptionFileURL(int n, NodeRecord& node, const NodeQueryEnv& env) {
-  std::string document;
-  Status status = FetchDescription(n, node, env, document);
+  Status status = FetchDescription(n, node, env);
+  const std::string& document = node.responseBody;
   if (status != kOk || document.empty()) return status;
 
   std::string templ;
   if (!FindQueryTemplate(document, templ)) {
-    env.log.Logf(kLogError,
-                 "Node #%d: Open Search Description file \"%s%s\" did not return a recognised "
-                 "format",
-                 n, node.osDescHost.c_str(), node.osDescPath.c_str());
+    env.log.WriteWithDetail(
+        kLogError,
+        Format("Node #%d: Open Search Description file did not return a recognised format", n),
+        Format("Node #%d: Open Search Description file \"%s%s\" did not return a recognised "
+               "format",
+               n, node.osDescHost.c_str(), node.osDescPath.c_str()));
     return kDescNotRecognised;
   }
   if (templ.empty()) return kOk;
@@ -89,24 +98,33 @@ Status CheckOpenSearchDescriptionFileURL(int n, NodeRecord& node, const NodeQuer
   UrlParts parts;
   switch (SplitQueryTemplate(templ, base, parts)) {
     case TemplateSplit::kOk:
+      if (!TemplateHostAllowed(node, parts.host)) {
+        env.log.WriteWithDetail(
+            kLogError, Format("Node #%d: Failed to send connect", n),
+            Format("Node #%d: Failed to send connect to \"%s\"", n, parts.host.c_str()));
+        env.log.Logf(kLogInfo, "Node #%d: (%s)", n, HttpErrorText(kHttpAddressRefused).c_str());
+        return kQueryConnectFailed;
+      }
       node.osScheme = std::move(parts.scheme);
       node.osHost = std::move(parts.host);
       node.osPath = std::move(parts.path);
       node.osQuery = std::move(parts.query);
       node.descriptionResolved = true;
       return kOk;
-    case TemplateSplit::kTooLong:
-      env.log.Logf(kLogError,
-                   "Node #%d: Open Search Description query URL is too long (host over %zu, path "
-                   "over %zu or query over %zu characters) \"%s\"",
-                   n, kTemplateHostUnits, kTemplatePathUnits, kTemplateQueryUnits, templ.c_str());
+    case TemplateSplit::kTooLong: {
+      std::string line = Format(
+          "Node #%d: Open Search Description query URL is too long (host over %zu, path over %zu "
+          "or query over %zu characters)",
+          n, kTemplateHostUnits, kTemplatePathUnits, kTemplateQueryUnits);
+      env.log.WriteWithDetail(kLogError, line, line + " \"" + templ + "\"");
       return kQuerySyntaxUnsupported;
+    }
     case TemplateSplit::kNoPathOrQuery:
     case TemplateSplit::kUnsupportedScheme:
       break;
   }
-  env.log.Logf(kLogError, "Node #%d: Open Search Description query syntax not supported \"%s\"", n,
-               templ.c_str());
+  std::string line = Format("Node #%d: Open Search Description query syntax not supported", n);
+  env.log.WriteWithDetail(kLogError, line, line + " \"" + templ + "\"");
   return kQuerySyntaxUnsupported;
 }
 

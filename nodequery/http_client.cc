@@ -1,6 +1,9 @@
 #include "nodequery/http_client.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <array>
@@ -8,12 +11,13 @@
 #include <mutex>
 
 #include "config/settings.h"
+#include "platform/text.h"
 
 namespace quorix {
 namespace {
 
 // Headers kept while receiving; anything longer fails ReadResponse anyway.
-constexpr size_t kHeaderKeepLimit = 16 * 1024;
+constexpr size_t kHeaderKeepLimit = kHttpHeaderBytes;
 constexpr long kMaxRedirects = 10;
 
 void InitTransportOnce() {
@@ -54,6 +58,40 @@ bool SplitHostPort(std::string_view text, std::string& host, uint16_t& port) {
 
 bool StartsWithHttpVersion(std::string_view line) { return line.substr(0, 5) == "HTTP/"; }
 
+bool IsLocalIpv4(uint32_t address) {
+  struct Range {
+    uint32_t prefix, mask;
+  } constexpr kLocal[] = {
+      {0x00000000, 0xFF000000},  // 0.0.0.0/8
+      {0x0A000000, 0xFF000000},  // 10/8
+      {0x7F000000, 0xFF000000},  // 127/8
+      {0xA9FE0000, 0xFFFF0000},  // 169.254/16
+      {0xAC100000, 0xFFF00000},  // 172.16/12
+      {0xC0A80000, 0xFFFF0000},  // 192.168/16
+  };
+  for (const Range& range : kLocal)
+    if ((address & range.mask) == range.prefix) return true;
+  return false;
+}
+
+bool IsLocalIpv6(const in6_addr& address) {
+  const uint8_t* b = address.s6_addr;
+  if (IN6_IS_ADDR_V4MAPPED(&address) || IN6_IS_ADDR_V4COMPAT(&address))
+    return IsLocalIpv4(uint32_t{b[12]} << 24 | uint32_t{b[13]} << 16 | uint32_t{b[14]} << 8 |
+                       b[15]);
+  return IN6_IS_ADDR_LOOPBACK(&address) || IN6_IS_ADDR_UNSPECIFIED(&address) ||
+         (b[0] == 0xFE && (b[1] & 0xC0) == 0x80) ||  // fe80::/10
+         (b[0] & 0xFE) == 0xFC;                      // fc00::/7
+}
+
+bool IsLocalSocketAddress(const sockaddr* address) {
+  if (address->sa_family == AF_INET)
+    return IsLocalIpv4(ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr));
+  if (address->sa_family == AF_INET6)
+    return IsLocalIpv6(reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr);
+  return true;  // not an internet address: nothing a node should lead us to
+}
+
 }  // namespace
 
 Endpoint ChooseEndpoint(std::string_view scheme, std::string_view hostWithPort) {
@@ -69,9 +107,39 @@ Endpoint ChooseEndpoint(std::string_view scheme, std::string_view hostWithPort) 
 }
 
 size_t BodyCapacity(int64_t contentLength) {
-  if (contentLength < 0) return kHttpUnsizedBodyBytes;
-  return static_cast<size_t>(std::min<int64_t>(contentLength, kHttpMaxAnnouncedBodyBytes)) + 1;
+  if (contentLength < 0 || contentLength >= static_cast<int64_t>(kHttpUnsizedBodyBytes))
+    return kHttpUnsizedBodyBytes;
+  return static_cast<size_t>(contentLength) + 1;
 }
+
+bool IsLocalNetworkHost(std::string_view hostWithPort) {
+  std::string host(hostWithPort);
+  uint16_t port = 0;
+  bool bareIpv6 = std::count(host.begin(), host.end(), ':') > 1 && host.front() != '[';
+  if (!bareIpv6 && !SplitHostPort(hostWithPort, host, port)) host = std::string(hostWithPort);
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+    host = host.substr(1, host.size() - 2);
+  while (!host.empty() && host.back() == '.') host.pop_back();
+  host = AsciiLower(host);
+  if (host == "localhost" || host.ends_with(".localhost")) return true;
+  in_addr v4{};
+  // inet_aton also reads the short and numeric forms ("127.1", "2130706433").
+  if (inet_aton(host.c_str(), &v4) != 0) return IsLocalIpv4(ntohl(v4.s_addr));
+  in6_addr v6{};
+  if (inet_pton(AF_INET6, host.substr(0, host.find('%')).c_str(), &v6) == 1) return IsLocalIpv6(v6);
+  return false;
+}
+
+namespace {
+
+// How much of a body of `size` bytes AppendInPieces would keep.
+size_t KeptByPieces(size_t size, size_t capacity) {
+  if (capacity == 0) return 0;
+  if (size <= capacity - 1) return size;
+  return (capacity - 1) / kHttpReadPieceBytes * kHttpReadPieceBytes;
+}
+
+}  // namespace
 
 bool AppendInPieces(std::string_view data, size_t capacity, std::string& body) {
   while (!data.empty()) {
@@ -109,6 +177,7 @@ const char* HttpStatusText(int32_t status) {
 
 std::string HttpErrorText(int32_t code) {
   if (code == kHttpNoRequest) return "No request handle";
+  if (code == kHttpAddressRefused) return "Address not allowed for this node";
   return curl_easy_strerror(static_cast<CURLcode>(code));
 }
 
@@ -128,6 +197,10 @@ struct NodeConnection::Transfer {
   bool capacityKnown = false;
   bool full = false;  // a piece did not fit: reading stopped
   const NodeConnection* owner = nullptr;
+  AddressReach reach = AddressReach::kPublicAfterFirstHop;
+  int responsesSeen = 0;  // status lines so far: every later connection is a redirect's
+  bool addressRefused = false;
+  char errorText[CURL_ERROR_SIZE] = {};
 
   ~Transfer() {
     if (curl) curl_easy_cleanup(curl);
@@ -141,6 +214,9 @@ struct NodeConnection::Transfer {
   }
 
   void ResetResponse() {
+    responsesSeen = 0;
+    addressRefused = false;
+    errorText[0] = '\0';
     headers.clear();
     headersTooLong = false;
     body.clear();
@@ -155,6 +231,7 @@ struct NodeConnection::Transfer {
     std::string_view line(data, size * count);
     // Each response of a redirect chain (or an interim 1xx) starts over.
     if (StartsWithHttpVersion(line)) {
+      ++transfer->responsesSeen;
       transfer->headers.clear();
       transfer->headersTooLong = false;
     }
@@ -172,6 +249,8 @@ struct NodeConnection::Transfer {
       curl_easy_getinfo(transfer->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
       transfer->capacity = BodyCapacity(length);
       transfer->capacityKnown = true;
+      // Grown once: appending piece by piece would double the buffer past it.
+      transfer->body.reserve(transfer->capacity - 1);
     }
     std::string_view rest(data, size * count);
     while (!rest.empty() && !transfer->full) {
@@ -182,6 +261,23 @@ struct NodeConnection::Transfer {
     }
     // Returning less than offered stops the transfer: the body is complete.
     return transfer->full ? 0 : size * count;
+  }
+
+  bool MayOpen(const sockaddr* address) const {
+    if (reach == AddressReach::kAny) return true;
+    if (reach == AddressReach::kPublicAfterFirstHop && responsesSeen == 0) return true;
+    return !IsLocalSocketAddress(address);
+  }
+
+  // Every connection of a transfer, redirects' included, is opened here, after
+  // the name is resolved and before anything is sent.
+  static curl_socket_t OnOpenSocket(void* self, curlsocktype, curl_sockaddr* address) {
+    auto* transfer = static_cast<Transfer*>(self);
+    if (!transfer->MayOpen(&address->addr)) {
+      transfer->addressRefused = true;
+      return CURL_SOCKET_BAD;
+    }
+    return socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
   }
 
   static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
@@ -210,6 +306,7 @@ bool NodeConnection::Connect(std::string_view host, uint16_t port) {
   transfer->curl = curl_easy_init();
   if (!transfer->curl) return false;
   transfer->owner = this;
+  transfer->reach = reach_;
   transfer_ = std::move(transfer);
   return true;
 }
@@ -257,7 +354,11 @@ bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs,
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, (limitMs + 999) / 1000);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (!caFile_.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, caFile_.c_str());
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, t.errorText);
+  curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &Transfer::OnOpenSocket);
+  curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &t);
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
@@ -272,6 +373,7 @@ bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs,
   long httpStatus = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &httpStatus);
   if (Cancelled()) return fail(CURLE_ABORTED_BY_CALLBACK);
+  if (t.addressRefused && code != CURLE_OK) return fail(kHttpAddressRefused);
   // A failure after the answer began still counts as an answer: the body is
   // whatever arrived, as when a read ends early.
   bool answered = code == CURLE_OK || (code == CURLE_WRITE_ERROR && t.full) ||
@@ -302,12 +404,18 @@ int32_t NodeConnection::GetHttpResponseContentType(std::string& type) const {
   return 0;
 }
 
+std::string NodeConnection::FailureDetail() const {
+  return transfer_ ? std::string(transfer_->errorText) : std::string();
+}
+
 bool NodeConnection::ReadResponse(std::string& headers, size_t headerCapacity, std::string& body,
                                   size_t bodyCapacity) {
   body.clear();
   headers.clear();
   if (!transfer_ || !transfer_->requested) return false;
-  AppendInPieces(transfer_->body, bodyCapacity, body);
+  body = std::move(transfer_->body);
+  transfer_->body.clear();
+  body.resize(KeptByPieces(body.size(), bodyCapacity));
   const std::string& raw = transfer_->headers;
   if (transfer_->headersTooLong || raw.size() + 1 > headerCapacity) return false;
   headers = raw;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace quorix {
 
@@ -21,21 +22,20 @@ inline constexpr uint16_t kHttpPort = 80;
 inline constexpr uint16_t kHttpsPort = 443;
 
 // Raw headers of a response, with their terminator, must fit in this many bytes.
-inline constexpr size_t kHttpHeaderBytes = 2048;
-// Body capacity when the server sends no Content-Length (terminator included).
+inline constexpr size_t kHttpHeaderBytes = 65536;
+// The most body a response can have (terminator included), whether the server
+// announces a Content-Length or not: a node cannot make us hold more.
 inline constexpr size_t kHttpUnsizedBodyBytes = 1048576;
 // A body is taken in pieces of at most this many bytes.
 inline constexpr size_t kHttpReadPieceBytes = 1023;
-// A Content-Length above this is treated as this, so a node cannot make us hold
-// an arbitrary amount of memory.
-inline constexpr size_t kHttpMaxAnnouncedBodyBytes = 64u * 1048576u;
 // Extra time given to the transport's own connect and stall limits beyond the
 // node's time-out, so that they never end a transfer before the node's deadline.
 inline constexpr int32_t kHttpLimitGraceMs = 250;
 
 // Error codes of the client that are not the transport's own (which are positive).
-inline constexpr int32_t kHttpNoRequest = -1000;     // no request handle
-inline constexpr int32_t kHttpHeaderAbsent = 12150;  // the queried header is not in the response
+inline constexpr int32_t kHttpNoRequest = -1000;       // no request handle
+inline constexpr int32_t kHttpAddressRefused = -1001;  // a hop would reach a refused address
+inline constexpr int32_t kHttpHeaderAbsent = 12150;    // the queried header is not in the response
 
 // Where a transfer goes: a host may carry its own ":port", which wins over the
 // scheme's port. "https" gives port 443 and a secure transfer; every other
@@ -48,8 +48,21 @@ struct Endpoint {
 Endpoint ChooseEndpoint(std::string_view scheme, std::string_view hostWithPort);
 
 // Body capacity (terminator included) for a response: Content-Length + 1 when
-// the server sent one, else kHttpUnsizedBodyBytes.
+// the server sent one, else kHttpUnsizedBodyBytes, and never more than that.
 size_t BodyCapacity(int64_t contentLength);
+
+// True when `hostWithPort` (a host that may carry ":port", an IPv6 literal in
+// brackets or not) is "localhost" or an address of the loopback, link-local,
+// private or unspecified ranges. Every other host name counts as public.
+bool IsLocalNetworkHost(std::string_view hostWithPort);
+
+// Which addresses a transfer may open connections to. Where a description's
+// template or a redirect leads is chosen by the node, not by our settings.
+enum class AddressReach {
+  kAny,                  // the node's configured address is itself local
+  kPublicAfterFirstHop,  // the first connection goes where the settings say
+  kPublicOnly,           // the target itself came from the node
+};
 
 // Appends `data` to `body` in consecutive pieces of kHttpReadPieceBytes and
 // stops at the first piece that would leave no room for the terminator within
@@ -79,21 +92,34 @@ class NodeConnection {
 
   // Sends one GET for `objectName` (path and query) and receives the answer.
   // The node's time-out bounds the connection, every stall of sending or
-  // receiving and the whole transfer; the request bypasses caches, follows redirects and, over
-  // https, checks the certificate chain but not the host name. True with the HTTP status in
-  // `status` whatever it is (404 included); false with the transport's error code in `status`.
-  // `status` may be null.
+  // receiving and the whole transfer; the request bypasses caches and follows
+  // redirects. Over https the certificate chain and the host name (or IP
+  // address) are checked. Connections that the reach forbids are not opened:
+  // the request fails with kHttpAddressRefused. True with the HTTP status in
+  // `status` whatever it is (404 included); false with the transport's error
+  // code in `status`. `status` may be null.
   bool RequestGet(std::string_view objectName, uint32_t timeoutMs, bool secure,
                   int32_t* status = nullptr);
+
+  // The transport's own account of the last failure (a certificate's fault,
+  // say), or "". It may name the host.
+  std::string FailureDetail() const;
+
+  // Kept across Connect. The default reach keeps later hops public.
+  void SetAddressReach(AddressReach reach) { reach_ = reach; }
+  // Certificates of this CA file are trusted instead of the system's. Only
+  // tests that make their own CA use it.
+  void SetCaFile(std::string path) { caFile_ = std::move(path); }
 
   // 0 with the announced Content-Length, or kHttpHeaderAbsent.
   int32_t GetHttpResponseContentSize(uint32_t& length) const;
   // 0 with the Content-Type text, or kHttpHeaderAbsent.
   int32_t GetHttpResponseContentType(std::string& type) const;
 
-  // Hands over the raw headers (CRLF form) and the body read into a buffer of
-  // `bodyCapacity` bytes by the piece rule of AppendInPieces. True when the
-  // headers fit in `headerCapacity` bytes and at least one body byte arrived.
+  // Hands over the raw headers (CRLF form) and the body, cut to `bodyCapacity`
+  // bytes by the piece rule of AppendInPieces. The body is moved, not copied:
+  // a second call hands over an empty body. True when the headers fit in
+  // `headerCapacity` bytes and at least one body byte arrived.
   bool ReadResponse(std::string& headers, size_t headerCapacity, std::string& body,
                     size_t bodyCapacity);
 
@@ -111,6 +137,8 @@ class NodeConnection {
 
   const std::atomic<bool>* cancel_;
   std::atomic<bool> ownCancel_{false};
+  AddressReach reach_ = AddressReach::kPublicAfterFirstHop;
+  std::string caFile_;
   std::unique_ptr<Transfer> transfer_;
 };
 

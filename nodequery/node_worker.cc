@@ -11,6 +11,11 @@
 namespace quorix {
 namespace {
 
+void LogConnectFailure(LogSink& log, int n, const std::string& host) {
+  log.WriteWithDetail(kLogError, Format("Node #%d: Failed to send connect", n),
+                      Format("Node #%d: Failed to send connect to \"%s\"", n, host.c_str()));
+}
+
 // The transfer of one query once its URL is known. Returns 0 or a node error
 // code; on success the body and headers are in the record.
 Status SendQuery(const NodeJob& job, NodeRecord& node, NodeConnection& connection, bool secure,
@@ -21,15 +26,15 @@ Status SendQuery(const NodeJob& job, NodeRecord& node, NodeConnection& connectio
   bool sent = connection.RequestGet(node.requestPath, static_cast<uint32_t>(node.timeoutMs), secure,
                                     &httpStatus);
   log.TimerStop(n, "Node [%d]: RequestGet", n);
+  if (!sent && httpStatus == kHttpAddressRefused) {
+    LogConnectFailure(log, n, node.osHost);
+    log.Logf(kLogInfo, "Node #%d: (%s)", n, HttpErrorText(httpStatus).c_str());
+    return kQueryConnectFailed;
+  }
   if (!sent) {
-    if (job.options.detailedSendFailure) {
-      log.Logf(kLogError, "Node #%d: Failed to send HTTP request to \"%s\"", n,
-               node.osHost.c_str());
-      log.Logf(kLogError, "(Error: %s)", HttpErrorText(httpStatus).c_str());
-    } else {
-      log.Logf(kLogError, "Node #%d: Failed to send HTTP request to \"%s%s\"", n,
-               node.osHost.c_str(), node.requestPath.c_str());
-    }
+    NodeQueryEnv env{log, job.options};
+    LogSendFailure(env, n, node.osHost, job.options.detailedSendFailure ? "" : node.requestPath,
+                   httpStatus, connection.FailureDetail());
     return kQuerySendFailed;
   }
   if (httpStatus != 200) {
@@ -54,12 +59,13 @@ Status SendQuery(const NodeJob& job, NodeRecord& node, NodeConnection& connectio
   bool read = connection.ReadResponse(headers, kHttpHeaderBytes, body, BodyCapacity(announced));
   log.TimerStop(n, "Node [%d]: Response", n);
   if (!read) {
-    log.Logf(kLogError, "Node #%d: No response from \"%s%s\"", n, node.osHost.c_str(),
-             node.requestPath.c_str());
+    log.WriteWithDetail(kLogError, Format("Node #%d: No response", n),
+                        Format("Node #%d: No response from \"%s%s\"", n, node.osHost.c_str(),
+                               node.requestPath.c_str()));
     return kQueryNoResponse;
   }
   node.responseHeaders = std::move(headers);
-  node.responseBody = RepairUtf8(body);
+  node.responseBody = CleanResponseBody(std::move(body));
   return kOk;
 }
 
@@ -95,20 +101,22 @@ Status QuerySlaves(const NodeJob& job, NodeRecord& node, Channel& channel, NodeT
 
   auto connection = std::make_shared<NodeConnection>(cancel);
   RegisterNodeHandles(n, connection);
+  connection->SetAddressReach(ReachFor(node, node.descriptionResolved));
   Endpoint endpoint = ChooseEndpoint(node.osScheme, node.osHost);
   log.TimerStart(n);
   bool connected = connection->Connect(endpoint.host, endpoint.port);
   log.TimerStop(n, "Node [%d]: Connect", n);
   if (!connected) {
-    log.Logf(kLogError, "Node #%d: Failed to send connect to \"%s\"", n, node.osHost.c_str());
+    LogConnectFailure(log, n, node.osHost);
     result = kQueryConnectFailed;
   } else if (result == kOk) {
     start = NowTicks();
     if (job.onQueryStart) job.onQueryStart();
     if (BuildQueryString(n, node, job.request, job.requested, job.useCats, job.searchMultiCats,
                          log) != kOk) {
-      log.Logf(kLogError, "Node #%d: Failed to build query string for \"%s\"", n,
-               node.osHost.c_str());
+      log.WriteWithDetail(
+          kLogError, Format("Node #%d: Failed to build query string", n),
+          Format("Node #%d: Failed to build query string for \"%s\"", n, node.osHost.c_str()));
       result = kQuerySyntaxUnsupported;
     } else {
       result = SendQuery(job, node, *connection, endpoint.secure, log);

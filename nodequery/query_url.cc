@@ -35,6 +35,31 @@ Status TimedDescriptionCheck(int n, NodeRecord& node, const NodeQueryEnv& env, c
 
 }  // namespace
 
+bool ConfiguredOnLocalNetwork(const NodeRecord& node) {
+  bool queryUrlConfigured = !node.descriptionResolved;
+  return IsLocalNetworkHost(node.vexaHost) || IsLocalNetworkHost(node.osDescHost) ||
+         (queryUrlConfigured && IsLocalNetworkHost(node.osHost));
+}
+
+bool TemplateHostAllowed(const NodeRecord& node, std::string_view host) {
+  return !IsLocalNetworkHost(host) || ConfiguredOnLocalNetwork(node);
+}
+
+AddressReach ReachFor(const NodeRecord& node, bool targetFromNode) {
+  if (ConfiguredOnLocalNetwork(node)) return AddressReach::kAny;
+  return targetFromNode ? AddressReach::kPublicOnly : AddressReach::kPublicAfterFirstHop;
+}
+
+void LogSendFailure(const NodeQueryEnv& env, int n, const std::string& host,
+                    const std::string& path, int32_t error, const std::string& detail) {
+  env.log.WriteWithDetail(
+      kLogError, Format("Node #%d: Failed to send HTTP request", n),
+      Format("Node #%d: Failed to send HTTP request to \"%s%s\"", n, host.c_str(), path.c_str()));
+  if (env.options.detailedSendFailure)
+    env.log.Logf(kLogError, "(Error: %s)", HttpErrorText(error).c_str());
+  if (!detail.empty()) env.log.Logf(kLogInfo, "Node #%d: (Transport: %s)", n, detail.c_str());
+}
+
 TemplateSplit SplitQueryTemplate(std::string_view templ, const UrlParts& base, UrlParts& out) {
   std::string rest;  // "host/path?query"
   std::string scheme;
@@ -80,11 +105,15 @@ Status ResolveQueryUrl(int n, NodeRecord& node, const NodeQueryEnv& env) {
     if (!node.osHost.empty()) return kOk;
     Status status = TimedDescriptionCheck(n, node, env, "OpenSearch Node");
     if (status == kOk) {
-      env.log.Logf(kLogInfo, "Node #%d \"http://%s%s\" is a valid OpenSearch Description URL", n,
-                   node.osDescHost.c_str(), node.osDescPath.c_str());
+      env.log.WriteWithDetail(
+          kLogInfo, Format("Node #%d is a valid OpenSearch Description URL", n),
+          Format("Node #%d \"http://%s%s\" is a valid OpenSearch Description URL", n,
+                 node.osDescHost.c_str(), node.osDescPath.c_str()));
     } else {
-      env.log.Logf(kLogError, "Node #%d \"http://%s%s\" is NOT valid OpenSearch Description URL", n,
-                   node.osDescHost.c_str(), node.osDescPath.c_str());
+      env.log.WriteWithDetail(
+          kLogError, Format("Node #%d is NOT valid OpenSearch Description URL", n),
+          Format("Node #%d \"http://%s%s\" is NOT valid OpenSearch Description URL", n,
+                 node.osDescHost.c_str(), node.osDescPath.c_str()));
     }
     return status;
   }

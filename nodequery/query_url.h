@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "config/settings.h"
+#include "nodequery/http_client.h"
 #include "nodequery/node_query_options.h"
 #include "nodequery/node_request.h"
 #include "platform/log.h"
@@ -42,8 +43,26 @@ Status ResolveQueryUrl(int n, NodeRecord& node, const NodeQueryEnv& env);
 // Fetches node `n`'s description document and, when it holds a usable RSS
 // template, stores it split into osScheme, osHost, osPath and osQuery and sets
 // descriptionResolved. Also stores the document's headers and body in the
-// record. Returns 0, -1001, -1002, -1003, -1004 or -1005.
+// record. Returns 0, -1001, -1002, -1003, -1004, -1005, or -2001 for a
+// template that leads to a local address the node may not reach.
 Status CheckOpenSearchDescriptionFileURL(int n, NodeRecord& node, const NodeQueryEnv& env);
+
+// True when one of the node's hosts from the settings (node URL, description
+// URL, query URL) is on the local network (IsLocalNetworkHost): then the
+// node's templates and redirects may lead there too.
+bool ConfiguredOnLocalNetwork(const NodeRecord& node);
+
+// Whether a query template of the node may name `host`.
+bool TemplateHostAllowed(const NodeRecord& node, std::string_view host);
+
+// How far a transfer to the node may reach: `targetFromNode` when the host
+// itself came from the node (a description's template).
+AddressReach ReachFor(const NodeRecord& node, bool targetFromNode);
+
+// The lines of a failed send, with the transport's detail for debug mode.
+// `path` is "" where only the host is named (the control panel's form).
+void LogSendFailure(const NodeQueryEnv& env, int n, const std::string& host,
+                    const std::string& path, int32_t error, const std::string& detail);
 
 // Splits a query template into scheme, host (may carry ":port"), path and query
 // (beginning with "?"). "http://" and "https://" templates give their own

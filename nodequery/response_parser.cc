@@ -2,6 +2,7 @@
 // the answer is usable.
 #include "nodequery/response_parser.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -148,6 +149,11 @@ Status CheckCompletion(ParseState& state, int32_t requested) {
 }
 
 }  // namespace
+
+std::string CleanResponseBody(std::string raw) {
+  raw.erase(std::remove(raw.begin(), raw.end(), '\0'), raw.end());
+  return RepairUtf8(raw);
+}
 
 Status ParseResponse(int nodeIndex, int32_t requested, const NodeRecord& node, Channel& channel,
                      NodeTotals& totals, LogSink& log, const ParseOptions& options) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "config/settings.h"
@@ -19,6 +20,10 @@ struct ParseOptions {
   bool colonInSettingsMismatch = false;  // the control panel's form of the mismatch line
   bool panelAllocationLabel = false;     // allocation failures name "ProcessXMLTag" alone
 };
+
+// A node's body as it is kept in node.responseBody: without NUL bytes, with
+// invalid UTF-8 repaired. Makes one copy at most.
+std::string CleanResponseBody(std::string raw);
 
 // Parses node.responseBody for node number `nodeIndex`, asked for `requested`
 // items, into `channel` (which must be fresh) and adds to `totals`. Runs on the

@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-svg-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   lighttpd chromium clang libclang-rt-14-dev
-  curl ca-certificates xvfb xauth
+  curl ca-certificates openssl xvfb xauth
 )
 
 missing=()

@@ -272,6 +272,32 @@ TEST_F(DispatchFixture, UnreachableNodeIsASendFailure) {
   EXPECT_TRUE(log.Contains("Node #0: Failed to send HTTP request to \"127.0.0.1:1/search.cgi?"));
 }
 
+TEST_F(DispatchFixture, LocalAddressesFromTheNodeOnlyForLocalNodes) {
+  server.Answer("/search.cgi", HttpAnswer().Status(302).Header("Location", server.Url("/moved")));
+  server.Answer("/moved", HttpAnswer(RssAnswer(1, 1)));
+  server.Answer("/rss", HttpAnswer(RssAnswer(1, 1)));
+  // A node on 127.0.0.1 may redirect to 127.0.0.1.
+  VexaNode(0, "/search.cgi");
+  // A query URL on 127.0.0.1 taken from the description of a node whose
+  // settings name a public host is refused before anything is sent.
+  for (int n : {1, 2}) {
+    NodeRecord& node = OpenSearchNode(n, "/os.xml");
+    node.osDescHost = "search.example.org";
+    node.osScheme = "http";
+    node.osHost = server.HostPort();
+    node.osPath = "/rss";
+    node.osQuery = "?q={searchTerms}";
+  }
+  config.nodes[1].descriptionResolved = true;
+  Run();
+  EXPECT_EQ(results.status[0], kOk);
+  EXPECT_EQ(results.status[1], kQueryConnectFailed);
+  EXPECT_TRUE(
+      log.Has(kLogError, "Node #1: Failed to send connect to \"" + server.HostPort() + "\""));
+  EXPECT_EQ(results.status[2], kOk);  // the settings' own query URL may be local
+  EXPECT_EQ(server.RequestCount(), 3u);
+}
+
 TEST_F(DispatchFixture, DirectQueryWithThePanelOptions) {
   server.Answer("/search.cgi", HttpAnswer(RssAnswer(1, 1)));
   VexaNode(0, "/search.cgi");

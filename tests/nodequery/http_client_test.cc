@@ -4,11 +4,16 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "tests/support/test_http_server.h"
@@ -68,11 +73,64 @@ TEST(ChooseEndpointTest, SchemeGivesPortUnlessTheHostNamesOne) {
   }
 }
 
-TEST(BodyCapacityTest, ContentLengthPlusOneElseOneMebibyte) {
-  EXPECT_EQ(BodyCapacity(-1), 1048576u);
-  EXPECT_EQ(BodyCapacity(0), 1u);
-  EXPECT_EQ(BodyCapacity(5000), 5001u);
-  EXPECT_EQ(BodyCapacity(int64_t{1} << 40), kHttpMaxAnnouncedBodyBytes + 1);
+TEST(BodyCapacityTest, ContentLengthPlusOneNeverMoreThanOneMebibyte) {
+  struct Case {
+    int64_t length;
+    size_t capacity;
+  } cases[] = {{-1, 1048576u},
+               {0, 1u},
+               {5000, 5001u},
+               {1048575, 1048576u},
+               {1048576, 1048576u},
+               {100000000, 1048576u},
+               {int64_t{1} << 40, 1048576u}};
+  for (const Case& c : cases) EXPECT_EQ(BodyCapacity(c.length), c.capacity) << c.length;
+}
+
+TEST(IsLocalNetworkHostTest, LoopbackLinkLocalPrivateAndUnspecifiedAreLocal) {
+  struct Case {
+    const char* host;
+    bool local;
+  } cases[] = {
+      {"127.0.0.1", true},
+      {"127.0.0.1:8080", true},
+      {"127.255.1.2", true},
+      {"127.1", true},
+      {"2130706433", true},
+      {"0x7f.0.0.1", true},
+      {"localhost", true},
+      {"LocalHost.:81", true},
+      {"a.localhost", true},
+      {"10.0.0.1", true},
+      {"172.16.0.1", true},
+      {"172.31.255.255", true},
+      {"192.168.1.1", true},
+      {"169.254.1.1", true},
+      {"0.0.0.0", true},
+      {"[::1]", true},
+      {"[::1]:9000", true},
+      {"::1", true},
+      {"[::]", true},
+      {"[fe80::1]", true},
+      {"[febf::1]", true},
+      {"[fc00::1]", true},
+      {"[fd12:3456::1]", true},
+      {"[::ffff:10.1.2.3]", true},
+      {"[::ffff:127.0.0.1]", true},
+      {"172.15.255.255", false},
+      {"172.32.0.1", false},
+      {"192.169.0.1", false},
+      {"169.255.0.1", false},
+      {"11.0.0.1", false},
+      {"8.8.8.8:53", false},
+      {"[2001:db8::1]", false},
+      {"[fec0::1]", false},
+      {"[::ffff:8.8.8.8]", false},
+      {"search.example.org", false},
+      {"localhost.example.org", false},
+      {"10.example", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsLocalNetworkHost(c.host), c.local) << c.host;
 }
 
 TEST(AppendInPiecesTest, DropsThePieceThatWouldOverflow) {
@@ -99,10 +157,13 @@ struct Fetched {
   std::string headers, body;
 };
 
-Fetched Fetch(const TestHttpServer& server, const std::string& target, uint32_t timeoutMs = 5000) {
+Fetched Fetch(const TestHttpServer& server, const std::string& target,
+              AddressReach reach = AddressReach::kAny) {
   Fetched out;
   NodeConnection connection;
+  connection.SetAddressReach(reach);
   if (!connection.Connect(server.HostPort(), kHttpPort)) return out;
+  uint32_t timeoutMs = 5000;
   out.sent = connection.RequestGet(target, timeoutMs, false, &out.status);
   uint32_t length = 0;
   int64_t announced = connection.GetHttpResponseContentSize(length) == 0 ? length : -1;
@@ -155,17 +216,22 @@ TEST(NodeConnectionTest, ContentTypeAndLengthAreReported) {
 
 TEST(NodeConnectionTest, BodyLimits) {
   TestHttpServer server;
-  std::string big = HttpAnswer::Filler(1048576 + 5000);
+  std::string big = HttpAnswer::Filler(5 * 1048576);
   server.Answer("/unsized", HttpAnswer(big).NoContentLength());
+  server.Answer("/huge", HttpAnswer(big).Announce(100000000));
   server.Answer("/exact", HttpAnswer(HttpAnswer::Filler(3000)));
   server.Answer("/empty", HttpAnswer(""));
   // Announces fewer bytes than it sends: only the announced ones count.
   server.Answer("/short", HttpAnswer(HttpAnswer::Filler(3000)).Announce(2000));
 
-  Fetched unsized = Fetch(server, "/unsized");
-  EXPECT_TRUE(unsized.read);
-  EXPECT_EQ(unsized.body.size(), 1048575u);  // 1025 whole pieces of 1023 bytes
-  EXPECT_EQ(unsized.body, big.substr(0, 1048575));
+  // Announced or not, a body never takes more than the cap.
+  for (const char* path : {"/unsized", "/huge"}) {
+    Fetched got = Fetch(server, path);
+    EXPECT_TRUE(got.read) << path;
+    EXPECT_EQ(got.body.size(), 1048575u) << path;  // 1025 whole pieces of 1023 bytes
+    EXPECT_LE(got.body.capacity(), kHttpUnsizedBodyBytes) << path;
+    EXPECT_EQ(got.body, big.substr(0, 1048575)) << path;
+  }
 
   Fetched exact = Fetch(server, "/exact");
   EXPECT_EQ(exact.body, HttpAnswer::Filler(3000));
@@ -180,14 +246,19 @@ TEST(NodeConnectionTest, BodyLimits) {
 
 TEST(NodeConnectionTest, HeadersLongerThanTheirBufferFailTheRead) {
   TestHttpServer server;
-  server.Answer("/fat", HttpAnswer("body").Header("X-Padding", std::string(2100, 'p')));
-  server.Answer("/thin", HttpAnswer("body").Header("X-Padding", std::string(1500, 'p')));
-  Fetched fat = Fetch(server, "/fat");
-  EXPECT_TRUE(fat.sent);
-  EXPECT_FALSE(fat.read);
-  Fetched thin = Fetch(server, "/thin");
-  EXPECT_TRUE(thin.read);
-  EXPECT_LT(thin.headers.size(), kHttpHeaderBytes);
+  HttpAnswer fat("body"), thin("body");
+  for (int i = 0; i < 70; ++i) fat.Header("X-Padding-" + std::to_string(i), std::string(1000, 'p'));
+  for (int i = 0; i < 10; ++i)
+    thin.Header("X-Padding-" + std::to_string(i), std::string(1000, 'p'));
+  server.Answer("/fat", fat);
+  server.Answer("/thin", thin);
+  Fetched got = Fetch(server, "/fat");
+  EXPECT_TRUE(got.sent);
+  EXPECT_FALSE(got.read);
+  got = Fetch(server, "/thin");
+  EXPECT_TRUE(got.read);
+  EXPECT_GT(got.headers.size(), 10000u);
+  EXPECT_EQ(got.body, "body");
 }
 
 TEST(NodeConnectionTest, RedirectsAreFollowed) {
@@ -198,6 +269,39 @@ TEST(NodeConnectionTest, RedirectsAreFollowed) {
   EXPECT_EQ(got.status, 200);
   EXPECT_EQ(got.body, "moved here");
   EXPECT_EQ(got.headers.rfind("HTTP/1.1 200", 0), 0u) << got.headers;
+}
+
+TEST(NodeConnectionTest, RedirectsReachLocalAddressesOnlyWhenAllowed) {
+  TestHttpServer server;
+  server.Answer("/old", HttpAnswer().Status(302).Header("Location", server.Url("/new")));
+  server.Answer("/new", HttpAnswer("moved here"));
+  server.Answer("/here", HttpAnswer("direct"));
+  struct Case {
+    AddressReach reach;
+    const char* target;
+    bool allowed;
+  } cases[] = {{AddressReach::kAny, "/old", true},
+               {AddressReach::kPublicAfterFirstHop, "/here", true},
+               {AddressReach::kPublicAfterFirstHop, "/old", false},
+               {AddressReach::kPublicOnly, "/here", false}};
+  for (const Case& c : cases) {
+    size_t before = server.RequestCount();
+    Fetched got = Fetch(server, c.target, c.reach);
+    EXPECT_EQ(got.sent, c.allowed) << c.target << " " << static_cast<int>(c.reach);
+    if (!c.allowed) {
+      EXPECT_EQ(got.status, kHttpAddressRefused) << c.target;
+      // The refused hop never reached the server.
+      EXPECT_EQ(server.RequestCount(), before + (c.reach == AddressReach::kPublicOnly ? 0 : 1));
+    }
+  }
+
+  // A name that resolves to a local address is refused as well.
+  NodeConnection connection;
+  connection.SetAddressReach(AddressReach::kPublicOnly);
+  ASSERT_TRUE(connection.Connect("localhost:" + std::to_string(server.port()), kHttpPort));
+  int32_t error = 0;
+  EXPECT_FALSE(connection.RequestGet("/here", 5000, false, &error));
+  EXPECT_EQ(error, kHttpAddressRefused);
 }
 
 TEST(NodeConnectionTest, RefusedAndMalformedHostsFail) {
@@ -336,6 +440,122 @@ TEST(NodeConnectionTest, ATricklingAnswerEndsAtTheTimeOut) {
     connection.ReadResponse(headers, kHttpHeaderBytes, body, BodyCapacity(1000000));
     EXPECT_EQ(body.substr(0, 1), "<");
     EXPECT_LT(body.size(), 1000u);
+  }
+}
+
+// A certificate authority made for one test in a temporary folder, which it
+// removes: no private key is ever kept in the source tree.
+class TestCa {
+ public:
+  TestCa() {
+    char name[] = "/tmp/quorix-tls-XXXXXX";
+    if (mkdtemp(name)) dir_ = name;
+    ok_ =
+        !dir_.empty() && Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                             "-nodes -days 1 -subj /CN=Quorix-Test-CA -keyout ca.key -out ca.pem");
+  }
+  ~TestCa() {
+    if (!dir_.empty()) Run("rm -rf '" + dir_ + "'");
+  }
+  bool ok() const { return ok_; }
+  std::string CaFile() const { return dir_ + "/ca.pem"; }
+
+  // Issues `name`.pem and `name`.key for the given subjectAltName; returns
+  // the folder-qualified name, or "" on failure.
+  std::string Issue(const std::string& name, const std::string& altName) {
+    std::ofstream(dir_ + "/" + name + ".ext") << "subjectAltName=" << altName << "\n";
+    bool issued =
+        Run("openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=" +
+            name + " -keyout " + name + ".key -out " + name + ".csr") &&
+        Run("openssl x509 -req -days 1 -in " + name +
+            ".csr -CA ca.pem -CAkey ca.key "
+            "-CAcreateserial -extfile " +
+            name + ".ext -out " + name + ".pem");
+    return issued ? dir_ + "/" + name : "";
+  }
+
+ private:
+  bool Run(const std::string& command) const {
+    return std::system(("cd '" + dir_ + "' && " + command + " >/dev/null 2>&1").c_str()) == 0;
+  }
+  std::string dir_;
+  bool ok_ = false;
+};
+
+// `openssl s_server -www` on 127.0.0.1 with a certificate from TestCa: it
+// answers every request with 200 and a status page. Stopped by its destructor.
+class TlsTestServer {
+ public:
+  explicit TlsTestServer(const std::string& certificate) {
+    int out[2];
+    if (certificate.empty() || pipe(out) != 0) return;
+    std::string cert = certificate + ".pem", key = certificate + ".key";
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], STDOUT_FILENO);
+      freopen("/dev/null", "r", stdin);
+      freopen("/dev/null", "w", stderr);
+      execlp("openssl", "openssl", "s_server", "-accept", "127.0.0.1:0", "-cert", cert.c_str(),
+             "-key", key.c_str(), "-www", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    ReadPort(out[0]);
+    close(out[0]);
+  }
+  ~TlsTestServer() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  uint16_t port() const { return port_; }
+
+ private:
+  // s_server prints "ACCEPT 127.0.0.1:<port>" once it listens.
+  void ReadPort(int fd) {
+    std::string seen;
+    char buffer[256];
+    pollfd ready{fd, POLLIN, 0};
+    while (seen.find('\n', seen.find("ACCEPT")) == std::string::npos &&
+           poll(&ready, 1, 10000) > 0) {
+      ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n <= 0) return;
+      seen.append(buffer, static_cast<size_t>(n));
+    }
+    size_t colon = seen.find(':', seen.find("ACCEPT 127.0.0.1"));
+    if (colon != std::string::npos)
+      port_ = static_cast<uint16_t>(std::atoi(seen.c_str() + colon + 1));
+  }
+
+  pid_t pid_ = -1;
+  uint16_t port_ = 0;
+};
+
+TEST(NodeConnectionTest, HttpsChecksTheHostNameAgainstTheCertificate) {
+  TestCa ca;
+  ASSERT_TRUE(ca.ok()) << "openssl could not make the test CA";
+  struct Case {
+    const char* name;
+    const char* altName;
+    bool accepted;
+  } cases[] = {{"evil", "DNS:evil.example", false}, {"local", "IP:127.0.0.1", true}};
+  for (const Case& c : cases) {
+    TlsTestServer server(ca.Issue(c.name, c.altName));
+    ASSERT_NE(server.port(), 0) << c.name;
+    NodeConnection connection;
+    connection.SetAddressReach(AddressReach::kAny);
+    connection.SetCaFile(ca.CaFile());
+    ASSERT_TRUE(connection.Connect("127.0.0.1", server.port()));
+    int32_t status = 0;
+    EXPECT_EQ(connection.RequestGet("/", 5000, true, &status), c.accepted) << c.name;
+    if (c.accepted) {
+      EXPECT_EQ(status, 200) << connection.FailureDetail();
+    } else {
+      EXPECT_NE(status, 0);
+      // The certificate's fault, for the debug lines.
+      EXPECT_NE(connection.FailureDetail().find("127.0.0.1"), std::string::npos)
+          << connection.FailureDetail();
+    }
   }
 }
 

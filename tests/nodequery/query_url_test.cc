@@ -243,6 +243,36 @@ TEST(SplitQueryTemplateTest, Cases) {
   }
 }
 
+TEST(TemplateHostAllowedTest, LocalTemplatesOnlyForNodesConfiguredOnTheLocalNetwork) {
+  struct Case {
+    const char* vexaHost;
+    const char* descHost;
+    const char* templateHost;
+    bool allowed;
+  } cases[] = {
+      {"", "search.example.org", "127.0.0.1", false},
+      {"", "search.example.org", "10.0.0.1:8080", false},
+      {"", "search.example.org", "169.254.1.1", false},
+      {"", "search.example.org", "[::1]", false},
+      {"", "search.example.org", "localhost", false},
+      {"vexa.example", "", "192.168.0.9", false},
+      {"", "search.example.org", "results.example.net", true},
+      {"", "127.0.0.1:8081", "127.0.0.1:9000", true},
+      {"", "10.1.1.1", "192.168.0.9", true},
+      {"[::1]:81", "search.example.org", "localhost", true},
+  };
+  for (const Case& c : cases) {
+    NodeRecord node;
+    node.vexaHost = c.vexaHost;
+    node.osDescHost = c.descHost;
+    // A host taken from a description earlier is not configuration.
+    node.osHost = "127.0.0.1";
+    node.descriptionResolved = true;
+    EXPECT_EQ(TemplateHostAllowed(node, c.templateHost), c.allowed)
+        << c.vexaHost << " " << c.descHost << " -> " << c.templateHost;
+  }
+}
+
 // A description document with the given Url elements.
 std::string Description(const std::string& urls) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

@@ -280,6 +280,25 @@ TEST(ParseResponse, TagsInsideCommentsAreStillScanned) {
   EXPECT_EQ(p.channel.items.size(), 1u);
 }
 
+TEST(ParseResponse, NulBytesFromANodeNeverReachItems) {
+  using namespace std::string_literals;
+  std::string item =
+      "<item><title>T</title><link>http://site/\0a&#0;b</link>"
+      "<description>d&#x0;e\0f&#x00;</description></item>"s;
+  for (int type : {0, 1}) {
+    Parsed p;
+    Parse(p, CleanResponseBody(Rss(Total(1) + item)), type);
+    ASSERT_EQ(p.channel.items.size(), 1u) << type;
+    const Item& got = *p.channel.items[0];
+    EXPECT_EQ(got.link.find('\0'), std::string::npos) << type;
+    EXPECT_EQ(got.description.find('\0'), std::string::npos) << type;
+    if (type == 1) {  // OpenSearch text has its references decoded
+      EXPECT_EQ(got.link, "http://site/ab");
+      EXPECT_EQ(got.description, "def");
+    }
+  }
+}
+
 TEST(ParseResponse, MalformedResponses) {
   struct Case {
     const char* name;

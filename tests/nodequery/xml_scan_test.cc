@@ -18,13 +18,15 @@ TEST(DecodeCharacterReferences, NumericAndNamedReferences) {
   } cases[] = {
       {"&#65;", "A"},
       {"&#x41;", "A"},
-      {"&#X41;", "&"},  // upper-case X is not a hexadecimal reference
-      {"&#0;", "&"},
+      {"&#X41;", "&"},   // upper-case X is not a hexadecimal reference
+      {"a&#0;b", "ab"},  // a NUL never reaches our text
+      {"a&#x0;b&#x00;", "ab"},
+      {"&#x;", "&"},
       {"a&#-5;b", "a&b"},
       {"&#x4G;", "&"},               // the hexadecimal number must end at the ";"
       {"&#123456;", "&#123456;"},    // ";" too far from the "&"
       {"&#12345;", "\xE3\x80\xB9"},  // 12345 = U+3039
-      {"&#65536;", "\xEF\xBF\xBD"},  // low 16 bits are 0: no NUL in our text
+      {"&#65536;", ""},              // low 16 bits are 0: a NUL
       {"&#55296;", "\xEF\xBF\xBD"},  // a lone surrogate
       {"x &# no semicolon", "x &# no semicolon"},
       {"&amp;", "&"},

@@ -83,5 +83,45 @@ TEST(NodeTimeoutCgiTest, SlowNodeIsReportedAndTheOtherShown) {
   }
 }
 
+// Visitors learn which node failed and how, never where it is; debug mode
+// shows the address.
+TEST(NodeFailureCgiTest, TheNodeAddressIsShownOnlyInDebugMode) {
+  uint16_t closedPort;
+  {
+    TestHttpServer closed;
+    closedPort = closed.port();
+  }
+  TestHttpServer node;
+  node.Answer("/search.cgi", HttpAnswer(""));
+  struct Case {
+    std::string host, publicLine, fullLine;
+  } cases[] = {
+      {"127.0.0.1:" + std::to_string(closedPort), "Node #0: Failed to send HTTP request",
+       "Node #0: Failed to send HTTP request to &quot;127.0.0.1:" + std::to_string(closedPort) +
+           "/search.cgi?vexa_query=test"},
+      {node.HostPort(), "Node #0: No response",
+       "Node #0: No response from &quot;" + node.HostPort() + "/search.cgi?vexa_query=test"},
+  };
+  for (const Case& c : cases) {
+    CgiSandbox sandbox(QuorixBinary());
+    SettingsText settings;
+    settings.Option("INT_CACHE_VALID_PERIOD_MINS", 0).Option("AllowRequestDebug", 1);
+    settings.VexaNode("http://" + c.host + "/search.cgi", 2000);
+    sandbox.WriteFile("settings.qxdat", settings.str());
+    for (const char* query : {"vexa_query=test", "vexa_query=test&vexa_debug=1"}) {
+      bool debug = std::string(query).find("vexa_debug") != std::string::npos;
+      auto run = sandbox.Run({{"REQUEST_METHOD", "GET"}, {"QUERY_STRING", query}}, {}, 30000);
+      ASSERT_FALSE(run.timedOut) << query;
+      const std::string page = CgiBody(run.output);
+      EXPECT_NE(page.find("<i>" + c.publicLine + (debug ? " " : "</i>")), std::string::npos)
+          << query << ": " << page;
+      EXPECT_EQ(page.find(c.host) != std::string::npos, debug) << query << ": " << page;
+      if (debug) {
+        EXPECT_NE(page.find(c.fullLine), std::string::npos) << page;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quorix
