@@ -37,10 +37,11 @@ struct CachePage {
 
 // Reads page `page` of `perPage` items from the bytes of a cache file, for
 // `nodeCount` configured nodes. The whole file is checked against its counts
-// first. Returns 0 with `hit` (page loaded), 0 without `hit` (the file is for
-// another node count, or holds more items than were available); kInvalidPage
-// with `hit` when the file holds the whole set and no item for the page;
-// kCacheTooSmall; or kCacheReadFailed for a file that is not whole.
+// first. Returns 0 with `hit` (page loaded); 0 without `hit` (the file is for
+// another node count, or is short of the page but holds more items than the
+// nodes said were available); kInvalidPage with `hit` when the file holds the
+// whole set and no item for the page; kCacheTooSmall; or kCacheReadFailed for
+// a file that is not whole.
 Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int32_t perPage,
                      CachePage* out);
 

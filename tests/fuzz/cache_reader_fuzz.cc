@@ -54,10 +54,8 @@ void ShowPage(std::string_view file, int32_t page, int32_t perPage) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view file(reinterpret_cast<const char*>(data), size);
-  ShowPage(file, 1, 10);
-  ShowPage(file, 2, 10);
+  ShowPage(file, 2, 10);         // skipping records by their length
   ShowPage(file, 5, 10);         // an invalid page of a small set
-  ShowPage(file, 3, 1);          // skipping records by their length
   ShowPage(file, 1, INT32_MAX);  // every record at once
   return 0;
 }
