@@ -50,15 +50,18 @@ constexpr Status kOutOfMemory = kQueryUrlEmpty;
 
 constexpr const char* kReadLabel = "CCache::ReadCacheData";
 
-// Reads the whole of `path` into `bytes`. Returns 0, kCacheOpenFailed,
+// Reads the whole of `path` into `bytes`. Returns 0, kCacheOpenFailed (also
+// for anything but a regular file: opening does not wait for a FIFO's writer),
 // kOutOfMemory or kCacheReadFailed.
 Status ReadWholeFile(const std::string& path, std::string* bytes) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return kCacheOpenFailed;
   Status status = kOk;
   struct stat info;
   if (fstat(fd, &info) != 0) {
     status = kCacheReadFailed;
+  } else if (!S_ISREG(info.st_mode)) {
+    status = kCacheOpenFailed;
   } else if (info.st_size > kMaxCacheFileBytes) {
     status = kOutOfMemory;
   } else {
@@ -85,6 +88,34 @@ Status ReadWholeFile(const std::string& path, std::string* bytes) {
 
 bool IsPurgeDue(int64_t epochSeconds) { return epochSeconds % 100 == 50; }
 
+Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int32_t perPage,
+                     CachePage* out) {
+  out->hit = false;
+  out->items.clear();
+  size_t itemsOffset = 0;
+  if (DecodeCacheHeader(file, &out->header) != kOk ||
+      DecodeCacheNodes(file, out->header, out->nodes.get(), &itemsOffset) != kOk)
+    return kCacheReadFailed;
+  const CacheHeader& header = out->header;
+  if (header.nodeCount != nodeCount) return kOk;  // a miss: written for other nodes
+
+  // Both counts are bounded by the checks above, so none of this overflows.
+  int64_t last = int64_t{page} * perPage;
+  if (header.cachedItems < last && header.cachedItems != header.cachedAvailable)
+    return header.cachedItems < header.cachedAvailable ? kCacheTooSmall : kOk;
+  int64_t skip = std::max<int64_t>(0, (int64_t{page} - 1) * perPage);
+  int64_t toLoad = header.cachedItems >= last ? perPage : header.cachedItems - skip;
+  if (toLoad < 1) {
+    out->hit = true;
+    return kInvalidPage;
+  }
+  toLoad = std::min({toLoad, header.cachedItems - skip, last - skip});
+  if (DecodeCacheItems(file, itemsOffset, header, *out->nodes, skip, toLoad, &out->items) != kOk)
+    return kCacheReadFailed;
+  out->hit = true;
+  return kOk;
+}
+
 CCache::CCache(std::string programDir, Config& config, const VexaQuery& query, LogSink& log,
                const ChannelTable& freshChannels, RequestTotals& totals, ResultsStep& results)
     : programDir_(std::move(programDir)),
@@ -94,7 +125,6 @@ CCache::CCache(std::string programDir, Config& config, const VexaQuery& query, L
       freshChannels_(freshChannels),
       totals_(totals),
       results_(results),
-      cached_(std::make_unique<CachedNodes>()),
       purgeLog_(std::make_shared<PurgeLog>(log)) {}
 
 CCache::~CCache() { purgeLog_->Detach(); }
@@ -128,15 +158,8 @@ void CCache::StartExpiredPurge() {
   }
 }
 
-void CCache::ResetLoaded() {
-  cached_ = std::make_unique<CachedNodes>();
-  m_TotalCachedDisplayItems.clear();
-}
-
 Status CCache::CheckCacheByQueryString(const VexaQuery& query) {
-  cacheHit_ = false;
-  header_ = CacheHeader();
-  ResetLoaded();
+  loaded_ = CachePage();
   Status status = CacheFilePath(programDir_, config_, query, &cacheFilePath_);
   if (status != kOk) return status;
   log_.Logf(kLogInfo, "gVexaQuery.escapedQuery is \"%s\"", query.escapedQuery.c_str());
@@ -152,57 +175,37 @@ Status CCache::CheckCacheByQueryString(const VexaQuery& query) {
   if (status == kOk) status = ReadCacheData(file, query);
   if (status != kOk && status != kInvalidPage && status != kCacheTooSmall &&
       status != kCacheOpenFailed) {
-    log_.Logf(kLogError, "Error reading cache file \"%s\"", cacheFilePath_.c_str());
+    LogWithPath(log_, kLogError, "Error reading cache file", cacheFilePath_);
     // The counts of an unreadable file cannot be trusted: with them cleared the
     // fresh search replaces the file instead of being kept from it.
-    header_ = CacheHeader();
-    ResetLoaded();
+    loaded_ = CachePage();
   }
   return status;
 }
 
 Status CCache::ReadCacheData(std::string_view file, const VexaQuery& query) {
-  if (DecodeCacheHeader(file, &header_) != kOk) return kCacheReadFailed;
-  if (header_.nodeCount != config_.nodeCount) return kOk;  // a miss: written for other nodes
-
-  int64_t page = query.currentPageNum;
-  int64_t perPage = query.itemsPerPage;
-  int64_t last = page * perPage;
-  if (header_.cachedItems < last && header_.cachedItems != header_.cachedAvailable)
-    return header_.cachedItems < header_.cachedAvailable ? kCacheTooSmall : kOk;
-
-  size_t itemsOffset = 0;
-  Status status = LoadNodes(file, &itemsOffset);
-  if (status != kOk) return status;
-
-  int64_t skip = std::max<int64_t>(0, (page - 1) * perPage);
-  int64_t toLoad = header_.cachedItems >= last ? perPage : header_.cachedItems - skip;
-  if (toLoad < 1) {
-    cacheHit_ = true;
-    return kInvalidPage;
-  }
-  toLoad = std::min({toLoad, header_.cachedItems - skip, last - skip});
-  status = LoadPageItems(file, itemsOffset, skip, toLoad);
-  if (status != kOk) return status;
-  cacheHit_ = true;
-  return kOk;
+  Status status =
+      ReadCachePage(file, config_.nodeCount, query.currentPageNum, query.itemsPerPage, &loaded_);
+  if (!loaded_.hit) return status;
+  UseCachedCapabilities();
+  LogNodes();
+  LogItems();
+  return status;
 }
 
-Status CCache::LoadNodes(std::string_view file, size_t* itemsOffset) {
-  if (DecodeCacheNodes(file, header_, cached_.get(), itemsOffset) != kOk) return kCacheReadFailed;
-  for (int i = 0; i < header_.nodeCount; ++i) {
-    if (!cached_->present[i]) continue;
+void CCache::UseCachedCapabilities() {
+  const CachedNodes& cached = *loaded_.nodes;
+  for (int i = 0; i < loaded_.header.nodeCount; ++i) {
+    if (!cached.present[i]) continue;
     // Capabilities go back to the node record; nothing queries the node on a hit.
-    config_.nodes[i].countSupported = cached_->capabilities[i].countSupported;
-    config_.nodes[i].startPageSupported = cached_->capabilities[i].startPageSupported;
+    config_.nodes[i].countSupported = cached.capabilities[i].countSupported;
+    config_.nodes[i].startPageSupported = cached.capabilities[i].startPageSupported;
   }
-  LogNodes();
-  return kOk;
 }
 
 void CCache::LogNodes() {
-  for (int i = 0; i < header_.nodeCount; ++i) {
-    const std::vector<Item>& links = cached_->channels[i].recommended;
+  for (int i = 0; i < loaded_.header.nodeCount; ++i) {
+    const std::vector<Item>& links = loaded_.nodes->channels[i].recommended;
     for (size_t k = 0; k < links.size(); ++k) {
       int index = static_cast<int>(k);
       log_.Logf(kLogDetail, "%s(%d): m_CachedChannel[%d].recommended[%d].title = %s", kReadLabel,
@@ -215,17 +218,13 @@ void CCache::LogNodes() {
   }
 }
 
-Status CCache::LoadPageItems(std::string_view file, size_t offset, int64_t skip, int64_t take) {
-  ItemList items;
-  if (DecodeCacheItems(file, offset, header_, *cached_, skip, take, &items) != kOk)
-    return kCacheReadFailed;
-  for (size_t k = 0; k < items.size(); ++k) {
-    const Item& item = *items[k];
-    bool vexa = !cached_->present[item.node] || cached_->channels[item.node].nodeType == 0;
+void CCache::LogItems() {
+  const CachedNodes& cached = *loaded_.nodes;
+  for (size_t k = 0; k < loaded_.items.size(); ++k) {
+    const Item& item = *loaded_.items[k];
+    bool vexa = !cached.present[item.node] || cached.channels[item.node].nodeType == 0;
     LogItem(static_cast<int>(k), item, vexa);
   }
-  m_TotalCachedDisplayItems = std::move(items);
-  return kOk;
 }
 
 void CCache::LogItem(int index, const Item& item, bool vexa) {
@@ -256,15 +255,17 @@ void CCache::LogItem(int index, const Item& item, bool vexa) {
 
 Status CCache::DisplayResultsFromCache() {
   totals_.resultsValid = true;
-  return results_.DisplayResults(header_.nodeCount, cached_->channels, m_TotalCachedDisplayItems,
-                                 header_.cachedAvailable, header_.cachedItems, true);
+  const CacheHeader& header = loaded_.header;
+  return results_.DisplayResults(header.nodeCount, loaded_.nodes->channels, loaded_.items,
+                                 header.cachedAvailable, header.cachedItems, true);
 }
 
 Status CCache::WriteCacheByQueryString(const ItemList& items, int32_t count) {
   Status status = CacheFilePath(programDir_, config_, query_, &cacheFilePath_);
   if (status != kOk) return status;
   log_.Logf(kLogInfo, "Writing cache file \"%s\"", cacheFilePath_.c_str());
-  if (items.empty() || count <= 0) return kOk;
+  // A node's negative total would make a file the reader refuses.
+  if (items.empty() || count <= 0 || totals_.availableItems < 0) return kOk;
 
   std::string dir = CacheDirectory();
   status = PrepareCacheDirectory(programDir_, dir, log_);
@@ -293,7 +294,7 @@ Status CCache::WriteCacheByQueryString(const ItemList& items, int32_t count) {
   else
     status = WriteCacheFileAtomically(dir, cacheFilePath_, bytes, log_);
   if (status == kCacheWriteFailed)
-    log_.Logf(kLogWarning, "Error writing cache file \"%s\"", cacheFilePath_.c_str());
+    LogWithPath(log_, kLogWarning, "Error writing cache file", cacheFilePath_);
   return status;
 }
 

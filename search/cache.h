@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "config/settings.h"
 #include "nodequery/records.h"
@@ -25,6 +26,24 @@ class PurgeLog;
 // True on the requests that start the purge of expired files: when the
 // calendar time in seconds is 50 modulo 100 (about one request in a hundred).
 bool IsPurgeDue(int64_t epochSeconds);
+
+// What ReadCachePage takes from a cache file.
+struct CachePage {
+  CacheHeader header;
+  std::unique_ptr<CachedNodes> nodes = std::make_unique<CachedNodes>();
+  ItemList items;    // the requested page's items
+  bool hit = false;  // the file answers the request (items, or an invalid page)
+};
+
+// Reads page `page` of `perPage` items from the bytes of a cache file, for
+// `nodeCount` configured nodes. The whole file is checked against its counts
+// first. Returns 0 with `hit` (page loaded); 0 without `hit` (the file is for
+// another node count, or is short of the page but holds more items than the
+// nodes said were available); kInvalidPage with `hit` when the file holds the
+// whole set and no item for the page; kCacheTooSmall; or kCacheReadFailed for
+// a file that is not whole.
+Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int32_t perPage,
+                     CachePage* out);
 
 class CCache : public ResultCacheStep {
  public:
@@ -46,9 +65,9 @@ class CCache : public ResultCacheStep {
   // count: 0 without cacheHit()); kInvalidPage with cacheHit() when the file
   // holds no item for the page; kCacheTooSmall; or another code for a miss.
   Status CheckCacheByQueryString(const VexaQuery& query) override;
-  bool cacheHit() const override { return cacheHit_; }
-  int64_t cachedItems() const override { return header_.cachedItems; }
-  int64_t cachedAvailable() const override { return header_.cachedAvailable; }
+  bool cacheHit() const override { return loaded_.hit; }
+  int64_t cachedItems() const override { return loaded_.header.cachedItems; }
+  int64_t cachedAvailable() const override { return loaded_.header.cachedAvailable; }
   Status DisplayResultsFromCache() override;
   Status WriteCacheByQueryString(const ItemList& items, int32_t count) override;
 
@@ -62,16 +81,15 @@ class CCache : public ResultCacheStep {
   // The path of the last lookup or write; empty when the query is not cached.
   const std::string& cacheFilePath() const { return cacheFilePath_; }
   // The node records and page items of the last successful lookup.
-  const ChannelTable& cachedChannels() const { return cached_->channels; }
-  const ItemList& cachedPageItems() const { return m_TotalCachedDisplayItems; }
+  const ChannelTable& cachedChannels() const { return loaded_.nodes->channels; }
+  const ItemList& cachedPageItems() const { return loaded_.items; }
 
  private:
   Status ReadCacheData(std::string_view file, const VexaQuery& query);
-  Status LoadNodes(std::string_view file, size_t* itemsOffset);
-  Status LoadPageItems(std::string_view file, size_t offset, int64_t skip, int64_t take);
+  void UseCachedCapabilities();
   void LogNodes();
+  void LogItems();
   void LogItem(int index, const Item& item, bool vexa);
-  void ResetLoaded();
 
   std::string programDir_;
   Config& config_;
@@ -81,11 +99,8 @@ class CCache : public ResultCacheStep {
   RequestTotals& totals_;
   ResultsStep& results_;
 
-  CacheHeader header_;
   std::string cacheFilePath_;
-  bool cacheHit_ = false;
-  std::unique_ptr<CachedNodes> cached_;  // the node records rebuilt from a file
-  ItemList m_TotalCachedDisplayItems;
+  CachePage loaded_;  // the last lookup's counts, node records and page items
   std::shared_ptr<PurgeLog> purgeLog_;
 };
 

@@ -7,6 +7,12 @@
 namespace quorix {
 namespace {
 
+// The shortest item record: length, node, four empty counted strings, score
+// and date-time.
+constexpr size_t kItemRecordMinBytes = 4 + 4 + 4 * 4 + 4 + 8;
+// The available count is the nodes' totals summed in 32 bits.
+constexpr int64_t kMaxAvailable = INT32_MAX;
+
 // Appends little-endian values and UTF-16LE text.
 class ByteWriter {
  public:
@@ -187,6 +193,7 @@ void DecodeNodeBlock(ByteReader& in, int32_t index, CachedNodes* nodes) {
   channel.valid = in.U8() != 0;
   in.Skip(2);
   channel.osTotalQueriedItems = in.I32();
+  if (channel.osTotalQueriedItems < 0) in.Fail();
   channel.totalResults = in.I32();
   nodes->capabilities[index].countSupported = in.I32() != 0;
   nodes->capabilities[index].startPageSupported = in.I32() != 0;
@@ -220,11 +227,14 @@ Status EncodeCacheFile(const CacheHeader& header, const ChannelTable& channels,
                        const ItemList& items, size_t itemCount, std::string* bytes) {
   bytes->clear();
   if (header.nodeCount < 0 || header.nodeCount > kMaxNodes) return kCacheWriteFailed;
+  if (header.cachedAvailable < 0 || header.cachedAvailable > kMaxAvailable)
+    return kCacheWriteFailed;
   if (itemCount > items.size()) itemCount = items.size();
   std::array<bool, kMaxNodes> present{};
   int32_t blocks = 0;
   for (int32_t i = 0; i < header.nodeCount; ++i) {
     present[i] = channels[i].valid;
+    if (present[i] && channels[i].osTotalQueriedItems < 0) return kCacheWriteFailed;
     if (present[i]) ++blocks;
   }
   for (size_t i = 0; i < itemCount; ++i) {
@@ -258,8 +268,15 @@ Status DecodeCacheHeader(std::string_view file, CacheHeader* header) {
   header->cachedItems = in.I64();
   header->cachedAvailable = in.I64();
   bool sane = header->nodeCount >= 0 && header->nodeCount <= kMaxNodes && header->nodeBlocks >= 0 &&
-              header->nodeBlocks <= header->nodeCount && header->cachedItems >= 0;
-  return in.ok() && sane ? kOk : kCacheReadFailed;
+              header->nodeBlocks <= header->nodeCount && header->cachedItems >= 0 &&
+              header->cachedAvailable >= 0 && header->cachedAvailable <= kMaxAvailable;
+  if (!in.ok() || !sane) return kCacheReadFailed;
+  size_t blocksEnd =
+      kCacheHeaderBytes + static_cast<size_t>(header->nodeBlocks) * kCacheNodeBlockBytes;
+  size_t roomForItems = file.size() > blocksEnd ? file.size() - blocksEnd : 0;
+  if (static_cast<uint64_t>(header->cachedItems) > roomForItems / kItemRecordMinBytes)
+    return kCacheReadFailed;
+  return kOk;
 }
 
 Status DecodeCacheNodes(std::string_view file, const CacheHeader& header, CachedNodes* nodes,
@@ -277,7 +294,12 @@ Status DecodeCacheNodes(std::string_view file, const CacheHeader& header, Cached
     nodes->present[index] = true;
   }
   *itemsOffset = in.pos();
-  return kOk;
+  // The counted item records follow, each framed by its length, and nothing after them.
+  for (int64_t i = 0; i < header.cachedItems; ++i) {
+    int32_t length = in.I32();
+    if (!in.ok() || length < 0 || !in.Skip(static_cast<size_t>(length))) return kCacheReadFailed;
+  }
+  return in.ok() && in.remaining() == 0 ? kOk : kCacheReadFailed;
 }
 
 Status DecodeCacheItems(std::string_view file, size_t offset, const CacheHeader& header,

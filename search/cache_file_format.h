@@ -62,20 +62,25 @@ struct CachedNodes {
 // are ignored and computed), a block for every channel below header.nodeCount
 // whose `valid` is set, and the first `itemCount` of `items` (at most all).
 // Text longer than its field is cut. Returns 0, or kCacheWriteFailed (bytes
-// empty) when the node count is out of range or an item's node is not below it.
+// empty) when a count would not pass the reader's checks (node count, the
+// available count, a block's queried items) or an item's node is not below
+// the node count.
 Status EncodeCacheFile(const CacheHeader& header, const ChannelTable& channels,
                        const std::array<NodeCapabilities, kMaxNodes>& capabilities,
                        const ItemList& items, size_t itemCount, std::string* bytes);
 
 // Reads the header. Returns 0, or kCacheReadFailed when the file is shorter
-// than a header or its counts are impossible (node count outside 0..64, more
-// blocks than nodes, a negative item count).
+// than a header or its counts are impossible: node count outside 0..64, more
+// blocks than nodes, an available count outside 0..INT32_MAX, or an item count
+// that is negative or more than the bytes after the blocks could hold.
 Status DecodeCacheHeader(std::string_view file, CacheHeader* header);
 
 // Reads the node blocks and their recommended records into `nodes` and sets
 // `itemsOffset` to the first item record. Returns 0, or kCacheReadFailed when
-// a block's node index is out of range or not increasing, or anything runs
-// past the end of the file.
+// a block's node index is out of range or not increasing, a count in a block
+// is negative, anything runs past the end of the file, or the item records
+// (framed by their lengths) are not exactly header.cachedItems records ending
+// at the end of the file.
 Status DecodeCacheNodes(std::string_view file, const CacheHeader& header, CachedNodes* nodes,
                         size_t* itemsOffset);
 

@@ -10,6 +10,8 @@
 #include <system_error>
 #include <vector>
 
+#include "search/cache_name.h"
+
 namespace quorix {
 namespace {
 
@@ -33,9 +35,22 @@ std::error_code ListNames(const std::string& dir, std::vector<std::string>* name
   return error;
 }
 
+// The temporary files a write makes; a crash mid-write leaves one behind.
+constexpr std::string_view kTempPrefix = ".writing-";
+
+bool IsTempFileName(std::string_view name) {
+  return name.starts_with(kTempPrefix) && name.size() == kTempPrefix.size() + 6;
+}
+
 bool IsDirectory(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Not following links: a link, folder or device is never a file the cache made.
+bool IsRegularFile(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 void LogWriteError(LogSink& log, int line) {
@@ -43,6 +58,10 @@ void LogWriteError(LogSink& log, int line) {
 }
 
 }  // namespace
+
+void LogWithPath(LogSink& log, int level, std::string_view sentence, const std::string& path) {
+  log.WriteWithDetail(level, sentence, std::string(sentence) + " \"" + path + "\"");
+}
 
 CacheDirState CacheDirectoryStateOf(const std::string& dir) {
   struct stat info;
@@ -90,17 +109,14 @@ Status DeleteQueryCacheFiles(const std::string& dir, LogSink& log) {
     return -1;
   }
   for (const std::string& name : names) {
-    if (name.find("vexa_query=") == std::string::npos ||
-        name.find("vexa_and=") == std::string::npos || name.find("vexa_sort=") == std::string::npos)
-      continue;
     std::string path = dir + "/" + name;
-    if (IsDirectory(path)) continue;
+    if (!IsCacheFileName(name) || !IsRegularFile(path)) continue;
     if (access(path.c_str(), W_OK) != 0)
       log.Logf(kLogInfo, "No permission deleting \"%s\"", path.c_str());
     if (unlink(path.c_str()) == 0)
       log.Logf(kLogInfo, "Cache file \"%s\" deleted", path.c_str());
     else
-      log.Logf(kLogError, "Failed to delete cache file \"%s\"", path.c_str());
+      LogWithPath(log, kLogError, "Failed to delete cache file", path);
   }
   if (error) {
     log.Logf(kLogError, "FindNextFile error. Error is %u\n", static_cast<unsigned>(error.value()));
@@ -122,7 +138,8 @@ Status DeleteExpiredCacheFiles(const std::string& dir, const std::string& keepPa
   if (!couldStart) return -1;
   for (const std::string& name : names) {
     std::string path = dir + "/" + name;
-    if (path == keepPath || IsDirectory(path)) continue;
+    if (path == keepPath || !(IsCacheFileName(name) || IsTempFileName(name))) continue;
+    if (!IsRegularFile(path)) continue;
     if (IsCacheFileValid(path, validMins, log) != kCacheExpired) continue;
     log.Logf(kLogInfo, "%s(%d): Deleting \"%s\"", "CCache::DeleteExpiredCache", __LINE__,
              path.c_str());
@@ -140,13 +157,13 @@ Status PrepareCacheDirectory(const std::string& programDir, const std::string& d
     if (mkdir(dir.c_str(), 0777) == 0) {
       log.Logf(kLogInfo, "Created cache directory \"%s\"", dir.c_str());
     } else if (errno == ENOENT) {
-      log.Logf(kLogError, "Invalid path for creating cache directory \"%s\"", dir.c_str());
+      LogWithPath(log, kLogError, "Invalid path for creating cache directory", dir);
       return kCacheWriteFailed;
     }
     return kOk;
   }
   if (!S_ISDIR(info.st_mode) || access(dir.c_str(), W_OK | X_OK) != 0) {
-    log.Logf(kLogError, "No permission writing to cache directory \"%s\"", dir.c_str());
+    LogWithPath(log, kLogError, "No permission writing to cache directory", dir);
     return kCacheWriteFailed;
   }
   return kOk;
@@ -154,7 +171,7 @@ Status PrepareCacheDirectory(const std::string& programDir, const std::string& d
 
 Status WriteCacheFileAtomically(const std::string& dir, const std::string& path,
                                 std::string_view bytes, LogSink& log) {
-  std::string temp = dir + "/.writing-XXXXXX";
+  std::string temp = dir + "/" + std::string(kTempPrefix) + "XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) return kCacheOpenFailed;
   fchmod(fd, 0644);

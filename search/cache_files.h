@@ -15,6 +15,10 @@ namespace quorix {
 // Returned by DeleteExpiredCacheFiles when the whole directory was looked at.
 inline constexpr Status kCachePurgeDone = 18;
 
+// Logs `sentence` followed by `path` in quotes, as in: Error reading cache
+// file "/srv/cgi/cache/vexa_query=...". Visitors' pages get the sentence alone.
+void LogWithPath(LogSink& log, int level, std::string_view sentence, const std::string& path);
+
 // Whether `dir` exists and can be written.
 CacheDirState CacheDirectoryStateOf(const std::string& dir);
 
@@ -23,12 +27,14 @@ CacheDirState CacheDirectoryStateOf(const std::string& dir);
 // kCacheAccessError on other errors. Logs the outcome at information level.
 Status IsCacheFileValid(const std::string& path, int32_t validMins, LogSink& log);
 
-// Deletes every file in `dir` whose name holds "vexa_query=", "vexa_and=" and
-// "vexa_sort=". Returns 0, or -1 when the directory cannot be listed.
+// Deletes every regular file in `dir` whose name is a cache file name
+// (IsCacheFileName). Returns 0, or -1 when the directory cannot be listed.
 Status DeleteQueryCacheFiles(const std::string& dir, LogSink& log);
 
-// Deletes every expired file in `dir` except `keepPath` (the current request's
-// file, formed the same way). Returns kCachePurgeDone, kCacheNotFound when the
+// Deletes the expired cache files in `dir`, and the temporary files of writes
+// that never finished, except `keepPath` (the current request's file, formed
+// the same way). Only regular files with those names are touched: whatever an
+// administrator keeps in the directory stays. Returns kCachePurgeDone, kCacheNotFound when the
 // directory does not exist, or -1 when it cannot be listed.
 Status DeleteExpiredCacheFiles(const std::string& dir, const std::string& keepPath,
                                int32_t validMins, LogSink& log);

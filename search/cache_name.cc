@@ -57,4 +57,12 @@ Status CacheFilePath(const std::string& programDir, const Config& config, const 
   return kOk;
 }
 
+bool IsCacheFileName(std::string_view name) {
+  // A usable name is never cut (CacheFilePath refuses long ones), so it always
+  // ends with the sort flag.
+  return name.starts_with("vexa_query=") && name.find("&vexa_and=") != std::string_view::npos &&
+         (name.ends_with("&vexa_sort=0") || name.ends_with("&vexa_sort=1")) &&
+         !FileNameNeedsCleaning(name);
+}
+
 }  // namespace quorix

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "config/settings.h"
 #include "platform/status.h"
@@ -30,5 +31,10 @@ std::string CacheDirectoryPath(const std::string& programDir);
 // cleaning or is too long for a path.
 Status CacheFilePath(const std::string& programDir, const Config& config, const VexaQuery& query,
                      std::string* path);
+
+// True when `name` has the form of the names CacheFilePath makes: it starts
+// with "vexa_query=", holds "&vexa_and=", ends with "&vexa_sort=0" or
+// "&vexa_sort=1" and needs no cleaning. Only such files are ever deleted.
+bool IsCacheFileName(std::string_view name);
 
 }  // namespace quorix

@@ -20,9 +20,10 @@ void WriteInfoline(PageOutput& out, const Channel& channel, const Item& item) {
   } else if (settings.DisplayDate) {
     std::time_t seconds = static_cast<std::time_t>(item.vexaDateTime);
     std::tm local{};
+    // tm_year can be as large as INT_MAX for a far date-time, so the year is widened first.
     if (localtime_r(&seconds, &local))
-      out.Printf("&nbsp; - &nbsp;%02d %s %04d", local.tm_mday, kMonthNames[local.tm_mon],
-                 local.tm_year + 1900);
+      out.Printf("&nbsp; - &nbsp;%02d %s %04lld", local.tm_mday, kMonthNames[local.tm_mon],
+                 static_cast<long long>(local.tm_year) + 1900);
   }
   if (settings.DisplayFilesize) out.Printf("&nbsp; - &nbsp;%2dk", item.vexaItemSize);
   if (settings.DisplayURL || !trusted)

@@ -65,20 +65,24 @@ Status ResultsPage::DisplayResults(int32_t nodeCount, const ChannelTable& channe
     DisplayRecommended(context_, channels, nodeCount);
     DisplaySortLinks(itemCount);
 
+    // Page and page size are 32-bit, so these products fit; the counts are
+    // only compared, never added to, whatever values they hold.
     int64_t perPage = query.itemsPerPage;
     int64_t page = query.currentPageNum;
     int64_t first = (page - 1) * perPage;
     int64_t end = page * perPage;
-    int64_t onPage = availableItems < end ? itemCount - first : perPage;
+    bool pageEmpty = availableItems < end && itemCount <= first;
     // A page number below 1 would start before the first item. The first page
     // is never invalid: when it is empty the search simply found nothing.
-    if (page < 1 || perPage < 1 || (onPage <= 0 && page > 1)) {
+    if (page < 1 || perPage < 1 || (pageEmpty && page > 1)) {
       context_.log.Logf(kLogError, "You have requested an invalid page.");
       result = kInvalidPage;
       invalidPage = true;
     }
     if (!items.empty() && availableItems != 0 && !invalidPage) {
-      int64_t last = std::min(itemCount, end);
+      // Indexes past the items passed show nothing, so the loop stops there.
+      int64_t held = static_cast<int64_t>(items.size()) + (fromCache ? first : 0);
+      int64_t last = std::min({itemCount, end, held});
       for (int64_t i = first; i < last; ++i)
         DisplayResultItem(channels, items, fromCache ? i - first : i, fromCache);
     }
@@ -99,11 +103,12 @@ void ResultsPage::DisplayPageLinks(int64_t availableItems, bool invalidPage) {
   const Config& config = context_.config;
   int64_t perPage = query.itemsPerPage;
   if (perPage <= 0 || availableItems <= 0) return;
-  int64_t pages = (availableItems + perPage - 1) / perPage;
+  // Rounded up without adding to the count, which may be as large as int64 holds.
+  int64_t pages = availableItems / perPage + (availableItems % perPage != 0 ? 1 : 0);
   if (pages <= 1) return;
   int64_t current = invalidPage ? pages : query.currentPageNum;
   int64_t firstLink = std::max<int64_t>(current - kPageLinkSpan, 1);
-  int64_t lastLink = std::min(current + kPageLinkSpan, pages);
+  int64_t lastLink = current > pages - kPageLinkSpan ? pages : current + kPageLinkSpan;
   if (lastLink > kMaxResultsReachable / perPage) lastLink = kMaxResultsReachable / perPage - 1;
 
   PageOutput& out = context_.out;
@@ -117,7 +122,8 @@ void ResultsPage::DisplayPageLinks(int64_t availableItems, bool invalidPage) {
     else
       out.Write(PageLinkOpen(config, query, i) + std::to_string(i) + "</a> ");
   }
-  if (current != lastLink)
+  // Never a next page past the last link: beyond the last page or the millionth result.
+  if (current < lastLink)
     out.Write(PageLinkOpen(config, query, current + 1) + context_.Lang(kStrResultPagesNext) +
               " &gt;&gt;</a> ");
 }

@@ -1,26 +1,61 @@
-// Feeds arbitrary bytes to the cache file reader: it must reject what does not
-// fit and never read outside the bytes it was given.
+// Feeds arbitrary bytes to the cache reader as a query's cache file: reads
+// pages of it as a lookup does and shows each one as a page from the cache is
+// shown. The reader must reject what does not fit, never read outside the
+// bytes it was given, and hand the display nothing it cannot show.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string_view>
 
-#include "search/cache_file_format.h"
+#include "search/cache.h"
+#include "search/query_terms.h"
+#include "search/results_page.h"
+
+namespace {
+
+using namespace quorix;
+
+// Every part of the results page that a cached file can reach is switched on.
+Config MakeConfig() {
+  Config config;
+  config.spelling = 1;
+  config.spellingWhenLessThan = 1000;
+  config.recommended = 1;
+  config.recommendedMax = 5;
+  config.useDateTime = 1;
+  config.useCats = 1;
+  for (int key = 0; key < kLangStringCount; ++key) config.langStrings[key] = "text";
+  return config;
+}
+
+void ShowPage(std::string_view file, int32_t page, int32_t perPage) {
+  static const Config config = MakeConfig();
+  static const TermList terms = BuildTermList("item \"about 1\" c++");
+  CachePage cached;
+  CacheHeader header;
+  // Like a lookup, for the node count the file was written for.
+  int32_t nodeCount = DecodeCacheHeader(file, &header) == kOk ? header.nodeCount : 1;
+  Status status = ReadCachePage(file, nodeCount, page, perPage, &cached);
+  if (!cached.hit) return;
+  if (status != kOk && status != kInvalidPage) __builtin_trap();  // a hit is always usable
+
+  PageOutput out;
+  NullLog log;
+  VexaQuery query;
+  query.query = query.query_out = query.rawQuery = "item";
+  query.currentPageNum = page;
+  query.itemsPerPage = perPage;
+  DisplayValues display;
+  ResultsPage results(out, config, query, terms, log, display);
+  results.DisplayResults(cached.header.nodeCount, cached.nodes->channels, cached.items,
+                         cached.header.cachedAvailable, cached.header.cachedItems, true);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using namespace quorix;
   std::string_view file(reinterpret_cast<const char*>(data), size);
-  CacheHeader header;
-  if (DecodeCacheHeader(file, &header) != kOk) return 0;
-  auto nodes = std::make_unique<CachedNodes>();
-  size_t offset = 0;
-  if (DecodeCacheNodes(file, header, nodes.get(), &offset) != kOk) return 0;
-  // Every record takes at least 4 bytes, so this bounds the work of a huge count.
-  int64_t records = static_cast<int64_t>((size - offset) / 4) + 1;
-  int64_t count = header.cachedItems < records ? header.cachedItems : records;
-  ItemList items;
-  DecodeCacheItems(file, offset, header, *nodes, 0, count, &items);
-  ItemList page;
-  DecodeCacheItems(file, offset, header, *nodes, count / 2, 10, &page);
+  ShowPage(file, 2, 10);         // skipping records by their length
+  ShowPage(file, 5, 10);         // an invalid page of a small set
+  ShowPage(file, 1, INT32_MAX);  // every record at once
   return 0;
 }

@@ -18,9 +18,10 @@ int32_t I32At(const std::string& bytes, size_t offset) {
   return static_cast<int32_t>(value);
 }
 
-void PutI32(std::string& bytes, size_t offset, int32_t value) {
-  for (int i = 0; i < 4; ++i)
-    bytes[offset + i] = static_cast<char>((static_cast<uint32_t>(value) >> (8 * i)) & 0xFF);
+// Writes the low `width` bytes of `value` little-endian at `offset`.
+void PutLe(std::string& bytes, size_t offset, int64_t value, int width) {
+  for (int i = 0; i < width; ++i)
+    bytes[offset + i] = static_cast<char>((static_cast<uint64_t>(value) >> (8 * i)) & 0xFF);
 }
 
 // The one recommended record of the sample: title "Rec", empty link and description.
@@ -128,14 +129,28 @@ TEST(CacheFormatTest, SkippingByLengthReachesTheLaterItems) {
   EXPECT_EQ(items[1]->title, sample.items[3]->title);
 }
 
-TEST(CacheFormatTest, WriterRefusesItemsOfNodesOutsideTheNodeCount) {
-  Sample sample;
-  sample.items[2]->node = 2;
-  std::string bytes = "x";
-  EXPECT_EQ(EncodeCacheFile(sample.header, *sample.channels, sample.capabilities, sample.items, 4,
-                            &bytes),
-            kCacheWriteFailed);
-  EXPECT_TRUE(bytes.empty());
+TEST(CacheFormatTest, WriterRefusesWhatTheReaderWouldRefuse) {
+  const struct {
+    const char* label;
+    void (*spoil)(Sample&);
+  } cases[] = {
+      {"item of a node outside the node count", [](Sample& s) { s.items[2]->node = 2; }},
+      {"negative available count", [](Sample& s) { s.header.cachedAvailable = -1; }},
+      {"available count above 32 bits",
+       [](Sample& s) { s.header.cachedAvailable = int64_t{INT32_MAX} + 1; }},
+      {"negative queried items of a node",
+       [](Sample& s) { (*s.channels)[1].osTotalQueriedItems = -1; }},
+  };
+  for (const auto& c : cases) {
+    Sample sample;
+    c.spoil(sample);
+    std::string bytes = "x";
+    EXPECT_EQ(EncodeCacheFile(sample.header, *sample.channels, sample.capabilities, sample.items, 4,
+                              &bytes),
+              kCacheWriteFailed)
+        << c.label;
+    EXPECT_TRUE(bytes.empty()) << c.label;
+  }
 }
 
 TEST(CacheFormatTest, EveryTruncationIsAReadErrorNeverAnOverrun) {
@@ -156,16 +171,28 @@ TEST(CacheFormatTest, EveryTruncationIsAReadErrorNeverAnOverrun) {
 TEST(CacheFormatTest, CorruptCountsAndIndexesAreReadErrors) {
   const size_t block = kCacheHeaderBytes;
   const size_t firstItem = kCacheHeaderBytes + 2 * kCacheNodeBlockBytes + kRecommendedBytes;
+  const size_t itemCount = 1040, availableCount = 1048;
   struct Corruption {
     const char* label;
     size_t offset;
-    int32_t value;
+    int64_t value;
+    int width = 4;
   } cases[] = {
       {"node count above 64", 0, 65},
       {"negative node count", 0, -1},
       {"more blocks than nodes", 4, 3},
+      {"negative item count", itemCount, -1, 8},
+      {"item count the largest int64", itemCount, INT64_MAX, 8},
+      {"item count beyond what the bytes could hold", itemCount, 1 << 20, 8},
+      {"more items counted than held", itemCount, 5, 8},
+      {"fewer items counted than held", itemCount, 3, 8},
+      {"no items counted", itemCount, 0, 8},
+      {"available count the largest int64", availableCount, INT64_MAX, 8},
+      {"available count above 32 bits", availableCount, int64_t{INT32_MAX} + 1, 8},
+      {"negative available count", availableCount, -1, 8},
       {"block node index at the node count", block, 2},
       {"block node index negative", block, -1},
+      {"negative queried items of a node", block + 8, -1},
       {"second block not after the first", block + kCacheNodeBlockBytes, 0},
       {"recommended count beyond the file", block + kCacheNodeBlockBytes + 25128, 1 << 30},
       {"negative recommended count", block + kCacheNodeBlockBytes + 25128, -1},
@@ -181,14 +208,13 @@ TEST(CacheFormatTest, CorruptCountsAndIndexesAreReadErrors) {
   const std::string good = sample.Encode();
   for (const Corruption& c : cases) {
     std::string bytes = good;
-    PutI32(bytes, c.offset, c.value);
+    PutLe(bytes, c.offset, c.value, c.width);
     ItemList items;
     EXPECT_EQ(DecodeAll(bytes, 0, 4, &items), kCacheReadFailed) << c.label;
   }
-  std::string negativeItems = good;
-  PutI32(negativeItems, 1044, -1);  // high half of the item count
-  CacheHeader header;
-  EXPECT_EQ(DecodeCacheHeader(negativeItems, &header), kCacheReadFailed) << "negative item count";
+  ItemList items;
+  EXPECT_EQ(DecodeAll(good + std::string(40, '\0'), 0, 4, &items), kCacheReadFailed)
+      << "bytes after the last record";
 }
 
 }  // namespace

@@ -56,6 +56,8 @@ TEST(CacheNameTest, QueryStringFollowsTheCategorySettings) {
     query.wordMatchAll = c.matchAll;
     query.sortDate = c.sortDate;
     EXPECT_EQ(CacheQueryString(config, query), c.expected) << c.label;
+    // The purge deletes nothing else.
+    EXPECT_TRUE(IsCacheFileName(c.expected)) << c.label;
   }
 }
 

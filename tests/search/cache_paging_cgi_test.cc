@@ -2,6 +2,7 @@
 // cache file without asking the node, and a page beyond the cached items asks
 // again and replaces the file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -150,6 +151,61 @@ TEST_F(CachePagingTest, WholeResultSetCachedServesEveryPage) {
   std::vector<std::string> lines = LogLines();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_NE(lines[2].find("Matches = 15, READCACHE"), std::string::npos) << lines[2];
+}
+
+TEST_F(CachePagingTest, UnusableFileAtTheCacheNameIsAMissThatTheSearchReplaces) {
+  const struct {
+    const char* label;
+    int64_t availableCount;  // written into the file; 0 puts a FIFO there instead
+  } cases[] = {
+      {"FIFO", 0},
+      {"available count the largest int64", INT64_MAX},
+  };
+  NodeSends(20);
+  sandbox_.Get("vexa_query=test");
+  const std::string path = sandbox_.PathOf(kCacheName);
+  const std::string good = sandbox_.ReadFile(kCacheName);
+  ASSERT_EQ(CachedItemCount(good), 20);
+  const std::string publicLine =
+      "<div><font size=\"2\" color=\"red\"><i>Error reading cache file</i></font></div>";
+  for (const auto& c : cases) {
+    std::filesystem::remove(path);
+    if (c.availableCount == 0) {
+      ASSERT_EQ(mkfifo(path.c_str(), 0644), 0) << c.label;
+    } else {
+      std::string bytes = good;
+      std::memcpy(&bytes[1048], &c.availableCount, sizeof c.availableCount);
+      sandbox_.WriteFile(kCacheName, bytes);
+    }
+    size_t asked = server_.RequestCount();
+    auto run = sandbox_.Run(
+        {{"REQUEST_METHOD", "GET"}, {"QUERY_STRING", "vexa_query=test&vexa_page=2"}}, {}, 10000);
+    ASSERT_FALSE(run.timedOut) << c.label;
+    const std::string page = CgiBody(run.output);
+    EXPECT_EQ(TitlesInOrder(page), Titles(11, 20)) << c.label;
+    EXPECT_EQ(server_.RequestCount(), asked + 1) << c.label;
+    EXPECT_EQ(page.find(sandbox_.dir()), std::string::npos) << c.label << ": " << page;
+    EXPECT_EQ(page.find(publicLine) != std::string::npos, c.availableCount != 0) << c.label;
+    EXPECT_TRUE(std::filesystem::is_regular_file(path)) << c.label;
+    EXPECT_EQ(CachedItemCount(sandbox_.ReadFile(kCacheName)), 20) << c.label;
+  }
+
+  // In debug mode the page names the file.
+  sandbox_.WriteFile("settings.qxdat", SettingsText()
+                                           .Option("INT_CACHE_VALID_PERIOD_MINS", 10)
+                                           .Option("AllowRequestDebug", 1)
+                                           .VexaNode(server_.Url("/vexa/search.cgi"))
+                                           .str());
+  std::string bytes = good;
+  bytes.resize(bytes.size() - 1);
+  sandbox_.WriteFile(kCacheName, bytes);
+  auto debug = sandbox_.Get("vexa_query=test&vexa_page=2&vexa_debug=1");
+  EXPECT_NE(CgiBody(debug.output)
+                .find("<i>Error reading cache file &quot;" + sandbox_.dir() +
+                      "/cache/vexa_query=test&amp;vexa_and=0&amp;vexa_cat%5B%5D=-1&amp;vexa_sort="
+                      "0&quot;</i>"),
+            std::string::npos)
+      << debug.output;
 }
 
 TEST_F(CachePagingTest, QueryWithUrlCharactersPagesThroughTheCache) {

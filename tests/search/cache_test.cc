@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -148,7 +149,7 @@ TEST_F(CacheTest, StarInTheQueryIsEscapedInTheFileName) {
   EXPECT_TRUE(log.Has(kLogInfo, "Created cache directory \"" + dir.path() + "/cache\""));
 }
 
-TEST_F(CacheTest, ExpiredFileIsAMissAndIsPurgedUnlessItIsTheCurrentRequests) {
+TEST_F(CacheTest, PurgeDeletesOnlyExpiredCacheFilesNeverTheCurrentRequests) {
   ASSERT_EQ(WriteFresh(5, 5), kOk);
   std::string current = cache->cacheFilePath();
   VexaQuery otherQuery = query;
@@ -157,10 +158,27 @@ TEST_F(CacheTest, ExpiredFileIsAMissAndIsPurgedUnlessItIsTheCurrentRequests) {
   ItemList items = MakeItems(5, 0);
   ASSERT_EQ(other->WriteCacheByQueryString(items, 5), kOk);
   std::string expired = other->cacheFilePath();
-  testing::WriteBytes(dir.path() + "/cache/.writing-stale", "x");
-  Age(current, 61);
-  Age(expired, 61);
-  Age(dir.path() + "/cache/.writing-stale", 61);
+  const std::string cacheDir = dir.path() + "/cache/";
+  const std::string staleWrite = cacheDir + ".writing-a1B2c3";  // left by a crash mid-write
+  testing::WriteBytes(staleWrite, "x");
+  // What an administrator may keep in the folder, some of it named like cache files.
+  const std::string outside = dir.path() + "/notes.txt";
+  testing::WriteBytes(outside, "keep");
+  const std::string kept[] = {
+      cacheDir + ".htaccess",
+      cacheDir + "index.html",
+      cacheDir + "vexa_query=old&vexa_and=0&vexa_sort=0.bak",
+      cacheDir + "vexa_query=folder&vexa_and=0&vexa_sort=0",
+      cacheDir + "vexa_query=link&vexa_and=0&vexa_sort=0",
+  };
+  testing::WriteBytes(kept[0], "Require all denied");
+  testing::WriteBytes(kept[1], "");
+  testing::WriteBytes(kept[2], "old");
+  fs::create_directory(kept[3]);
+  fs::create_symlink(outside, kept[4]);
+  for (const std::string& path :
+       {current, expired, staleWrite, outside, kept[0], kept[1], kept[2], kept[3]})
+    Age(path, 61);
 
   EXPECT_EQ(CheckPage(1), kCacheExpired);
   EXPECT_FALSE(cache->cacheHit());
@@ -168,7 +186,9 @@ TEST_F(CacheTest, ExpiredFileIsAMissAndIsPurgedUnlessItIsTheCurrentRequests) {
   EXPECT_EQ(cache->DeleteExpiredCache(), kCachePurgeDone);
   EXPECT_TRUE(fs::exists(current)) << "the current request's own file";
   EXPECT_FALSE(fs::exists(expired));
-  EXPECT_FALSE(fs::exists(dir.path() + "/cache/.writing-stale"));
+  EXPECT_FALSE(fs::exists(staleWrite));
+  for (const std::string& path : kept) EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path;
+  EXPECT_TRUE(fs::exists(outside));
 }
 
 TEST_F(CacheTest, BackgroundPurgeOutlivesTheCache) {
@@ -194,12 +214,29 @@ TEST_F(CacheTest, FileOfAnotherNodeCountIsIgnored) {
 }
 
 TEST_F(CacheTest, CorruptFileIsAMissWhoseCountsDoNotBlockRewriting) {
+  const struct {
+    const char* label;
+    size_t offset;  // where the 64-bit value goes; 0 cuts the file short instead
+    int64_t value;
+  } cases[] = {
+      {"cut short", 0, 0},
+      {"available count the largest int64", 1048, INT64_MAX},
+      {"more items counted than held", 1040, 21},
+  };
   ASSERT_EQ(WriteFresh(20, 100), kOk);
-  std::string bytes = testing::ReadBytes(cache->cacheFilePath());
-  testing::WriteBytes(cache->cacheFilePath(), bytes.substr(0, bytes.size() - 3));
-  EXPECT_EQ(CheckPage(2), kCacheReadFailed);
-  EXPECT_FALSE(cache->cacheHit());
-  EXPECT_EQ(cache->cachedItems(), 0);
+  const std::string good = testing::ReadBytes(cache->cacheFilePath());
+  for (const auto& c : cases) {
+    std::string bytes = good;
+    if (c.offset == 0)
+      bytes.resize(bytes.size() - 3);
+    else
+      std::memcpy(&bytes[c.offset], &c.value, sizeof c.value);  // little-endian host
+    testing::WriteBytes(cache->cacheFilePath(), bytes);
+    EXPECT_EQ(CheckPage(2), kCacheReadFailed) << c.label;
+    EXPECT_FALSE(cache->cacheHit()) << c.label;
+    EXPECT_EQ(cache->cachedItems(), 0) << c.label;
+    EXPECT_EQ(cache->cachedAvailable(), 0) << c.label;
+  }
   EXPECT_TRUE(log.Has(kLogError, "Error reading cache file \"" + cache->cacheFilePath() + "\""));
 }
 

@@ -58,6 +58,16 @@ TEST(ResultItem, EveryVexaBlockWhenSwitchedOn) {
   EXPECT_TRUE(f.log.Has(kLogInfo, "From Node #0, search.test/vexa"));
 }
 
+TEST(ResultItem, DateOfTheLastYearAnIntHolds) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  ResultsFixture f;
+  f.Node(0).settings.DisplayDate = true;
+  f.AddItem(0).vexaDateTime = 67768036191676799;  // tm_year is INT_MAX
+  EXPECT_NE(ItemHtml(f).find("&nbsp; - &nbsp;31 Dec 2147485547</div>"), std::string::npos)
+      << f.Page();
+}
+
 TEST(ResultItem, ScoreWithoutTermsStartsTheInfoline) {
   ResultsFixture f;
   f.Node(0).settings.DisplayScore = true;

@@ -9,7 +9,7 @@ namespace {
 using testing::CountOf;
 using testing::ResultsFixture;
 
-std::string PageLink(int page, const std::string& text, const std::string& query = "cats") {
+std::string PageLink(int64_t page, const std::string& text, const std::string& query = "cats") {
   return "<a href=\"?vexa_query=" + query + "&amp;vexa_page=" + std::to_string(page) +
          "&amp;vexa_per_page=10&amp;vexa_and=0&amp;vexa_sort=0\">" + text + "</a> ";
 }
@@ -72,6 +72,16 @@ TEST(PageLinks, NeverBeyondTheMillionthResult) {
       std::string::npos)
       << links;
   EXPECT_EQ(links.find(">10</a>"), std::string::npos);
+
+  // The largest count 64 bits hold: nothing overflows, no link past the last page.
+  const int64_t pages = INT64_MAX / 10 + 1;
+  ResultsFixture first;
+  std::string expected = "<p></p>Pages: 1 ";
+  for (int i = 2; i <= 11; ++i) expected += PageLink(i, std::to_string(i));
+  EXPECT_EQ(PageLinks(first, INT64_MAX, 1), expected + PageLink(2, "Next &gt;&gt;"));
+  ResultsFixture invalid;
+  EXPECT_EQ(PageLinks(invalid, INT64_MAX, 3, true),
+            "<p></p>Pages: " + PageLink(pages - 1, "&lt;&lt; Prev"));
 }
 
 TEST(PageLinks, CategoryForms) {
