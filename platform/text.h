@@ -1,7 +1,7 @@
 // Text conversion and capacity limits.
 //
-// Inside both programs text is UTF-8 in std::string. The specification's
-// capacities are counted in UTF-16 code units (including the terminator);
+// Inside both programs text is UTF-8 in std::string. Field capacities of the
+// file formats are counted in UTF-16 code units (including the terminator);
 // CutUtf16 enforces such a capacity without splitting a character.
 // UTF-16LE appears only where a file format fixes it (cache files, .vlang files).
 #pragma once
