@@ -29,6 +29,48 @@ constexpr char kAccessRules[] =
     "</FilesMatch>\n"
     "RedirectMatch 404 \"(?i)/(cache|logs)(/[^/]*)?$\"\n";
 
+// The same refusals, and the CGI lines for the search program, for servers
+// that do not read .htaccess. Written for one URL prefix and folder that the
+// administrator replaces with the site's own.
+constexpr char kLighttpdRules[] =
+    "# Written by Quorix ControlPanel for lighttpd. Written for the URL prefix /search/\n"
+    "# and the folder /var/www/search: replace both with your site's own.\n"
+    "server.modules += (\"mod_access\", \"mod_cgi\")\n"
+    "$HTTP[\"url\"] =~ \"^/search/\" {\n"
+    "  cgi.assign = (\".cgi\" => \"\")\n"
+    "  index-file.names = (\"quorix.cgi\")\n"
+    "}\n"
+    "# The settings, the category names, the logs and the cache are not for visitors.\n"
+    "$HTTP[\"url\"] =~ \"(?i)^/search/"
+    "((cache|logs)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log)$)\" {\n"
+    "  url.access-deny = (\"\")\n"
+    "}\n";
+
+constexpr char kNginxRules[] =
+    "# Written by Quorix ControlPanel for nginx with fcgiwrap, for the server block.\n"
+    "# Written for the URL prefix /search/\n"
+    "# and the folder /var/www/search: replace both with your site's own.\n"
+    "location = /search/quorix.cgi {\n"
+    "  include fastcgi_params;\n"
+    "  fastcgi_param SCRIPT_FILENAME /var/www/search/quorix.cgi;\n"
+    "  fastcgi_pass unix:/run/fcgiwrap.socket;\n"
+    "}\n"
+    "# The settings, the category names, the logs and the cache are not for visitors.\n"
+    "location ~* \"^/search/"
+    "((cache|logs)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log)$)\" {\n"
+    "  deny all;\n"
+    "}\n";
+
+struct GeneratedFile {
+  const char* name;  // relative to the output folder
+  const char* content;
+};
+constexpr GeneratedFile kServerRules[] = {
+    {".htaccess", kAccessRules},
+    {"webserver/lighttpd.conf", kLighttpdRules},
+    {"webserver/nginx.conf", kNginxRules},
+};
+
 // Asks before `target` is replaced; true when it exists and is to be kept.
 bool KeepExistingFile(PanelSession& session, const std::string& target) {
   std::error_code error;
@@ -97,24 +139,33 @@ bool CreateSiteFolders(PanelSession& session, const std::string& outputDir) {
   return true;
 }
 
-// Writes the .htaccess, asking before replacing one.
-bool WriteAccessRules(PanelSession& session, const std::string& outputDir) {
-  std::string target = outputDir + "/.htaccess";
-  if (KeepExistingFile(session, target)) return true;
-  std::ofstream file(target, std::ios::binary | std::ios::trunc);
-  file << kAccessRules;
-  file.close();
-  if (file) return true;
-  session.log.Logf(kLogError, "Could not write \"%s\" to \"%s\"", ".htaccess", outputDir.c_str());
-  return false;
+// Writes the web servers' rules, asking before replacing each one.
+bool WriteServerRules(PanelSession& session, const std::string& outputDir) {
+  if (!CreateSiteFolder(outputDir, "webserver")) {
+    session.log.Logf(kLogError, "Could not create folder \"%s\" in \"%s\"", "webserver",
+                     outputDir.c_str());
+    return false;
+  }
+  for (const GeneratedFile& rules : kServerRules) {
+    std::string target = outputDir + "/" + rules.name;
+    if (KeepExistingFile(session, target)) continue;
+    std::ofstream file(target, std::ios::binary | std::ios::trunc);
+    file << rules.content;
+    file.close();
+    if (file) continue;
+    session.log.Logf(kLogError, "Could not write \"%s\" to \"%s\"", rules.name, outputDir.c_str());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 std::vector<std::string> RequiredFiles(const std::string& outputDir, const Config& config) {
   std::vector<std::string> files = {outputDir + "/quorix.cgi", outputDir + "/search_template.html",
-                                    outputDir + "/settings.qxdat", outputDir + "/.htaccess"};
+                                    outputDir + "/settings.qxdat"};
   if (config.useCats != 0) files.push_back(outputDir + "/vexa_cats.qxdat");
+  for (const GeneratedFile& rules : kServerRules) files.push_back(outputDir + "/" + rules.name);
   for (const std::string& folder : SiteFolders(config))
     files.push_back(outputDir + "/" + folder + "/");
   return files;
@@ -163,7 +214,7 @@ int GenerateCgiFiles(PanelSession& session) {
   }
   session.flags.settingsLoaded = true;
   session.panel.outputDir = folder;
-  if (!CreateSiteFolders(session, folder) || !WriteAccessRules(session, folder)) return -1;
+  if (!CreateSiteFolders(session, folder) || !WriteServerRules(session, folder)) return -1;
   session.info = {"Quorix CGI files created:",
                   "Quorix CGI files have been created in:\r\n\r\n" + folder +
                       "\r\n\r\nThese files need to be copied to your web server."};

@@ -24,7 +24,9 @@ int BrowseForOutputFolder(PanelSession& session, std::string& folder);
 // 1 stopped by the user, -1 failed.
 int GenerateCgiFiles(PanelSession& session);
 
-// The files to copy to the web server, from `outputDir`, then the folders the
+// The files to copy to the web server, from `outputDir` (the web servers'
+// rules last, webserver/ holding those to put in the server's own
+// configuration), then the folders the
 // search program writes into (each ending in "/"): cache/, and the folder of
 // each log file name that lies inside the output folder.
 std::vector<std::string> RequiredFiles(const std::string& outputDir, const Config& config);

@@ -40,11 +40,12 @@ TEST_F(GenerationTest, CreatesTheFilesAndShowsTheList) {
                                     "\r\n\r\nThese files need to be copied to your web server.");
   ASSERT_EQ(desktop.filesCreated.size(), 1u);
   EXPECT_EQ(desktop.filesCreated[0],
-            (std::vector<std::string>{out + "/quorix.cgi", out + "/search_template.html",
-                                      out + "/settings.qxdat", out + "/.htaccess", out + "/cache/",
-                                      out + "/logs/"}));
+            (std::vector<std::string>{
+                out + "/quorix.cgi", out + "/search_template.html", out + "/settings.qxdat",
+                out + "/.htaccess", out + "/webserver/lighttpd.conf", out + "/webserver/nginx.conf",
+                out + "/cache/", out + "/logs/"}));
   session->live.useCats = 1;
-  EXPECT_EQ(RequiredFiles("/o", session->live)[4], "/o/vexa_cats.qxdat");
+  EXPECT_EQ(RequiredFiles("/o", session->live)[3], "/o/vexa_cats.qxdat");
 
   // The second generation starts at the folder of the first.
   desktop.folderAnswers = {{FolderChoice::kCancelled, ""}};
@@ -89,18 +90,38 @@ TEST_F(GenerationTest, CreatesTheFoldersItWritesIntoAndKeepsVisitorsOut) {
   EXPECT_FALSE(std::filesystem::exists(root + "/escape"));
   EXPECT_FALSE(std::filesystem::exists(out + "/debug"));
 
-  // What the rules catch, read with the patterns Apache would use.
-  std::string rules = ReadWholeFile(out + "/.htaccess");
+  // What each server's rules catch, read with the patterns the server would use.
+  std::string htaccess = ReadWholeFile(out + "/.htaccess");
   std::smatch files, folders;
   ASSERT_TRUE(std::regex_search(
-      rules, files,
+      htaccess, files,
       std::regex("<FilesMatch \"\\(\\?i\\)([^\"]+)\">\n +Require all denied\n</FilesMatch>")))
-      << rules;
-  ASSERT_TRUE(
-      std::regex_search(rules, folders, std::regex("\nRedirectMatch 404 \"\\(\\?i\\)([^\"]+)\"\n")))
-      << rules;
+      << htaccess;
+  ASSERT_TRUE(std::regex_search(htaccess, folders,
+                                std::regex("\nRedirectMatch 404 \"\\(\\?i\\)([^\"]+)\"\n")))
+      << htaccess;
   std::regex fileRule(files[1].str(), std::regex::icase);
   std::regex folderRule(folders[1].str(), std::regex::icase);
+  // The lighttpd and nginx rules match the whole address below the prefix.
+  std::regex urlRules[2];
+  struct Snippet {
+    const char* name;
+    const char* denyRule;
+    const char* cgiLine;
+  } snippets[] = {
+      {"lighttpd.conf", "=~ \"\\(\\?i\\)([^\"]+)\" \\{\n  url.access-deny = \\(\"\"\\)",
+       "cgi.assign = (\".cgi\" => \"\")"},
+      {"nginx.conf", "location ~\\* \"([^\"]+)\" \\{\n  deny all;",
+       "fastcgi_pass unix:/run/fcgiwrap.socket;"},
+  };
+  for (int i = 0; i < 2; ++i) {
+    std::string text = ReadWholeFile(out + "/webserver/" + snippets[i].name);
+    std::smatch rule;
+    ASSERT_TRUE(std::regex_search(text, rule, std::regex(snippets[i].denyRule))) << text;
+    urlRules[i] = std::regex(rule[1].str(), std::regex::icase);
+    EXPECT_NE(text.find(snippets[i].cgiLine), std::string::npos) << text;
+    EXPECT_NE(text.find("/var/www/search: replace both"), std::string::npos) << text;
+  }
   struct Case {
     const char* path;
     bool denied;
@@ -114,13 +135,16 @@ TEST_F(GenerationTest, CreatesTheFoldersItWritesIntoAndKeepsVisitorsOut) {
       {"/search/logs/searchwords.log", true},
       {"/search/quorix.cgi", false},
       {"/search/search_template.html", false},
+      {"/search/cachet.html", false},
       {"/cache/search/quorix.cgi", false},
       {"/search/my_settings.qxdat.html", false},
   };
   for (const Case& c : cases) {
     std::string name = std::filesystem::path(c.path).filename().string();
-    bool denied = std::regex_search(name, fileRule) || std::regex_search(c.path, folderRule);
-    EXPECT_EQ(denied, c.denied) << c.path;
+    bool apache = std::regex_search(name, fileRule) || std::regex_search(c.path, folderRule);
+    EXPECT_EQ(apache, c.denied) << ".htaccess " << c.path;
+    for (int i = 0; i < 2; ++i)
+      EXPECT_EQ(std::regex_search(c.path, urlRules[i]), c.denied) << snippets[i].name << c.path;
   }
 }
 

@@ -80,10 +80,12 @@ void GenerationTest::createFromTheMainWindow() {
   QVERIFY(browserInstruction.startsWith(QStringLiteral("Select the output directory")));
   QCOMPARE(caption, QStringLiteral("Quorix CGI files successfully created"));
   QString folder = QString::fromStdString(out);
-  QCOMPARE(listed, QStringList({folder + "/quorix.cgi", folder + "/search_template.html",
-                                folder + "/settings.qxdat", folder + "/.htaccess",
-                                folder + "/cache/", folder + "/logs/", QString()})
-                       .join('\n'));
+  QCOMPARE(listed,
+           QStringList({folder + "/quorix.cgi", folder + "/search_template.html",
+                        folder + "/settings.qxdat", folder + "/.htaccess",
+                        folder + "/webserver/lighttpd.conf", folder + "/webserver/nginx.conf",
+                        folder + "/cache/", folder + "/logs/", QString()})
+               .join('\n'));
   for (const char* name :
        {"/quorix.cgi", "/search_template.html", "/settings.qxdat", "/.htaccess", "/cache", "/logs"})
     QVERIFY2(Exists(out + name), name);
