@@ -79,8 +79,10 @@ class Desktop {
   virtual bool AskNewLanguageFileName(std::string& name,
                                       const std::function<bool(const std::string&)>& accept) = 0;
 
-  // The files-created dialog listing `files`.
-  virtual void ShowFilesCreated(const std::vector<std::string>& files) = 0;
+  // The files-created dialog listing `files`, then `notes`: the warnings and
+  // instructions for the web server.
+  virtual void ShowFilesCreated(const std::vector<std::string>& files,
+                                const std::vector<std::string>& notes) = 0;
 };
 
 }  // namespace quorix::panel

@@ -159,7 +159,55 @@ bool WriteServerRules(PanelSession& session, const std::string& outputDir) {
   return true;
 }
 
+// `path` as one shell word.
+std::string ShellWord(const std::string& path) {
+  if (path.find_first_not_of(
+          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+") ==
+      std::string::npos)
+    return path;
+  std::string quoted = "'";
+  for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// The folder `fileName` is written into when the search program runs from
+// `outputDir`.
+std::string LogFolder(const std::string& outputDir, const std::string& fileName) {
+  std::filesystem::path path(fileName);
+  if (path.is_relative()) path = std::filesystem::path(outputDir) / path;
+  return path.lexically_normal().parent_path().string();
+}
+
 }  // namespace
+
+std::vector<std::string> DeploymentNotes(const std::string& outputDir, const Config& config) {
+  std::vector<std::string> notes;
+  std::vector<std::string> writable = {outputDir + "/cache"};
+  struct Log {
+    const std::string& name;
+    bool inUse;
+  } logs[] = {{config.logFileName, config.logging != 0},
+              {config.debugFileName, config.debugLogging != 0}};
+  for (const Log& log : logs) {
+    if (log.name.empty()) continue;
+    std::string folder = LogFolder(outputDir, log.name);
+    if (std::find(writable.begin(), writable.end(), folder) == writable.end())
+      writable.push_back(folder);
+    if (!log.inUse || std::filesystem::path(log.name).is_absolute()) continue;
+    notes.push_back("Log file \"" + log.name +
+                    "\" is relative: it is taken from the CGI's folder.");
+    std::filesystem::path normal = std::filesystem::path(log.name).lexically_normal();
+    if (*normal.begin() != "..")
+      notes.push_back("Log file \"" + log.name +
+                      "\" lies inside the web root: give an absolute path outside the document "
+                      "root, or keep the rules that deny *.log.");
+  }
+  std::string folders;
+  for (const std::string& folder : writable) folders += " " + ShellWord(folder);
+  notes.push_back("These folders must be writable by the web server's user:" + folders);
+  notes.push_back("On the web server run: install -d -o www-data -g www-data -m 0750" + folders);
+  return notes;
+}
 
 std::vector<std::string> RequiredFiles(const std::string& outputDir, const Config& config) {
   std::vector<std::string> files = {outputDir + "/quorix.cgi", outputDir + "/search_template.html",
@@ -218,7 +266,8 @@ int GenerateCgiFiles(PanelSession& session) {
   session.info = {"Quorix CGI files created:",
                   "Quorix CGI files have been created in:\r\n\r\n" + folder +
                       "\r\n\r\nThese files need to be copied to your web server."};
-  session.desktop.ShowFilesCreated(RequiredFiles(folder, session.live));
+  session.desktop.ShowFilesCreated(RequiredFiles(folder, session.live),
+                                   DeploymentNotes(folder, session.live));
   return 0;
 }
 

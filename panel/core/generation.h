@@ -31,4 +31,10 @@ int GenerateCgiFiles(PanelSession& session);
 // each log file name that lies inside the output folder.
 std::vector<std::string> RequiredFiles(const std::string& outputDir, const Config& config);
 
+// What the administrator must know before the search runs from `outputDir`:
+// a warning for each log in use whose name is relative (and whether it lies
+// inside the web root), then the folders the web server's user must be able to
+// write into, with the command that hands them over.
+std::vector<std::string> DeploymentNotes(const std::string& outputDir, const Config& config);
+
 }  // namespace quorix::panel

@@ -84,8 +84,10 @@ class ConsoleDesktop : public Desktop {
                               const std::function<bool(const std::string&)>&) override {
     return false;
   }
-  void ShowFilesCreated(const std::vector<std::string>& files) override {
+  void ShowFilesCreated(const std::vector<std::string>& files,
+                        const std::vector<std::string>& notes) override {
     for (const std::string& file : files) out_ << "Created " << file << "\n";
+    for (const std::string& note : notes) err_ << note << "\n";
   }
 
  private:

@@ -195,9 +195,10 @@ bool QtDesktop::AskNewLanguageFileName(std::string& name,
   return true;
 }
 
-void QtDesktop::ShowFilesCreated(const std::vector<std::string>& files) {
+void QtDesktop::ShowFilesCreated(const std::vector<std::string>& files,
+                                 const std::vector<std::string>& notes) {
   FilesCreatedDialog dialog(
-      files, [this] { Help("HID_QUORIX_INSTALL.htm"); }, mainWindow_);
+      files, notes, [this] { Help("HID_QUORIX_INSTALL.htm"); }, mainWindow_);
   dialog.exec();
 }
 

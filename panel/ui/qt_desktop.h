@@ -46,7 +46,8 @@ class QtDesktop : public panel::Desktop {
   bool ShowWordProcessorWarning() override;
   bool AskNewLanguageFileName(std::string& name,
                               const std::function<bool(const std::string&)>& accept) override;
-  void ShowFilesCreated(const std::vector<std::string>& files) override;
+  void ShowFilesCreated(const std::vector<std::string>& files,
+                        const std::vector<std::string>& notes) override;
 
   // The window that owns what `owner` names: the open modal dialog, the main
   // window, or none.

@@ -148,6 +148,65 @@ TEST_F(GenerationTest, CreatesTheFoldersItWritesIntoAndKeepsVisitorsOut) {
   }
 }
 
+TEST_F(GenerationTest, NotesWarnAboutLogsAndNameTheWritableFolders) {
+  const std::string writable = "These folders must be writable by the web server's user:";
+  const std::string install = "On the web server run: install -d -o www-data -g www-data -m 0750";
+  const std::string relative = "\" is relative: it is taken from the CGI's folder.";
+  const std::string inside =
+      "\" lies inside the web root: give an absolute path outside the document root, or keep the "
+      "rules that deny *.log.";
+  struct Case {
+    const char* name;
+    std::string outputDir, logFile, debugFile;
+    int logging, debugLogging;
+    std::vector<std::string> notes;
+  } cases[] = {
+      {"logs off, only their folders",
+       "/w",
+       "./logs/searchwords.log",
+       "./logs/Quorix.log",
+       0,
+       0,
+       {writable + " /w/cache /w/logs", install + " /w/cache /w/logs"}},
+      {"relative log inside the folder",
+       "/w",
+       "./logs/searchwords.log",
+       "",
+       1,
+       0,
+       {"Log file \"./logs/searchwords.log" + relative,
+        "Log file \"./logs/searchwords.log" + inside, writable + " /w/cache /w/logs",
+        install + " /w/cache /w/logs"}},
+      {"relative debug file outside the folder, absolute log",
+       "/w/s",
+       "/var/log/quorix/s.log",
+       "../private/d.log",
+       1,
+       1,
+       {"Log file \"../private/d.log" + relative,
+        writable + " /w/s/cache /var/log/quorix /w/private",
+        install + " /w/s/cache /var/log/quorix /w/private"}},
+      {"a folder that needs quoting",
+       "/my site",
+       "q.log",
+       "",
+       0,
+       0,
+       {writable + " '/my site/cache' '/my site'", install + " '/my site/cache' '/my site'"}},
+  };
+  for (const Case& c : cases) {
+    Config config = session->live;
+    config.logFileName = c.logFile;
+    config.debugFileName = c.debugFile;
+    config.logging = c.logging;
+    config.debugLogging = c.debugLogging;
+    EXPECT_EQ(DeploymentNotes(c.outputDir, config), c.notes) << c.name;
+  }
+  desktop.folderAnswers = {{FolderChoice::kChosen, out}};
+  ASSERT_EQ(GenerateCgiFiles(*session), 0);
+  EXPECT_EQ(desktop.filesCreatedNotes, DeploymentNotes(out, session->live));
+}
+
 TEST_F(GenerationTest, DecliningTheSettingsFileEndsSilently) {
   WriteWholeFile(out + "/settings.qxdat", "old");
   session->panel.outputDir = "/earlier";

@@ -65,6 +65,7 @@ class ScriptedDesktop : public Desktop {
   std::vector<std::string> presetNames;
 
   std::vector<std::vector<std::string>> filesCreated;
+  std::vector<std::string> filesCreatedNotes;  // of the last files-created dialog
 
   BoxAnswer MessageBox(BoxOwner owner, const std::string& text, const std::string& title,
                        BoxIcon icon, BoxButtons buttons) override {
@@ -154,8 +155,10 @@ class ScriptedDesktop : public Desktop {
     return false;  // cancelled
   }
 
-  void ShowFilesCreated(const std::vector<std::string>& files) override {
+  void ShowFilesCreated(const std::vector<std::string>& files,
+                        const std::vector<std::string>& notes) override {
     filesCreated.push_back(files);
+    filesCreatedNotes = notes;
   }
 
   // Titles of the boxes shown so far, in order.

@@ -54,7 +54,7 @@ void GenerationTest::createFromTheMainWindow() {
   std::string out = panel.scratch() + "/site";
   std::filesystem::create_directories(out);
   SeenBox gate;
-  QString browserInstruction, listed, caption;
+  QString browserInstruction, listed, notes, caption;
   AnswerNextBox(QMessageBox::Yes, &gate);
   OnWindow([](QWidget* w) { return qobject_cast<FolderBrowser*>(w) != nullptr; },
            [&](QWidget* window) {
@@ -64,7 +64,10 @@ void GenerationTest::createFromTheMainWindow() {
                  [](QWidget* w) { return w->objectName() == QStringLiteral("filesCreatedDialog"); },
                  [&](QWidget* created) {
                    caption = created->windowTitle();
-                   listed = created->findChild<QPlainTextEdit*>()->toPlainText();
+                   listed = created->findChild<QPlainTextEdit*>(QStringLiteral("requiredFiles"))
+                                ->toPlainText();
+                   notes = created->findChild<QPlainTextEdit*>(QStringLiteral("deploymentNotes"))
+                               ->toPlainText();
                    SaveShot(created, QStringLiteral("files-created"));
                    for (QPushButton* button : created->findChildren<QPushButton*>())
                      if (button->text() == QStringLiteral("OK")) button->click();
@@ -86,6 +89,13 @@ void GenerationTest::createFromTheMainWindow() {
                         folder + "/webserver/lighttpd.conf", folder + "/webserver/nginx.conf",
                         folder + "/cache/", folder + "/logs/", QString()})
                .join('\n'));
+  QCOMPARE(notes,
+           QString::fromStdString(
+               "These folders must be writable by the web server's user: " + out + "/cache " + out +
+               "/logs\n"
+               "On the web server run: install -d -o www-data -g "
+               "www-data -m 0750 " +
+               out + "/cache " + out + "/logs\n"));
   for (const char* name :
        {"/quorix.cgi", "/search_template.html", "/settings.qxdat", "/.htaccess", "/cache", "/logs"})
     QVERIFY2(Exists(out + name), name);
@@ -152,6 +162,9 @@ void HeadlessTest::verifiesGeneratesAndServes() {
            ReadAll(panel_->installDir() + "/cgi files/search_template.html"));
   QVERIFY(Exists(out + "/.htaccess"));
   QVERIFY(std::filesystem::is_directory(out + "/logs"));
+  QVERIFY2(run.errors.find("must be writable by the web server's user: " + out + "/cache") !=
+               std::string::npos,
+           run.errors.c_str());
   std::string written = ReadAll(out + "/settings.qxdat");
   QVERIFY2(written.find("NODE0_VEXA_URL = \"http://" + server.HostPort() + "/search.cgi\"") !=
                std::string::npos,
