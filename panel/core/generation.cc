@@ -1,9 +1,12 @@
 #include "panel/core/generation.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -81,17 +84,9 @@ bool KeepExistingFile(PanelSession& session, const std::string& target) {
              "Overwrite files?", BoxIcon::kQuestion, BoxButtons::kYesNo) != BoxAnswer::kYes;
 }
 
-// Copies the shipped file `name` into `folder`, asking before replacing one.
-// Returns false (after a log line) when the copy failed.
-bool CopyShippedFile(PanelSession& session, const std::string& folder, const std::string& name) {
-  std::string target = folder + "/" + name;
-  if (KeepExistingFile(session, target)) return true;
-  std::error_code error;
-  std::filesystem::copy_file(session.CgiFilesDir() + "/" + name, target,
-                             std::filesystem::copy_options::overwrite_existing, error);
-  if (!error) return true;
-  session.log.Logf(kLogError, "Could not copy \"%s\" to \"%s\"", name.c_str(), folder.c_str());
-  return false;
+// "FILE: reason" for the reports.
+std::string Failure(const std::string& file, int error) {
+  return file + ": " + std::generic_category().message(error);
 }
 
 // The folder of `fileName` when it lies inside the output folder, else "".
@@ -113,50 +108,194 @@ std::vector<std::string> SiteFolders(const Config& config) {
   return folders;
 }
 
-// Creates `relative` and its parents under `outputDir`, each new one with mode
-// 0755 whatever the umask. Folders already there are left as they are.
-bool CreateSiteFolder(const std::string& outputDir, const std::string& relative) {
-  std::filesystem::path path = outputDir;
-  for (const std::filesystem::path& part : std::filesystem::path(relative)) {
-    path /= part;
-    if (mkdir(path.c_str(), 0755) == 0) {
-      if (chmod(path.c_str(), 0755) != 0) return false;
-    } else {
-      std::error_code error;
-      if (errno != EEXIST || !std::filesystem::is_directory(path, error)) return false;
-    }
-  }
-  return true;
+// The files generated into the output folder, in the order they are asked
+// about and moved into place.
+std::vector<std::string> GeneratedNames() {
+  std::vector<std::string> names = {"quorix.cgi", "search_template.html", "settings.qxdat",
+                                    "vexa_cats.qxdat"};
+  for (const GeneratedFile& rules : kServerRules) names.push_back(rules.name);
+  return names;
 }
 
-bool CreateSiteFolders(PanelSession& session, const std::string& outputDir) {
-  for (const std::string& relative : SiteFolders(session.live))
-    if (!CreateSiteFolder(outputDir, relative)) {
-      session.log.Logf(kLogError, "Could not create folder \"%s\" in \"%s\"", relative.c_str(),
-                       outputDir.c_str());
+// The generation is written into a folder beside the output folder and moved
+// into place only when every file is there, so that a failure leaves the
+// output folder as it was. Everything it still holds is removed at the end.
+class Staging {
+ public:
+  ~Staging() {
+    RemoveNewFolders();
+    std::error_code error;
+    if (!path_.empty()) std::filesystem::remove_all(path_, error);
+  }
+
+  // Creates ".NAME.generating-XXXXXX" beside `outputDir`, or inside it when its
+  // parent cannot be written.
+  bool Create(const std::string& outputDir, std::string& failure) {
+    outputDir_ = std::filesystem::path(outputDir).lexically_normal().string();
+    while (outputDir_.size() > 1 && outputDir_.back() == '/') outputDir_.pop_back();
+    std::filesystem::path target(outputDir_);
+    std::string beside =
+        (target.parent_path() / ("." + target.filename().string() + ".generating-XXXXXX")).string();
+    if (mkdtemp(beside.data()) != nullptr) {
+      path_ = beside;
+      return true;
+    }
+    std::string inside = outputDir_ + "/.generating-XXXXXX";
+    if (mkdtemp(inside.data()) != nullptr) {
+      path_ = inside;
+      return true;
+    }
+    failure = Failure(beside, errno);
+    return false;
+  }
+
+  const std::string& path() const { return path_; }
+
+  // Creates `relative` and its parents in the output folder, each new one with
+  // mode 0755 whatever the umask; those already there are left as they are.
+  // The new ones are removed again unless Commit succeeds.
+  bool CreateFolder(const std::string& relative, std::string& failure) {
+    std::filesystem::path path = outputDir_;
+    for (const std::filesystem::path& part : std::filesystem::path(relative)) {
+      path /= part;
+      if (mkdir(path.c_str(), 0755) == 0) {
+        newFolders_.push_back(path.string());
+        if (chmod(path.c_str(), 0755) == 0) continue;
+      } else {
+        std::error_code error;
+        if (errno == EEXIST && std::filesystem::is_directory(path, error)) continue;
+        if (errno == EEXIST) errno = ENOTDIR;
+      }
+      failure = Failure(path.string(), errno);
       return false;
     }
-  return true;
+    return true;
+  }
+
+  // Moves every staged file of `names` into the output folder, putting back
+  // the replaced ones when a move fails.
+  bool Commit(const std::vector<std::string>& names, std::string& failure) {
+    std::vector<Move> moves;
+    for (const std::string& name : names) {
+      Move move{path_ + "/" + name, outputDir_ + "/" + name,
+                path_ + "/.replaced-" + std::to_string(moves.size()), false};
+      struct stat staged;
+      if (lstat(move.staged.c_str(), &staged) != 0) continue;  // not generated, or kept
+      int error = MoveIntoPlace(move);
+      if (error != 0) {
+        failure = Failure(move.target, error);
+        for (auto done = moves.rbegin(); done != moves.rend(); ++done) Undo(*done);
+        return false;
+      }
+      moves.push_back(move);
+    }
+    newFolders_.clear();
+    return true;
+  }
+
+ private:
+  struct Move {
+    std::string staged, target, replaced;
+    bool hadTarget;
+  };
+
+  // Moves the target aside (the new file taking over its permissions), then
+  // the staged file in. Returns 0 or the errno.
+  static int MoveIntoPlace(Move& move) {
+    struct stat old;
+    move.hadTarget = lstat(move.target.c_str(), &old) == 0;
+    if (move.hadTarget) {
+      if (S_ISDIR(old.st_mode)) return EISDIR;
+      if (S_ISREG(old.st_mode)) chmod(move.staged.c_str(), old.st_mode & 07777);
+      if (rename(move.target.c_str(), move.replaced.c_str()) != 0) return errno;
+    }
+    if (rename(move.staged.c_str(), move.target.c_str()) == 0) return 0;
+    int error = errno;
+    if (move.hadTarget) rename(move.replaced.c_str(), move.target.c_str());
+    return error;
+  }
+
+  static void Undo(const Move& move) {
+    if (move.hadTarget)
+      rename(move.replaced.c_str(), move.target.c_str());
+    else
+      unlink(move.target.c_str());
+  }
+
+  void RemoveNewFolders() {
+    for (auto folder = newFolders_.rbegin(); folder != newFolders_.rend(); ++folder)
+      rmdir(folder->c_str());
+    newFolders_.clear();
+  }
+
+  std::string outputDir_;
+  std::string path_;
+  std::vector<std::string> newFolders_;
+};
+
+// Copies the shipped file `name` into the staging folder.
+bool StageShippedFile(PanelSession& session, const Staging& staging, const std::string& folder,
+                      const std::string& name, std::string& failure) {
+  std::string source = session.CgiFilesDir() + "/" + name;
+  std::error_code error;
+  std::filesystem::copy_file(source, staging.path() + "/" + name, error);
+  if (!error) return true;
+  session.log.Logf(kLogError, "Could not copy \"%s\" to \"%s\"", name.c_str(), folder.c_str());
+  failure = source + ": " + error.message();
+  return false;
 }
 
-// Writes the web servers' rules, asking before replacing each one.
-bool WriteServerRules(PanelSession& session, const std::string& outputDir) {
-  if (!CreateSiteFolder(outputDir, "webserver")) {
-    session.log.Logf(kLogError, "Could not create folder \"%s\" in \"%s\"", "webserver",
-                     outputDir.c_str());
+bool StageServerRules(const Staging& staging, const std::vector<std::string>& kept,
+                      std::string& failure) {
+  std::string folder = staging.path() + "/webserver";
+  if (mkdir(folder.c_str(), 0755) != 0) {
+    failure = Failure(folder, errno);
     return false;
   }
   for (const GeneratedFile& rules : kServerRules) {
-    std::string target = outputDir + "/" + rules.name;
-    if (KeepExistingFile(session, target)) continue;
-    std::ofstream file(target, std::ios::binary | std::ios::trunc);
+    if (std::find(kept.begin(), kept.end(), rules.name) != kept.end()) continue;
+    std::string path = staging.path() + "/" + rules.name;
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << rules.content;
     file.close();
-    if (file) continue;
-    session.log.Logf(kLogError, "Could not write \"%s\" to \"%s\"", rules.name, outputDir.c_str());
-    return false;
+    if (!file) {
+      failure = Failure(path, errno != 0 ? errno : EIO);
+      return false;
+    }
   }
   return true;
+}
+
+// Writes every file not in `kept` into the staging folder, then creates the
+// folders and moves the files into the output folder.
+bool GenerateThroughStaging(PanelSession& session, const std::string& folder,
+                            const std::vector<std::string>& kept, std::string& failure) {
+  Staging staging;
+  if (!staging.Create(folder, failure)) return false;
+  auto isKept = [&kept](const std::string& name) {
+    return std::find(kept.begin(), kept.end(), name) != kept.end();
+  };
+  for (const char* name : {"quorix.cgi", "search_template.html"})
+    if (!isKept(name) && !StageShippedFile(session, staging, folder, name, failure)) return false;
+  if (SaveSettings(session, staging.path(), "settings.qxdat") != 0) {
+    session.log.Logf(kLogError, "Could not copy \"%s\" to \"%s\"", "settings.qxdat",
+                     folder.c_str());
+    if (failure.empty()) failure = folder + "/settings.qxdat: could not be written";
+    return false;
+  }
+  if (!StageServerRules(staging, kept, failure)) return false;
+  std::vector<std::string> folders = SiteFolders(session.live);
+  folders.push_back("webserver");
+  for (const std::string& relative : folders)
+    if (!staging.CreateFolder(relative, failure)) {
+      session.log.Logf(kLogError, "Could not create folder \"%s\" in \"%s\"", relative.c_str(),
+                       folder.c_str());
+      return false;
+    }
+  if (staging.Commit(GeneratedNames(), failure)) return true;
+  session.log.Logf(kLogError, "Could not move the generated files into \"%s\" (%s)", folder.c_str(),
+                   failure.c_str());
+  return false;
 }
 
 // `path` as one shell word.
@@ -240,6 +379,11 @@ int BrowseForOutputFolder(PanelSession& session, std::string& folder) {
 }
 
 int GenerateCgiFiles(PanelSession& session) {
+  std::string failure;
+  return GenerateCgiFiles(session, failure);
+}
+
+int GenerateCgiFiles(PanelSession& session, std::string& failure) {
   if (!VerificationGate(session)) return 1;
   std::string folder = session.panel.outputDir;
   int browsed = BrowseForOutputFolder(session, folder);
@@ -250,19 +394,18 @@ int GenerateCgiFiles(PanelSession& session) {
                                "Failed to copy files", BoxIcon::kExclamation, BoxButtons::kOk);
     return -1;
   }
-  if (!CopyShippedFile(session, folder, "quorix.cgi")) return -1;
-  if (!CopyShippedFile(session, folder, "search_template.html")) return -1;
-
-  int saved = SaveSettings(session, folder, "settings.qxdat");
-  if (saved == 1) return 1;
-  if (saved != 0) {
-    session.log.Logf(kLogError, "Could not copy \"%s\" to \"%s\"", "settings.qxdat",
-                     folder.c_str());
-    return -1;
+  // Every question first: declining the settings file ends the generation
+  // before anything is written, the other files declined are left as they are.
+  std::vector<std::string> kept;
+  for (const std::string& name : GeneratedNames()) {
+    if (name == "vexa_cats.qxdat") continue;  // replaced with the settings
+    if (!KeepExistingFile(session, folder + "/" + name)) continue;
+    if (name == "settings.qxdat") return 1;
+    kept.push_back(name);
   }
+  if (!GenerateThroughStaging(session, folder, kept, failure)) return -1;
   session.flags.settingsLoaded = true;
   session.panel.outputDir = folder;
-  if (!CreateSiteFolders(session, folder) || !WriteServerRules(session, folder)) return -1;
   session.info = {"Quorix CGI files created:",
                   "Quorix CGI files have been created in:\r\n\r\n" + folder +
                       "\r\n\r\nThese files need to be copied to your web server."};

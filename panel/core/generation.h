@@ -21,7 +21,11 @@ inline constexpr size_t kOutputDirMax = 256;  // UTF-16 units
 int BrowseForOutputFolder(PanelSession& session, std::string& folder);
 
 // The whole generation; 0 files created (the files-created dialog was shown),
-// 1 stopped by the user, -1 failed.
+// 1 stopped by the user, -1 failed, with "FILE: reason" in `failure` when a
+// file could not be written. The files are written beside the output folder
+// first and moved into it only when all of them were, so a failure leaves the
+// output folder as it was.
+int GenerateCgiFiles(PanelSession& session, std::string& failure);
 int GenerateCgiFiles(PanelSession& session);
 
 // The files to copy to the web server, from `outputDir` (the web servers'

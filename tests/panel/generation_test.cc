@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <regex>
 
 #include "panel/core/main_flow.h"
@@ -12,6 +14,15 @@
 
 namespace quorix::panel::testing {
 namespace {
+
+// The names in `folder`, sorted.
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 class GenerationTest : public PanelTest {
  protected:
@@ -215,7 +226,7 @@ TEST_F(GenerationTest, DecliningTheSettingsFileEndsSilently) {
   EXPECT_EQ(GenerateCgiFiles(*session), 1);
   EXPECT_EQ(session->panel.outputDir, "/earlier");
   EXPECT_EQ(ReadWholeFile(out + "/settings.qxdat"), "old");
-  EXPECT_TRUE(std::filesystem::exists(out + "/quorix.cgi"));  // copies stay
+  EXPECT_EQ(Entries(out), std::vector<std::string>{"settings.qxdat"});
   EXPECT_TRUE(desktop.filesCreated.empty());
 }
 
@@ -227,27 +238,42 @@ TEST_F(GenerationTest, UnverifiedSettingsAskFirst) {
   EXPECT_TRUE(desktop.folderStarts.empty());
 }
 
-TEST_F(GenerationTest, MissingShippedProgramFailsBeforeWriting) {
-  std::filesystem::remove(install + "/cgi files/quorix.cgi");
+// A file that cannot be written, or moved into place, leaves the output
+// folder as it was: the replaced program is back, nothing new stays.
+TEST_F(GenerationTest, AFailureLeavesTheFolderAsItWas) {
   session->panel.logFilePath = root + "/panel.log";
-  desktop.folderAnswers = {{FolderChoice::kChosen, out}};
-  GenerateCommand(*session);
-  EXPECT_TRUE(std::filesystem::is_empty(out));
-  EXPECT_EQ(ReadWholeFile(root + "/panel.log"),
-            "Could not copy \"quorix.cgi\" to \"" + out + "\"\n");
-  EXPECT_EQ(desktop.boxes.back().text, "There were errors copying files to the destination.");
-  EXPECT_EQ(desktop.boxes.back().title, "Settings not saved");
-}
-
-TEST_F(GenerationTest, SettingsFileThatCannotBeWritten) {
-  std::filesystem::create_directories(out + "/settings.qxdat/blocked");
-  session->panel.logFilePath = root + "/panel.log";
-  desktop.folderAnswers = {{FolderChoice::kChosen, out}};
-  desktop.answers = {BoxAnswer::kYes};
-  EXPECT_EQ(GenerateCgiFiles(*session), -1);
-  EXPECT_EQ(desktop.boxes.back().title, "Can't save to file");
-  EXPECT_EQ(ReadWholeFile(root + "/panel.log"),
-            "Could not copy \"settings.qxdat\" to \"" + out + "\"\n");
+  struct Case {
+    const char* name;
+    std::function<void()> breakIt;
+    std::string failure, logged;
+  } cases[] = {
+      {"shipped template missing",
+       [&] { std::filesystem::remove(install + "/cgi files/search_template.html"); },
+       install + "/cgi files/search_template.html: No such file or directory",
+       "Could not copy \"search_template.html\" to \"" + out + "\"\n"},
+      {"a folder in the settings file's place",
+       [&] { std::filesystem::create_directories(out + "/settings.qxdat/blocked"); },
+       out + "/settings.qxdat: Is a directory",
+       "Could not move the generated files into \"" + out + "\" (" + out +
+           "/settings.qxdat: Is a directory)\n"},
+  };
+  for (const Case& c : cases) {
+    WriteWholeFile(install + "/cgi files/search_template.html", "<html><!--VEXASEARCH--></html>\n");
+    WriteWholeFile(out + "/quorix.cgi", "old");
+    c.breakIt();
+    std::vector<std::string> before = Entries(out);
+    desktop.folderAnswers = {{FolderChoice::kChosen, out}};
+    desktop.answers = {BoxAnswer::kYes, BoxAnswer::kYes};
+    std::string failure;
+    EXPECT_EQ(GenerateCgiFiles(*session, failure), -1) << c.name;
+    EXPECT_EQ(failure, c.failure) << c.name;
+    EXPECT_EQ(ReadWholeFile(root + "/panel.log"), c.logged) << c.name;
+    EXPECT_EQ(ReadWholeFile(out + "/quorix.cgi"), "old") << c.name;
+    EXPECT_EQ(Entries(out), before) << c.name;
+    EXPECT_EQ(Entries(root), (std::vector<std::string>{"install", "out", "panel.log"})) << c.name;
+    std::filesystem::remove(root + "/panel.log");
+  }
+  EXPECT_TRUE(desktop.filesCreated.empty());
 }
 
 TEST_F(GenerationTest, FolderBrowserOutcomes) {
