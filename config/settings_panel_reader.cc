@@ -1,9 +1,11 @@
 #include "config/settings_panel_reader.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <fstream>
 #include <limits>
+#include <system_error>
 
 #include "config/character_references.h"
 #include "config/url_split.h"
@@ -109,17 +111,21 @@ constexpr TextKey kTextKeys[] = {
     {"ControlPanelInstallDirectory", &Config::controlPanelInstallDirectory},
 };
 
-void ReadSettingLine(std::string_view key, std::string_view rest, Config& config) {
+// True when the line names a setting ("KEY = value" with a known key).
+bool ReadSettingLine(std::string_view key, std::string_view rest, Config& config) {
+  std::string_view value = rest;
+  if (!SkipEquals(value)) return false;
   for (const IntKey& entry : kIntKeys)
     if (key == entry.key) {
       ParseInt(rest, config.*entry.field);
-      return;
+      return true;
     }
   for (const TextKey& entry : kTextKeys)
     if (key == entry.key) {
       ReadName(rest, config.*entry.field);
-      return;
+      return true;
     }
+  return false;
 }
 
 // Reads a quoted node URL into the three parts given. False when the URL is
@@ -137,8 +143,10 @@ bool ReadNodeUrl(std::string_view rest, NodeRecord& node, std::string& scheme, s
   return true;
 }
 
-// Handles a key that begins with "NODE". Returns false only for an invalid URL.
-bool ReadNodeLine(std::string_view key, std::string_view rest, Config& config) {
+// Handles a key that begins with "NODE". Returns false only for an invalid URL;
+// `known` tells whether the key names a node setting.
+bool ReadNodeLine(std::string_view key, std::string_view rest, Config& config, bool& known) {
+  known = false;
   size_t at = 4;
   size_t digits = 0;
   while (at + digits < key.size() && std::isdigit(static_cast<unsigned char>(key[at + digits])))
@@ -150,6 +158,8 @@ bool ReadNodeLine(std::string_view key, std::string_view rest, Config& config) {
   std::string_view name = key.substr(at + digits);
   NodeRecord& node = config.nodes[slot];
   int32_t value;
+  std::string_view afterKey = rest;
+  known = SkipEquals(afterKey);
   if (name == "_DISABLED") {
     ++config.nodeCount;
     if (ParseInt(rest, value)) node.disabled = value != 0;
@@ -163,6 +173,8 @@ bool ReadNodeLine(std::string_view key, std::string_view rest, Config& config) {
     return ReadNodeUrl(rest, node, node.vexaScheme, node.vexaHost, node.vexaPath);
   } else if (name.starts_with("_OS_DESC_URL")) {
     return ReadNodeUrl(rest, node, node.osDescScheme, node.osDescHost, node.osDescPath);
+  } else {
+    known = false;
   }
   return true;
 }
@@ -199,9 +211,12 @@ std::string UnescapeSettingsValue(std::string_view value) {
   return out;
 }
 
-bool LoadPanelSettings(const std::string& path, Config& config, LogSink& log) {
+bool LoadPanelSettings(const std::string& path, Config& config, LogSink& log, std::string& reason) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
+  if (!file) {
+    reason = path + ": " + std::generic_category().message(errno);
+    return false;
+  }
   config.nodeCount = 0;
   for (NodeRecord& node : config.nodes) node = NodeRecord{};
   // Files written before the key existed leave visitors without a debug switch,
@@ -209,14 +224,30 @@ bool LoadPanelSettings(const std::string& path, Config& config, LogSink& log) {
   config.allowRequestDebug = 0;
 
   std::string line;
+  int lineNumber = 0;
+  int settings = 0;
   while (std::getline(file, line)) {
+    ++lineNumber;
     std::string_view key, rest;
     SplitKey(line, key, rest);
+    bool known = false;
     if (key.starts_with("NODE")) {
-      if (!ReadNodeLine(key, rest, config)) return false;
+      if (!ReadNodeLine(key, rest, config, known)) {
+        reason = "invalid node URL on line " + std::to_string(lineNumber) + " of " + path;
+        return false;
+      }
     } else {
-      ReadSettingLine(key, rest, config);
+      known = ReadSettingLine(key, rest, config);
     }
+    if (known) ++settings;
+  }
+  if (file.bad()) {
+    reason = path + ": " + std::generic_category().message(errno != 0 ? errno : EIO);
+    return false;
+  }
+  if (settings == 0) {
+    reason = "no settings found in " + path;
+    return false;
   }
 
   config.allVexaNodes = true;

@@ -16,9 +16,11 @@ namespace quorix {
 // `config`. The search options the control panel does not edit (categories,
 // spelling, recommended links, dates), NODE%d_OS_URL and the STR_ lines are not
 // read. Logs the debug mode, cache period and over-request factor at
-// information level. Returns false when the file cannot be opened or a URL is
-// invalid.
-bool LoadPanelSettings(const std::string& path, Config& config, LogSink& log);
+// information level. Returns false, with the reason in `reason`, when the file
+// cannot be read, a URL is invalid, or no line names a setting (the file is not
+// a settings file); `config` may then hold part of the file, so callers load
+// into a copy.
+bool LoadPanelSettings(const std::string& path, Config& config, LogSink& log, std::string& reason);
 
 // Undoes the writer's escaping: "\"" and "\\" become the character, and the
 // character references of the writer's table the character they stand for.

@@ -21,15 +21,16 @@ void StartUp(PanelSession& session, const std::vector<std::string>& args) {
   session.info = {"No ControlPanel settings loaded:",
                   "No configuration file chosen.\r\nPlease load a ControlPanel configuration file "
                   "or create a new one."};
+  std::string reason;
   if (!session.commandLineConfig) {
     NewSettings(session);
-  } else if (LoadSettings(session, session.panel.configPath)) {
+  } else if (LoadSettings(session, session.panel.configPath, reason)) {
     session.info = {"ControlPanel settings auto-loaded:", session.panel.configPath};
     session.flags.settingsLoaded = true;
     session.flags.newDefaults = false;
     session.enabling.ForLoaded();
   } else {
-    session.desktop.MessageBox(BoxOwner::kNone, "Could not load config file.",
+    session.desktop.MessageBox(BoxOwner::kNone, LoadFailedText(reason),
                                "Failed to load config file", BoxIcon::kExclamation,
                                BoxButtons::kOk);
   }

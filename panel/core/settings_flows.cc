@@ -121,11 +121,22 @@ int SaveSettings(PanelSession& session, const std::string& path, const std::stri
   return quorix::SaveSettings(path, fileName, config, hooks);
 }
 
-bool LoadSettings(PanelSession& session, const std::string& path) {
-  PanelStateToConfig(session.panel, session.live);
-  if (!LoadPanelSettings(path, session.live, session.log)) return false;
+bool LoadSettings(PanelSession& session, const std::string& path, std::string& reason) {
+  Config loaded = session.live;
+  PanelStateToConfig(session.panel, loaded);
+  if (!LoadPanelSettings(path, loaded, session.log, reason)) return false;
+  session.live = std::move(loaded);
   ConfigToPanelState(session.live, session.panel);
   return true;
+}
+
+bool LoadSettings(PanelSession& session, const std::string& path) {
+  std::string reason;
+  return LoadSettings(session, path, reason);
+}
+
+std::string LoadFailedText(const std::string& reason) {
+  return reason.empty() ? kLoadFailedText : std::string(kLoadFailedText) + "\n" + reason;
 }
 
 void NewSettings(PanelSession& session) {
@@ -161,8 +172,9 @@ int LoadSettingsFlow(PanelSession& session) {
   std::string path;
   int chosen = ChooseFile(session.desktop, FileDialogMode::kOpen, path, SettingsFileFilter());
   if (chosen == 1) return 1;
-  if (chosen != 0 || !LoadSettings(session, path)) {
-    Error(session, BoxOwner::kNone, kLoadFailedText, kLoadFailedTitle);
+  std::string reason;
+  if (chosen != 0 || !LoadSettings(session, path, reason)) {
+    Error(session, BoxOwner::kNone, LoadFailedText(reason), kLoadFailedTitle);
     return -1;
   }
   session.info.caption = "ControlPanel settings file loaded:";

@@ -27,9 +27,14 @@ std::string WithSettingsExtension(const std::string& path);
 // the category names file. 0 written, 1 overwrite declined, -1 failed.
 int SaveSettings(PanelSession& session, const std::string& path, const std::string& fileName);
 
-// Reads `path` into the live settings and the panel's own keys. False when the
-// file cannot be read or holds an invalid node URL.
+// Reads `path` into the live settings and the panel's own keys. False, with
+// the reason in `reason` and the live settings as they were, when the file
+// cannot be read, holds an invalid node URL or is not a settings file.
+bool LoadSettings(PanelSession& session, const std::string& path, std::string& reason);
 bool LoadSettings(PanelSession& session, const std::string& path);
+
+// "Could not load config file." followed by `reason` on its own line.
+std::string LoadFailedText(const std::string& reason);
 
 // Replaces the live settings with the defaults, first offering to save loaded ones.
 void NewSettings(PanelSession& session);

@@ -28,10 +28,11 @@ class PanelReaderTest : public ::testing::Test {
   bool Load(const std::string& text) {
     std::string path = dir + "/in.cpdat";
     std::ofstream(path, std::ios::binary) << text;
-    return LoadPanelSettings(path, config, log);
+    return LoadPanelSettings(path, config, log, reason);
   }
 
   std::string dir;
+  std::string reason;
   Config config;
   testing::RecordingLog log;
 };
@@ -61,8 +62,32 @@ TEST_F(PanelReaderTest, InvalidNodeUrlsFailTheWholeLoad) {
     ApplyPanelDefaults(config);
     EXPECT_FALSE(Load(std::string("NODE0_DISABLED = 0\r\nNODE0_OS_DESC_URL = \"") + url + "\"\r\n"))
         << url;
+    EXPECT_EQ(reason, "invalid node URL on line 2 of " + dir + "/in.cpdat") << url;
   }
-  EXPECT_FALSE(LoadPanelSettings(dir + "/missing.cpdat", config, log));
+  EXPECT_FALSE(LoadPanelSettings(dir + "/missing.cpdat", config, log, reason));
+  EXPECT_EQ(reason, dir + "/missing.cpdat: No such file or directory");
+}
+
+// A file in which no line names a setting is not a settings file.
+TEST_F(PanelReaderTest, FilesWithoutSettingsAreRefused) {
+  struct Case {
+    std::string text;
+    bool loads;
+  } cases[] = {
+      {std::string("\x7f"
+                   "ELF\x02\x01\x01\0\0\0DEBUG\0NODE0_TYPE\n\xff\xfe",
+                   22),
+       false},
+      {"", false},
+      {"hello = 1\nDEBUG\nNODE0_DISABLED\nNODE0_COLOUR = 2\n", false},
+      {"FormFormat = 1\n", true},
+      {"NODE0_DISABLED = 0\n", true},
+  };
+  for (const Case& c : cases) {
+    reason.clear();
+    EXPECT_EQ(Load(c.text), c.loads) << c.text;
+    EXPECT_EQ(reason, c.loads ? "" : "no settings found in " + dir + "/in.cpdat") << c.text;
+  }
 }
 
 TEST_F(PanelReaderTest, NodeKeyRules) {
@@ -170,7 +195,7 @@ TEST_F(PanelReaderTest, WhatTheWriterWritesReadsBackTheSame) {
   written.nodeCount = 3;
 
   ASSERT_EQ(SaveSettings(dir + "/rt.cpdat", "", written, {}), 0);
-  ASSERT_TRUE(LoadPanelSettings(dir + "/rt.cpdat", config, log));
+  ASSERT_TRUE(LoadPanelSettings(dir + "/rt.cpdat", config, log, reason));
   EXPECT_EQ(config.nodeCount, 3);
   for (int slot = 0; slot < 3; ++slot) {
     EXPECT_EQ(config.nodes[slot].disabled, written.nodes[slot].disabled) << slot;

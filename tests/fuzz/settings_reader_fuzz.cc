@@ -38,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorix::Config config;
   quorix::LoadConfig(path, config, log, size > 0 ? data[0] % 4 - 1 : -1, quorix::QueryDump{});
   quorix::Config panelConfig;
-  quorix::LoadPanelSettings(path, panelConfig, log);
+  std::string reason;
+  quorix::LoadPanelSettings(path, panelConfig, log, reason);
   return 0;
 }

@@ -75,7 +75,8 @@ TEST_F(SettingsFlowsTest, StartWithExistingFileAutoLoadsIt) {
 TEST_F(SettingsFlowsTest, StartWithMissingFileStaysEmpty) {
   StartUp(*session, {"QuorixControlPanel", "-c", root + "/missing.cpdat"});
   ASSERT_EQ(desktop.boxes.size(), 1u);
-  EXPECT_EQ(desktop.boxes[0].text, "Could not load config file.");
+  EXPECT_EQ(desktop.boxes[0].text,
+            "Could not load config file.\n" + root + "/missing.cpdat: No such file or directory");
   EXPECT_EQ(desktop.boxes[0].title, "Failed to load config file");
   EXPECT_EQ(desktop.boxes[0].owner, BoxOwner::kNone);
   EXPECT_EQ(desktop.boxes[0].icon, BoxIcon::kExclamation);
@@ -211,17 +212,39 @@ TEST_F(SettingsFlowsTest, LoadKeepsValuesTheFileDoesNotName) {
   EXPECT_FALSE(session->flags.newDefaults);
 }
 
-TEST_F(SettingsFlowsTest, FailedLoadKeepsFlagsAndPath) {
-  std::string path = root + "/bad.cpdat";
-  WriteWholeFile(path, "NODE0_DISABLED = 0\r\nNODE0_VEXA_URL = \"not a url\"\r\n");
-  NewSettings(*session);
-  desktop.fileAnswers.push_back({0, path});
-  EXPECT_EQ(LoadSettingsFlow(*session), -1);
-  EXPECT_EQ(desktop.boxes.back().text, "Could not load config file.");
-  EXPECT_EQ(desktop.boxes.back().title, "Failed to load config file");
-  EXPECT_TRUE(session->flags.newDefaults);
-  EXPECT_TRUE(session->flags.unsaved);
-  EXPECT_EQ(session->panel.configPath, "");
+// A failed load names the reason and leaves the loaded settings as they were.
+TEST_F(SettingsFlowsTest, FailedLoadKeepsSettingsFlagsAndPath) {
+  std::string good = SavedFile();
+  struct Case {
+    const char* name;
+    std::string content, reason;
+  } cases[] = {
+      {"bad.cpdat", "FormFormat = 0\r\nNODE0_DISABLED = 0\r\nNODE0_VEXA_URL = \"not a url\"\r\n",
+       "invalid node URL on line 3 of " + root + "/bad.cpdat"},
+      {"binary.cpdat",
+       std::string("\x7f"
+                   "ELF\x02\x01\0\0\xff\xfe\n\0\0",
+                   13),
+       "no settings found in " + root + "/binary.cpdat"},
+  };
+  for (const Case& c : cases) {
+    desktop.answers = {BoxAnswer::kYes};  // load another file
+    LoadFile(good);
+    session->flags.unsaved = true;
+    std::string path = root + "/" + c.name;
+    WriteWholeFile(path, c.content);
+    desktop.answers = {BoxAnswer::kYes};
+    desktop.fileAnswers.push_back({0, path});
+    EXPECT_EQ(LoadSettingsFlow(*session), -1) << c.name;
+    EXPECT_EQ(desktop.boxes.back().text, "Could not load config file.\n" + c.reason);
+    EXPECT_EQ(desktop.boxes.back().title, "Failed to load config file");
+    EXPECT_EQ(session->live.nodeCount, 1) << c.name;
+    EXPECT_EQ(session->live.nodes[0].vexaHost, "node.example") << c.name;
+    EXPECT_EQ(session->live.formFormat, 1) << c.name;
+    EXPECT_TRUE(session->flags.settingsLoaded && session->flags.unsaved) << c.name;
+    EXPECT_EQ(session->panel.configPath, good) << c.name;
+    EXPECT_EQ(session->info.text, good) << c.name;
+  }
 }
 
 TEST_F(SettingsFlowsTest, CancelledLoadChangesNothing) {

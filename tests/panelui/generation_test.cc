@@ -214,6 +214,8 @@ void HeadlessTest::errors_data() {
   QTest::addColumn<QString>("message");
   QTest::newRow("missing settings file") << QStringList{"-c", "missing.cpdat", "--generate", "out"}
                                          << "could not load the settings file";
+  QTest::newRow("not a settings file")
+      << QStringList{"-c", "program.bin", "--generate", "out"} << "no settings found in";
   QTest::newRow("no -c") << QStringList{"--generate", "out"} << "-c must name the settings file";
   QTest::newRow("no folder") << QStringList{"-c", "site.cpdat", "--generate"}
                              << "--generate needs the output folder";
@@ -227,11 +229,13 @@ void HeadlessTest::errors() {
   QFETCH(QStringList, args);
   QFETCH(QString, message);
   WriteSettings("node.example");
+  std::filesystem::copy_file(QUORIX_BINARY, panel_->scratch() + "/program.bin");
   std::vector<std::string> arguments;
   for (const QString& arg : args) arguments.push_back(arg.toStdString());
   ProcessResult run = Run(arguments);
   QCOMPARE(run.exitStatus, 2);
   QVERIFY2(run.errors.find(message.toStdString()) != std::string::npos, run.errors.c_str());
+  QVERIFY(!Exists(panel_->scratch() + "/out/settings.qxdat"));
 }
 
 QUORIX_UI_TEST(GenerationTest)

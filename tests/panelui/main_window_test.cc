@@ -146,7 +146,8 @@ void MainWindowTest::failedAutoLoadLeavesOnlyLoadAndNew() {
   PanelHarness panel({"QuorixControlPanel", "-c", "/nonexistent/site.cpdat"},
                      [&](PanelHarness&) { AnswerNextBox(QMessageBox::Ok, &seen); });
   QCOMPARE(seen.title, QStringLiteral("Failed to load config file"));
-  QCOMPARE(seen.text, QStringLiteral("Could not load config file."));
+  QCOMPARE(seen.text, QStringLiteral("Could not load config file.\n/nonexistent/site.cpdat: No "
+                                     "such file or directory"));
   QCOMPARE(seen.icon, QMessageBox::Warning);
   QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
   MainWindow& window = *panel.window;
