@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <system_error>
 
 #include "config/settings_escape.h"
 #include "platform/text.h"
@@ -82,18 +83,22 @@ bool WriteAll(int fd, const std::string& content) {
   while (done < content.size()) {
     ssize_t written = write(fd, content.data() + done, content.size() - done);
     if (written < 0 && errno == EINTR) continue;
+    if (written == 0) errno = ENOSPC;
     if (written <= 0) return false;
     done += static_cast<size_t>(written);
   }
   return true;
 }
 
-void ReportCannotSave(const SettingsWriteHooks& hooks) {
+// Reports `target` and the system's reason for `error` (an errno value).
+void ReportCannotSave(const SettingsWriteHooks& hooks, const std::string& target, int error) {
+  std::string failure = target + ": " + std::generic_category().message(error);
+  if (hooks.failure) *hooks.failure = failure;
   if (hooks.showError)
-    hooks.showError(
-        "Could not save configuration to disk in file\nCheck that the directory exists.\nand that "
-        "you have write access to this directory.\n",
-        "Can't save to file");
+    hooks.showError("Could not save configuration to disk in file\n" + failure +
+                        "\nCheck that the directory exists.\nand that you have write access to "
+                        "this directory.\n",
+                    "Can't save to file");
 }
 
 }  // namespace
@@ -156,18 +161,20 @@ int SaveSettings(const std::string& path, const std::string& fileName, const Con
     fd = CreateTemporary(temporary, target);
   }
   if (fd < 0) {
-    ReportCannotSave(hooks);
+    ReportCannotSave(hooks, target, errno);
     return -1;
   }
 
   std::string content = FormatSettings(config, hooks.nodeVerified);
   if (hooks.appendLanguageLines) hooks.appendLanguageLines(content);
-  bool ok = WriteAll(fd, content);
-  ok = fsync(fd) == 0 && ok;
-  ok = close(fd) == 0 && ok;
-  if (!ok || std::rename(temporary.c_str(), target.c_str()) != 0) {
+  int failed = 0;
+  if (!WriteAll(fd, content)) failed = errno;
+  if (fsync(fd) != 0 && failed == 0) failed = errno;
+  if (close(fd) != 0 && failed == 0) failed = errno;
+  if (failed == 0 && std::rename(temporary.c_str(), target.c_str()) != 0) failed = errno;
+  if (failed != 0) {
     std::remove(temporary.c_str());
-    ReportCannotSave(hooks);
+    ReportCannotSave(hooks, target, failed);
     return -1;
   }
 

@@ -27,6 +27,8 @@ struct SettingsWriteHooks {
   // True when node slot `slot` passed its last verification, so that its
   // OpenSearch query URL (NODE%d_OS_URL) is worth writing.
   std::function<bool(int slot)> nodeVerified;
+  // When set, receives "FILE: reason" for a file that could not be written.
+  std::string* failure = nullptr;
 };
 
 inline constexpr int kRetryDelayMs = 2000;

@@ -277,10 +277,9 @@ bool GenerateThroughStaging(PanelSession& session, const std::string& folder,
   };
   for (const char* name : {"quorix.cgi", "search_template.html"})
     if (!isKept(name) && !StageShippedFile(session, staging, folder, name, failure)) return false;
-  if (SaveSettings(session, staging.path(), "settings.qxdat") != 0) {
+  if (SaveSettings(session, staging.path(), "settings.qxdat", &failure) != 0) {
     session.log.Logf(kLogError, "Could not copy \"%s\" to \"%s\"", "settings.qxdat",
                      folder.c_str());
-    if (failure.empty()) failure = folder + "/settings.qxdat: could not be written";
     return false;
   }
   if (!StageServerRules(staging, kept, failure)) return false;

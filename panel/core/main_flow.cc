@@ -59,10 +59,12 @@ bool ExitFlow(PanelSession& session) {
 
 void GenerateCommand(PanelSession& session) {
   if (!session.flags.newDefaults && !session.flags.settingsLoaded) return;
-  if (GenerateCgiFiles(session) == -1)
-    session.desktop.MessageBox(BoxOwner::kMainWindow,
-                               "There were errors copying files to the destination.",
-                               "Settings not saved", BoxIcon::kExclamation, BoxButtons::kOk);
+  std::string failure;
+  if (GenerateCgiFiles(session, failure) != -1) return;
+  std::string text = "There were errors copying files to the destination.";
+  if (!failure.empty()) text += "\n" + failure;
+  session.desktop.MessageBox(BoxOwner::kMainWindow, text, "Settings not saved",
+                             BoxIcon::kExclamation, BoxButtons::kOk);
 }
 
 bool RunMainCommand(PanelSession& session, int command) {

@@ -98,7 +98,8 @@ std::string WithSettingsExtension(const std::string& path) {
   return path.substr(0, dot) + ".cpdat";
 }
 
-int SaveSettings(PanelSession& session, const std::string& path, const std::string& fileName) {
+int SaveSettings(PanelSession& session, const std::string& path, const std::string& fileName,
+                 std::string* failure) {
   Config config = session.live;
   PanelStateToConfig(session.panel, config);
   SettingsWriteHooks hooks;
@@ -118,6 +119,7 @@ int SaveSettings(PanelSession& session, const std::string& path, const std::stri
   hooks.nodeVerified = [&session](int slot) {
     return session.flags.verified && session.verifyStatus[slot] == kOk;
   };
+  hooks.failure = failure;
   return quorix::SaveSettings(path, fileName, config, hooks);
 }
 

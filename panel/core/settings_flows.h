@@ -24,8 +24,10 @@ std::string WithSettingsExtension(const std::string& path);
 
 // Writes the live settings and the panel's own keys to `path` (or
 // `path`/`fileName`), with the language lines and, when categories are used,
-// the category names file. 0 written, 1 overwrite declined, -1 failed.
-int SaveSettings(PanelSession& session, const std::string& path, const std::string& fileName);
+// the category names file. 0 written, 1 overwrite declined, -1 failed (with
+// "FILE: reason" in `failure` when given).
+int SaveSettings(PanelSession& session, const std::string& path, const std::string& fileName,
+                 std::string* failure = nullptr);
 
 // Reads `path` into the live settings and the panel's own keys. False, with
 // the reason in `reason` and the live settings as they were, when the file

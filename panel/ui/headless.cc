@@ -145,9 +145,10 @@ int RunHeadless(const std::vector<std::string>& args, const std::string& install
     err << "QuorixControlPanel: verification failed; nothing was generated\n";
     return kHeadlessVerifyFailed;
   }
-  if (GenerateCgiFiles(session) != 0) {
-    err << "QuorixControlPanel: could not generate the CGI files into \"" << folder.string()
-        << "\"\n";
+  std::string failure;
+  if (GenerateCgiFiles(session, failure) != 0) {
+    err << "QuorixControlPanel: could not generate the CGI files into \"" << folder.string() << "\""
+        << (failure.empty() ? "" : ": " + failure) << "\n";
     return kHeadlessError;
   }
   return kHeadlessDone;

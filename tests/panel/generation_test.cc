@@ -274,6 +274,13 @@ TEST_F(GenerationTest, AFailureLeavesTheFolderAsItWas) {
     std::filesystem::remove(root + "/panel.log");
   }
   EXPECT_TRUE(desktop.filesCreated.empty());
+
+  desktop.folderAnswers = {{FolderChoice::kChosen, out}};
+  desktop.answers = {BoxAnswer::kYes, BoxAnswer::kYes};
+  GenerateCommand(*session);
+  EXPECT_EQ(desktop.boxes.back().text, "There were errors copying files to the destination.\n" +
+                                           out + "/settings.qxdat: Is a directory");
+  EXPECT_EQ(desktop.boxes.back().title, "Settings not saved");
 }
 
 TEST_F(GenerationTest, FolderBrowserOutcomes) {

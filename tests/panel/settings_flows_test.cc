@@ -167,8 +167,9 @@ TEST_F(SettingsFlowsTest, SaveIntoAMissingFolderRetriesOnceThenReports) {
   EXPECT_EQ(slept, std::vector<int>{2000});
   ASSERT_EQ(desktop.boxes.size(), 1u);
   EXPECT_EQ(desktop.boxes[0].text,
-            "Could not save configuration to disk in file\nCheck that the directory "
-            "exists.\nand that you have write access to this directory.\n");
+            "Could not save configuration to disk in file\n" + root +
+                "/no/such/folder/site.cpdat: No such file or directory\nCheck that the directory "
+                "exists.\nand that you have write access to this directory.\n");
   EXPECT_EQ(desktop.boxes[0].title, "Can't save to file");
   EXPECT_TRUE(session->flags.unsaved);
   EXPECT_FALSE(session->flags.settingsLoaded);

@@ -216,6 +216,9 @@ void HeadlessTest::errors_data() {
                                          << "could not load the settings file";
   QTest::newRow("not a settings file")
       << QStringList{"-c", "program.bin", "--generate", "out"} << "no settings found in";
+  QTest::newRow("a file that cannot be moved into place")
+      << QStringList{"-c", "site.cpdat", "--generate", "blocked"}
+      << "/blocked/settings.qxdat: Is a directory";
   QTest::newRow("no -c") << QStringList{"--generate", "out"} << "-c must name the settings file";
   QTest::newRow("no folder") << QStringList{"-c", "site.cpdat", "--generate"}
                              << "--generate needs the output folder";
@@ -230,6 +233,7 @@ void HeadlessTest::errors() {
   QFETCH(QString, message);
   WriteSettings("node.example");
   std::filesystem::copy_file(QUORIX_BINARY, panel_->scratch() + "/program.bin");
+  std::filesystem::create_directories(panel_->scratch() + "/blocked/settings.qxdat/in-the-way");
   std::vector<std::string> arguments;
   for (const QString& arg : args) arguments.push_back(arg.toStdString());
   ProcessResult run = Run(arguments);
