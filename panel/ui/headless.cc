@@ -14,7 +14,10 @@ using namespace panel;
 namespace {
 
 constexpr char kUsage[] =
-    "usage: QuorixControlPanel -c SETTINGS.cpdat --generate DIR [--verify] [-d LEVEL]";
+    "usage: QuorixControlPanel [-c SETTINGS.cpdat] [-d LEVEL]\n"
+    "       QuorixControlPanel -c SETTINGS.cpdat --generate DIR [--verify] [-d LEVEL]";
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
 struct HeadlessOptions {
   std::string outputDir;
@@ -113,13 +116,25 @@ bool Verify(PanelSession& session, std::ostream& out) {
 }  // namespace
 
 bool IsHeadlessRequest(const std::vector<std::string>& args) {
-  for (size_t i = 1; i < args.size(); ++i)
-    if (args[i] == "--generate") return true;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "-c" || arg == "-d") {
+      ++i;  // its value
+      continue;
+    }
+    // --help, --generate, --verify and any option the window does not know.
+    if (arg.starts_with("-")) return true;
+  }
   return false;
 }
 
 int RunHeadless(const std::vector<std::string>& args, const std::string& installDir,
                 std::ostream& out, std::ostream& err) {
+  for (size_t i = 1; i < args.size(); ++i)
+    if (IsHelp(args[i])) {
+      out << kUsage << "\n";
+      return kHeadlessDone;
+    }
   HeadlessOptions options = ReadOptions(args);
   if (!options.error.empty()) {
     err << "QuorixControlPanel: " << options.error << "\n" << kUsage << "\n";

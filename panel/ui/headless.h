@@ -18,12 +18,15 @@ inline constexpr int kHeadlessDone = 0;
 inline constexpr int kHeadlessVerifyFailed = 1;
 inline constexpr int kHeadlessError = 2;
 
-// True when `args` (args[0] is the program) ask for the headless run.
+// True when `args` (args[0] is the program) ask for the headless run, or hold
+// --help, -h or an option the window does not know (anything starting with
+// "-" but -c and -d with their values): those are answered without a display.
 bool IsHeadlessRequest(const std::vector<std::string>& args);
 
 // The headless run for the control panel installed in `installDir`. Progress
-// and the files created go to `out`, messages and errors to `err`. Returns one
-// of the exit statuses above.
+// and the files created go to `out`, messages and errors to `err`; --help or
+// -h prints the usage on `out` and does nothing else. Returns one of the exit
+// statuses above.
 int RunHeadless(const std::vector<std::string>& args, const std::string& installDir,
                 std::ostream& out, std::ostream& err);
 

@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
   using namespace quorix;
   std::vector<std::string> args(argv, argv + argc);
   std::string installDir = InstallDir(argv[0]);
+  // Before the application object, which needs a display.
   if (panelui::IsHeadlessRequest(args))
     return panelui::RunHeadless(args, installDir, std::cout, std::cerr);
 
