@@ -30,7 +30,7 @@ constexpr char kAccessRules[] =
     "<FilesMatch \"(?i)^(settings\\.qxdat|vexa_cats\\.qxdat|.*\\.log)$\">\n"
     "    Require all denied\n"
     "</FilesMatch>\n"
-    "RedirectMatch 404 \"(?i)/(cache|logs)(/[^/]*)?$\"\n";
+    "RedirectMatch 404 \"(?i)/(cache|logs|webserver)(/[^/]*)?$\"\n";
 
 // The same refusals, and the CGI lines for the search program, for servers
 // that do not read .htaccess. Written for one URL prefix and folder that the
@@ -45,7 +45,7 @@ constexpr char kLighttpdRules[] =
     "}\n"
     "# The settings, the category names, the logs and the cache are not for visitors.\n"
     "$HTTP[\"url\"] =~ \"(?i)^/search/"
-    "((cache|logs)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log)$)\" {\n"
+    "((cache|logs|webserver)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log)$)\" {\n"
     "  url.access-deny = (\"\")\n"
     "}\n";
 
@@ -60,7 +60,7 @@ constexpr char kNginxRules[] =
     "}\n"
     "# The settings, the category names, the logs and the cache are not for visitors.\n"
     "location ~* \"^/search/"
-    "((cache|logs)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log)$)\" {\n"
+    "((cache|logs|webserver)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log)$)\" {\n"
     "  deny all;\n"
     "}\n";
 

@@ -144,6 +144,7 @@ TEST_F(GenerationTest, CreatesTheFoldersItWritesIntoAndKeepsVisitorsOut) {
       {"/search/cache", true},
       {"/search/cache/vexa_query=a", true},
       {"/search/logs/searchwords.log", true},
+      {"/search/webserver/nginx.conf", true},
       {"/search/quorix.cgi", false},
       {"/search/search_template.html", false},
       {"/search/cachet.html", false},
