@@ -159,10 +159,12 @@ void OptionsDialog::ModifyTemplate() {
     return;
   }
   std::string editor;
-  bool suspected = session_.desktop.QueryHtmlEditor(editor) && IsWordProcessor(editor);
+  bool editorKnown = session_.desktop.QueryHtmlEditor(editor);
+  bool suspected = editorKnown && IsWordProcessor(editor);
   if (suspected && session_.panelWork.warnWord != 0)
     session_.panelWork.warnWord = session_.desktop.ShowWordProcessorWarning() ? 0 : 1;
-  bool chooseApplication = suspected && session_.panelWork.warnWord != 0;
+  // Without an editor the user picks the program.
+  bool chooseApplication = !editorKnown || (suspected && session_.panelWork.warnWord != 0);
   if (!session_.desktop.OpenInHtmlEditor(path, chooseApplication)) {
     session_.desktop.MessageBox(
         BoxOwner::kMainWindow,

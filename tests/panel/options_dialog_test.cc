@@ -302,6 +302,39 @@ TEST_F(OptionsDialogTest, ModifyTemplateWarnsAboutAWordProcessor) {
   EXPECT_TRUE(desktop.boxes.back().text.ends_with("manually:\n" + out + "/search_template.html"));
 }
 
+TEST_F(OptionsDialogTest, ModifyTemplateEditorPaths) {
+  std::string out = root + "/out";
+  std::filesystem::create_directories(out);
+  WriteWholeFile(out + "/search_template.html", "t");
+  session->panel.outputDir = out;
+  struct Case {
+    bool editorKnown;
+    bool starts;
+    bool chooserShown;
+    const char* failureTitle;  // empty: no box
+  } cases[] = {
+      {true, true, false, ""},
+      {false, true, true, ""},  // no editor: the chooser, without the Word warning
+      {true, false, false, "Failed to open with HTML editor"},
+      {false, false, true, "Failed to open with HTML editor"},
+  };
+  for (const Case& c : cases) {
+    desktop.htmlEditorKnown = c.editorKnown;
+    desktop.htmlEditorStarts = c.starts;
+    desktop.htmlEditorOpens.clear();
+    desktop.boxes.clear();
+    session->flags.unsaved = false;
+    OptionsDialog dialog(*session);
+    dialog.Open();
+    dialog.ModifyTemplate();
+    ASSERT_EQ(desktop.htmlEditorOpens.size(), 1u);
+    EXPECT_EQ(desktop.htmlEditorOpens[0].second, c.chooserShown);
+    EXPECT_EQ(desktop.Titles().empty() ? "" : desktop.Titles().back(), c.failureTitle);
+    EXPECT_EQ(session->flags.unsaved, c.starts);
+  }
+  EXPECT_EQ(desktop.wordWarnings, 0);
+}
+
 TEST_F(OptionsDialogTest, WordProcessorNames) {
   struct Case {
     const char* application;
