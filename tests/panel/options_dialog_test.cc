@@ -1,6 +1,7 @@
 #include "panel/core/options_dialog.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -229,6 +230,48 @@ TEST_F(OptionsDialogTest, NewLanguageFileEdgeCases) {
             "manually:\n" +
                 LangDir() + "/b.vlang");
   EXPECT_EQ(desktop.boxes.back().title, "Failed to open text editor");
+  EXPECT_FALSE(session->flags.unsaved);
+}
+
+TEST_F(OptionsDialogTest, LanguageFilesInTheUserFolder) {
+  std::string own = root + "/data/quorix/lang";
+  std::filesystem::create_directories(own);
+  WriteWholeFile(own + "/Mine.vlang", englishFile);
+  OptionsDialog dialog(*session);
+  dialog.Open();
+  EXPECT_EQ(dialog.languages, (std::vector<std::string>{"English.vlang", "Mine.vlang"}));
+  dialog.languageIndex = 1;
+  dialog.EditLanguageFile();
+  EXPECT_EQ(desktop.textEditorOpens, std::vector<std::string>{own + "/Mine.vlang"});
+
+  // Where the user may not write, new files go to their own folder.
+  std::filesystem::permissions(
+      LangDir(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  bool readOnly = access(LangDir().c_str(), W_OK) != 0;
+  if (readOnly) {
+    desktop.typedNames = {"new.vlang"};
+    dialog.NewLanguageFile();
+    EXPECT_EQ(ReadWholeFile(own + "/new.vlang"), englishFile);
+    EXPECT_EQ(dialog.languages[dialog.languageIndex], "new.vlang");
+  }
+  std::filesystem::permissions(LangDir(), std::filesystem::perms::owner_all);
+  if (!readOnly) GTEST_SKIP() << "the lang folder stays writable for this user";
+}
+
+TEST_F(OptionsDialogTest, FailedNewFileSelectsNothingNew) {
+  std::filesystem::create_directories(LangDir() + "/Zulu.vlang");  // a folder: cannot be written
+  WriteWholeFile(LangDir() + "/Basque.vlang", englishFile);
+  session->live.languageFileName = "English.vlang";
+  OptionsDialog dialog(*session);
+  dialog.Open();
+  desktop.typedNames = {"Zulu.vlang"};
+  dialog.NewLanguageFile();
+  EXPECT_EQ(desktop.Titles(), std::vector<std::string>{"Failed to create language file"});
+  EXPECT_EQ(desktop.boxes[0].text, "Could not create the new language file:\n" + LangDir() +
+                                       "/Zulu.vlang\n\nCheck that you have permission writing "
+                                       "to that folder.");
+  EXPECT_TRUE(desktop.textEditorOpens.empty());
+  EXPECT_EQ(dialog.languages[dialog.languageIndex], "English.vlang");
   EXPECT_FALSE(session->flags.unsaved);
 }
 
