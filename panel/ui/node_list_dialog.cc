@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "panel/core/node_dialog.h"
 #include "panel/core/node_table.h"
 #include "panel/ui/node_edit_dialog.h"
 #include "panel/ui/widgets_common.h"
@@ -100,6 +101,10 @@ void NodeListDialog::ShowPopup(const QPoint& position) {
   menu.addAction(QStringLiteral("Enable"), this, [this] { SetSelectedDisabled(false); });
   menu.addAction(QStringLiteral("Disable"), this, [this] { SetSelectedDisabled(true); });
   menu.exec(list_->viewport()->mapToGlobal(position));
+}
+
+void NodeListDialog::reject() {
+  if (ConfirmDiscardNodeChanges(session_)) QDialog::reject();
 }
 
 void NodeListDialog::accept() {
