@@ -26,15 +26,15 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
   auto* icon = new QLabel(this);
   icon->setPixmap(PanelPixmap(QStringLiteral("nodes"), 40));
   top->addWidget(icon);
-  enable_ = new QCheckBox(QStringLiteral("Enable node"), this);
+  enable_ = new QCheckBox(QStringLiteral("E&nable node"), this);
   enable_->setObjectName(QStringLiteral("enableNode"));
   top->addWidget(enable_);
   top->addSpacing(16);
   auto* type = new QGroupBox(QStringLiteral("Node type:"), this);
   auto* typeLayout = new QHBoxLayout(type);
-  vexa_ = new QRadioButton(QStringLiteral("Vexa Node"), type);
+  vexa_ = new QRadioButton(QStringLiteral("&Vexa Node"), type);
   vexa_->setObjectName(QStringLiteral("vexaNode"));
-  openSearch_ = new QRadioButton(QStringLiteral("OpenSearch Node"), type);
+  openSearch_ = new QRadioButton(QStringLiteral("O&penSearch Node"), type);
   openSearch_->setObjectName(QStringLiteral("openSearchNode"));
   typeLayout->addWidget(vexa_);
   typeLayout->addWidget(openSearch_);
@@ -43,8 +43,10 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
   layout->addWidget(BuildUrlGroup());
 
   auto* timeoutRow = new QHBoxLayout;
-  timeoutRow->addWidget(new QLabel(QStringLiteral("Timeout:"), this));
+  auto* timeoutLabel = new QLabel(QStringLiteral("T&imeout:"), this);
+  timeoutRow->addWidget(timeoutLabel);
   timeout_ = new QLineEdit(this);
+  timeoutLabel->setBuddy(timeout_);
   timeout_->setObjectName(QStringLiteral("timeout"));
   timeout_->setMaxLength(254);
   timeout_->setFixedWidth(90);
@@ -62,13 +64,13 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
   layout->addWidget(testLines_);
 
   auto* buttons = new QDialogButtonBox(this);
-  ok_ = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+  ok_ = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
   ok_->setDefault(true);
   test_ = buttons->addButton(QStringLiteral("&Test"), QDialogButtonBox::ActionRole);
   test_->setObjectName(QStringLiteral("test"));
   connect(test_, &QPushButton::clicked, this, &NodeEditDialog::TestNode);
-  QPushButton* help = buttons->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
-  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  QPushButton* help = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
+  buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &NodeEditDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &NodeEditDialog::reject);
   connect(help, &QPushButton::clicked, this,
@@ -113,9 +115,10 @@ QWidget* NodeEditDialog::BuildUrlGroup() {
   description_ = new QLineEdit(group);
   description_->setObjectName(QStringLiteral("descriptionUrl"));
   description_->setMaxLength(2083);
-  browse_ = new QPushButton(QStringLiteral("Browse predefined OpenSearch Description URLs"), group);
+  browse_ =
+      new QPushButton(QStringLiteral("&Browse predefined OpenSearch Description URLs"), group);
   browse_->setObjectName(QStringLiteral("browse"));
-  strict_ = new QCheckBox(QStringLiteral("Must support OpenSearch {count} query param"), group);
+  strict_ = new QCheckBox(QStringLiteral("&Must support OpenSearch {count} query param"), group);
   strict_->setObjectName(QStringLiteral("strictQuerySyntax"));
   auto problemLabel = [group](const char* name) {
     auto* label = new QLabel(group);
@@ -126,6 +129,8 @@ QWidget* NodeEditDialog::BuildUrlGroup() {
   };
   nodeUrlProblem_ = problemLabel("nodeUrlProblem");
   descriptionProblem_ = problemLabel("descriptionUrlProblem");
+  nodeUrlLabel_->setBuddy(nodeUrl_);
+  descriptionLabel_->setBuddy(description_);
   grid->addWidget(nodeUrlLabel_, 0, 0);
   grid->addWidget(nodeUrlProblem_, 0, 1);
   grid->addWidget(nodeUrl_, 1, 0, 1, 2);
@@ -155,8 +160,9 @@ void NodeEditDialog::ShowFields() {
 
 void NodeEditDialog::ShowTypeControls() {
   NodeDialogControls controls = node_.Controls();
-  nodeUrlLabel_->setText(ToQ(controls.nodeUrlLabel));
-  descriptionLabel_->setText(ToQ(controls.descriptionUrlLabel));
+  nodeUrlLabel_->setText(QStringLiteral("Node &URL") + ToQ(controls.nodeUrlLabel).mid(8));
+  descriptionLabel_->setText(QStringLiteral("OpenSearch &Description URL") +
+                             ToQ(controls.descriptionUrlLabel).mid(26));
   nodeUrl_->setEnabled(controls.nodeUrlEnabled);
   description_->setEnabled(controls.descriptionEnabled);
   browse_->setEnabled(controls.descriptionEnabled);

@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
@@ -46,6 +48,23 @@ BoxAnswer QtDesktop::MessageBox(BoxOwner owner, const std::string& text, const s
   return answer;
 }
 
+namespace {
+
+// Message boxes size themselves by their text: a wider title would end in
+// "...", so the box is kept at least as wide as the title and its bar's
+// buttons need.
+void KeepTitleVisible(QMessageBox& box) {
+  constexpr int kTitleBarExtra = 140;  // icon and window buttons
+  QFont titleFont = box.font();
+  titleFont.setBold(true);
+  int wanted = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarExtra;
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+}  // namespace
+
 BoxAnswer QtDesktop::ShowBox(BoxOwner owner, const std::string& text, const std::string& title,
                              BoxIcon icon, BoxButtons buttons) {
   QMessageBox box(OwnerWidget(owner));
@@ -77,6 +96,7 @@ BoxAnswer QtDesktop::ShowBox(BoxOwner owner, const std::string& text, const std:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
   }
+  KeepTitleVisible(box);
   switch (box.exec()) {
     case QMessageBox::Yes:
       return BoxAnswer::kYes;

@@ -263,6 +263,19 @@ void MainWindowTest::launchersReportWhatCannotRun() {
   panel.window->Action(kCmdHelp)->trigger();
   qputenv("PATH", path);
   QCOMPARE(seen.title, QStringLiteral("No default browser"));
+
+  // A title longer than the text still fits in the box's title bar.
+  int boxWidth = 0, titleWidth = 0;
+  OnNextModal([&](QWidget* box) {
+    boxWidth = box->width();
+    titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
+    SaveShot(box, QStringLiteral("message-box-long-title"));
+    qobject_cast<QDialog*>(box)->accept();
+  });
+  panel.desktop.MessageBox(BoxOwner::kMainWindow, "The filename must end in \".vlang\"\n",
+                           "Filename does not end with .vlang", BoxIcon::kExclamation,
+                           BoxButtons::kOk);
+  QVERIFY2(boxWidth > titleWidth + 60, qPrintable(QString::number(boxWidth)));
 }
 
 QUORIX_UI_TEST(MainWindowTest)

@@ -31,7 +31,7 @@ T* Child(QWidget* parent, const char* name) {
 
 QPushButton* ButtonNamed(QWidget* parent, const QString& text) {
   for (QPushButton* button : parent->findChildren<QPushButton*>())
-    if (button->text() == text) return button;
+    if (button->text().remove(QLatin1Char('&')) == text) return button;
   qFatal("no button %s", qPrintable(text));
 }
 
@@ -43,8 +43,10 @@ QStringList Entries(const QComboBox* list) {
 
 QStringList Texts(QWidget* dialog) {
   QStringList texts;
-  for (QLabel* label : dialog->findChildren<QLabel*>()) texts << label->text();
-  for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) texts << button->text();
+  // Mnemonic marks left out.
+  for (QLabel* label : dialog->findChildren<QLabel*>()) texts << label->text().remove('&');
+  for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>())
+    texts << button->text().remove('&');
   for (QGroupBox* group : dialog->findChildren<QGroupBox*>()) texts << group->title();
   return texts;
 }
