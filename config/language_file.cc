@@ -1,6 +1,7 @@
 #include "config/language_file.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "config/lang_keys.h"
@@ -59,9 +60,19 @@ bool ReadAll(std::FILE* file, std::string& bytes) {
 
 }  // namespace
 
+std::string UserLanguageDir() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data && *data == '/') return std::string(data) + "/quorix/lang";
+  const char* home = std::getenv("HOME");
+  return std::string(home ? home : "") + "/.local/share/quorix/lang";
+}
+
 std::string LanguageFilePath(std::string_view installDir, std::string_view fileName) {
-  return Format("%s/%s/%s/%s", std::string(installDir).c_str(), "cgi files", "lang",
-                std::string(fileName).c_str());
+  std::string installed = Format("%s/%s/%s/%s", std::string(installDir).c_str(), "cgi files",
+                                 "lang", std::string(fileName).c_str());
+  std::string own = UserLanguageDir() + "/" + std::string(fileName);
+  std::error_code error;
+  return !fileName.empty() && std::filesystem::is_regular_file(own, error) ? own : installed;
 }
 
 std::vector<LanguageEntry> ParseLanguageText(std::u16string_view text, std::string_view fileName,

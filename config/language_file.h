@@ -37,7 +37,14 @@ class LanguageMessages {
   virtual void WarnMissingEntries(std::string_view title, std::string_view text) = 0;
 };
 
-// The path of language file `fileName` in the control panel's directory `installDir`.
+// The folder for the language files a user makes when the installed "lang"
+// folder is not theirs to write: $XDG_DATA_HOME/quorix/lang, or
+// ~/.local/share/quorix/lang.
+std::string UserLanguageDir();
+
+// The path of language file `fileName`: the user's own copy in
+// UserLanguageDir() when there is one, else the one in the "lang" folder of
+// the control panel's directory `installDir`.
 std::string LanguageFilePath(std::string_view installDir, std::string_view fileName);
 
 // Splits the decoded text of a language file into its entries, in file order.

@@ -51,18 +51,20 @@ class Desktop {
   virtual FolderChoice BrowseForFolder(const std::string& instruction, std::string& folder) = 0;
 
   // Opens `page` from the help folder `helpDir` in the web browser; false when
-  // no browser could be started.
+  // no browser could be started or the launcher failed at once.
   virtual bool OpenHelpPage(const std::string& helpDir, const std::string& page) = 0;
 
-  // The desktop's application for editing HTML files (its .desktop id or
-  // executable). False when the desktop could not tell.
+  // The editor for the page template: the desktop's application for plain
+  // text (its .desktop id), else $VISUAL, else $EDITOR. False when none is set.
   virtual bool QueryHtmlEditor(std::string& application) = 0;
 
-  // Opens `path` in the HTML editor, or, with `chooseApplication`, lets the user
-  // pick the program first. False when nothing could be started.
+  // Opens `path` in that editor, or, with `chooseApplication`, lets the user
+  // pick the program first. False when nothing could be started or it failed
+  // at once.
   virtual bool OpenInHtmlEditor(const std::string& path, bool chooseApplication) = 0;
 
-  // Opens `path` in the plain-text editor; false when it could not be started.
+  // Opens `path` in the plain-text editor; false when it could not be started
+  // or the launcher failed at once.
   virtual bool OpenInTextEditor(const std::string& path) = 0;
 
   // Puts `text` on the clipboard: 0 done, 1 the clipboard could not be opened

@@ -1,6 +1,11 @@
 #include "panel/core/node_dialog.h"
 
+#include <memory>
+
+#include "nodequery/dispatch.h"
+#include "nodequery/node_query_options.h"
 #include "panel/core/node_table.h"
+#include "panel/core/verification.h"
 
 namespace quorix::panel {
 namespace {
@@ -17,6 +22,20 @@ constexpr char kInvalidNodeText[] =
 NodeDialogControls ControlsForType(bool openSearch) {
   if (openSearch) return {"Node URL:", "OpenSearch Description URL (required):", false, true, true};
   return {"Node URL (required):", "OpenSearch Description URL:", true, false, false};
+}
+
+bool ConfirmDiscardNodeChanges(PanelSession& session) {
+  bool changed = SettingsDiffer(session.work, session.live);
+  for (int i = 0; i < kMaxNodes && !changed; ++i) {
+    const NodeRecord& now = session.work.nodes[i];
+    const NodeRecord& before = session.live.nodes[i];
+    changed = now.strictQuerySyntax != before.strictQuerySyntax ||
+              now.vexaScheme != before.vexaScheme || now.osDescScheme != before.osDescScheme;
+  }
+  if (!changed) return true;
+  return session.desktop.MessageBox(
+             BoxOwner::kDialog, "Discard the changes you made to the search slaves?",
+             "Discard changes", BoxIcon::kQuestion, BoxButtons::kYesNo) == BoxAnswer::kYes;
 }
 
 NodeDialog::NodeDialog(PanelSession& session, NodeDialogMode mode)
@@ -74,24 +93,16 @@ void NodeDialog::SetEnabled(bool isEnabled) {
   session_.work.nodes[slot_].disabled = !isEnabled;
 }
 
-bool NodeDialog::StoreUrl() {
-  NodeRecord& node = session_.work.nodes[slot_];
+// Puts the required URL of the chosen type into `node`; false when it is invalid.
+bool NodeDialog::UrlInto(NodeRecord& node) const {
   SplitUrl parts;
   if (openSearch) {
-    if (!ValidateNodeUrl(descriptionUrl, NodeUrlKind::kDescription, parts)) {
-      session_.desktop.MessageBox(BoxOwner::kNone, kInvalidDescriptionText, "Invalid URL",
-                                  BoxIcon::kExclamation, BoxButtons::kOk);
-      return false;
-    }
+    if (!ValidateNodeUrl(descriptionUrl, NodeUrlKind::kDescription, parts)) return false;
     node.osDescScheme = parts.scheme;
     node.osDescHost = HostWithPort(parts);
     node.osDescPath = parts.path;
   } else {
-    if (!ValidateNodeUrl(nodeUrl, NodeUrlKind::kVexaNode, parts)) {
-      session_.desktop.MessageBox(BoxOwner::kNone, kInvalidNodeText, "Invalid URL",
-                                  BoxIcon::kExclamation, BoxButtons::kOk);
-      return false;
-    }
+    if (!ValidateNodeUrl(nodeUrl, NodeUrlKind::kVexaNode, parts)) return false;
     node.vexaScheme = parts.scheme;
     node.vexaHost = HostWithPort(parts);
     node.vexaPath = parts.path;
@@ -99,6 +110,64 @@ bool NodeDialog::StoreUrl() {
   node.nodeUrl = parts.canonical;
   node.port = parts.port;
   return true;
+}
+
+bool NodeDialog::StoreUrl() {
+  if (UrlInto(session_.work.nodes[slot_])) return true;
+  session_.desktop.MessageBox(BoxOwner::kNone,
+                              openSearch ? kInvalidDescriptionText : kInvalidNodeText,
+                              "Invalid URL", BoxIcon::kExclamation, BoxButtons::kOk);
+  return false;
+}
+
+std::string NodeDialog::UrlProblem() const {
+  return openSearch ? NodeUrlProblem(descriptionUrl, NodeUrlKind::kDescription)
+                    : NodeUrlProblem(nodeUrl, NodeUrlKind::kVexaNode);
+}
+
+namespace {
+
+// Keeps the lines a log window would show, and passes every line on to the
+// panel log.
+class TestLines : public LogSink {
+ public:
+  TestLines(PanelSession& session) : session_(session) {}
+  void Write(int level, std::string_view line) override {
+    session_.log.Write(level, line);
+    if (level == kLogFileOnly || level == kLogError || session_.panel.panelDebugMode != 0)
+      lines.push_back({level, std::string(line)});
+  }
+  std::vector<LogWindowLine> lines;
+
+ private:
+  PanelSession& session_;
+};
+
+}  // namespace
+
+std::vector<LogWindowLine> NodeDialog::Test() {
+  Config config = session_.work;
+  NodeRecord node = config.nodes[slot_];
+  node.type = openSearch ? 1 : 0;
+  node.disabled = false;
+  node.strictQuerySyntax = strictQuerySyntax ? 1 : 0;
+  TestLines log(session_);
+  if (!UrlInto(node)) {
+    log.Logf(kLogError, "Node #%d: %s", slot_, UrlProblem().c_str());
+    return log.lines;
+  }
+  if (!ParseTimeout(timeout, node.timeoutMs)) {
+    log.Logf(kLogError, "Node #%d: Invalid timeout value", slot_);
+    return log.lines;
+  }
+  config.nodes[0] = node;
+  config.nodeCount = 1;
+  auto results = std::make_unique<NodeResults>();
+  Status status = QueryNode(config, 0, VerificationRequest(), 1, *results, log,
+                            NodeQueryOptions::ControlPanel());
+  SummaryLine summary = VerificationSummaryLine(slot_, status);
+  log.Write(summary.level, summary.text);
+  return log.lines;
 }
 
 bool NodeDialog::CheckDuplicates() {

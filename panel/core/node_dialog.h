@@ -25,6 +25,10 @@ struct NodeDialogControls {
 
 NodeDialogControls ControlsForType(bool openSearch);
 
+// Esc or Cancel in the node list: true when its working copy may be dropped,
+// because nothing changed or the user agreed to discard the changes.
+bool ConfirmDiscardNodeChanges(PanelSession& session);
+
 class NodeDialog {
  public:
   NodeDialog(PanelSession& session, NodeDialogMode mode);
@@ -57,6 +61,13 @@ class NodeDialog {
   // Cancel: a new slot is reset, an edited one restored.
   void Cancel();
 
+  // Why the required URL of the chosen type is not acceptable; empty when it is.
+  std::string UrlProblem() const;
+  // Test: queries this node alone, as typed, the way the verification does,
+  // without changing the settings or their verification state. Returns the
+  // lines the log window would show, ending with the node's summary line.
+  std::vector<LogWindowLine> Test();
+
   // After the predefined browser returned with `selection` (entry numbers):
   // none selected is reported; one fills the description URL; several are
   // added one by one as OpenSearch nodes. True when the dialog closes with OK.
@@ -65,6 +76,7 @@ class NodeDialog {
 
  private:
   bool Accept();
+  bool UrlInto(NodeRecord& node) const;
   bool StoreUrl();
   bool CheckDuplicates();
   void AfterClose();

@@ -89,6 +89,19 @@ bool ValidateNodeUrl(std::string_view text, NodeUrlKind kind, SplitUrl& parts) {
   return extension == ".cgi" || extension == ".exe";
 }
 
+std::string NodeUrlProblem(std::string_view text, NodeUrlKind kind) {
+  SplitUrl parts;
+  if (ValidateNodeUrl(text, kind, parts)) return "";
+  if (text.empty()) return "Required";
+  if (!CanonicaliseAndSplitUrl(CutUtf16(text, kUrlCanonicalMax), parts)) return "Not a URL";
+  if (parts.scheme != "http" && parts.scheme != "https")
+    return "Must start with http:// or https://";
+  if (parts.host.size() < 3) return "Host name too short";
+  size_t slash = parts.path.find_last_of('/');
+  if (slash == std::string::npos || parts.path.size() - slash < 2) return "Path missing";
+  return "Path must end in .cgi or .exe";
+}
+
 int64_t LeadingInteger64(std::string_view text) {
   size_t at = 0;
   while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;

@@ -53,6 +53,10 @@ enum class NodeUrlKind { kVexaNode, kDescription };
 // ".exe" (case-sensitive) after its last "/". On success `parts` holds the URL.
 bool ValidateNodeUrl(std::string_view text, NodeUrlKind kind, SplitUrl& parts);
 
+// Why ValidateNodeUrl refuses `text`, in a few words for the field's side;
+// empty when it accepts it.
+std::string NodeUrlProblem(std::string_view text, NodeUrlKind kind);
+
 // The decimal integer at the start of `text` (optional blanks and sign),
 // saturated to 64 bits; 0 when there is none.
 int64_t LeadingInteger64(std::string_view text);

@@ -19,6 +19,23 @@ constexpr char kNoLanguageFilesAfterNew[] =
 
 bool EqualNoCase(std::string_view a, std::string_view b) { return AsciiLower(a) == AsciiLower(b); }
 
+bool LessNoCase(const std::string& a, const std::string& b) {
+  std::string lowerA = AsciiLower(a), lowerB = AsciiLower(b);
+  return lowerA != lowerB ? lowerA < lowerB : a < b;
+}
+
+// Copies `source` to `target` (its folder made first); a file copied onto
+// itself stays as it is.
+bool CopyLanguageFile(const std::string& source, const std::string& target) {
+  std::error_code error;
+  if (std::filesystem::equivalent(source, target, error)) return true;
+  std::filesystem::create_directories(std::filesystem::path(target).parent_path(), error);
+  error.clear();
+  std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing,
+                             error);
+  return !error && std::filesystem::is_regular_file(target, error);
+}
+
 }  // namespace
 
 int ChoiceIndex(std::span<const Choice> choices, int32_t value) {
@@ -42,10 +59,7 @@ std::vector<std::string> ListLanguageFiles(const std::string& directory) {
         it->is_regular_file(error))
       names.push_back(name);
   }
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    std::string lowerA = AsciiLower(a), lowerB = AsciiLower(b);
-    return lowerA != lowerB ? lowerA < lowerB : a < b;
-  });
+  std::sort(names.begin(), names.end(), LessNoCase);
   return names;
 }
 
@@ -87,6 +101,9 @@ void OptionsDialog::Open() {
 
 bool OptionsDialog::FillLanguageList(const std::string& wanted, const char* missingText) {
   languages = ListLanguageFiles(session_.LanguageDir());
+  for (const std::string& own : ListLanguageFiles(UserLanguageDir()))
+    if (std::find(languages.begin(), languages.end(), own) == languages.end())
+      languages.insert(std::upper_bound(languages.begin(), languages.end(), own, LessNoCase), own);
   languageIndex = -1;
   if (languages.empty()) {
     session_.desktop.MessageBox(BoxOwner::kDialog, missingText, "Missing language files",
@@ -102,6 +119,10 @@ bool OptionsDialog::FillLanguageList(const std::string& wanted, const char* miss
       break;
     }
   return true;
+}
+
+std::string OptionsDialog::LanguagePath(const std::string& name) const {
+  return LanguageFilePath(session_.installDir, name);
 }
 
 std::string OptionsDialog::SelectedLanguage() const {
@@ -159,10 +180,12 @@ void OptionsDialog::ModifyTemplate() {
     return;
   }
   std::string editor;
-  bool suspected = session_.desktop.QueryHtmlEditor(editor) && IsWordProcessor(editor);
+  bool editorKnown = session_.desktop.QueryHtmlEditor(editor);
+  bool suspected = editorKnown && IsWordProcessor(editor);
   if (suspected && session_.panelWork.warnWord != 0)
     session_.panelWork.warnWord = session_.desktop.ShowWordProcessorWarning() ? 0 : 1;
-  bool chooseApplication = suspected && session_.panelWork.warnWord != 0;
+  // Without an editor the user picks the program.
+  bool chooseApplication = !editorKnown || (suspected && session_.panelWork.warnWord != 0);
   if (!session_.desktop.OpenInHtmlEditor(path, chooseApplication)) {
     session_.desktop.MessageBox(
         BoxOwner::kMainWindow,
@@ -225,18 +248,22 @@ void OptionsDialog::NewLanguageFile() {
     session_.flags.unsaved = true;
     return;
   }
-  std::string source = session_.LanguageDir() + "/" + SelectedLanguage();
+  std::string source = LanguagePath(SelectedLanguage());
   std::string name = "custom.vlang";
   if (!session_.desktop.AskNewLanguageFileName(
           name, [this](const std::string& typed) { return AcceptNewName(typed); }))
     return;
   // What follows a "?" is not part of the name.
   name = name.substr(0, name.find('?'));
-  std::string target = session_.LanguageDir() + "/" + name;
-  std::error_code error;
-  if (!std::filesystem::equivalent(source, target, error))
-    std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing,
-                               error);
+  std::string target = session_.NewLanguageDir() + "/" + name;
+  if (!CopyLanguageFile(source, target)) {
+    session_.desktop.MessageBox(BoxOwner::kDialog,
+                                "Could not create the new language file:\n" + target +
+                                    "\n\nCheck that you have permission writing to that folder.",
+                                "Failed to create language file", BoxIcon::kExclamation,
+                                BoxButtons::kOk);
+    return;
+  }
   if (!OpenTextEditor(target)) return;
   if (!FillLanguageList(name, kNoLanguageFilesAfterNew)) return;
   session_.flags.unsaved = true;
@@ -247,7 +274,7 @@ void OptionsDialog::EditLanguageFile() {
     session_.flags.unsaved = true;
     return;
   }
-  std::string path = session_.LanguageDir() + "/" + SelectedLanguage();
+  std::string path = LanguagePath(SelectedLanguage());
   if (RefuseOn9x(
           "You can not edit language files in Windows 98/ME.\n\nLanguage (.vlang) files are saved "
           "in Unicode format, which is\nnot directly supported in Windows 95, 98 and ME.\n\nIf you "

@@ -82,6 +82,8 @@ class OptionsDialog {
  private:
   bool FillLanguageList(const std::string& wanted, const char* missingText);
   std::string SelectedLanguage() const;
+  // Where the listed language file `name` lies: the shipped folder or the user's.
+  std::string LanguagePath(const std::string& name) const;
   bool AcceptNewName(const std::string& name);
   bool RefuseOn9x(const std::string& text);
   bool OpenTextEditor(const std::string& path);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <filesystem>
 
 #include "platform/clock.h"
 #include "platform/text.h"
@@ -52,10 +53,16 @@ void PanelLog::AddWindowLine(int level, std::string_view text) {
 }
 
 void PanelLog::AppendToFile(std::string_view line) {
+  std::error_code error;
+  std::filesystem::create_directories(std::filesystem::path(state_.logFilePath).parent_path(),
+                                      error);
   FILE* file = std::fopen(state_.logFilePath.c_str(), "a");
   if (!file) {
-    std::printf("Failed to log to file \"%s\".  Check that you have permission writing to file.",
-                state_.logFilePath.c_str());
+    if (!fileFailureReported_)
+      std::printf(
+          "Failed to log to file \"%s\".  Check that you have permission writing to file.\n",
+          state_.logFilePath.c_str());
+    fileFailureReported_ = true;
     return;
   }
   std::fwrite(line.data(), 1, line.size(), file);

@@ -83,6 +83,7 @@ class PanelLog : public LogSink {
   std::timed_mutex lock_;
   bool lockAvailable_ = true;
   bool windowOpen_ = false;
+  bool fileFailureReported_ = false;  // a log file that cannot be opened is reported once
   std::vector<LogWindowLine> windowLines_;
   int64_t timerStart_[kTimerSlots] = {};
 };

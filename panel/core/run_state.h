@@ -12,11 +12,18 @@ struct PanelState {
   std::string configPath;      // the .cpdat file loaded or last saved; empty for new settings
   std::string outputDir;  // where the CGI files were last generated (ControlPanelInstallDirectory)
   int32_t fileLogging = 1;  // panel log lines also go to logFilePath (ControlPanelLogging)
-  std::string logFilePath;  // <installDir>/QuorixControlPanel.log
+  std::string logFilePath;  // QuorixControlPanel.log in the install folder or UserStateDir()
   int32_t warnWord = 1;     // warn about a word processor as HTML editor (ControlPanelWarnWord)
 };
 
-// The state of PanelState at start-up for a panel installed in `installDir`.
+// The user's own folder for the panel log: $XDG_STATE_HOME/quorix, or
+// ~/.local/state/quorix.
+std::string UserStateDir();
+// True when this process may create files in `folder`.
+bool IsWritableFolder(const std::string& folder);
+
+// The state of PanelState at start-up for a panel installed in `installDir`;
+// the log goes to UserStateDir() when the install folder is not writable.
 PanelState InitialPanelState(const std::string& installDir);
 
 struct RunFlags {

@@ -1,16 +1,33 @@
 #include "panel/core/session.h"
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "config/panel_defaults.h"
 
 namespace quorix::panel {
 
+std::string UserStateDir() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state && *state == '/') return std::string(state) + "/quorix";
+  const char* home = std::getenv("HOME");
+  return std::string(home ? home : "") + "/.local/state/quorix";
+}
+
+bool IsWritableFolder(const std::string& folder) { return access(folder.c_str(), W_OK) == 0; }
+
 PanelState InitialPanelState(const std::string& installDir) {
   PanelState state;
-  state.logFilePath = installDir + "/QuorixControlPanel.log";
+  std::string logDir = IsWritableFolder(installDir) ? installDir : UserStateDir();
+  state.logFilePath = logDir + "/QuorixControlPanel.log";
   return state;
+}
+
+std::string PanelSession::NewLanguageDir() const {
+  return IsWritableFolder(LanguageDir()) ? LanguageDir() : UserLanguageDir();
 }
 
 PanelSession::PanelSession(Desktop& desktopIn, std::string installDirIn, SettingsSources sourcesIn)

@@ -57,7 +57,10 @@ class PanelSession {
   PanelLog log;
 
   std::string CgiFilesDir() const { return installDir + "/cgi files"; }
-  std::string LanguageDir() const { return CgiFilesDir() + "/lang"; }
+  std::string LanguageDir() const { return CgiFilesDir() + "/lang"; }  // the shipped files
+  // Where "New file" puts language files: LanguageDir(), or UserLanguageDir()
+  // when the user may not write there.
+  std::string NewLanguageDir() const;
   std::string HelpDir() const { return installDir + "/HELP"; }
 
   // Opens a help page; tells the user when no browser could be started.

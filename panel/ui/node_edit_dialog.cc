@@ -1,9 +1,11 @@
 #include "panel/ui/node_edit_dialog.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "panel/ui/predefined_dialog.h"
@@ -24,15 +26,15 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
   auto* icon = new QLabel(this);
   icon->setPixmap(PanelPixmap(QStringLiteral("nodes"), 40));
   top->addWidget(icon);
-  enable_ = new QCheckBox(QStringLiteral("Enable node"), this);
+  enable_ = new QCheckBox(QStringLiteral("E&nable node"), this);
   enable_->setObjectName(QStringLiteral("enableNode"));
   top->addWidget(enable_);
   top->addSpacing(16);
   auto* type = new QGroupBox(QStringLiteral("Node type:"), this);
   auto* typeLayout = new QHBoxLayout(type);
-  vexa_ = new QRadioButton(QStringLiteral("Vexa Node"), type);
+  vexa_ = new QRadioButton(QStringLiteral("&Vexa Node"), type);
   vexa_->setObjectName(QStringLiteral("vexaNode"));
-  openSearch_ = new QRadioButton(QStringLiteral("OpenSearch Node"), type);
+  openSearch_ = new QRadioButton(QStringLiteral("O&penSearch Node"), type);
   openSearch_->setObjectName(QStringLiteral("openSearchNode"));
   typeLayout->addWidget(vexa_);
   typeLayout->addWidget(openSearch_);
@@ -41,8 +43,10 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
   layout->addWidget(BuildUrlGroup());
 
   auto* timeoutRow = new QHBoxLayout;
-  timeoutRow->addWidget(new QLabel(QStringLiteral("Timeout:"), this));
+  auto* timeoutLabel = new QLabel(QStringLiteral("T&imeout:"), this);
+  timeoutRow->addWidget(timeoutLabel);
   timeout_ = new QLineEdit(this);
+  timeoutLabel->setBuddy(timeout_);
   timeout_->setObjectName(QStringLiteral("timeout"));
   timeout_->setMaxLength(254);
   timeout_->setFixedWidth(90);
@@ -52,10 +56,21 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
   timeoutRow->addStretch(1);
   layout->addLayout(timeoutRow);
 
+  testLines_ = new QListWidget(this);
+  testLines_->setObjectName(QStringLiteral("testLines"));
+  testLines_->setWordWrap(true);
+  testLines_->setMinimumHeight(110);
+  testLines_->hide();
+  layout->addWidget(testLines_);
+
   auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-  QPushButton* help = buttons->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
-  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  ok_ = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
+  ok_->setDefault(true);
+  test_ = buttons->addButton(QStringLiteral("&Test"), QDialogButtonBox::ActionRole);
+  test_->setObjectName(QStringLiteral("test"));
+  connect(test_, &QPushButton::clicked, this, &NodeEditDialog::TestNode);
+  QPushButton* help = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
+  buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &NodeEditDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &NodeEditDialog::reject);
   connect(help, &QPushButton::clicked, this,
@@ -70,6 +85,8 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
     node_.SetType(true);
     ShowTypeControls();
   });
+  connect(nodeUrl_, &QLineEdit::textChanged, this, &NodeEditDialog::CheckUrl);
+  connect(description_, &QLineEdit::textChanged, this, &NodeEditDialog::CheckUrl);
   connect(enable_, &QCheckBox::clicked, this, [this](bool checked) { node_.SetEnabled(checked); });
   connect(browse_, &QPushButton::clicked, this, &NodeEditDialog::BrowsePredefined);
 
@@ -98,13 +115,27 @@ QWidget* NodeEditDialog::BuildUrlGroup() {
   description_ = new QLineEdit(group);
   description_->setObjectName(QStringLiteral("descriptionUrl"));
   description_->setMaxLength(2083);
-  browse_ = new QPushButton(QStringLiteral("Browse predefined OpenSearch Description URLs"), group);
+  browse_ =
+      new QPushButton(QStringLiteral("&Browse predefined OpenSearch Description URLs"), group);
   browse_->setObjectName(QStringLiteral("browse"));
-  strict_ = new QCheckBox(QStringLiteral("Must support OpenSearch {count} query param"), group);
+  strict_ = new QCheckBox(QStringLiteral("&Must support OpenSearch {count} query param"), group);
   strict_->setObjectName(QStringLiteral("strictQuerySyntax"));
-  grid->addWidget(nodeUrlLabel_, 0, 0, 1, 2);
+  auto problemLabel = [group](const char* name) {
+    auto* label = new QLabel(group);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+  };
+  nodeUrlProblem_ = problemLabel("nodeUrlProblem");
+  descriptionProblem_ = problemLabel("descriptionUrlProblem");
+  nodeUrlLabel_->setBuddy(nodeUrl_);
+  descriptionLabel_->setBuddy(description_);
+  grid->addWidget(nodeUrlLabel_, 0, 0);
+  grid->addWidget(nodeUrlProblem_, 0, 1);
   grid->addWidget(nodeUrl_, 1, 0, 1, 2);
-  grid->addWidget(descriptionLabel_, 2, 0, 1, 2);
+  grid->addWidget(descriptionLabel_, 2, 0);
+  grid->addWidget(descriptionProblem_, 2, 1);
   grid->addWidget(description_, 3, 0, 1, 2);
   grid->addWidget(browse_, 4, 0);
   grid->addWidget(strict_, 5, 0, 1, 2);
@@ -116,8 +147,12 @@ void NodeEditDialog::ShowFields() {
   enable_->setChecked(node_.enabled);
   vexa_->setChecked(!node_.openSearch);
   openSearch_->setChecked(node_.openSearch);
-  nodeUrl_->setText(ToQ(node_.nodeUrl));
-  description_->setText(ToQ(node_.descriptionUrl));
+  {
+    // Both fields first, then one check.
+    QSignalBlocker quietUrl(nodeUrl_), quietDescription(description_);
+    nodeUrl_->setText(ToQ(node_.nodeUrl));
+    description_->setText(ToQ(node_.descriptionUrl));
+  }
   timeout_->setText(ToQ(node_.timeout));
   strict_->setChecked(node_.strictQuerySyntax);
   ShowTypeControls();
@@ -125,12 +160,40 @@ void NodeEditDialog::ShowFields() {
 
 void NodeEditDialog::ShowTypeControls() {
   NodeDialogControls controls = node_.Controls();
-  nodeUrlLabel_->setText(ToQ(controls.nodeUrlLabel));
-  descriptionLabel_->setText(ToQ(controls.descriptionUrlLabel));
+  nodeUrlLabel_->setText(QStringLiteral("Node &URL") + ToQ(controls.nodeUrlLabel).mid(8));
+  descriptionLabel_->setText(QStringLiteral("OpenSearch &Description URL") +
+                             ToQ(controls.descriptionUrlLabel).mid(26));
   nodeUrl_->setEnabled(controls.nodeUrlEnabled);
   description_->setEnabled(controls.descriptionEnabled);
   browse_->setEnabled(controls.descriptionEnabled);
   strict_->setEnabled(controls.descriptionEnabled);
+  CheckUrl();
+}
+
+// Shows why the required URL is refused beside its field; OK and Test wait
+// for an acceptable one.
+void NodeEditDialog::CheckUrl() {
+  node_.nodeUrl = FromQ(nodeUrl_->text());
+  node_.descriptionUrl = FromQ(description_->text());
+  QString problem = ToQ(node_.UrlProblem());
+  nodeUrlProblem_->setText(node_.openSearch ? QString() : problem);
+  descriptionProblem_->setText(node_.openSearch ? problem : QString());
+  ok_->setEnabled(problem.isEmpty());
+  test_->setEnabled(problem.isEmpty());
+}
+
+void NodeEditDialog::TestNode() {
+  ReadFields();
+  testLines_->clear();
+  testLines_->show();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  std::vector<LogWindowLine> lines = node_.Test();
+  QApplication::restoreOverrideCursor();
+  for (const LogWindowLine& line : lines) {
+    auto* item = new QListWidgetItem(ToQ(line.text), testLines_);
+    item->setForeground(ToColor(LogLineColour(line.level)));
+  }
+  testLines_->scrollToBottom();
 }
 
 void NodeEditDialog::ReadFields() {

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <vector>
@@ -33,6 +34,8 @@ class NodeEditDialog : public QDialog {
   void ShowTypeControls();
   void ReadFields();
   void BrowsePredefined();
+  void CheckUrl();
+  void TestNode();
 
   panel::PanelSession& session_;
   panel::NodeDialog node_;
@@ -40,6 +43,11 @@ class NodeEditDialog : public QDialog {
   QCheckBox* enable_;
   QRadioButton* vexa_;
   QRadioButton* openSearch_;
+  QPushButton* ok_;
+  QPushButton* test_;
+  QListWidget* testLines_;
+  QLabel* nodeUrlProblem_;
+  QLabel* descriptionProblem_;
   QLabel* nodeUrlLabel_;
   QLineEdit* nodeUrl_;
   QLabel* descriptionLabel_;

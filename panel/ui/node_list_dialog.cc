@@ -5,8 +5,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
+#include "panel/core/node_dialog.h"
 #include "panel/core/node_table.h"
 #include "panel/ui/node_edit_dialog.h"
 #include "panel/ui/widgets_common.h"
@@ -22,7 +24,7 @@ NodeListDialog::NodeListDialog(PanelSession& session, QWidget* parent)
   auto* layout = new QGridLayout(this);
   list_ = MakeReportList(
       {QStringLiteral("Node (type)"), QStringLiteral("URL"), QStringLiteral("Timeout")},
-      {100, 350, 70}, true, this);
+      {130, 330, 70}, true, this);
   list_->setObjectName(QStringLiteral("nodeList"));
   list_->setMinimumSize(540, 260);
   layout->addWidget(list_, 0, 0, 1, 2);
@@ -36,15 +38,15 @@ NodeListDialog::NodeListDialog(PanelSession& session, QWidget* parent)
     side->addWidget(button);
     return button;
   };
-  QPushButton* ok = addButton("OK", "ok");
+  QPushButton* ok = addButton("&OK", "ok");
   ok->setDefault(true);
   side->addSpacing(12);
-  QPushButton* add = addButton("Add", "add");
-  QPushButton* edit = addButton("Edit", "edit");
-  QPushButton* remove = addButton("Remove", "remove");
+  QPushButton* add = addButton("&Add", "add");
+  QPushButton* edit = addButton("&Edit", "edit");
+  QPushButton* remove = addButton("&Remove", "remove");
   side->addStretch(1);
-  QPushButton* help = addButton("Help", "help");
-  QPushButton* cancel = addButton("Cancel", "cancel");
+  QPushButton* help = addButton("&Help", "help");
+  QPushButton* cancel = addButton("&Cancel", "cancel");
   layout->addLayout(side, 0, 2, 2, 1);
 
   connect(ok, &QPushButton::clicked, this, &NodeListDialog::accept);
@@ -56,6 +58,13 @@ NodeListDialog::NodeListDialog(PanelSession& session, QWidget* parent)
           [this] { session_.ShowHelp(BoxOwner::kDialog, "HID_CONFIGURE_SLAVES.htm"); });
   connect(list_, &QTreeWidget::itemDoubleClicked, this, &NodeListDialog::EditNode);
   connect(list_, &QTreeWidget::customContextMenuRequested, this, &NodeListDialog::ShowPopup);
+  // Shift+F10 opens the popup menu at the current row, as the menu key does.
+  auto* popupKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), list_, nullptr, nullptr,
+                                 Qt::WidgetShortcut);
+  connect(popupKey, &QShortcut::activated, this, [this] {
+    QRect row = list_->visualItemRect(list_->currentItem());
+    ShowPopup(row.isValid() ? row.center() : QPoint(0, 0));
+  });
 
   BeginEdit(session_, EditScope::kSettings);
   Fill();
@@ -97,9 +106,13 @@ void NodeListDialog::SetSelectedDisabled(bool disabled) {
 void NodeListDialog::ShowPopup(const QPoint& position) {
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("nodePopup"));
-  menu.addAction(QStringLiteral("Enable"), this, [this] { SetSelectedDisabled(false); });
-  menu.addAction(QStringLiteral("Disable"), this, [this] { SetSelectedDisabled(true); });
+  menu.addAction(QStringLiteral("E&nable"), this, [this] { SetSelectedDisabled(false); });
+  menu.addAction(QStringLiteral("&Disable"), this, [this] { SetSelectedDisabled(true); });
   menu.exec(list_->viewport()->mapToGlobal(position));
+}
+
+void NodeListDialog::reject() {
+  if (ConfirmDiscardNodeChanges(session_)) QDialog::reject();
 }
 
 void NodeListDialog::accept() {

@@ -20,6 +20,8 @@ class NodeListDialog : public QDialog {
   void SetSelectedDisabled(bool disabled);
 
   void accept() override;
+  // Esc and Cancel: asks before dropping changes.
+  void reject() override;
 
  private:
   void Fill();

@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "panel/ui/widgets_common.h"
 
@@ -18,14 +19,14 @@ PredefinedDialog::PredefinedDialog(PanelSession& session, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   list_ = MakeReportList(
       {QStringLiteral("#"), QStringLiteral("Title"), QStringLiteral("OpenSearch Description URL")},
-      {25, 200, 400}, true, this);
+      {25, 300, 400}, true, this);
   list_->setObjectName(QStringLiteral("predefinedList"));
-  list_->setMinimumSize(640, 240);
+  list_->setMinimumSize(760, 240);
   layout->addWidget(list_, 1);
   auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(QStringLiteral("Select"), QDialogButtonBox::AcceptRole)->setDefault(true);
-  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-  QPushButton* help = buttons->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
+  buttons->addButton(QStringLiteral("&Select"), QDialogButtonBox::AcceptRole)->setDefault(true);
+  buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole);
+  QPushButton* help = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &PredefinedDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(help, &QPushButton::clicked, this,
@@ -33,7 +34,7 @@ PredefinedDialog::PredefinedDialog(PanelSession& session, QWidget* parent)
   connect(list_, &QTreeWidget::itemDoubleClicked, this, &PredefinedDialog::accept);
   connect(list_, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& position) {
     QMenu menu(this);
-    menu.addAction(QStringLiteral("Add selected"), this, &PredefinedDialog::accept);
+    menu.addAction(QStringLiteral("&Add selected"), this, &PredefinedDialog::accept);
     menu.exec(list_->viewport()->mapToGlobal(position));
   });
   layout->addWidget(buttons);
@@ -43,6 +44,9 @@ PredefinedDialog::PredefinedDialog(PanelSession& session, QWidget* parent)
   for (size_t i = 0; i < entries_.size(); ++i)
     new QTreeWidgetItem(list_,
                         {QString::number(i + 1), ToQ(entries_[i].title), ToQ(entries_[i].url)});
+  // Titles are shown whole; the URL column takes what is left and scrolls.
+  list_->resizeColumnToContents(1);
+  list_->setColumnWidth(1, std::max(list_->columnWidth(1) + 12, 300));
   adjustSize();
   CentreOnScreen(this);
 }

@@ -2,9 +2,10 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
@@ -12,6 +13,7 @@
 
 #include "panel/ui/files_created_dialog.h"
 #include "panel/ui/folder_browser.h"
+#include "panel/ui/launcher.h"
 #include "panel/ui/new_language_dialog.h"
 #include "panel/ui/widgets_common.h"
 #include "panel/ui/word_warning_dialog.h"
@@ -46,6 +48,23 @@ BoxAnswer QtDesktop::MessageBox(BoxOwner owner, const std::string& text, const s
   return answer;
 }
 
+namespace {
+
+// Message boxes size themselves by their text: a wider title would end in
+// "...", so the box is kept at least as wide as the title and its bar's
+// buttons need.
+void KeepTitleVisible(QMessageBox& box) {
+  constexpr int kTitleBarExtra = 140;  // icon and window buttons
+  QFont titleFont = box.font();
+  titleFont.setBold(true);
+  int wanted = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarExtra;
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+}  // namespace
+
 BoxAnswer QtDesktop::ShowBox(BoxOwner owner, const std::string& text, const std::string& title,
                              BoxIcon icon, BoxButtons buttons) {
   QMessageBox box(OwnerWidget(owner));
@@ -77,6 +96,7 @@ BoxAnswer QtDesktop::ShowBox(BoxOwner owner, const std::string& text, const std:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
   }
+  KeepTitleVisible(box);
   switch (box.exec()) {
     case QMessageBox::Yes:
       return BoxAnswer::kYes;
@@ -124,28 +144,33 @@ panel::FolderChoice QtDesktop::BrowseForFolder(const std::string& instruction,
 }
 
 bool QtDesktop::Open(const QUrl& url) const {
-  return openUrl ? openUrl(url) : QDesktopServices::openUrl(url);
+  if (openUrl) return openUrl(url);
+  return StartAndCheck(QStringLiteral("xdg-open"),
+                       {url.isLocalFile() ? url.toLocalFile() : url.toString()});
 }
 
 bool QtDesktop::Start(const QString& program, const QStringList& arguments) const {
-  return startProgram ? startProgram(program, arguments)
-                      : QProcess::startDetached(program, arguments);
+  return startProgram ? startProgram(program, arguments) : StartAndCheck(program, arguments);
 }
 
 bool QtDesktop::OpenHelpPage(const std::string& helpDir, const std::string& page) {
   return Open(QUrl::fromLocalFile(ToQ(helpDir + "/" + page)));
 }
 
+// The desktop's application for plain text, else $VISUAL, else $EDITOR.
 bool QtDesktop::QueryHtmlEditor(std::string& application) {
   if (queryHtmlEditor) return queryHtmlEditor(application);
   QProcess query;
   query.start(QStringLiteral("xdg-mime"),
-              {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
-  if (!query.waitForFinished(3000) || query.exitStatus() != QProcess::NormalExit ||
-      query.exitCode() != 0)
-    return false;
-  application = FromQ(QString::fromUtf8(query.readAllStandardOutput()).trimmed());
-  return true;
+              {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/plain")});
+  if (query.waitForFinished(3000) && query.exitStatus() == QProcess::NormalExit &&
+      query.exitCode() == 0)
+    application = FromQ(QString::fromUtf8(query.readAllStandardOutput()).trimmed());
+  for (const char* variable : {"VISUAL", "EDITOR"}) {
+    if (!application.empty()) break;
+    application = qEnvironmentVariable(variable).trimmed().toStdString();
+  }
+  return !application.empty();
 }
 
 bool QtDesktop::OpenInHtmlEditor(const std::string& path, bool chooseApplication) {
@@ -158,10 +183,9 @@ bool QtDesktop::OpenInHtmlEditor(const std::string& path, bool chooseApplication
     return !program.isEmpty() && Start(program, {file});
   }
   std::string application;
-  if (QueryHtmlEditor(application) && !application.empty() &&
-      !QStandardPaths::findExecutable(QStringLiteral("gtk-launch")).isEmpty())
-    return Start(QStringLiteral("gtk-launch"), {ToQ(application), file});
-  return Open(QUrl::fromLocalFile(file));
+  if (!QueryHtmlEditor(application)) return false;
+  QStringList command = EditorCommand(ToQ(application), file);
+  return !command.isEmpty() && Start(command.front(), command.mid(1));
 }
 
 bool QtDesktop::OpenInTextEditor(const std::string& path) {

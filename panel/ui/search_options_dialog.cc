@@ -65,9 +65,9 @@ SearchOptionsDialog::SearchOptionsDialog(PanelSession& session, QWidget* parent)
   layout->addLayout(columns);
 
   auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-  QPushButton* help = buttons->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
-  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+  QPushButton* help = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
+  buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &SearchOptionsDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(help, &QPushButton::clicked, this,
@@ -84,20 +84,25 @@ SearchOptionsDialog::SearchOptionsDialog(PanelSession& session, QWidget* parent)
 QWidget* SearchOptionsDialog::BuildCacheGroup() {
   auto* group = new QGroupBox(QStringLiteral("Cache options:"), this);
   auto* grid = new QGridLayout(group);
-  grid->addWidget(new QLabel(QStringLiteral("Cache Expiry:"), group), 0, 0);
+  auto* expiryLabel = new QLabel(QStringLiteral("Cache E&xpiry:"), group);
+  grid->addWidget(expiryLabel, 0, 0);
   auto* expiryRow = new QHBoxLayout;
   cacheExpiry_ = new QLineEdit(group);
   cacheExpiry_->setObjectName(QStringLiteral("cacheExpiry"));
   cacheExpiry_->setMaxLength(254);
   cacheExpiry_->setFixedWidth(80);
   AcceptDigitsOnly(cacheExpiry_);
+  expiryLabel->setBuddy(cacheExpiry_);
   expiryRow->addWidget(cacheExpiry_);
   expiryRow->addWidget(new QLabel(QStringLiteral("mins"), group));
-  expiryRow->addWidget(new QLabel(QStringLiteral("(Set to zero to disable caching)"), group));
-  expiryRow->addStretch(1);
+  auto* zeroNote = new QLabel(QStringLiteral("(Set to zero to disable caching)"), group);
+  zeroNote->setWordWrap(true);
+  zeroNote->setMinimumWidth(1);  // wraps rather than being cut at the group's edge
+  expiryRow->addWidget(zeroNote, 1);
   grid->addLayout(expiryRow, 0, 1);
 
-  grid->addWidget(new QLabel(QStringLiteral("Over-request Factor:"), group), 1, 0);
+  auto* factorLabel = new QLabel(QStringLiteral("Over-re&quest Factor:"), group);
+  grid->addWidget(factorLabel, 1, 0);
   auto* sliderRow = new QHBoxLayout;
   sliderRow->addWidget(new QLabel(QStringLiteral("Min"), group));
   overRequest_ = new QSlider(Qt::Horizontal, group);
@@ -107,6 +112,7 @@ QWidget* SearchOptionsDialog::BuildCacheGroup() {
   overRequest_->setTickInterval(1);
   overRequest_->setTickPosition(QSlider::TicksBothSides);
   sliderRow->addWidget(overRequest_, 1);
+  factorLabel->setBuddy(overRequest_);
   sliderRow->addWidget(new QLabel(QStringLiteral("Max"), group));
   grid->addLayout(sliderRow, 1, 1);
   grid->addWidget(WrappedLabel(QStringLiteral("Determines how many items are requested in excess "
@@ -126,17 +132,17 @@ QWidget* SearchOptionsDialog::BuildFormGroup() {
       QStringLiteral("Select the search box format to appear on your seacrh page"), group));
   formFormat_ = ChoiceList(kFormFormatChoices, "formFormat", group);
   box->addWidget(formFormat_);
-  defaultToAnd_ = new QCheckBox(QStringLiteral("Default to \"match all search words\""), group);
+  defaultToAnd_ = new QCheckBox(QStringLiteral("Default to \"&match all search words\""), group);
   defaultToAnd_->setObjectName(QStringLiteral("defaultToAnd"));
-  timing_ = new QCheckBox(QStringLiteral("Show time taken to perform search"), group);
+  timing_ = new QCheckBox(QStringLiteral("Show &time taken to perform search"), group);
   timing_->setObjectName(QStringLiteral("timing"));
-  vexaInfo_ = new QCheckBox(QStringLiteral("Show Vexa info line"), group);
+  vexaInfo_ = new QCheckBox(QStringLiteral("Show &Vexa info line"), group);
   vexaInfo_->setObjectName(QStringLiteral("vexaInfo"));
   box->addWidget(defaultToAnd_);
   box->addWidget(timing_);
   box->addWidget(vexaInfo_);
   auto* templateRow = new QHBoxLayout;
-  QPushButton* modify = NamedButton("Modify Template", "modifyTemplate", group);
+  QPushButton* modify = NamedButton("Mo&dify Template", "modifyTemplate", group);
   connect(modify, &QPushButton::clicked, this, [this] {
     ReadFields();
     options_.ModifyTemplate();
@@ -159,8 +165,8 @@ QWidget* SearchOptionsDialog::BuildLanguageGroup() {
   language_ = new QComboBox(group);
   language_->setObjectName(QStringLiteral("language"));
   row->addWidget(language_, 1);
-  QPushButton* newFile = NamedButton("New file", "newLanguageFile", group);
-  QPushButton* editFile = NamedButton("Edit file", "editLanguageFile", group);
+  QPushButton* newFile = NamedButton("&New file", "newLanguageFile", group);
+  QPushButton* editFile = NamedButton("&Edit file", "editLanguageFile", group);
   row->addWidget(newFile);
   row->addWidget(editFile);
   box->addLayout(row);
@@ -179,26 +185,32 @@ QWidget* SearchOptionsDialog::BuildLanguageGroup() {
 QWidget* SearchOptionsDialog::BuildLoggingGroup() {
   auto* group = new QGroupBox(QStringLiteral("Logging:"), this);
   auto* grid = new QGridLayout(group);
-  grid->addWidget(new QLabel(QStringLiteral("Debug mode:"), group), 0, 0);
+  auto* debugModeLabel = new QLabel(QStringLiteral("De&bug mode:"), group);
+  grid->addWidget(debugModeLabel, 0, 0);
   debugMode_ = ChoiceList(kDebugModeChoices, "debugMode", group);
+  debugModeLabel->setBuddy(debugMode_);
   grid->addWidget(debugMode_, 0, 1);
   allowRequestDebug_ =
-      new QCheckBox(QStringLiteral("Allow visitors to turn on debug mode with vexa_debug"), group);
+      new QCheckBox(QStringLiteral("&Allow visitors to turn on debug mode with vexa_debug"), group);
   allowRequestDebug_->setObjectName(QStringLiteral("allowRequestDebug"));
   grid->addWidget(allowRequestDebug_, 1, 0, 1, 2);
-  debugLogging_ = new QCheckBox(QStringLiteral("Log debug messages to file"), group);
+  debugLogging_ = new QCheckBox(QStringLiteral("&Log debug messages to file"), group);
   debugLogging_->setObjectName(QStringLiteral("debugLogging"));
   grid->addWidget(debugLogging_, 2, 0, 1, 2);
-  grid->addWidget(new QLabel(QStringLiteral("Debug log filename:"), group), 3, 0, 1, 2);
+  auto* debugFileLabel = new QLabel(QStringLiteral("Debug log &filename:"), group);
+  grid->addWidget(debugFileLabel, 3, 0, 1, 2);
   debugFile_ = new QLineEdit(group);
+  debugFileLabel->setBuddy(debugFile_);
   debugFile_->setObjectName(QStringLiteral("debugFileName"));
   debugFile_->setMaxLength(258);
   grid->addWidget(debugFile_, 4, 0, 1, 2);
-  logging_ = new QCheckBox(QStringLiteral("Log searches made on your site"), group);
+  logging_ = new QCheckBox(QStringLiteral("Log searc&hes made on your site"), group);
   logging_->setObjectName(QStringLiteral("logging"));
   grid->addWidget(logging_, 5, 0, 1, 2);
-  grid->addWidget(new QLabel(QStringLiteral("Search log filename:"), group), 6, 0, 1, 2);
+  auto* logFileLabel = new QLabel(QStringLiteral("Search log f&ilename:"), group);
+  grid->addWidget(logFileLabel, 6, 0, 1, 2);
   logFile_ = new QLineEdit(group);
+  logFileLabel->setBuddy(logFile_);
   logFile_->setObjectName(QStringLiteral("logFileName"));
   logFile_->setMaxLength(258);
   grid->addWidget(logFile_, 7, 0, 1, 2);

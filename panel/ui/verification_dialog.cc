@@ -4,10 +4,10 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QPointer>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "panel/ui/widgets_common.h"
 
@@ -26,12 +26,12 @@ VerificationDialog::VerificationDialog(PanelSession& session, QWidget* parent)
   log_->header()->setStretchLastSection(false);
   layout->addWidget(log_, 1);
   auto* box = new QDialogButtonBox(this);
-  QPushButton* ok = box->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+  QPushButton* ok = box->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
   ok->setObjectName(QStringLiteral("ok"));
   QPushButton* copy =
-      box->addButton(QStringLiteral("Copy to clipboard"), QDialogButtonBox::ActionRole);
+      box->addButton(QStringLiteral("&Copy to clipboard"), QDialogButtonBox::ActionRole);
   copy->setObjectName(QStringLiteral("copy"));
-  QPushButton* help = box->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
+  QPushButton* help = box->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
   help->setObjectName(QStringLiteral("help"));
   buttons_ = {ok, copy, help};
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -102,10 +102,20 @@ void VerificationDialog::AddLine(int level, const QString& text) {
   auto* item = new QTreeWidgetItem(log_, {text});
   item->setForeground(0, ToColor(LogLineColour(level)));
   item->setBackground(0, ToColor(LogRowBackground(row)));
+  FitLogColumn();
+  log_->scrollToItem(item);
+}
+
+// The column is as wide as the longest line, and never narrower than the list.
+void VerificationDialog::FitLogColumn() {
   log_->resizeColumnToContents(0);
   if (log_->columnWidth(0) < log_->viewport()->width())
     log_->setColumnWidth(0, log_->viewport()->width());
-  log_->scrollToItem(item);
+}
+
+void VerificationDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  FitLogColumn();
 }
 
 void VerificationDialog::SetButtonsEnabled(bool enabled) {

@@ -29,12 +29,14 @@ class VerificationDialog : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  signals:
   // The run has ended and its closing box was answered.
   void finished_run();
 
  private:
+  void FitLogColumn();
   void StartRun();
   void AddLine(int level, const QString& text);
   void RunEnded();

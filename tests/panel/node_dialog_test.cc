@@ -102,6 +102,49 @@ TEST_F(NodeDialogTest, ValidationMessagesInOrder) {
             "is:\nhttp://www.example.com/opensearch/description.xml");
 }
 
+TEST_F(NodeDialogTest, UrlProblemFollowsTheType) {
+  struct Case {
+    bool openSearch;
+    const char* url;
+    const char* problem;
+  } cases[] = {
+      {false, "", "Required"},
+      {false, "ftp://www.example.com/search.cgi", "Must start with http:// or https://"},
+      {false, "http://ab/search.cgi", "Host name too short"},
+      {false, "http://www.example.com/", "Path missing"},
+      {false, "http://www.example.com/search.php", "Path must end in .cgi or .exe"},
+      {false, "https://www.example.com/cgi-bin/search.cgi", ""},
+      {true, "http://www.example.com/os.xml", ""},
+      {true, "http://www.example.com/search.php", ""},
+      {true, "", "Required"},
+  };
+  NodeDialog dialog(*session, NodeDialogMode::kAdd);
+  ASSERT_TRUE(dialog.Open({}));
+  for (const Case& c : cases) {
+    dialog.openSearch = c.openSearch;
+    (c.openSearch ? dialog.descriptionUrl : dialog.nodeUrl) = c.url;
+    EXPECT_EQ(dialog.UrlProblem(), c.problem) << c.url;
+  }
+}
+
+TEST_F(NodeDialogTest, DiscardingNodeListChangesAsksFirst) {
+  struct Case {
+    bool change;
+    std::deque<BoxAnswer> answers;
+    bool discarded;
+  } cases[] = {{false, {}, true}, {true, {BoxAnswer::kYes}, true}, {true, {BoxAnswer::kNo}, false}};
+  for (const Case& c : cases) {
+    BeginEdit(*session, EditScope::kSettings);
+    if (c.change) session->work.nodes[0].strictQuerySyntax = 1;
+    desktop.answers = c.answers;
+    desktop.boxes.clear();
+    EXPECT_EQ(ConfirmDiscardNodeChanges(*session), c.discarded);
+    EXPECT_EQ(desktop.boxes.size(), c.change ? 1u : 0u);
+  }
+  EXPECT_EQ(desktop.boxes[0].title, "Discard changes");
+  EXPECT_EQ(desktop.boxes[0].buttons, BoxButtons::kYesNo);
+}
+
 TEST_F(NodeDialogTest, DuplicateDescriptionDifferingOnlyInScheme) {
   AddOpenSearch("http://os.example/desc.xml");
   NodeDialog dialog(*session, NodeDialogMode::kAdd);

@@ -1,6 +1,7 @@
 #include "panel/core/options_dialog.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -232,6 +233,48 @@ TEST_F(OptionsDialogTest, NewLanguageFileEdgeCases) {
   EXPECT_FALSE(session->flags.unsaved);
 }
 
+TEST_F(OptionsDialogTest, LanguageFilesInTheUserFolder) {
+  std::string own = root + "/data/quorix/lang";
+  std::filesystem::create_directories(own);
+  WriteWholeFile(own + "/Mine.vlang", englishFile);
+  OptionsDialog dialog(*session);
+  dialog.Open();
+  EXPECT_EQ(dialog.languages, (std::vector<std::string>{"English.vlang", "Mine.vlang"}));
+  dialog.languageIndex = 1;
+  dialog.EditLanguageFile();
+  EXPECT_EQ(desktop.textEditorOpens, std::vector<std::string>{own + "/Mine.vlang"});
+
+  // Where the user may not write, new files go to their own folder.
+  std::filesystem::permissions(
+      LangDir(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  bool readOnly = access(LangDir().c_str(), W_OK) != 0;
+  if (readOnly) {
+    desktop.typedNames = {"new.vlang"};
+    dialog.NewLanguageFile();
+    EXPECT_EQ(ReadWholeFile(own + "/new.vlang"), englishFile);
+    EXPECT_EQ(dialog.languages[dialog.languageIndex], "new.vlang");
+  }
+  std::filesystem::permissions(LangDir(), std::filesystem::perms::owner_all);
+  if (!readOnly) GTEST_SKIP() << "the lang folder stays writable for this user";
+}
+
+TEST_F(OptionsDialogTest, FailedNewFileSelectsNothingNew) {
+  std::filesystem::create_directories(LangDir() + "/Zulu.vlang");  // a folder: cannot be written
+  WriteWholeFile(LangDir() + "/Basque.vlang", englishFile);
+  session->live.languageFileName = "English.vlang";
+  OptionsDialog dialog(*session);
+  dialog.Open();
+  desktop.typedNames = {"Zulu.vlang"};
+  dialog.NewLanguageFile();
+  EXPECT_EQ(desktop.Titles(), std::vector<std::string>{"Failed to create language file"});
+  EXPECT_EQ(desktop.boxes[0].text, "Could not create the new language file:\n" + LangDir() +
+                                       "/Zulu.vlang\n\nCheck that you have permission writing "
+                                       "to that folder.");
+  EXPECT_TRUE(desktop.textEditorOpens.empty());
+  EXPECT_EQ(dialog.languages[dialog.languageIndex], "English.vlang");
+  EXPECT_FALSE(session->flags.unsaved);
+}
+
 TEST_F(OptionsDialogTest, EditLanguageFile) {
   OptionsDialog dialog(*session);
   dialog.Open();
@@ -300,6 +343,39 @@ TEST_F(OptionsDialogTest, ModifyTemplateWarnsAboutAWordProcessor) {
   dialog.ModifyTemplate();
   EXPECT_EQ(desktop.boxes.back().title, "Failed to open with HTML editor");
   EXPECT_TRUE(desktop.boxes.back().text.ends_with("manually:\n" + out + "/search_template.html"));
+}
+
+TEST_F(OptionsDialogTest, ModifyTemplateEditorPaths) {
+  std::string out = root + "/out";
+  std::filesystem::create_directories(out);
+  WriteWholeFile(out + "/search_template.html", "t");
+  session->panel.outputDir = out;
+  struct Case {
+    bool editorKnown;
+    bool starts;
+    bool chooserShown;
+    const char* failureTitle;  // empty: no box
+  } cases[] = {
+      {true, true, false, ""},
+      {false, true, true, ""},  // no editor: the chooser, without the Word warning
+      {true, false, false, "Failed to open with HTML editor"},
+      {false, false, true, "Failed to open with HTML editor"},
+  };
+  for (const Case& c : cases) {
+    desktop.htmlEditorKnown = c.editorKnown;
+    desktop.htmlEditorStarts = c.starts;
+    desktop.htmlEditorOpens.clear();
+    desktop.boxes.clear();
+    session->flags.unsaved = false;
+    OptionsDialog dialog(*session);
+    dialog.Open();
+    dialog.ModifyTemplate();
+    ASSERT_EQ(desktop.htmlEditorOpens.size(), 1u);
+    EXPECT_EQ(desktop.htmlEditorOpens[0].second, c.chooserShown);
+    EXPECT_EQ(desktop.Titles().empty() ? "" : desktop.Titles().back(), c.failureTitle);
+    EXPECT_EQ(session->flags.unsaved, c.starts);
+  }
+  EXPECT_EQ(desktop.wordWarnings, 0);
 }
 
 TEST_F(OptionsDialogTest, WordProcessorNames) {

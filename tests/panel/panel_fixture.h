@@ -35,6 +35,9 @@ class PanelTest : public ::testing::Test {
     std::string pattern = (std::filesystem::temp_directory_path() / "quorix-panel-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     root = pattern;
+    // The user's own folders lie inside the test's folder.
+    setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
+    setenv("XDG_STATE_HOME", (root + "/state").c_str(), 1);
     install = root + "/install";
     std::filesystem::create_directories(install + "/cgi files/lang");
     WriteWholeFile(install + "/cgi files/quorix.cgi", "#!cgi\n");

@@ -105,6 +105,24 @@ TEST_F(PanelLogTest, LogTimingFormat) {
   EXPECT_EQ(ReadWholeFile(session->panel.logFilePath), "3.50 ms - Node [3]: Connect\n");
 }
 
+TEST_F(PanelLogTest, UnwritableInstallLogsToTheUserStateFolder) {
+  WriteWholeFile(root + "/file", "");
+  PanelState state = InitialPanelState(root + "/file/install");  // cannot be written
+  EXPECT_EQ(state.logFilePath, root + "/state/quorix/QuorixControlPanel.log");
+  EXPECT_EQ(InitialPanelState(install).logFilePath, install + "/QuorixControlPanel.log");
+  PanelLog own(state, session->flags, desktop);
+  own.Logf(kLogFileOnly, "kept");
+  EXPECT_EQ(ReadWholeFile(state.logFilePath), "kept\n");
+
+  // A log file that cannot be written is reported once, as a whole line.
+  session->panel.logFilePath = root + "/file/QuorixControlPanel.log";
+  ::testing::internal::CaptureStdout();
+  for (int i = 0; i < 3; ++i) log().Logf(kLogFileOnly, "lost %d", i);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "Failed to log to file \"" + session->panel.logFilePath +
+                "\".  Check that you have permission writing to file.\n");
+}
+
 TEST_F(PanelLogTest, WithoutALockNothingIsLogged) {
   log().DisableLock();
   log().Logf(kLogError, "lost");

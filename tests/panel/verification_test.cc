@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "panel/core/node_dialog.h"
 #include "panel/core/settings_flows.h"
 #include "panel_fixture.h"
 #include "tests/support/test_http_server.h"
@@ -116,6 +117,43 @@ TEST_F(VerificationTest, GoodVexaNodePasses) {
   EXPECT_EQ(server.RequestTargets()[0],
             "/search.cgi?vexa_query=test&vexa_page=1&vexa_per_page=1&quorix=1&vexa_xml=1&vexa_and="
             "0&vexa_sort=0");
+}
+
+// The node dialog's Test queries the typed node alone and leaves the
+// settings and their verification state alone.
+TEST_F(VerificationTest, NodeDialogTestsTheTypedNode) {
+  server.Answer("/search.cgi", HttpAnswer(VexaAnswer()));
+  BeginEdit(*session, EditScope::kSettings);
+  NodeDialog dialog(*session, NodeDialogMode::kAdd);
+  ASSERT_TRUE(dialog.Open({}));
+  struct Case {
+    std::string url;
+    std::string timeout;
+    std::string lastLine;
+    size_t requests;
+  } cases[] = {
+      {"http://" + server.HostPort() + "/search.cgi", "5000", "Node #0: Verification is successful",
+       1},
+      {"http://" + server.HostPort() + "/gone.cgi", "5000",
+       "Node #0: Slave node did not return a recognised VexaSearchResponse/OpenSearchResponse "
+       "format",
+       2},
+      {"http://" + server.HostPort() + "/search.php", "5000",
+       "Node #0: Path must end in .cgi or .exe", 2},
+      {"http://" + server.HostPort() + "/search.cgi", "0", "Node #0: Invalid timeout value", 2},
+  };
+  for (const Case& c : cases) {
+    dialog.nodeUrl = c.url;
+    dialog.timeout = c.timeout;
+    std::vector<LogWindowLine> lines = dialog.Test();
+    ASSERT_FALSE(lines.empty()) << c.url;
+    EXPECT_EQ(lines.back().text, c.lastLine) << c.url;
+    EXPECT_EQ(server.RequestTargets().size(), c.requests) << c.url;
+  }
+  EXPECT_EQ(session->work.nodeCount, 0);
+  EXPECT_FALSE(session->flags.verified);
+  EXPECT_EQ(session->verifyStatus[0], kNodeNotRun);
+  EXPECT_TRUE(desktop.boxes.empty());
 }
 
 // A good node, one answering 404, a disabled one, one with time-out 0 and one

@@ -1,6 +1,7 @@
 // The main window: captions, buttons, menu items and their greying, the
 // accelerators, the information area, the exit question and the About box.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "panel/core/run_state.h"
+#include "panel/ui/launcher.h"
 #include "ui_harness.h"
 
 namespace quorix::panelui::testing {
@@ -28,6 +30,7 @@ class MainWindowTest : public QObject {
   void controlMDoesNothing();
   void exitAsksWhileUnsaved();
   void aboutBox();
+  void launchersReportWhatCannotRun();
 };
 
 void MainWindowTest::startsWithNewDefaults() {
@@ -228,6 +231,52 @@ void MainWindowTest::aboutBox() {
   QVERIFY2(text.startsWith(QStringLiteral("Quorix ControlPanel v1.0 (Build 1000)\n")),
            qPrintable(text));
   QCOMPARE(text.count(QLatin1Char('\n')), 2);
+}
+
+void MainWindowTest::launchersReportWhatCannotRun() {
+  struct Case {
+    const char* program;
+    QStringList arguments;
+    bool started;
+  } cases[] = {
+      {"true", {}, true},
+      {"false", {}, false},
+      {"/nonexistent/xdg-open", {}, false},
+      {"sh", {"-c", "exit 3"}, false},
+      {"sleep", {"5"}, true},  // still running when the wait ends
+  };
+  for (const Case& c : cases) {
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(StartAndCheck(QString::fromLatin1(c.program), c.arguments, 300), c.started);
+    QVERIFY2(clock.elapsed() < 2000, c.program);
+  }
+  QCOMPARE(EditorCommand("code -w", "/t/a.html"), QStringList({"code", "-w", "/t/a.html"}));
+  QVERIFY(EditorCommand("no-such-editor.desktop", "/t/a.html").isEmpty());
+
+  // F1 without xdg-open on the path: the user is told.
+  PanelHarness panel;
+  panel.desktop.openUrl = nullptr;
+  QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QByteArray::fromStdString(panel.scratch()));
+  SeenBox seen;
+  AnswerNextBox(QMessageBox::Ok, &seen);
+  panel.window->Action(kCmdHelp)->trigger();
+  qputenv("PATH", path);
+  QCOMPARE(seen.title, QStringLiteral("No default browser"));
+
+  // A title longer than the text still fits in the box's title bar.
+  int boxWidth = 0, titleWidth = 0;
+  OnNextModal([&](QWidget* box) {
+    boxWidth = box->width();
+    titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
+    SaveShot(box, QStringLiteral("message-box-long-title"));
+    qobject_cast<QDialog*>(box)->accept();
+  });
+  panel.desktop.MessageBox(BoxOwner::kMainWindow, "The filename must end in \".vlang\"\n",
+                           "Filename does not end with .vlang", BoxIcon::kExclamation,
+                           BoxButtons::kOk);
+  QVERIFY2(boxWidth > titleWidth + 60, qPrintable(QString::number(boxWidth)));
 }
 
 QUORIX_UI_TEST(MainWindowTest)

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,6 +15,7 @@
 
 #include "panel/core/run_state.h"
 #include "panel/ui/node_list_dialog.h"
+#include "tests/support/test_http_server.h"
 #include "ui_harness.h"
 
 namespace quorix::panelui::testing {
@@ -29,13 +31,16 @@ T* Child(QWidget* parent, const char* name) {
   return child;
 }
 
-void Click(QWidget* parent, const char* buttonText) {
+// The button showing `buttonText` (its mnemonic marks left out).
+QPushButton* Button(QWidget* parent, const char* buttonText) {
   for (QPushButton* button : parent->findChildren<QPushButton*>())
-    if (button->text() == QString::fromLatin1(buttonText)) {
-      button->click();
-      return;
-    }
+    if (button->text().remove(QLatin1Char('&')) == QString::fromLatin1(buttonText)) return button;
   qWarning("no button %s", buttonText);
+  return nullptr;
+}
+
+void Click(QWidget* parent, const char* buttonText) {
+  if (QPushButton* button = Button(parent, buttonText)) button->click();
 }
 
 void TypeInto(QLineEdit* edit, const QString& text) {
@@ -73,6 +78,8 @@ class NodeDialogTest : public QObject {
   void predefinedDescriptionFillsUrl();
   void disabledNodesAreGrey();
   void removeAndEditByDoubleClick();
+  void urlCheckedWhileTypingAndTested();
+  void cancelAsksBeforeDiscarding();
 };
 
 void NodeDialogTest::addNodeByTyping() {
@@ -86,8 +93,8 @@ void NodeDialogTest::addNodeByTyping() {
     QCOMPARE(view->headerItem()->text(0), QStringLiteral("Node (type)"));
     QCOMPARE(view->headerItem()->text(1), QStringLiteral("URL"));
     QCOMPARE(view->headerItem()->text(2), QStringLiteral("Timeout"));
-    QCOMPARE(view->columnWidth(0), 100);
-    QCOMPARE(view->columnWidth(1), 350);
+    QCOMPARE(view->columnWidth(0), 130);  // room for "10 (OpenSearch)"
+    QCOMPARE(view->columnWidth(1), 330);
     QCOMPARE(view->selectionMode(), QAbstractItemView::ExtendedSelection);
     QCOMPARE(view->selectionBehavior(), QAbstractItemView::SelectRows);
     QVERIFY(list->findChild<QLabel*>() != nullptr);
@@ -171,8 +178,8 @@ void NodeDialogTest::typeButtonsSwitchControls() {
       // Away and back, so that either way is a click.
       Child<QRadioButton>(dialog, openSearch ? "vexaNode" : "openSearchNode")->click();
       Child<QRadioButton>(dialog, openSearch ? "openSearchNode" : "vexaNode")->click();
-      QCOMPARE(Child<QLabel>(dialog, "nodeUrlLabel")->text(), nodeLabel);
-      QCOMPARE(Child<QLabel>(dialog, "descriptionUrlLabel")->text(), descriptionLabel);
+      QCOMPARE(Child<QLabel>(dialog, "nodeUrlLabel")->text().remove('&'), nodeLabel);
+      QCOMPARE(Child<QLabel>(dialog, "descriptionUrlLabel")->text().remove('&'), descriptionLabel);
       QCOMPARE(Child<QLineEdit>(dialog, "nodeUrl")->isEnabled(), !openSearch);
       QCOMPARE(Child<QLineEdit>(dialog, "descriptionUrl")->isEnabled(), openSearch);
       QCOMPARE(Child<QPushButton>(dialog, "browse")->isEnabled(), openSearch);
@@ -197,7 +204,8 @@ void NodeDialogTest::predefinedDescriptionFillsUrl() {
         auto* view = browser->findChild<QTreeWidget*>();
         QCOMPARE(view->headerItem()->text(2), QStringLiteral("OpenSearch Description URL"));
         QCOMPARE(view->columnWidth(0), 25);
-        QCOMPARE(view->columnWidth(1), 200);
+        QVERIFY(view->columnWidth(1) > view->fontMetrics().horizontalAdvance(
+                                           view->topLevelItem(0)->text(1)));  // titles shown whole
         numbers = ColumnTexts(view, 0);
         titles = ColumnTexts(view, 1);
         urls = ColumnTexts(view, 2);
@@ -230,18 +238,22 @@ void NodeDialogTest::disabledNodesAreGrey() {
   WithNodeList(panel, [&](NodeListDialog* list) {
     QTreeWidget* view = list->List();
     for (int row = 0; row < 3; ++row) before << view->topLevelItem(row)->foreground(0).color();
-    view->topLevelItem(0)->setSelected(true);
-    // Disable through the list's popup menu.
-    QTimer::singleShot(50, [] {
+    view->setCurrentItem(view->topLevelItem(0));
+    view->setFocus();
+    // Disable through the list's popup menu, opened with Shift+F10.
+    bool menuShown = false;
+    QTimer::singleShot(50, [&menuShown] {
       auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       if (!menu) return;
+      menuShown = true;
       QCOMPARE(menu->actions().size(), 2);
-      QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Enable"));
-      QCOMPARE(menu->actions()[1]->text(), QStringLiteral("Disable"));
+      QCOMPARE(menu->actions()[0]->text(), QStringLiteral("E&nable"));
+      QCOMPARE(menu->actions()[1]->text(), QStringLiteral("&Disable"));
       menu->actions()[1]->trigger();
       menu->close();
     });
-    emit view->customContextMenuRequested(QPoint(20, 10));
+    QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+    QVERIFY2(menuShown, "Shift+F10 did not open the popup menu");
     for (int row = 0; row < 3; ++row) after << view->topLevelItem(row)->foreground(0).color();
     SaveShot(list, QStringLiteral("node-list-disabled"));
     Click(list, "OK");
@@ -274,6 +286,7 @@ void NodeDialogTest::removeAndEditByDoubleClick() {
     QRect second = view->visualItemRect(view->topLevelItem(1));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, second.center());
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, second.center());
+    AnswerNextBox(QMessageBox::Yes);  // discard the removal
     Click(list, "Cancel");
   });
   QCOMPARE(urls, QStringList({QStringLiteral("http://node1.example/search.cgi"),
@@ -282,6 +295,75 @@ void NodeDialogTest::removeAndEditByDoubleClick() {
   QCOMPARE(editUrl, QStringLiteral("http://node3.example/search.cgi"));
   // Cancel in the list drops the removal.
   QCOMPARE(panel.session->live.nodeCount, 4);
+}
+
+void NodeDialogTest::urlCheckedWhileTypingAndTested() {
+  quorix::testing::TestHttpServer server;
+  server.Answer("/search.cgi", quorix::testing::HttpAnswer(RssAnswer(1)));
+  PanelHarness panel;
+  QStringList problems, testLines;
+  QList<bool> okEnabled;
+  WithNodeList(panel, [&](NodeListDialog* list) {
+    OnNextModal([&](QWidget* dialog) {
+      auto* url = Child<QLineEdit>(dialog, "nodeUrl");
+      auto* problem = Child<QLabel>(dialog, "nodeUrlProblem");
+      QPushButton* ok = Button(dialog, "OK");
+      auto note = [&] {
+        problems << problem->text();
+        okEnabled << ok->isEnabled();
+      };
+      note();
+      QTest::keyClicks(url, QString::fromStdString("http://" + server.HostPort() + "/search.php"));
+      note();
+      for (int i = 0; i < 3; ++i) QTest::keyClick(url, Qt::Key_Backspace);
+      QTest::keyClicks(url, QStringLiteral("cgi"));
+      note();
+      Child<QPushButton>(dialog, "test")->click();
+      for (QListWidgetItem* item : Child<QListWidget>(dialog, "testLines")
+                                       ->findItems(QStringLiteral("*"), Qt::MatchWildcard))
+        testLines << item->text();
+      SaveShot(dialog, QStringLiteral("node-dialog-test"));
+      Child<QRadioButton>(dialog, "openSearchNode")->click();
+      problems << Child<QLabel>(dialog, "descriptionUrlProblem")->text() << problem->text();
+      okEnabled << ok->isEnabled();
+      Click(dialog, "Cancel");
+    });
+    Click(list, "Add");
+  });
+  QCOMPARE(problems,
+           QStringList({"Required", "Path must end in .cgi or .exe", "", "Required", ""}));
+  QCOMPARE(okEnabled, QList<bool>({false, false, true, false}));
+  QVERIFY(!testLines.isEmpty());
+  QCOMPARE(testLines.back(), QStringLiteral("Node #0: Verification is successful"));
+  QCOMPARE(server.RequestCount(), size_t(1));
+  QCOMPARE(panel.session->live.nodeCount, 0);
+  QVERIFY(!panel.session->flags.verified);
+}
+
+void NodeDialogTest::cancelAsksBeforeDiscarding() {
+  PanelHarness panel;
+  PutVexaNode(panel.session->live, 0, "www.example.com", "/search.cgi");
+  panel.session->live.nodeCount = 1;
+  SeenBox declined, agreed;
+  bool stayedOpen = false, closed = false;
+  WithNodeList(panel, [&](NodeListDialog* list) {
+    QTest::keyClick(list, Qt::Key_Escape);  // nothing changed: no question
+    closed = !list->isVisible();
+  });
+  WithNodeList(panel, [&](NodeListDialog* list) {
+    list->List()->topLevelItem(0)->setSelected(true);
+    Click(list, "Remove");
+    AnswerNextBox(QMessageBox::No, &declined);
+    QTest::keyClick(list, Qt::Key_Escape);
+    stayedOpen = list->isVisible();
+    AnswerNextBox(QMessageBox::Yes, &agreed);
+    Click(list, "Cancel");
+  });
+  QVERIFY(closed);
+  QVERIFY(stayedOpen);
+  QCOMPARE(declined.title, QStringLiteral("Discard changes"));
+  QCOMPARE(agreed.title, QStringLiteral("Discard changes"));
+  QCOMPARE(panel.session->live.nodeCount, 1);
 }
 
 QUORIX_UI_TEST(NodeDialogTest)

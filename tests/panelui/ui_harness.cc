@@ -45,6 +45,9 @@ PanelHarness::PanelHarness(std::vector<std::string> args,
   fs::copy(QUORIX_PANEL_DIR, installDir(), fs::copy_options::recursive);
   fs::remove(installDir() + "/QuorixControlPanel");
   fs::create_directories(scratch());
+  // The user's own folders lie inside the test's folder.
+  qputenv("XDG_DATA_HOME", QByteArray::fromStdString(root_.path() + "/data"));
+  qputenv("XDG_STATE_HOME", QByteArray::fromStdString(root_.path() + "/state"));
   desktop.openUrl = [this](const QUrl& url) {
     openedUrls.push_back(url);
     return true;

@@ -58,7 +58,7 @@ class PanelHarness {
   std::unique_ptr<MainWindow> window;
   std::vector<QUrl> openedUrls;
   std::vector<QStringList> startedPrograms;  // program, then its arguments
-  std::string htmlEditor = "org.gnome.gedit.desktop";
+  std::string htmlEditor = "gedit";          // a command line, as $VISUAL holds
 };
 
 // What a message box showed.
