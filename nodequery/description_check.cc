@@ -31,10 +31,7 @@ bool FindQueryTemplate(const std::string& document, std::string& templ) {
                                 "type=\"application/rss", "template=", templ, 4096) == kOk;
 }
 
-void LogConnectFailure(const NodeQueryEnv& env, int n, const std::string& host) {
-  env.log.WriteWithDetail(kLogError, Format("Node #%d: Failed to connect", n),
-                          Format("Node #%d: Failed to connect to \"%s\"", n, host.c_str()));
-}
+constexpr const char* kConnectFailure = "Failed to connect";
 
 // Fetches the description document into node.responseBody. Returns 0, or
 // -1001..-1003.
@@ -44,7 +41,7 @@ Status FetchDescription(int n, NodeRecord& node, const NodeQueryEnv& env) {
   connection->SetAddressReach(ReachFor(node, false));
   Endpoint endpoint = ChooseEndpoint(node.osDescScheme, node.osDescHost);
   if (!connection->Connect(endpoint.host, endpoint.port)) {
-    LogConnectFailure(env, n, node.osDescHost);
+    LogNodeHostFailure(env.log, n, kConnectFailure, node.osDescHost);
     return kDescConnectFailed;
   }
   std::string path = CutUtf16(node.osDescPath, kRequestPathUnits);
@@ -52,12 +49,10 @@ Status FetchDescription(int n, NodeRecord& node, const NodeQueryEnv& env) {
   if (!connection->RequestGet(path, static_cast<uint32_t>(node.timeoutMs), endpoint.secure,
                               &error)) {
     if (error == kHttpAddressRefused) {
-      LogConnectFailure(env, n, node.osDescHost);
-      env.log.Logf(kLogInfo, "Node #%d: (%s)", n, HttpErrorText(error).c_str());
+      LogRefusedAddress(env.log, n, kConnectFailure, node.osDescHost);
       return kDescConnectFailed;
     }
-    LogSendFailure(env, n, node.osDescHost, env.options.detailedSendFailure ? "" : path, error,
-                   connection->FailureDetail());
+    LogSendFailure(env, n, node.osDescHost, path, error, connection->FailureDetail());
     return kDescSendFailed;
   }
   uint32_t length = 0;
@@ -99,10 +94,7 @@ Status CheckOpenSearchDescriptionFileURL(int n, NodeRecord& node, const NodeQuer
   switch (SplitQueryTemplate(templ, base, parts)) {
     case TemplateSplit::kOk:
       if (!TemplateHostAllowed(node, parts.host)) {
-        env.log.WriteWithDetail(
-            kLogError, Format("Node #%d: Failed to send connect", n),
-            Format("Node #%d: Failed to send connect to \"%s\"", n, parts.host.c_str()));
-        env.log.Logf(kLogInfo, "Node #%d: (%s)", n, HttpErrorText(kHttpAddressRefused).c_str());
+        LogRefusedAddress(env.log, n, "Failed to send connect", parts.host);
         return kQueryConnectFailed;
       }
       node.osScheme = std::move(parts.scheme);

@@ -11,10 +11,7 @@
 namespace quorix {
 namespace {
 
-void LogConnectFailure(LogSink& log, int n, const std::string& host) {
-  log.WriteWithDetail(kLogError, Format("Node #%d: Failed to send connect", n),
-                      Format("Node #%d: Failed to send connect to \"%s\"", n, host.c_str()));
-}
+constexpr const char* kConnectFailure = "Failed to send connect";
 
 // The transfer of one query once its URL is known. Returns 0 or a node error
 // code; on success the body and headers are in the record.
@@ -27,14 +24,12 @@ Status SendQuery(const NodeJob& job, NodeRecord& node, NodeConnection& connectio
                                     &httpStatus);
   log.TimerStop(n, "Node [%d]: RequestGet", n);
   if (!sent && httpStatus == kHttpAddressRefused) {
-    LogConnectFailure(log, n, node.osHost);
-    log.Logf(kLogInfo, "Node #%d: (%s)", n, HttpErrorText(httpStatus).c_str());
+    LogRefusedAddress(log, n, kConnectFailure, node.osHost);
     return kQueryConnectFailed;
   }
   if (!sent) {
     NodeQueryEnv env{log, job.options};
-    LogSendFailure(env, n, node.osHost, job.options.detailedSendFailure ? "" : node.requestPath,
-                   httpStatus, connection.FailureDetail());
+    LogSendFailure(env, n, node.osHost, node.requestPath, httpStatus, connection.FailureDetail());
     return kQuerySendFailed;
   }
   if (httpStatus != 200) {
@@ -107,7 +102,7 @@ Status QuerySlaves(const NodeJob& job, NodeRecord& node, Channel& channel, NodeT
   bool connected = connection->Connect(endpoint.host, endpoint.port);
   log.TimerStop(n, "Node [%d]: Connect", n);
   if (!connected) {
-    LogConnectFailure(log, n, node.osHost);
+    LogNodeHostFailure(log, n, kConnectFailure, node.osHost);
     result = kQueryConnectFailed;
   } else if (result == kOk) {
     start = NowTicks();

@@ -50,13 +50,24 @@ AddressReach ReachFor(const NodeRecord& node, bool targetFromNode) {
   return targetFromNode ? AddressReach::kPublicOnly : AddressReach::kPublicAfterFirstHop;
 }
 
+void LogNodeHostFailure(LogSink& log, int n, const char* failure, const std::string& host) {
+  log.WriteWithDetail(kLogError, Format("Node #%d: %s", n, failure),
+                      Format("Node #%d: %s to \"%s\"", n, failure, host.c_str()));
+}
+
+void LogRefusedAddress(LogSink& log, int n, const char* failure, const std::string& host) {
+  LogNodeHostFailure(log, n, failure, host);
+  log.Logf(kLogInfo, "Node #%d: (%s)", n, HttpErrorText(kHttpAddressRefused).c_str());
+}
+
 void LogSendFailure(const NodeQueryEnv& env, int n, const std::string& host,
                     const std::string& path, int32_t error, const std::string& detail) {
+  const bool detailed = env.options.detailedSendFailure;
+  const std::string named = detailed ? std::string() : path;
   env.log.WriteWithDetail(
       kLogError, Format("Node #%d: Failed to send HTTP request", n),
-      Format("Node #%d: Failed to send HTTP request to \"%s%s\"", n, host.c_str(), path.c_str()));
-  if (env.options.detailedSendFailure)
-    env.log.Logf(kLogError, "(Error: %s)", HttpErrorText(error).c_str());
+      Format("Node #%d: Failed to send HTTP request to \"%s%s\"", n, host.c_str(), named.c_str()));
+  if (detailed) env.log.Logf(kLogError, "(Error: %s)", HttpErrorText(error).c_str());
   if (!detail.empty()) env.log.Logf(kLogInfo, "Node #%d: (Transport: %s)", n, detail.c_str());
 }
 

@@ -59,8 +59,17 @@ bool TemplateHostAllowed(const NodeRecord& node, std::string_view host);
 // itself came from the node (a description's template).
 AddressReach ReachFor(const NodeRecord& node, bool targetFromNode);
 
-// The lines of a failed send, with the transport's detail for debug mode.
-// `path` is "" where only the host is named (the control panel's form).
+// Logs "Node #N: <failure> to \"host\"" at error level; visitors' pages get
+// "Node #N: <failure>" alone.
+void LogNodeHostFailure(LogSink& log, int n, const char* failure, const std::string& host);
+
+// The lines of a connection to `host` refused by the local-address rule: the
+// failure as LogNodeHostFailure writes it, and the reason for debug mode.
+void LogRefusedAddress(LogSink& log, int n, const char* failure, const std::string& host);
+
+// The lines of a failed send, with the transport's detail for debug mode. The
+// control panel's form (detailedSendFailure) names the host alone and adds the
+// transport's error line; the search program's names host and `path`.
 void LogSendFailure(const NodeQueryEnv& env, int n, const std::string& host,
                     const std::string& path, int32_t error, const std::string& detail);
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/text.h"
+
 namespace quorix {
 namespace {
 
@@ -20,11 +22,6 @@ std::string_view TextReference(char c) {
     default:
       return {};
   }
-}
-
-// Length of the UTF-8 sequence that `lead` starts (1 for a stray byte).
-size_t SequenceLength(unsigned char lead) {
-  return lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
 }
 
 }  // namespace
@@ -50,8 +47,7 @@ std::string HtmlEscapeLimited(std::string_view text, size_t limit) {
   for (size_t pos = 0; pos < text.size();) {
     std::string_view reference = TextReference(text[pos]);
     std::string_view piece =
-        reference.empty() ? text.substr(pos, SequenceLength(static_cast<unsigned char>(text[pos])))
-                          : reference;
+        reference.empty() ? text.substr(pos, Utf8CharLength(text, pos)) : reference;
     if (out.size() + piece.size() > room) break;
     out += piece;
     pos += reference.empty() ? piece.size() : 1;

@@ -1,5 +1,6 @@
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -150,6 +151,12 @@ std::string CutUtf16(std::string_view text, size_t maxUnits) {
     pos += length;
   }
   return std::string(text.substr(0, pos));
+}
+
+size_t Utf8CharLength(std::string_view text, size_t pos) {
+  unsigned char lead = static_cast<unsigned char>(text[pos]);
+  size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  return std::min(length, text.size() - pos);
 }
 
 std::string CutBytes(std::string_view text, size_t maxBytes) {

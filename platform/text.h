@@ -33,6 +33,10 @@ std::string CutUtf16(std::string_view text, size_t maxUnits);
 // not end inside a UTF-8 sequence.
 std::string CutBytes(std::string_view text, size_t maxBytes);
 
+// Length in bytes of the UTF-8 character starting at text[pos], judged by its
+// lead byte (1 for a stray byte) and never past the end of `text`.
+size_t Utf8CharLength(std::string_view text, size_t pos);
+
 // Encodes UTF-16 as little-endian bytes, and back (an odd trailing byte is dropped).
 std::string Utf16ToLeBytes(std::u16string_view text);
 std::u16string LeBytesToUtf16(std::string_view bytes);

@@ -13,13 +13,6 @@ namespace {
 
 constexpr std::string_view kTermPattern = "\"(.*?)\"|[^\\s\"]+";
 
-// Length in bytes of the UTF-8 character starting at text[pos] (1 for a stray byte).
-size_t CharLength(std::string_view text, size_t pos) {
-  unsigned char lead = static_cast<unsigned char>(text[pos]);
-  size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-  return std::min(length, text.size() - pos);
-}
-
 using TermVisitor = std::function<void(std::string_view)>;
 
 void VisitQuotedTerms(const Regex& regex, std::string_view query, const TermVisitor& visit) {
@@ -36,8 +29,8 @@ void VisitQuotedTerms(const Regex& regex, std::string_view query, const TermVisi
     // The next attempt skips the character behind the match (a separator or the
     // quote that closed it) only when another character follows that one.
     size_t end = whole.end;
-    if (end < query.size() && end + CharLength(query, end) < query.size())
-      offset = end + CharLength(query, end);
+    if (end < query.size() && end + Utf8CharLength(query, end) < query.size())
+      offset = end + Utf8CharLength(query, end);
     else
       offset = end;
     if (whole.end == whole.start && offset == end) ++offset;  // never loop on an empty match
@@ -107,7 +100,7 @@ void MoveExcludedTermsLast(std::string_view rawQuery, std::vector<std::string>& 
 std::string HighlightPattern(std::string_view term) {
   std::string pattern;
   for (size_t pos = 0; pos < term.size();) {
-    size_t length = CharLength(term, pos);
+    size_t length = Utf8CharLength(term, pos);
     char c = term[pos];
     std::string piece(PatternPiece(c));
     if (piece.empty()) {
