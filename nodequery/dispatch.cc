@@ -61,6 +61,34 @@ struct RunningWorker {
   std::thread thread;
 };
 
+// Workers given up at their time-out, kept so that they can be joined once
+// they end: a persistent process must not collect threads without bound.
+// Never destroyed, so a program may exit while some are still running.
+struct AbandonedWorker {
+  RunningWorker running;
+  std::shared_ptr<WorkerSignal> signal;
+};
+struct AbandonedList {
+  std::mutex mutex;
+  std::vector<AbandonedWorker> workers;
+};
+AbandonedList& Abandoned() {
+  static AbandonedList* list = new AbandonedList;
+  return *list;
+}
+
+void Abandon(RunningWorker running, const std::shared_ptr<WorkerSignal>& signal) {
+  AbandonedList& list = Abandoned();
+  std::lock_guard<std::mutex> lock(list.mutex);
+  list.workers.push_back({std::move(running), signal});
+}
+
+bool EndedBy(AbandonedWorker& abandoned, Clock::time_point limit) {
+  std::unique_lock<std::mutex> lock(abandoned.signal->mutex);
+  const Worker& worker = *abandoned.running.worker;
+  return abandoned.signal->ended.wait_until(lock, limit, [&] { return worker.finished; });
+}
+
 void RunWorker(const std::shared_ptr<Worker>& worker, const std::shared_ptr<WorkerSignal>& signal) {
   Status result = QuerySlaves(worker->job, worker->node, worker->channel, worker->totals,
                               worker->log, &worker->cancel);
@@ -111,8 +139,10 @@ void Publish(Worker& worker, Config& config, NodeResults& results) {
 
 // Sleeps until every worker has ended or passed its deadline, publishing the
 // ones that ended in time and abandoning the others.
-void WaitForWorkers(std::vector<RunningWorker>& running, WorkerSignal& signal, Config& config,
+void WaitForWorkers(std::vector<RunningWorker>& running,
+                    const std::shared_ptr<WorkerSignal>& sharedSignal, Config& config,
                     NodeResults& results, LogSink& log) {
+  WorkerSignal& signal = *sharedSignal;
   std::unique_lock<std::mutex> lock(signal.mutex);
   while (!running.empty()) {
     Clock::time_point now = Clock::now();
@@ -139,7 +169,7 @@ void WaitForWorkers(std::vector<RunningWorker>& running, WorkerSignal& signal, C
       if (worker.finished)
         it->thread.join();
       else
-        it->thread.detach();
+        Abandon(std::move(*it), sharedSignal);
       it = running.erase(it);
     }
     if (!running.empty()) signal.ended.wait_until(lock, next);
@@ -178,7 +208,24 @@ void PerformVexaQuery(Config& config, const NodeQueryRequest& request, int32_t r
       results.status[n] = kQueryUrlEmpty;
     }
   }
-  WaitForWorkers(running, *signal, config, results, log);
+  WaitForWorkers(running, signal, config, results, log);
+  JoinAbandonedWorkers(std::chrono::milliseconds(0));
+}
+
+int JoinAbandonedWorkers(std::chrono::milliseconds wait) {
+  const Clock::time_point limit = Clock::now() + wait;
+  AbandonedList& list = Abandoned();
+  std::lock_guard<std::mutex> lock(list.mutex);
+  auto& workers = list.workers;
+  for (auto it = workers.begin(); it != workers.end();) {
+    if (!EndedBy(*it, limit)) {
+      ++it;
+      continue;
+    }
+    it->running.thread.join();
+    it = workers.erase(it);
+  }
+  return static_cast<int>(workers.size());
 }
 
 Status QueryNode(Config& config, int n, const NodeQueryRequest& request, int32_t requested,

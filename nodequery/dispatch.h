@@ -2,6 +2,7 @@
 // each bounded by its node's time-out.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "config/settings.h"
@@ -30,6 +31,11 @@ using DispatchOptions = NodeQueryOptions;
 // `results` or `log`.
 void PerformVexaQuery(Config& config, const NodeQueryRequest& request, int32_t requested,
                       NodeResults& results, LogSink& log, const DispatchOptions& options = {});
+
+// Joins the workers given up at their time-out that have ended by now or end
+// within `wait`; returns how many are still running. Each dispatch joins the
+// ones that have ended; a program that wants none left behind waits here.
+int JoinAbandonedWorkers(std::chrono::milliseconds wait);
 
 // Queries node `n` directly on the calling thread, bounded only by the
 // transfer limits derived from its time-out (the control panel's

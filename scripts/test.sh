@@ -23,6 +23,7 @@ if [[ "${QUORIX_SKIP_SANITIZERS:-0}" != 1 ]]; then
     -DQUORIX_BUILD_BENCH=OFF -DQUORIX_BUILD_PANEL=OFF >/dev/null
   cmake --build build-asan -j "$JOBS"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
     ctest --test-dir build-asan --output-on-failure -j "$JOBS" -LE "no-sanitizer|e2e"
 fi
 

@@ -63,6 +63,8 @@ struct DispatchFixture : ::testing::Test {
     request.escapedQuery = "test";
     PerformVexaQuery(config, request, requested, results, log, options);
   }
+  // A cancelled worker ends soon after its time-out; none may outlive the test.
+  void TearDown() override { EXPECT_EQ(JoinAbandonedWorkers(3s), 0); }
 
   TestHttpServer server;
   Config config;
