@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs the Quorix demo on this machine: builds the search program and the two
 # demo search nodes, lays out a web site in .demo/ (git-ignored) and serves it
-# with lighttpd on 127.0.0.1, the way a web server runs quorix as a CGI.
+# with lighttpd on 127.0.0.1, which keeps quorix running as a FastCGI application.
 #
 #   scripts/demo.sh            # web port 8080, or the next free one
 #   DEMO_PORT=9000 scripts/demo.sh
+#   DEMO_MODE=cgi scripts/demo.sh   # quorix as a CGI per request instead of FastCGI
 #
 # The nodes: a Vexa node with the Riverton town council's pages and an
 # OpenSearch node with a garden and kitchen magazine. Ctrl-C stops everything.
@@ -79,9 +80,19 @@ if [[ $(id -u) -eq 0 ]] && id nobody >/dev/null 2>&1 &&
   USER_ARGS=(--user nobody --group "$(id -gn nobody)")
 fi
 
+MODE_ARGS=(--fastcgi)
+case "${DEMO_MODE:-fastcgi}" in
+  fastcgi) ;;
+  cgi) MODE_ARGS=() ;;
+  *)
+    echo "DEMO_MODE must be fastcgi or cgi" >&2
+    exit 2
+    ;;
+esac
+
 "$BUILD/tools/quorix_demo_site" --dir "$DEMO/site" --quorix "$BUILD/quorix" --source "$ROOT" \
   --web-port "$PORT" --vexa-port "$VEXA_PORT" --opensearch-port "$OPENSEARCH_PORT" \
-  "${USER_ARGS[@]}"
+  "${USER_ARGS[@]}" "${MODE_ARGS[@]}"
 
 echo "== Web server"
 lighttpd -D -f "$DEMO/site/lighttpd.conf" >"$DEMO/run/lighttpd.out" 2>&1 &
@@ -96,7 +107,7 @@ if ! port_in_use "$PORT"; then
 fi
 
 echo
-echo "Quorix demo is running (site folder: .demo/site, search log: .demo/site/logs/searchwords.log)"
+echo "Quorix demo is running as ${DEMO_MODE:-fastcgi} (site folder: .demo/site, search log: .demo/site/logs/searchwords.log)"
 echo
 echo "  Search page:      http://127.0.0.1:$PORT/quorix.cgi"
 echo "  Example search:   http://127.0.0.1:$PORT/quorix.cgi?vexa_query=garden"

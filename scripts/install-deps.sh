@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   lighttpd chromium clang libclang-rt-14-dev
   curl ca-certificates openssl xvfb xauth
+  libfcgi-dev spawn-fcgi
 )
 
 missing=()

@@ -19,7 +19,7 @@ fi
 
 if [[ "${QUORIX_SKIP_SANITIZERS:-0}" != 1 ]]; then
   echo "== Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORIX_SANITIZE=ON \
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORIX_SANITIZE=ON -DQUORIX_WERROR=ON \
     -DQUORIX_BUILD_BENCH=OFF -DQUORIX_BUILD_PANEL=OFF >/dev/null
   cmake --build build-asan -j "$JOBS"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
@@ -28,7 +28,7 @@ if [[ "${QUORIX_SKIP_SANITIZERS:-0}" != 1 ]]; then
 fi
 
 echo "== Build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORIX_WERROR=ON >/dev/null
 cmake --build build -j "$JOBS"
 
 echo "== Tests"

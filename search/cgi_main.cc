@@ -76,6 +76,15 @@ bool ApplySettingsToRequest(FormList& form, const RequestValues& values, Config&
 
 }  // namespace
 
+CgiEnvironment ReadCgiEnvironment(const std::function<const char*(const char*)>& lookup) {
+  CgiEnvironment environment;
+  for (const char* name :
+       {"REQUEST_METHOD", "CONTENT_TYPE", "CONTENT_LENGTH", "QUERY_STRING", "REMOTE_ADDR"}) {
+    if (const char* value = lookup(name)) environment[name] = value;
+  }
+  return environment;
+}
+
 int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& input,
            PageOutput& page, const ComponentFactory& makeComponents) {
   const std::string programDir = ProgramDir(argv0);

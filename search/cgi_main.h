@@ -2,6 +2,7 @@
 // the settings, run the search and release everything.
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <map>
 #include <string>
@@ -13,6 +14,9 @@ namespace quorix {
 
 // The CGI variables the program reads; a missing entry reads as empty.
 using CgiEnvironment = std::map<std::string, std::string>;
+
+// The CGI variables the program reads, looked up by `lookup` (null: absent).
+CgiEnvironment ReadCgiEnvironment(const std::function<const char*(const char*)>& lookup);
 
 // Runs one request. `argv0` locates the program directory (settings.qxdat and
 // the other data files); `input` is the POST body. Everything goes to `page`.

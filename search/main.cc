@@ -1,28 +1,23 @@
-// The quorix CGI program: one search request per run.
+// The quorix search program: one search request per run as a CGI program, or
+// request after request when the web server starts it as a FastCGI application.
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
 #include "nodequery/http_client.h"
 #include "search/cgi_main.h"
-
-namespace {
-
-quorix::CgiEnvironment ReadEnvironment() {
-  quorix::CgiEnvironment environment;
-  for (const char* name :
-       {"REQUEST_METHOD", "CONTENT_TYPE", "CONTENT_LENGTH", "QUERY_STRING", "REMOTE_ADDR"}) {
-    if (const char* value = std::getenv(name)) environment[name] = value;
-  }
-  return environment;
-}
-
-}  // namespace
+#include "search/fastcgi_server.h"
 
 int main(int argc, char** argv) {
+  const char* argv0 = argc > 0 ? argv[0] : "";
+  if (quorix::StartedAsFastCgi()) {
+    int status = quorix::ServeFastCgiRequests(argv0);
+    quorix::CloseAllNodeHandles();
+    std::_Exit(status);
+  }
   std::ios::sync_with_stdio(false);
   quorix::PageOutput page(stdout);
-  int status = quorix::RunCgi(argc > 0 ? argv[0] : "", ReadEnvironment(), std::cin, page);
+  int status = quorix::RunCgi(argv0, quorix::ReadCgiEnvironment(std::getenv), std::cin, page);
   page.Flush();
   quorix::CloseAllNodeHandles();
   // A node worker abandoned after its time-out may still be running: end the

@@ -10,6 +10,8 @@ void PageOutput::Write(std::string_view text) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (file_)
     std::fwrite(text.data(), 1, text.size(), file_);
+  else if (write_)
+    write_(text);
   else
     captured_.append(text);
 }
@@ -30,6 +32,7 @@ void PageOutput::Printf(const char* format, ...) {
 void PageOutput::Flush() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (file_) std::fflush(file_);
+  if (flush_) flush_();
 }
 
 std::string PageOutput::Captured() const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -15,6 +16,10 @@ class PageOutput {
  public:
   // Writes to `out` (standard output in the CGI). Not owned.
   explicit PageOutput(std::FILE* out) : file_(out) {}
+  // Hands every piece to `write` and flushes through `flush` (the FastCGI
+  // request's stream).
+  PageOutput(std::function<void(std::string_view)> write, std::function<void()> flush)
+      : write_(std::move(write)), flush_(std::move(flush)) {}
   // Collects everything in memory; for tests.
   PageOutput() = default;
   PageOutput(const PageOutput&) = delete;
@@ -30,6 +35,8 @@ class PageOutput {
  private:
   mutable std::mutex mutex_;
   std::FILE* file_ = nullptr;
+  std::function<void(std::string_view)> write_;
+  std::function<void()> flush_;
   std::string captured_;
 };
 

@@ -96,6 +96,7 @@ bool DemoStack::Start(const std::string& name, const std::vector<StackNode>& nod
   }
   webPort_ = FreePort();
   siteArgs.insert(siteArgs.end(), {"--web-port", std::to_string(webPort_)});
+  if (fastCgi_) siteArgs.push_back("--fastcgi");
   if (!RunToEnd(siteArgs, folder_ + "/run/demo_site.out")) {
     *error = "quorix_demo_site failed; see " + folder_ + "/run/demo_site.out";
     return false;

@@ -35,6 +35,10 @@ class DemoStack {
   bool Start(const std::string& name, const std::vector<StackNode>& nodes, int timeoutMs,
              std::string* error);
 
+  // Before Start: lighttpd keeps one quorix FastCGI process instead of
+  // running it as a CGI per request.
+  void SetFastCgi(bool on) { fastCgi_ = on; }
+
   int webPort() const { return webPort_; }
   std::string BaseUrl() const;
   const std::string& folder() const { return folder_; }
@@ -49,6 +53,7 @@ class DemoStack {
  private:
   std::string folder_;
   int webPort_ = 0;
+  bool fastCgi_ = false;
   std::vector<std::unique_ptr<ChildProcess>> nodes_;
   ChildProcess lighttpd_;
 };

@@ -2,6 +2,7 @@
 // browser would ask for its pages: the page and the search log line per step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +17,9 @@ using Kind = StackNode::Kind;
 
 std::string TestName() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return std::string(info->test_suite_name()) + "." + info->name();
+  std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  std::replace(name.begin(), name.end(), '/', '_');
+  return name;
 }
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -46,10 +49,12 @@ std::vector<int> ResultDates(const std::string& page) {
 
 const char kRedLine[] = "<div><font size=\"2\" color=\"red\"><i>";
 
-class SearchFlow : public ::testing::Test {
+// Every flow runs with quorix as a CGI and as a FastCGI application.
+class SearchFlow : public ::testing::TestWithParam<bool> {
  protected:
   void StartStack(const std::vector<StackNode>& nodes, int timeoutMs = 5000) {
     std::string error;
+    stack_.SetFastCgi(GetParam());
     ASSERT_TRUE(stack_.Start(TestName(), nodes, timeoutMs, &error)) << error;
   }
 
@@ -70,7 +75,7 @@ class SearchFlow : public ::testing::Test {
   DemoStack stack_;
 };
 
-TEST_F(SearchFlow, FirstPageMergesBothNodes) {
+TEST_P(SearchFlow, FirstPageMergesBothNodes) {
   StartStack(BothDemoNodes());
   std::string page = Page("/quorix.cgi?vexa_query=garden");
 
@@ -94,7 +99,7 @@ TEST_F(SearchFlow, FirstPageMergesBothNodes) {
   EXPECT_TRUE(Contains(openSearch[1], "q=garden")) << openSearch[1];
 }
 
-TEST_F(SearchFlow, SecondPageComesFromTheCacheWithoutAskingTheNodes) {
+TEST_P(SearchFlow, SecondPageComesFromTheCacheWithoutAskingTheNodes) {
   StartStack(BothDemoNodes());
   std::string first = Page("/quorix.cgi?vexa_query=garden");
   std::vector<std::string> links = LinksWithText(first, "2");
@@ -115,7 +120,7 @@ TEST_F(SearchFlow, SecondPageComesFromTheCacheWithoutAskingTheNodes) {
       << "the OpenSearch node was asked again";
 }
 
-TEST_F(SearchFlow, SortByDateOrdersTheMergedResultsNewestFirst) {
+TEST_P(SearchFlow, SortByDateOrdersTheMergedResultsNewestFirst) {
   StartStack(BothDemoNodes());
   std::string first = Page("/quorix.cgi?vexa_query=garden");
   std::vector<std::string> links = LinksWithText(first, "Sort by date");
@@ -136,7 +141,7 @@ TEST_F(SearchFlow, SortByDateOrdersTheMergedResultsNewestFirst) {
       << stack_.NodeRequests(0).back();
 }
 
-TEST_F(SearchFlow, CategoryNarrowsTheVexaNodesResults) {
+TEST_P(SearchFlow, CategoryNarrowsTheVexaNodesResults) {
   StartStack(BothDemoNodes());
   std::string page = Page("/quorix.cgi?vexa_query=garden&vexa_cat%5B%5D=6");
 
@@ -150,7 +155,7 @@ TEST_F(SearchFlow, CategoryNarrowsTheVexaNodesResults) {
       << stack_.NodeRequests(0).back();
 }
 
-TEST_F(SearchFlow, NodeBeyondItsTimeOutIsReportedAndTheOthersShown) {
+TEST_P(SearchFlow, NodeBeyondItsTimeOutIsReportedAndTheOthersShown) {
   StartStack({{Kind::kVexa, 4000, false}, {Kind::kOpenSearch, 0, false}}, 1000);
   auto started = std::chrono::steady_clock::now();
   std::string page = Page("/quorix.cgi?vexa_query=garden");
@@ -165,7 +170,7 @@ TEST_F(SearchFlow, NodeBeyondItsTimeOutIsReportedAndTheOthersShown) {
   EXPECT_EQ(stack_.NodeRequests(0).size(), 1u) << "the slow node was asked";
 }
 
-TEST_F(SearchFlow, NodeAnsweringSomethingElseThanRssIsReported) {
+TEST_P(SearchFlow, NodeAnsweringSomethingElseThanRssIsReported) {
   StartStack({{Kind::kVexa, 0, true}, {Kind::kOpenSearch, 0, false}});
   std::string page = Page("/quorix.cgi?vexa_query=garden");
 
@@ -178,7 +183,7 @@ TEST_F(SearchFlow, NodeAnsweringSomethingElseThanRssIsReported) {
   EXPECT_TRUE(Contains(LastLogLine(), ", QUERY, OR, PerPage = 10, PageNum = 1")) << LastLogLine();
 }
 
-TEST_F(SearchFlow, QueryIsEscapedInThePageAndItsLinks) {
+TEST_P(SearchFlow, QueryIsEscapedInThePageAndItsLinks) {
   StartStack(BothDemoNodes());
   std::string page = Page("/quorix.cgi?vexa_query=%3Cscript%3Ealert(1)%3C%2Fscript%3E+garden");
 
@@ -191,7 +196,7 @@ TEST_F(SearchFlow, QueryIsEscapedInThePageAndItsLinks) {
         << href;
 }
 
-TEST_F(SearchFlow, SettingsCategoriesLogsAndCacheAreNotServed) {
+TEST_P(SearchFlow, SettingsCategoriesLogsAndCacheAreNotServed) {
   StartStack(BothDemoNodes());
   Page("/quorix.cgi?vexa_query=garden");  // fills the cache
   std::vector<std::string> cached;
@@ -221,6 +226,11 @@ TEST_F(SearchFlow, SettingsCategoriesLogsAndCacheAreNotServed) {
     EXPECT_FALSE(Contains(body, "private log line")) << target;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Modes, SearchFlow, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "FastCgi" : "Cgi";
+                         });
 
 }  // namespace
 }  // namespace quorix::e2e

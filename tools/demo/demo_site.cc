@@ -64,6 +64,27 @@ bool HandOver(const DemoSiteOptions& options, const std::vector<fs::path>& folde
   return true;
 }
 
+// Where lighttpd puts the FastCGI socket: in the site's run/ folder unless
+// that path is too long for a socket address, then in /tmp by the web port.
+std::string SocketPath(const DemoSiteOptions& options, const fs::path& root) {
+  constexpr size_t kSocketPathRoom = 90;  // sun_path holds 108, lighttpd adds "-0"
+  std::string path = (root / "run" / "quorix.sock").string();
+  if (path.size() <= kSocketPathRoom) return path;
+  return "/tmp/quorix-demo-" + std::to_string(options.webPort) + ".sock";
+}
+
+// The lines that run quorix: as a CGI, or as one FastCGI process that
+// lighttpd starts and keeps.
+std::string ProgramLines(const DemoSiteOptions& options, const fs::path& root) {
+  if (!options.fastCgi) return "cgi.assign = (\".cgi\" => \"\")\n";
+  return "fastcgi.server = (\"/quorix.cgi\" => ((\n"
+         "  \"bin-path\" => \"" + (root / "www" / "quorix.cgi").string() + "\",\n"
+         "  \"socket\" => \"" + SocketPath(options, root) + "\",\n"
+         "  \"max-procs\" => 1,\n"
+         "  \"check-local\" => \"disable\"\n"
+         ")))\n";
+}
+
 }  // namespace
 
 std::string LighttpdConfig(const DemoSiteOptions& options) {
@@ -71,9 +92,10 @@ std::string LighttpdConfig(const DemoSiteOptions& options) {
   std::string text =
       "server.document-root = \"" + (root / "www").string() + "\"\n" +
       "server.bind = \"127.0.0.1\"\n" + "server.port = " + std::to_string(options.webPort) + "\n" +
-      "server.modules = (\"mod_access\", \"mod_cgi\", \"mod_redirect\")\n" +
-      "server.errorlog = \"" + (root / "logs" / "lighttpd-error.log").string() + "\"\n" +
-      "cgi.assign = (\".cgi\" => \"\")\n" + "url.redirect = (\"^/$\" => \"/quorix.cgi\")\n" +
+      "server.modules = (\"mod_access\", \"" + (options.fastCgi ? "mod_fastcgi" : "mod_cgi") +
+      "\", \"mod_redirect\")\n" + "server.errorlog = \"" +
+      (root / "logs" / "lighttpd-error.log").string() + "\"\n" + ProgramLines(options, root) +
+      "url.redirect = (\"^/$\" => \"/quorix.cgi\")\n" +
       "mimetype.assign = (\".html\" => \"text/html\", \".css\" => \"text/css\")\n" +
       "# The settings, the category names, the logs and the cached result sets are not for "
       "visitors.\n" +
@@ -116,6 +138,7 @@ bool WriteDemoSite(const DemoSiteOptions& options, std::string* error) {
   std::error_code code;
   fs::create_directories(www / "cache", code);
   fs::create_directories(root / "logs", code);
+  if (!code) fs::create_directories(root / "run", code);
   if (code) {
     *error = "cannot create " + www.string() + ": " + code.message();
     return false;
@@ -130,7 +153,7 @@ bool WriteDemoSite(const DemoSiteOptions& options, std::string* error) {
     return false;
   }
   chmod((www / "quorix.cgi").c_str(), 0755);
-  if (!options.user.empty() && !HandOver(options, {www / "cache", root / "logs"}, error))
+  if (!options.user.empty() && !HandOver(options, {www / "cache", root / "logs", root / "run"}, error))
     return false;
   if (!options.categoryNames.empty() &&
       !WriteCategoryNames(www.string(), options.categoryNames, std::chrono::milliseconds(0))) {

@@ -25,6 +25,9 @@ struct DemoSiteOptions {
   int cacheMinutes = 10;
   int debugMode = 0;
   int formFormat = 2;
+  // When set, lighttpd starts quorix once as a FastCGI application (its socket
+  // in <directory>/run) instead of running it as a CGI for every request.
+  bool fastCgi = false;
   // When set, lighttpd (started as root) runs as this user and group, who then
   // own the cache and log folders.
   std::string user;

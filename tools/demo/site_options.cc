@@ -9,7 +9,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: quorix_demo_site --dir DIR --quorix FILE --source DIR --web-port N\n"
     "         [--vexa-port N]... [--opensearch-port N]... [--timeout-ms N]\n"
-    "         [--cache-minutes N] [--debug N] [--user NAME --group NAME]";
+    "         [--cache-minutes N] [--debug N] [--user NAME --group NAME] [--fastcgi]";
 
 bool ParseNumber(std::string_view text, int low, int high, int* value) {
   int number = 0;
@@ -33,6 +33,10 @@ bool ParseSiteOptions(int argc, const char* const* argv, DemoSiteOptions& option
   bool portGiven = false;
   for (int i = 1; i < argc; ++i) {
     std::string_view option = argv[i];
+    if (option == "--fastcgi") {
+      options.fastCgi = true;
+      continue;
+    }
     if (i + 1 >= argc) {
       *error = "missing value after " + std::string(option) + "\n" + kUsage;
       return false;
