@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sstream>
 
 #include "tests/e2e/demo_stack.h"
 
@@ -225,6 +226,22 @@ TEST_P(SearchFlow, SettingsCategoriesLogsAndCacheAreNotServed) {
     EXPECT_FALSE(Contains(body, "NODE0_")) << target;
     EXPECT_FALSE(Contains(body, "private log line")) << target;
   }
+}
+
+// A persistent process must answer from the files as they are now.
+TEST_P(SearchFlow, AnEditedSettingsFileShowsOnTheNextRequest) {
+  StartStack(BothDemoNodes());
+  ASSERT_TRUE(Contains(Page("/quorix.cgi?vexa_query=garden"), "Search for:"));
+  std::string path = stack_.folder() + "/site/www/settings.qxdat";
+  std::stringstream text;
+  text << std::ifstream(path).rdbuf();
+  std::string settings = std::regex_replace(
+      text.str(), std::regex("STR_FORM_SEARCHFOR = \"[^\"]*\""), "STR_FORM_SEARCHFOR = \"Look for:\"");
+  std::ofstream(path, std::ios::trunc) << settings;
+
+  std::string page = Page("/quorix.cgi?vexa_query=garden");
+  EXPECT_TRUE(Contains(page, "Look for:"));
+  EXPECT_FALSE(Contains(page, "Search for:"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, SearchFlow, ::testing::Values(false, true),
