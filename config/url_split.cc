@@ -1,6 +1,6 @@
 #include "config/url_split.h"
 
-#include <curl/curl.h>
+#include "platform/curl_library.h"
 
 #include <cstdlib>
 #include <memory>
@@ -9,7 +9,7 @@ namespace quorix {
 namespace {
 
 struct UrlHandleDeleter {
-  void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
+  void operator()(CURLU* handle) const { Curl()->url_cleanup(handle); }
 };
 using UrlHandle = std::unique_ptr<CURLU, UrlHandleDeleter>;
 
@@ -33,9 +33,9 @@ bool EncodeUnsafeBytes(std::string_view url, std::string& out) {
 
 bool GetPart(CURLU* handle, CURLUPart part, unsigned flags, std::string& value) {
   char* text = nullptr;
-  if (curl_url_get(handle, part, &text, flags) != CURLUE_OK) return false;
+  if (Curl()->url_get(handle, part, &text, flags) != CURLUE_OK) return false;
   value = text;
-  curl_free(text);
+  Curl()->free(text);
   return true;
 }
 
@@ -44,9 +44,11 @@ bool GetPart(CURLU* handle, CURLUPart part, unsigned flags, std::string& value) 
 bool CanonicaliseAndSplitUrl(std::string_view url, SplitUrl& out) {
   std::string encoded;
   if (url.empty() || !EncodeUnsafeBytes(url, encoded)) return false;
-  UrlHandle handle(curl_url());
+  const CurlLibrary* api = Curl();
+  if (!api) return false;
+  UrlHandle handle(api->url());
   if (!handle) return false;
-  if (curl_url_set(handle.get(), CURLUPART_URL, encoded.c_str(), CURLU_NON_SUPPORT_SCHEME) !=
+  if (api->url_set(handle.get(), CURLUPART_URL, encoded.c_str(), CURLU_NON_SUPPORT_SCHEME) !=
       CURLUE_OK)
     return false;
 

@@ -1,7 +1,6 @@
 #include "nodequery/http_client.h"
 
 #include <arpa/inet.h>
-#include <curl/curl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -11,6 +10,7 @@
 #include <mutex>
 
 #include "config/settings.h"
+#include "platform/curl_library.h"
 #include "platform/text.h"
 
 namespace quorix {
@@ -19,11 +19,6 @@ namespace {
 // Headers kept while receiving; anything longer fails ReadResponse anyway.
 constexpr size_t kHeaderKeepLimit = kHttpHeaderBytes;
 constexpr long kMaxRedirects = 10;
-
-void InitTransportOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 bool ParsePort(std::string_view text, uint16_t& port) {
   if (text.empty()) return false;
@@ -178,12 +173,15 @@ const char* HttpStatusText(int32_t status) {
 std::string HttpErrorText(int32_t code) {
   if (code == kHttpNoRequest) return "No request handle";
   if (code == kHttpAddressRefused) return "Address not allowed for this node";
-  return curl_easy_strerror(static_cast<CURLcode>(code));
+  const CurlLibrary* api = Curl();
+  if (!api) return "HTTP library not available: " + CurlLoadError();
+  return api->easy_strerror(static_cast<CURLcode>(code));
 }
 
 // One transfer's transport handle and what it received. The body is taken from
 // the stream in whole pieces: `pending` collects the next piece.
 struct NodeConnection::Transfer {
+  const CurlLibrary* api = nullptr;
   CURL* curl = nullptr;
   curl_slist* extraHeaders = nullptr;
   std::string host;
@@ -203,8 +201,8 @@ struct NodeConnection::Transfer {
   char errorText[CURL_ERROR_SIZE] = {};
 
   ~Transfer() {
-    if (curl) curl_easy_cleanup(curl);
-    if (extraHeaders) curl_slist_free_all(extraHeaders);
+    if (curl) api->easy_cleanup(curl);
+    if (extraHeaders) api->slist_free_all(extraHeaders);
   }
 
   void CommitPending() {
@@ -246,7 +244,7 @@ struct NodeConnection::Transfer {
     auto* transfer = static_cast<Transfer*>(self);
     if (!transfer->capacityKnown) {
       curl_off_t length = -1;
-      curl_easy_getinfo(transfer->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+      transfer->api->easy_getinfo(transfer->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
       transfer->capacity = BodyCapacity(length);
       transfer->capacityKnown = true;
       // Grown once: appending piece by piece would double the buffer past it.
@@ -302,8 +300,9 @@ bool NodeConnection::Connect(std::string_view host, uint16_t port) {
   if (!SplitHostPort(host, transfer->host, transfer->port) || transfer->host.empty() ||
       transfer->host.find_first_of("/?#@ \t\r\n") != std::string::npos)
     return false;
-  InitTransportOnce();
-  transfer->curl = curl_easy_init();
+  transfer->api = Curl();
+  if (!transfer->api) return false;
+  transfer->curl = transfer->api->easy_init();
   if (!transfer->curl) return false;
   transfer->owner = this;
   transfer->reach = reach_;
@@ -322,7 +321,8 @@ bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs,
   t.ResetResponse();
   t.requested = true;
   CURL* curl = t.curl;
-  curl_easy_reset(curl);
+  const CurlLibrary& api = *t.api;
+  api.easy_reset(curl);
 
   bool v6 = t.host.find(':') != std::string::npos && t.host.front() != '[';
   std::string url = std::string(secure ? "https://" : "http://") + (v6 ? "[" : "") + t.host +
@@ -336,42 +336,42 @@ bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs,
   // its answer cannot hold a direct query for longer than its time-out.
   long limitMs = static_cast<long>(std::min<uint64_t>(timeoutMs, 86400000u)) + kHttpLimitGraceMs;
   if (!t.extraHeaders) {
-    t.extraHeaders = curl_slist_append(nullptr, "Cache-Control: no-cache");
-    t.extraHeaders = curl_slist_append(t.extraHeaders, "Pragma: no-cache");
+    t.extraHeaders = api.slist_append(nullptr, "Cache-Control: no-cache");
+    t.extraHeaders = api.slist_append(t.extraHeaders, "Pragma: no-cache");
   }
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, t.extraHeaders);
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_NOPROXY, "127.0.0.1,localhost,::1");
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, limitMs);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, limitMs);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, (limitMs + 999) / 1000);
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-  if (!caFile_.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, caFile_.c_str());
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, t.errorText);
-  curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &Transfer::OnOpenSocket);
-  curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &t);
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+  api.easy_setopt(curl, CURLOPT_URL, url.c_str());
+  api.easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  api.easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
+  api.easy_setopt(curl, CURLOPT_HTTPHEADER, t.extraHeaders);
+  api.easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  api.easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  api.easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+  api.easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  api.easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  api.easy_setopt(curl, CURLOPT_NOPROXY, "127.0.0.1,localhost,::1");
+  api.easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, limitMs);
+  api.easy_setopt(curl, CURLOPT_TIMEOUT_MS, limitMs);
+  api.easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  api.easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, (limitMs + 999) / 1000);
+  api.easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  api.easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (!caFile_.empty()) api.easy_setopt(curl, CURLOPT_CAINFO, caFile_.c_str());
+  api.easy_setopt(curl, CURLOPT_ERRORBUFFER, t.errorText);
+  api.easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &Transfer::OnOpenSocket);
+  api.easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &t);
+  api.easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
+  api.easy_setopt(curl, CURLOPT_HEADERDATA, &t);
+  api.easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
+  api.easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+  api.easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  api.easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
+  api.easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
 
   if (Cancelled()) return fail(CURLE_ABORTED_BY_CALLBACK);
-  CURLcode code = curl_easy_perform(curl);
+  CURLcode code = api.easy_perform(curl);
   t.CommitPending();
   long httpStatus = 0;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &httpStatus);
+  api.easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &httpStatus);
   if (Cancelled()) return fail(CURLE_ABORTED_BY_CALLBACK);
   if (t.addressRefused && code != CURLE_OK) return fail(kHttpAddressRefused);
   // A failure after the answer began still counts as an answer: the body is
@@ -388,7 +388,7 @@ bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs,
 int32_t NodeConnection::GetHttpResponseContentSize(uint32_t& length) const {
   if (!transfer_ || !transfer_->requested) return kHttpHeaderAbsent;
   curl_off_t value = -1;
-  if (curl_easy_getinfo(transfer_->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &value) != CURLE_OK ||
+  if (transfer_->api->easy_getinfo(transfer_->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &value) != CURLE_OK ||
       value < 0 || value > UINT32_MAX)
     return kHttpHeaderAbsent;
   length = static_cast<uint32_t>(value);
@@ -398,7 +398,7 @@ int32_t NodeConnection::GetHttpResponseContentSize(uint32_t& length) const {
 int32_t NodeConnection::GetHttpResponseContentType(std::string& type) const {
   if (!transfer_ || !transfer_->requested) return kHttpHeaderAbsent;
   char* value = nullptr;
-  if (curl_easy_getinfo(transfer_->curl, CURLINFO_CONTENT_TYPE, &value) != CURLE_OK || !value)
+  if (transfer_->api->easy_getinfo(transfer_->curl, CURLINFO_CONTENT_TYPE, &value) != CURLE_OK || !value)
     return kHttpHeaderAbsent;
   type = value;
   return 0;
