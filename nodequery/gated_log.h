@@ -24,6 +24,11 @@ class GatedLog : public LogSink {
     if (target_) target_->WriteWithDetail(level, publicLine, fullLine);
   }
 
+  bool Keeps(int level) const override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return target_ && target_->Keeps(level);
+  }
+
   // Waits for a line being forwarded, then drops every later one.
   void Close() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -31,7 +36,7 @@ class GatedLog : public LogSink {
   }
 
  private:
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   LogSink* target_;
 };
 

@@ -20,6 +20,7 @@ std::string VFormatLine(const char* format, va_list args) {
 LogSink::LogSink() = default;
 
 void LogSink::Logf(int level, const char* format, ...) {
+  if (!Keeps(level)) return;
   va_list args;
   va_start(args, format);
   std::string line = VFormatLine(format, args);
@@ -36,6 +37,7 @@ void LogSink::TimerStop(int slot, const char* format, ...) {
   if (slot < 0 || slot >= kTimerSlots) return;
   int64_t end = NowTicks();
   elapsedMs_[slot] = static_cast<double>(end - start_[slot]) / static_cast<double>(TicksPerMs());
+  if (!Keeps(kLogTiming)) return;
   va_list args;
   va_start(args, format);
   std::string label = VFormatLine(format, args);

@@ -46,6 +46,12 @@ class LogSink {
     Write(level, fullLine);
   }
 
+  // False when a line of `level` would be dropped, so that it need not be
+  // formatted. The default keeps everything.
+  virtual bool Keeps(int level) const {
+    (void)level;
+    return true;
+  }
   // Formats a line (cut to kLogLineMaxBytes without splitting a character) and writes it.
   void Logf(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
@@ -65,6 +71,7 @@ class LogSink {
 class NullLog : public LogSink {
  public:
   void Write(int, std::string_view) override {}
+  bool Keeps(int) const override { return false; }
 };
 
 }  // namespace quorix

@@ -63,6 +63,10 @@ std::string DiagLog::PageBlock(int level, std::string_view line) {
   return block;
 }
 
+bool DiagLog::Keeps(int level) const {
+  return config_.debugLogging != 0 || ShowsOnPage(level, config_.debugMode);
+}
+
 void DiagLog::Write(int level, std::string_view line) {
   std::string text = CutBytes(line, kLogLineMaxBytes);
   std::lock_guard<std::mutex> lock(mutex_);

@@ -25,6 +25,8 @@ class DiagLog : public LogSink {
   // The page shows `publicLine` at DEBUG 0 and `fullLine` in debug mode; the
   // debug file always gets `fullLine`.
   void WriteWithDetail(int level, std::string_view publicLine, std::string_view fullLine) override;
+  // A line is kept when it shows on the page or a debug file is kept.
+  bool Keeps(int level) const override;
 
   // Whether a line of `level` is shown on the page in `debugMode`.
   static bool ShowsOnPage(int level, int debugMode);
