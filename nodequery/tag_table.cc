@@ -91,11 +91,19 @@ bool Matches(const TagRow& row, std::string_view tag, std::string_view prefix) {
          EqualIgnoringCase(tag.substr(1 + prefix.size(), row.pattern.size()), row.pattern);
 }
 
+// A quick test that rules out most rows before the full comparison: the
+// character after "<" of a plain pattern.
+bool MayMatch(const TagRow& row, std::string_view tag) {
+  return row.openSearchPrefixed || (tag.size() > 1 && tag[1] == row.pattern[1]);
+}
+
 }  // namespace
 
 void ProcessXmlTag(const Token& token, ParseState& state) {
   for (const TagRow& row : kRows) {
-    if (!InScope(row.scope, state) || !Matches(row, token.tag, state.channel.osPrefix)) continue;
+    if (!MayMatch(row, token.tag) || !InScope(row.scope, state) ||
+        !Matches(row, token.tag, state.channel.osPrefix))
+      continue;
     row.handler(token, state);
     return;
   }

@@ -48,12 +48,23 @@ void FillRecommendedPlaceholders(Item& entry, const ParseState& state) {
   entry.link = "Recommended link blank";
 }
 
+// True when `tag` holds name="<name>" (found without building that text).
+bool HasNameAttribute(std::string_view tag, std::string_view name) {
+  constexpr std::string_view kOpen = "name=\"";
+  for (size_t at = tag.find(name); at != std::string_view::npos; at = tag.find(name, at + 1)) {
+    size_t end = at + name.size();
+    if (at >= kOpen.size() && tag.substr(at - kOpen.size(), kOpen.size()) == kOpen &&
+        end < tag.size() && tag[end] == '"')
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void OnVexaSetting(const Token& token, ParseState& state) {
   for (const SettingField& field : SettingFields()) {
-    std::string nameAttribute = std::string("name=\"") + field.name + "\"";
-    if (token.tag.find(nameAttribute) == std::string_view::npos) continue;
+    if (!HasNameAttribute(token.tag, field.name)) continue;
     std::string value;
     // A value that is missing or empty cannot be read: the setting stays as it was.
     if (GetAttribute(token.tag, "value=", value, kAttributeUnits + 1) == kOk && !value.empty())
