@@ -8,6 +8,7 @@
 #include "search/cgi_form.h"
 #include "search/diag_log.h"
 #include "search/driver.h"
+#include "search/highlight.h"
 #include "search/query_terms.h"
 
 namespace quorix {
@@ -120,6 +121,7 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
   query.nodeStartPage.fill(1);
   values.debugOverride = IntParameter(form, "vexa_debug", -1);
   for (const std::string& term : terms.terms) terms.termPatterns.push_back(HighlightPattern(term));
+  terms.regexes = std::make_shared<HighlightRegexes>();
 
   NodeResults results;
   RequestContext context{page, log, config, query, terms, programDir, values.queryPresent, results};

@@ -74,8 +74,18 @@ bool MarkTerm(std::string& text, const Regex& regex, bool substring) {
 
 }  // namespace
 
+HighlightRegexes::HighlightRegexes() = default;
+HighlightRegexes::~HighlightRegexes() = default;
+
+const Regex* HighlightRegexes::Get(const std::string& expression, bool caseless) {
+  auto [entry, added] = compiled_.try_emplace({expression, caseless});
+  if (added) entry->second = Regex::Compile(expression, caseless);
+  return entry->second.get();
+}
+
 std::string HighlightText(std::string_view text, const std::vector<std::string>& termPatterns,
-                          const HighlightOptions& options, TextKind kind) {
+                          const HighlightOptions& options, TextKind kind,
+                          HighlightRegexes* regexes) {
   if (text.empty()) return {};
   if (!options.enabled) return kind == TextKind::kPlain ? EscapeHtml(text) : std::string(text);
   std::string working(text);
@@ -84,7 +94,14 @@ std::string HighlightText(std::string_view text, const std::vector<std::string>&
     std::string expression =
         options.substring ? "(" + pattern + ")" : "(\\A|\\W|\\b)(" + pattern + ")(\\Z|\\W|\\b)";
     if (expression.size() > kExpressionMaxBytes) continue;
-    std::unique_ptr<Regex> regex = Regex::Compile(expression, options.caseless);
+    std::unique_ptr<Regex> own;
+    const Regex* regex = nullptr;
+    if (regexes) {
+      regex = regexes->Get(expression, options.caseless);
+    } else {
+      own = Regex::Compile(expression, options.caseless);
+      regex = own.get();
+    }
     if (!regex) continue;
     MarkTerm(working, *regex, options.substring);
   }

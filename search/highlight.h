@@ -1,6 +1,8 @@
 // Highlighting the query's terms in result texts.
 #pragma once
 
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +27,21 @@ enum class TextKind {
 // character. After each match the search resumes one character past its end.
 // A pattern that does not compile highlights nothing. With highlighting off
 // the text comes back unchanged (kMarkup) or escaped (kPlain).
+// With `regexes`, each expression is compiled once and reused for every text.
+class Regex;
+class HighlightRegexes {
+ public:
+  HighlightRegexes();
+  ~HighlightRegexes();
+  // The compiled expression; null when it does not compile.
+  const Regex* Get(const std::string& expression, bool caseless);
+
+ private:
+  std::map<std::pair<std::string, bool>, std::unique_ptr<Regex>> compiled_;
+};
+
 std::string HighlightText(std::string_view text, const std::vector<std::string>& termPatterns,
-                          const HighlightOptions& options, TextKind kind);
+                          const HighlightOptions& options, TextKind kind,
+                          HighlightRegexes* regexes = nullptr);
 
 }  // namespace quorix

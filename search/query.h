@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,10 +40,14 @@ struct VexaQuery {
   VexaQuery() { nodeStartPage.fill(1); }
 };
 
+class HighlightRegexes;
+
 // The query split into terms, with one highlight pattern per term.
 struct TermList {
   std::vector<std::string> terms;
   std::vector<std::string> termPatterns;
+  // The expressions compiled from termPatterns, kept while the page is written.
+  std::shared_ptr<HighlightRegexes> regexes;
 };
 
 }  // namespace quorix

@@ -12,11 +12,13 @@ void WriteNodeText(const ResultsContext& context, const Channel& channel, std::s
   options.substring = channel.settings.SearchAsSubstring;
   options.caseless = channel.settings.ToLowerSearchWords;
   if (IsTrustedNode(channel)) {
-    context.out.Write(HighlightText(text, context.terms.termPatterns, options, TextKind::kMarkup));
+    context.out.Write(HighlightText(text, context.terms.termPatterns, options, TextKind::kMarkup,
+                                    context.terms.regexes.get()));
     return;
   }
   std::string plain = stripTags ? StripTags(text) : std::string(text);
-  context.out.Write(HighlightText(plain, context.terms.termPatterns, options, TextKind::kPlain));
+  context.out.Write(HighlightText(plain, context.terms.termPatterns, options, TextKind::kPlain,
+                                  context.terms.regexes.get()));
 }
 
 std::string NodeAttribute(const Channel& channel, std::string_view text) {
