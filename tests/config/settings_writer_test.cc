@@ -159,7 +159,7 @@ TEST_F(SettingsWriterTest, ShortNamesAndDefaultToAndRules) {
   EXPECT_EQ(text.find("LanguageFileName"), std::string::npos);
   EXPECT_EQ(text.find("TemplateFilename"), std::string::npos);
   EXPECT_NE(text.find("DefaultToAnd = 1\r\n"), std::string::npos);
-  EXPECT_NE(text.find("UseDateTime = 0\r\nControlPanelInstallDirectory = \"/srv/out\"\r\n"
+  EXPECT_NE(text.find("NodeBackoffSecs = 60\r\nControlPanelInstallDirectory = \"/srv/out\"\r\n"
                       "ControlPanelLogging"),
             std::string::npos);
 }

@@ -129,7 +129,9 @@ TEST(NodeTimeoutCgiTest, DeadNodeIsSkippedAfterRepeatedFailures) {
     bool skipped = std::string(steps[i].source).find("skipped") != std::string::npos;
     EXPECT_EQ(page.find("<i>Node #0 skipped after repeated failures</i>") != std::string::npos,
               skipped);
-    if (!skipped) EXPECT_GE(elapsed, 300ms) << "the time-out was waited for";
+    if (!skipped) {
+      EXPECT_GE(elapsed, 300ms) << "the time-out was waited for";
+    }
   }
 }
 
