@@ -94,11 +94,13 @@ Status NodeBackoff::Update(const std::function<bool(Table&)>& change, LogSink& l
     Entry entry;
     if (!(fields >> slot >> entry.failures >> entry.pauseSecs >> entry.pausedUntil)) slot = -1;
     std::getline(fields >> std::ws, entry.url);
-    if (slot < 0 || slot >= kMaxNodes || entry.failures < 0 || entry.pauseSecs < 0) {
+    if (slot < 0 || slot >= kMaxNodes || entry.failures < 0 || entry.pauseSecs < 0 ||
+        entry.pausedUntil < 0) {
       damaged = true;
       continue;
     }
     entry.present = true;
+    entry.pauseSecs = std::min(entry.pauseSecs, kBackoffMaxPauseSecs);
     table[slot] = std::move(entry);
   }
   if (damaged)
@@ -137,6 +139,13 @@ Status NodeBackoff::Decide(const Config& config, BackoffDecision& decision, LogS
           const NodeRecord& node = config.nodes[n];
           if (!entry.present || node.disabled || entry.pausedUntil == 0) continue;
           if (entry.url != BackoffNodeUrl(node)) continue;  // another node now: Record resets it
+          // A pause longer than any the back-off sets (the clock went back, or the
+          // file was edited) is cut to the node's own pause.
+          int64_t longest = kBackoffMaxPauseSecs + node.timeoutMs / 1000 + 2;
+          if (entry.pausedUntil - now > longest) {
+            entry.pausedUntil = now + entry.pauseSecs;
+            changed = true;
+          }
           if (now < entry.pausedUntil) {
             decision.skip[n] = true;
             continue;

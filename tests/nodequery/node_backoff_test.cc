@@ -106,6 +106,13 @@ TEST_F(NodeBackoffTest, AnotherNodeInTheSlotOrADamagedFileStartsAfresh) {
   EXPECT_EQ(Request(backoff, kNodeTimeoutExceeded), 'A');
   EXPECT_EQ(Request(backoff, kOk), 'S');
 
+  // A pause from a clock that went back is cut to the node's own pause.
+  std::ofstream(dir + "/" + kBackoffStateFile)
+      << "0 3 60 " << now + 100000 << " http://replaced.test\n";
+  EXPECT_EQ(Request(backoff, kOk), 'S');
+  now += 60;
+  EXPECT_EQ(Request(backoff, kOk), 'P');
+
   std::ofstream(dir + "/" + kBackoffStateFile) << "garbage line\n0 x\n\n";
   EXPECT_EQ(Request(backoff, kOk), 'A');
   EXPECT_TRUE(log.Contains("had unreadable lines"));
