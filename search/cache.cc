@@ -129,7 +129,7 @@ Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int
   out->shownItems = header.cachedItems;
   out->shownAvailable = header.cachedAvailable;
   if (header.nodeCount != nodeCount) return kOk;  // a miss: written for other nodes
-  if (nodeFilter >= 0 && nodeFilter < header.nodeCount)
+  if (nodeFilter >= 0 && nodeFilter < kMaxNodes)
     return ReadNodePage(file, itemsOffset, nodeFilter, page, perPage, out);
 
   // Both counts are bounded by the checks above, so none of this overflows.
