@@ -1,5 +1,6 @@
-// The language string keys. The search program keeps the first 44 (index =
-// position here) in Config::langStrings; STR_CAT_SUMMARY is the control panel's.
+// The language string keys. The search program keeps them all (index =
+// position here) in Config::langStrings, except STR_CAT_SUMMARY, the control
+// panel's.
 #pragma once
 
 #include <array>
@@ -7,7 +8,7 @@
 
 namespace quorix {
 
-inline constexpr int kLangKeyCount = 45;
+inline constexpr int kLangKeyCount = 53;
 
 inline constexpr std::array<std::string_view, kLangKeyCount> kLangKeys = {
     "STR_FORM_SEARCHFOR",
@@ -55,6 +56,14 @@ inline constexpr std::array<std::string_view, kLangKeyCount> kLangKeys = {
     "STR_MAX_RESULTS",
     "STR_MORETHAN",
     "STR_CAT_SUMMARY",
+    "STR_SOURCES",
+    "STR_SOURCE_RESULTS",
+    "STR_SOURCE_TIMEOUT",
+    "STR_SOURCE_FAILED",
+    "STR_SOURCE_SKIPPED",
+    "STR_SOURCE_ALL",
+    "STR_ALSO_FOUND_AT",
+    "STR_SOURCE_FROM_CACHE",
 };
 
 // Indexes of the keys the search program shows.
@@ -79,6 +88,15 @@ enum LangKey : int {
   kStrDidYouMean = 39,
   kStrRecommended = 41,
   kStrMaxResults = 42,
+  kStrCatSummary = 44,
+  kStrSources = 45,
+  kStrSourceResults = 46,
+  kStrSourceTimeout = 47,
+  kStrSourceFailed = 48,
+  kStrSourceSkipped = 49,
+  kStrSourceAll = 50,
+  kStrAlsoFoundAt = 51,
+  kStrSourceFromCache = 52,
 };
 
 // Index of `key` in kLangKeys, or -1.

@@ -16,6 +16,9 @@ void ApplyPanelDefaults(Config& config) {
   config.debugFileName = "./logs/Quorix.log";
   config.languageFileName = "English.vlang";
   config.templateFilename = "search_template.html";
+  config.mergeDuplicates = 1;
+  config.showSources = 1;
+  config.nodeBackoffSecs = 60;
 }
 
 }  // namespace quorix

@@ -15,8 +15,9 @@
 namespace quorix {
 
 inline constexpr int kMaxNodes = 64;
-inline constexpr int kLangStringCount = 44;  // STR_ keys kept by the search program
+inline constexpr int kLangStringCount = 53;  // STR_ keys (the search program ignores index 44)
 inline constexpr int kMaxWideCategoryNames = 66;
+inline constexpr size_t kNodeNameMaxUnits = 63;  // NODE%d_NAME
 
 struct NodeRecord {
   bool disabled = true;  // an unconfigured slot is disabled
@@ -36,6 +37,7 @@ struct NodeRecord {
   bool countSupported = true;      // run-time
   bool startPageSupported = true;  // run-time
   int32_t itemCount = 0;           // run-time
+  std::string name;  // shown in the sources line; empty: the query host
 
   bool IsVexa() const { return type == 0; }
 };
@@ -68,6 +70,10 @@ struct Config {
   std::string debugFileName;
   int32_t debugMode = 0;  // 0 off, 1 on, 2 verbose
   int32_t allowRequestDebug = 0;  // 1 lets a request's vexa_debug replace debugMode
+  int32_t mergeDuplicates = 0;    // 1 merges items of different nodes with the same link
+  int32_t showSources = 0;        // 1 writes the sources line below the summary
+  int32_t nodeBackoffFailures = 3;  // consecutive failures before a node is paused
+  int32_t nodeBackoffSecs = 0;      // first pause in seconds; 0 turns the back-off off
 
   // Control panel only (ignored by the search program).
   std::string templateFilename;

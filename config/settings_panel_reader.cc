@@ -94,6 +94,10 @@ constexpr IntKey kIntKeys[] = {
     {"DebugLogging", &Config::debugLogging},
     {"VexaInfo", &Config::showVexaInfo},
     {"Timing", &Config::showSearchTime},
+    {"MergeDuplicates", &Config::mergeDuplicates},
+    {"ShowSources", &Config::showSources},
+    {"NodeBackoffFailures", &Config::nodeBackoffFailures},
+    {"NodeBackoffSecs", &Config::nodeBackoffSecs},
     {"ControlPanelLogging", &Config::controlPanelLogging},
     {"ControlPanelDebugMode", &Config::controlPanelDebugMode},
     {"ControlPanelWarnWord", &Config::controlPanelWarnWord},
@@ -169,6 +173,9 @@ bool ReadNodeLine(std::string_view key, std::string_view rest, Config& config, b
     ParseInt(rest, node.strictQuerySyntax);
   } else if (name == "_TIMEOUT_MS") {
     ParseInt(rest, node.timeoutMs);
+  } else if (name == "_NAME") {
+    std::string text;
+    if (ParseText(rest, text) && Utf16Length(text) <= kNodeNameMaxUnits) node.name = text;
   } else if (name.starts_with("_VEXA_URL")) {
     return ReadNodeUrl(rest, node, node.vexaScheme, node.vexaHost, node.vexaPath);
   } else if (name.starts_with("_OS_DESC_URL")) {
@@ -222,6 +229,10 @@ bool LoadPanelSettings(const std::string& path, Config& config, LogSink& log, st
   // Files written before the key existed leave visitors without a debug switch,
   // whatever the settings loaded earlier said.
   config.allowRequestDebug = 0;
+  config.mergeDuplicates = 0;
+  config.showSources = 0;
+  config.nodeBackoffFailures = 3;
+  config.nodeBackoffSecs = 0;
 
   std::string line;
   int lineNumber = 0;

@@ -159,7 +159,7 @@ void SplitUrl(std::string_view url, std::string& scheme, std::string& host, std:
   if (query && TakePart(url, "", kPathMaxUnits, part)) *query = part;
 }
 
-enum class NodeKey { kDisabled, kType, kStrict, kTimeout, kVexaUrl, kOsDescUrl, kOsUrl };
+enum class NodeKey { kDisabled, kType, kStrict, kTimeout, kVexaUrl, kOsDescUrl, kOsUrl, kName };
 
 struct NodeKeyName {
   const char* format;
@@ -167,7 +167,7 @@ struct NodeKeyName {
   bool prefixOnly;  // URL keys are compared on the name's length only
 };
 
-constexpr std::array<NodeKeyName, 7> kNodeKeys = {{
+constexpr std::array<NodeKeyName, 8> kNodeKeys = {{
     {"NODE%d_DISABLED", NodeKey::kDisabled, false},
     {"NODE%d_TYPE", NodeKey::kType, false},
     {"NODE%d_STRICT_QUERY_SYNTAX", NodeKey::kStrict, false},
@@ -175,6 +175,7 @@ constexpr std::array<NodeKeyName, 7> kNodeKeys = {{
     {"NODE%d_VEXA_URL", NodeKey::kVexaUrl, true},
     {"NODE%d_OS_DESC_URL", NodeKey::kOsDescUrl, true},
     {"NODE%d_OS_URL", NodeKey::kOsUrl, true},
+    {"NODE%d_NAME", NodeKey::kName, false},
 }};
 
 // Finds which node key and slot `key` names. False for none.
@@ -233,6 +234,10 @@ void ReadNodeLine(std::string_view key, std::string_view rest, Config& config) {
       if (ParseQuotedValue(rest, true, text))
         SplitUrl(text, node.osScheme, node.osHost, node.osPath, &node.osQuery);
       break;
+    case NodeKey::kName:
+      if (ParseQuotedValue(rest, true, text) && FitsUnits(text, kNodeNameMaxUnits))
+        node.name = DecodeReferences(text);
+      break;
   }
 }
 
@@ -241,7 +246,7 @@ struct IntKey {
   int32_t Config::*field;
 };
 
-constexpr std::array<IntKey, 17> kIntKeys = {{
+constexpr std::array<IntKey, 21> kIntKeys = {{
     {"DEBUG", &Config::debugMode},
     {"AllowRequestDebug", &Config::allowRequestDebug},
     {"INT_OVER_REQUEST_FACTOR", &Config::overRequestFactor},
@@ -259,6 +264,10 @@ constexpr std::array<IntKey, 17> kIntKeys = {{
     {"RecommendedMax", &Config::recommendedMax},
     {"Recommended", &Config::recommended},
     {"UseDateTime", &Config::useDateTime},
+    {"MergeDuplicates", &Config::mergeDuplicates},
+    {"ShowSources", &Config::showSources},
+    {"NodeBackoffFailures", &Config::nodeBackoffFailures},
+    {"NodeBackoffSecs", &Config::nodeBackoffSecs},
 }};
 
 struct FileNameKey {
@@ -290,7 +299,7 @@ void ReadOtherLine(std::string_view key, std::string_view rest, Config& config) 
   }
   if (key.substr(0, 4) == "STR_") {
     int index = LangKeyIndex(key);
-    if (index < 0 || index >= kLangStringCount) return;
+    if (index < 0 || index >= kLangStringCount || index == kStrCatSummary) return;
     if (ParseQuotedValue(rest, true, text) && FitsUnits(text, kLangStringMaxUnits))
       config.langStrings[index] = text;
   }

@@ -59,6 +59,7 @@ void NodeLines(std::string& out, int number, int slot, const NodeRecord& node,
       TextLine(out, prefix + "_OS_URL",
                EscapeQuotesOnly(node.osScheme + "://" + node.osHost + node.osPath + node.osQuery));
   }
+  if (!node.name.empty()) TextLine(out, prefix + "_NAME", EscapeSettingsValue(node.name));
 }
 
 // A name for the temporary file beside `target`, unique within this process.
@@ -132,6 +133,10 @@ std::string FormatSettings(const Config& config, const std::function<bool(int)>&
   IntLine(out, "RecommendedMax", config.recommendedMax);
   IntLine(out, "Recommended", config.recommended);
   IntLine(out, "UseDateTime", config.useDateTime);
+  IntLine(out, "MergeDuplicates", config.mergeDuplicates);
+  IntLine(out, "ShowSources", config.showSources);
+  IntLine(out, "NodeBackoffFailures", config.nodeBackoffFailures);
+  IntLine(out, "NodeBackoffSecs", config.nodeBackoffSecs);
   // Escaped like the other paths, so that a folder name with a quote or a
   // backslash survives being read back.
   if (!config.controlPanelInstallDirectory.empty())

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "nodequery/gated_log.h"
+#include "nodequery/node_backoff.h"
 #include "nodequery/node_worker.h"
 
 namespace quorix {
@@ -50,6 +51,7 @@ struct Worker {
   GatedLog log;
   std::atomic<bool> cancel{false};
   Status result = -1;
+  Clock::time_point startedAt = Clock::now();
   // Guarded by WorkerSignal::mutex.
   Clock::time_point deadline;
   bool finished = false;
@@ -156,6 +158,9 @@ void WaitForWorkers(std::vector<RunningWorker>& running,
         continue;
       }
       worker.log.Close();
+      Clock::time_point end = inTime ? worker.finishedAt : now;
+      results.elapsedMs[worker.job.node] = static_cast<int32_t>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(end - worker.startedAt).count());
       if (inTime) {
         Publish(worker, config, results);
       } else {
@@ -185,9 +190,15 @@ void PerformVexaQuery(Config& config, const NodeQueryRequest& request, int32_t r
   std::vector<RunningWorker> running;
   int nodeCount = std::clamp(config.nodeCount, 0, kMaxNodes);
   running.reserve(nodeCount);
+  BackoffDecision backoff;
+  if (options.backoff) options.backoff->Decide(config, backoff, log);
   for (int n = 0; n < nodeCount; ++n) {
     const NodeRecord& node = config.nodes[n];
     if (!NodeIsUsable(n, node, results, log)) continue;
+    if (backoff.skip[n]) {
+      results.status[n] = kNodeBackedOff;
+      continue;
+    }
     auto worker =
         std::make_shared<Worker>(MakeJob(config, n, request, requested, options), node, log);
     const auto timeout = std::chrono::milliseconds(node.timeoutMs);
@@ -203,12 +214,14 @@ void PerformVexaQuery(Config& config, const NodeQueryRequest& request, int32_t r
       std::thread thread(RunWorker, worker, signal);
       running.push_back({std::move(worker), std::move(thread)});
       ++results.startedWorkers;
+      backoff.asked[n] = true;
     } catch (const std::system_error& error) {
       log.Logf(kLogError, "Node #%d: could not start a worker thread (%s)", n, error.what());
       results.status[n] = kQueryUrlEmpty;
     }
   }
   WaitForWorkers(running, signal, config, results, log);
+  if (options.backoff) options.backoff->Record(config, results.status, backoff, log);
   JoinAbandonedWorkers(std::chrono::milliseconds(0));
 }
 

@@ -8,6 +8,8 @@
 
 namespace quorix {
 
+class NodeBackoff;
+
 // The query template of a Vexa node that names no description document.
 inline constexpr const char* kVexaQueryTemplate =
     "?vexa_query={searchTerms}&vexa_page={startPage?}&vexa_per_page={count?}&vexa_and={"
@@ -21,6 +23,9 @@ struct NodeQueryOptions {
   // A failed send names the host only and is followed by "(Error: <reason>)".
   bool detailedSendFailure = false;
   ParseOptions parse;
+  // When set, paused nodes are skipped and every outcome is recorded (the
+  // search program's dispatch only).
+  NodeBackoff* backoff = nullptr;
 
   // The options of the control panel's verification run.
   static NodeQueryOptions ControlPanel() {

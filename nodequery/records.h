@@ -36,7 +36,8 @@ struct Item {
   int32_t vexaTermsMatched = 0;
   int32_t vexaItemSize = 0;
   std::string vexaImageURL;
-  int64_t vexaDateTime = 0;  // seconds since 1970-01-01 UTC
+  int64_t vexaDateTime = 0;  // seconds since 1970-01-01 UTC; 0 when the node gave none
+  uint64_t alsoFoundAt = 0;  // bit n: node n had the same link (duplicate merging)
 };
 
 // The values a Vexa node reports in its vexa:setting elements, in comparison order.
@@ -133,6 +134,7 @@ struct NodeResults {
   std::array<Status, kMaxNodes> status;
   RequestTotals totals;
   int32_t startedWorkers = 0;
+  std::array<int32_t, kMaxNodes> elapsedMs{};  // wall time of each node's query
 
   NodeResults() { status.fill(kNodeNotRun); }
 };

@@ -1,6 +1,7 @@
 #include "platform/clock.h"
 
 #include <chrono>
+#include <ctime>
 
 namespace quorix {
 
@@ -16,5 +17,7 @@ int64_t TicksPerMs() {
 double TicksToMs(int64_t ticks) {
   return static_cast<double>(ticks) / static_cast<double>(TicksPerMs());
 }
+
+int64_t CalendarSeconds() { return static_cast<int64_t>(std::time(nullptr)); }
 
 }  // namespace quorix

@@ -14,4 +14,7 @@ int64_t TicksPerMs();
 // Milliseconds between two tick values, with a fraction.
 double TicksToMs(int64_t ticks);
 
+// Calendar time in whole seconds since 1970 (what std::time returns).
+int64_t CalendarSeconds();
+
 }  // namespace quorix

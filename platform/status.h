@@ -31,6 +31,7 @@ inline constexpr Status kTooLong = -4000;
 
 inline constexpr Status kNodeTimeoutZero = -5000;
 inline constexpr Status kNodeTimeoutExceeded = -5001;
+inline constexpr Status kNodeBackedOff = -5002;  // skipped: paused after repeated failures
 
 // Cache.
 inline constexpr Status kCacheOpenFailed = -6001;

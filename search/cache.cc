@@ -13,6 +13,7 @@
 
 #include "search/cache_files.h"
 #include "search/cache_name.h"
+#include "search/result_sources.h"
 
 namespace quorix {
 
@@ -88,8 +89,36 @@ Status ReadWholeFile(const std::string& path, std::string* bytes) {
 
 bool IsPurgeDue(int64_t epochSeconds) { return epochSeconds % 100 == 50; }
 
+namespace {
+
+// The page of node `node`'s items: the whole set is read and filtered, and
+// the node's own total stands for the available count.
+Status ReadNodePage(std::string_view file, size_t itemsOffset, int32_t node, int32_t page,
+                    int32_t perPage, CachePage* out) {
+  const CacheHeader& header = out->header;
+  ItemList all;
+  if (DecodeCacheItems(file, itemsOffset, header, *out->nodes, 0, header.cachedItems, &all) != kOk)
+    return kCacheReadFailed;
+  ItemList mine = ItemsOfNode(all, node);
+  const Channel& channel = out->nodes->channels[node];
+  int64_t held = static_cast<int64_t>(mine.size());
+  int64_t available = out->nodes->present[node] ? std::max(channel.totalResults, 0) : 0;
+  out->shownItems = held;
+  out->shownAvailable = std::max(available, held);
+  int64_t last = int64_t{page} * perPage;
+  int64_t skip = std::max<int64_t>(0, (int64_t{page} - 1) * perPage);
+  bool wholeSet = header.cachedItems == header.cachedAvailable;
+  if (held < last && held < out->shownAvailable && !wholeSet) return kCacheTooSmall;
+  out->hit = true;
+  if (skip >= held) return held == 0 && page == 1 ? kOk : kInvalidPage;
+  for (int64_t i = skip; i < std::min(held, last); ++i) out->items.push_back(std::move(mine[i]));
+  return kOk;
+}
+
+}  // namespace
+
 Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int32_t perPage,
-                     CachePage* out) {
+                     CachePage* out, int32_t nodeFilter) {
   out->hit = false;
   out->items.clear();
   size_t itemsOffset = 0;
@@ -97,7 +126,11 @@ Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int
       DecodeCacheNodes(file, out->header, out->nodes.get(), &itemsOffset) != kOk)
     return kCacheReadFailed;
   const CacheHeader& header = out->header;
+  out->shownItems = header.cachedItems;
+  out->shownAvailable = header.cachedAvailable;
   if (header.nodeCount != nodeCount) return kOk;  // a miss: written for other nodes
+  if (nodeFilter >= 0 && nodeFilter < kMaxNodes)
+    return ReadNodePage(file, itemsOffset, nodeFilter, page, perPage, out);
 
   // Both counts are bounded by the checks above, so none of this overflows.
   int64_t last = int64_t{page} * perPage;
@@ -185,7 +218,8 @@ Status CCache::CheckCacheByQueryString(const VexaQuery& query) {
 
 Status CCache::ReadCacheData(std::string_view file, const VexaQuery& query) {
   Status status =
-      ReadCachePage(file, config_.nodeCount, query.currentPageNum, query.itemsPerPage, &loaded_);
+      ReadCachePage(file, config_.nodeCount, query.currentPageNum, query.itemsPerPage, &loaded_,
+                    query.nodeFilter);
   if (!loaded_.hit) return status;
   UseCachedCapabilities();
   LogNodes();
@@ -257,7 +291,7 @@ Status CCache::DisplayResultsFromCache() {
   totals_.resultsValid = true;
   const CacheHeader& header = loaded_.header;
   return results_.DisplayResults(header.nodeCount, loaded_.nodes->channels, loaded_.items,
-                                 header.cachedAvailable, header.cachedItems, true);
+                                 loaded_.shownAvailable, loaded_.shownItems, true);
 }
 
 Status CCache::WriteCacheByQueryString(const ItemList& items, int32_t count) {

@@ -33,6 +33,9 @@ struct CachePage {
   std::unique_ptr<CachedNodes> nodes = std::make_unique<CachedNodes>();
   ItemList items;    // the requested page's items
   bool hit = false;  // the file answers the request (items, or an invalid page)
+  // The counts the page shows: the header's, or those of the filtered node.
+  int64_t shownItems = 0;
+  int64_t shownAvailable = 0;
 };
 
 // Reads page `page` of `perPage` items from the bytes of a cache file, for
@@ -41,9 +44,11 @@ struct CachePage {
 // another node count, or is short of the page but holds more items than the
 // nodes said were available); kInvalidPage with `hit` when the file holds the
 // whole set and no item for the page; kCacheTooSmall; or kCacheReadFailed for
-// a file that is not whole.
+// a file that is not whole. With `nodeFilter` (0 or more) the page is one of
+// that node's items alone (see ItemsOfNode), counted by shownItems and
+// shownAvailable; kCacheTooSmall when the file holds too few of them.
 Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int32_t perPage,
-                     CachePage* out);
+                     CachePage* out, int32_t nodeFilter = -1);
 
 class CCache : public ResultCacheStep {
  public:

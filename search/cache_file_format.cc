@@ -166,6 +166,11 @@ bool HasVexaFields(const ChannelTable& channels, const std::array<bool, kMaxNode
   return !present[node] || channels[node].nodeType == 0;
 }
 
+// True when every bit of `mask` names a node below `nodeCount`.
+bool NodesBelow(uint64_t mask, int32_t nodeCount) {
+  return nodeCount >= kMaxNodes || (mask >> nodeCount) == 0;
+}
+
 void EncodeItem(ByteWriter& out, const Item& item, bool vexa) {
   size_t lengthAt = out.size();
   out.I32(0);
@@ -183,6 +188,8 @@ void EncodeItem(ByteWriter& out, const Item& item, bool vexa) {
   }
   out.I32(item.vexaScore);
   out.I64(item.vexaDateTime);
+  // Only merged items carry the mask, so other records keep their old layout.
+  if (item.alsoFoundAt != 0) out.I64(static_cast<int64_t>(item.alsoFoundAt));
   out.PatchI32(lengthAt, static_cast<int32_t>(out.size() - lengthAt - 4));
 }
 
@@ -238,7 +245,8 @@ Status EncodeCacheFile(const CacheHeader& header, const ChannelTable& channels,
     if (present[i]) ++blocks;
   }
   for (size_t i = 0; i < itemCount; ++i) {
-    if (!items[i] || items[i]->node < 0 || items[i]->node >= header.nodeCount)
+    if (!items[i] || items[i]->node < 0 || items[i]->node >= header.nodeCount ||
+        !NodesBelow(items[i]->alsoFoundAt, header.nodeCount))
       return kCacheWriteFailed;
   }
 
@@ -331,6 +339,11 @@ Status DecodeCacheItems(std::string_view file, size_t offset, const CacheHeader&
     }
     item->vexaScore = record.I32();
     item->vexaDateTime = record.I64();
+    if (record.ok() && record.remaining() == 8) {
+      item->alsoFoundAt = static_cast<uint64_t>(record.I64());
+      if (item->alsoFoundAt == 0 || !NodesBelow(item->alsoFoundAt, header.nodeCount))
+        return kCacheReadFailed;
+    }
     if (!record.ok() || record.remaining() != 0) return kCacheReadFailed;
     in.Skip(static_cast<size_t>(length));
     items->push_back(std::move(item));

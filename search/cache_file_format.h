@@ -11,6 +11,8 @@
 //   the item records, each led by its length L (bytes after the length field).
 //     Items of Vexa nodes (node block type 0, or no block for their node) carry
 //     eight categories, context, terms matched, size and image URL.
+//     A merged item ends with a 64-bit mask of the other nodes that had its
+//     link (bit n: node n); other items end at their date-time.
 #pragma once
 
 #include <array>

@@ -45,6 +45,8 @@ RequestValues ReadRequestValues(FormList& form, VexaQuery& query) {
   query.currentPageNum = IntParameter(form, "vexa_page", 1);
   values.matchAll = IntParameter(form, "vexa_and", -1);
   query.sortDate = IntParameter(form, "vexa_sort", 0) != 0;
+  query.nodeFilter = IntParameter(form, "vexa_node", -1);
+  if (query.nodeFilter < 0 || query.nodeFilter >= kMaxNodes) query.nodeFilter = -1;
   return values;
 }
 

@@ -72,6 +72,9 @@ int CompareByScore(const Item& a, const Item& b) {
 }
 
 int CompareByDateTime(const Item& a, const Item& b) {
+  bool aDated = a.vexaDateTime != 0;
+  bool bDated = b.vexaDateTime != 0;
+  if (aDated != bDated) return aDated ? -1 : 1;
   return a.vexaDateTime >= b.vexaDateTime ? -1 : 1;
 }
 

@@ -17,8 +17,9 @@ using ItemCompare = int (*)(const Item& a, const Item& b);
 // Higher vexaScore first; equal scores compare 0 (no secondary key).
 int CompareByScore(const Item& a, const Item& b);
 
-// Newer vexaDateTime first. Never returns 0: of two equal date-times each
-// compares as "before" the other.
+// Newer vexaDateTime first, and items without a date-time (0) after every
+// dated one. Never returns 0: of two equal date-times each compares as
+// "before" the other.
 int CompareByDateTime(const Item& a, const Item& b);
 
 // In-place, non-stable quicksort of the item pointers (no entry may be null):

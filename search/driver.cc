@@ -40,6 +40,7 @@ constexpr NodeMessage kNodeMessages[] = {
      kLogError},
     {kNodeTimeoutZero, "Node #%d's timeout value is zero", kLogError},
     {kNodeTimeoutExceeded, "Node #%d timeout exceeded", kLogError},
+    {kNodeBackedOff, "Node #%d skipped after repeated failures", kLogWarning},
     {kFewerItemsThanRequested, "Node #%d: Did not returned the requested number of items.",
      kLogWarning},
 };
@@ -60,6 +61,16 @@ void LogNodeFailures(const Config& config, const NodeResults& results, LogSink& 
     std::string line;
     int level = kLogError;
     if (NodeStatusLine(node, results.status[node], line, level)) log.Write(level, line);
+  }
+}
+
+// The skip lines of paused nodes, when no node was asked at all.
+void LogSkippedNodes(const Config& config, const NodeResults& results, LogSink& log) {
+  for (int node = 0; node < std::min(config.nodeCount, kMaxNodes); ++node) {
+    std::string line;
+    int level = kLogError;
+    if (results.status[node] == kNodeBackedOff && NodeStatusLine(node, kNodeBackedOff, line, level))
+      log.Write(level, line);
   }
 }
 
@@ -177,6 +188,7 @@ int32_t PerformSearchRequest(VexaQuery& query, Config& config, SearchSteps& step
   log.Logf(kLogInfo, "Number of items being queried = %d, available items from all nodes = %d",
            totals.queriedItems, totals.availableItems);
   if (results.startedWorkers == 0) {
+    LogSkippedNodes(config, results, log);
     log.Logf(kLogInfo, "No slaves enabled.");
     steps.tail.WritePageTail();
     return 0;

@@ -31,6 +31,7 @@ struct VexaQuery {
   int32_t matches = -1;      // -1 when the request had no vexa_query
   bool readFromCache = false;
   std::array<int32_t, kMaxNodes> nodeStartPage;
+  int32_t nodeFilter = -1;  // vexa_node: show only this node's results; -1 all
 
   // Not part of the query itself, but of the request it came with.
   std::string clientAddress;  // REMOTE_ADDR, empty when unset

@@ -1,5 +1,9 @@
 // The search program's components for one request, wired together.
+#include <algorithm>
+
 #include "nodequery/dispatch.h"
+#include "nodequery/node_backoff.h"
+#include "platform/clock.h"
 #include "nodequery/settings_check.h"
 #include "search/cache.h"
 #include "search/page_resources.h"
@@ -25,7 +29,11 @@ class NodeQuery : public NodeQueryStep {
     request.sortDate = query.sortDate;
     request.cat = query.cat;
     request.nodeStartPage = query.nodeStartPage;
-    quorix::PerformVexaQuery(config, request, requested, results, context_.log);
+    DispatchOptions options;
+    BackoffPolicy policy{std::max(config.nodeBackoffFailures, 1), config.nodeBackoffSecs};
+    NodeBackoff backoff(CacheDirectoryPath(context_.programDir), policy, CalendarSeconds);
+    if (policy.firstPauseSecs > 0) options.backoff = &backoff;
+    quorix::PerformVexaQuery(config, request, requested, results, context_.log, options);
     // The search log reports how many items the nodes returned.
     context_.query.matches = results.totals.queriedItems;
   }
@@ -49,6 +57,7 @@ RequestComponents MakeRequestComponents(RequestContext& context) {
   auto nodes = std::make_unique<NodeQuery>(context);
   auto results = std::make_unique<ResultsPage>(context.page, context.config, context.query,
                                                context.terms, context.log, nodes->display());
+  results->set_nodeResults(&context.results);
   components.cache = std::make_unique<CCache>(context.programDir, context.config, context.query,
                                               context.log, context.results.channels,
                                               context.results.totals, *results);

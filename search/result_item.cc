@@ -1,6 +1,7 @@
 // One result item of the results page.
 #include <ctime>
 
+#include "search/result_sources.h"
 #include "search/results_page.h"
 
 namespace quorix {
@@ -88,6 +89,7 @@ void ResultsPage::DisplayResultItem(const ChannelTable& channels, const ItemList
   }
 
   WriteInfoline(out, channel, item);
+  WriteAlsoFoundLine(context_, item);
   context_.log.Logf(kLogInfo, "Date-Time: %llu",
                     static_cast<unsigned long long>(item.vexaDateTime));
   const NodeRecord& node = context_.config.nodes[item.node];

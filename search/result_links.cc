@@ -21,6 +21,11 @@ std::string LinkStart(const VexaQuery& query, std::string_view queryInLink) {
   return "<a href=\"" + EscapeHtml(query.linkBase) + "?vexa_query=" + std::string(queryInLink);
 }
 
+// The node filter of a link; empty for all nodes.
+std::string NodeFilterPart(int32_t node) {
+  return node >= 0 ? Format("&amp;vexa_node=%d", node) : std::string();
+}
+
 }  // namespace
 
 std::string LinkQuery(const VexaQuery& query) {
@@ -37,8 +42,9 @@ std::string PageLinkOpen(const Config& config, const VexaQuery& query, int64_t p
     link += EveryCategory(query, "&");
   else if (config.useCats)
     link += Format("&amp;vexa_cat%%5B%%5D=%d", FirstCategory(query));
-  return link + Format("&amp;vexa_and=%d&amp;vexa_sort=%d\">", query.wordMatchAll ? 1 : 0,
-                       query.sortDate ? 1 : 0);
+  return link + Format("&amp;vexa_and=%d&amp;vexa_sort=%d", query.wordMatchAll ? 1 : 0,
+                       query.sortDate ? 1 : 0) +
+         NodeFilterPart(query.nodeFilter) + "\">";
 }
 
 std::string SortLinkOpen(const Config& config, const VexaQuery& query, bool sortDate) {
@@ -49,8 +55,15 @@ std::string SortLinkOpen(const Config& config, const VexaQuery& query, bool sort
     link += EveryCategory(query, "&amp;");
   else if (config.useCats)
     link += Format("&amp;vexa_cat%%5B%%5D=%d", FirstCategory(query));
-  return link + Format("&amp;vexa_and=%d&amp;vexa_sort=%d\">", query.wordMatchAll ? 1 : 0,
-                       sortDate ? 1 : 0);
+  return link + Format("&amp;vexa_and=%d&amp;vexa_sort=%d", query.wordMatchAll ? 1 : 0,
+                       sortDate ? 1 : 0) +
+         NodeFilterPart(query.nodeFilter) + "\">";
+}
+
+std::string NodeLinkOpen(const Config& config, const VexaQuery& query, int32_t node) {
+  VexaQuery filtered = query;
+  filtered.nodeFilter = node;
+  return PageLinkOpen(config, filtered, 1);
 }
 
 std::string SuggestionLinkOpen(const Config& config, const VexaQuery& query,

@@ -22,6 +22,9 @@ std::string PageLinkOpen(const Config& config, const VexaQuery& query, int64_t p
 // The current page in the other order: "...&amp;quorix=1&amp;vexa_page=..&amp;vexa_sort=N\">".
 std::string SortLinkOpen(const Config& config, const VexaQuery& query, bool sortDate);
 
+// Page 1 with only node `node`'s results (-1: every node's), as the sources line links it.
+std::string NodeLinkOpen(const Config& config, const VexaQuery& query, int32_t node);
+
 // A new search for `suggestion` from page 1 with the current options.
 std::string SuggestionLinkOpen(const Config& config, const VexaQuery& query,
                                std::string_view suggestion);

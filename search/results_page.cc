@@ -4,8 +4,10 @@
 
 #include "platform/clock.h"
 #include "search/consolidate.h"
+#include "search/duplicate_merge.h"
 #include "search/result_extras.h"
 #include "search/result_links.h"
+#include "search/result_sources.h"
 
 namespace quorix {
 namespace {
@@ -23,7 +25,16 @@ bool AnyValidNode(const ChannelTable& channels, int32_t slots) {
 }  // namespace
 
 int ResultsPage::ConsolidateResults(NodeResults& results, bool sortDate, ItemList& merged) {
-  return quorix::ConsolidateResults(results, sortDate, merged, context_.log);
+  int status = quorix::ConsolidateResults(results, sortDate, merged, context_.log);
+  if (context_.config.mergeDuplicates == 1) {
+    // The counts shown and cached are those of the merged set.
+    int32_t folded = static_cast<int32_t>(MergeDuplicateItems(merged, results.channels));
+    RequestTotals& totals = results.totals;
+    totals.queriedItems -= folded;
+    totals.availableItems = std::max(totals.availableItems - folded, totals.queriedItems);
+    if (folded > 0) context_.log.Logf(kLogInfo, "Merged %d duplicate results", folded);
+  }
+  return status;
 }
 
 void ResultsPage::WriteHeading() {
@@ -52,6 +63,16 @@ Status ResultsPage::DisplayResults(int32_t nodeCount, const ChannelTable& channe
   PageOutput& out = context_.out;
   VexaQuery& query = context_.query;
   int32_t slots = std::clamp<int32_t>(nodeCount, 0, kMaxNodes);
+  // A page from the cache was filtered when it was read.
+  ItemList nodeItems;
+  if (!fromCache && query.nodeFilter >= 0) {
+    nodeItems = ItemsOfNode(items, query.nodeFilter);
+    const Channel& channel = channels[query.nodeFilter];
+    availableItems = channel.valid ? std::max(channel.totalResults, 0) : 0;
+    itemCount = static_cast<int64_t>(nodeItems.size());
+    availableItems = std::max(availableItems, itemCount);
+  }
+  const ItemList& shown = !fromCache && query.nodeFilter >= 0 ? nodeItems : items;
   bool resultsValid = fromCache || AnyValidNode(channels, slots);
   Status result = kOk;
   bool invalidPage = false;
@@ -60,6 +81,8 @@ Status ResultsPage::DisplayResults(int32_t nodeCount, const ChannelTable& channe
     out.Write("<div class=\"results\">\n");
     out.Printf("<div class=\"summary\">%lld results found.<br /></div>\n",
                static_cast<long long>(availableItems));
+    if (context_.config.showSources == 1)
+      WriteSourcesLine(context_, channels, nodeCount, fromCache ? nullptr : nodeResults_);
     out.Write("<p></p>\n\n");
     DisplaySpellingSuggestions(context_, itemCount, channels, nodeCount);
     DisplayRecommended(context_, channels, nodeCount);
@@ -79,12 +102,12 @@ Status ResultsPage::DisplayResults(int32_t nodeCount, const ChannelTable& channe
       result = kInvalidPage;
       invalidPage = true;
     }
-    if (!items.empty() && availableItems != 0 && !invalidPage) {
+    if (!shown.empty() && availableItems != 0 && !invalidPage) {
       // Indexes past the items passed show nothing, so the loop stops there.
-      int64_t held = static_cast<int64_t>(items.size()) + (fromCache ? first : 0);
+      int64_t held = static_cast<int64_t>(shown.size()) + (fromCache ? first : 0);
       int64_t last = std::min({itemCount, end, held});
       for (int64_t i = first; i < last; ++i)
-        DisplayResultItem(channels, items, fromCache ? i - first : i, fromCache);
+        DisplayResultItem(channels, shown, fromCache ? i - first : i, fromCache);
     }
     out.Write("</div>\n");
   }

@@ -16,6 +16,9 @@ class ResultsPage : public ResultsStep {
               LogSink& log, const DisplayValues& display)
       : context_{out, config, query, terms, log, display} {}
 
+  // The node statuses and times of a fresh search, for the sources line.
+  void set_nodeResults(const NodeResults* results) { nodeResults_ = results; }
+
   int ConsolidateResults(NodeResults& results, bool sortDate, ItemList& merged) override;
 
   // Results are shown when some node among the first `nodeCount` is valid, or
@@ -43,6 +46,7 @@ class ResultsPage : public ResultsStep {
  private:
   void WriteHeading();
   ResultsContext context_;
+  const NodeResults* nodeResults_ = nullptr;
 };
 
 }  // namespace quorix

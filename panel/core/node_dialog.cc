@@ -6,6 +6,7 @@
 #include "nodequery/node_query_options.h"
 #include "panel/core/node_table.h"
 #include "panel/core/verification.h"
+#include "platform/text.h"
 
 namespace quorix::panel {
 namespace {
@@ -74,6 +75,7 @@ bool NodeDialog::Open(const std::vector<int>& selectedRows) {
   const NodeRecord& node = work.nodes[slot_];
   enabled = !node.disabled;
   timeout = std::to_string(node.timeoutMs);
+  name = node.name;
   strictQuerySyntax = node.strictQuerySyntax != 0;
   openSearch = !node.IsVexa();
   return true;
@@ -203,6 +205,7 @@ bool NodeDialog::Accept() {
   }
   NodeRecord& node = session_.work.nodes[slot_];
   node.timeoutMs = timeoutMs;
+  node.name = CutUtf16(name, kNodeNameMaxUnits);
   node.disabled = !wantEnabled;
   node.type = wantOpenSearch ? 1 : 0;
   node.strictQuerySyntax = strictQuerySyntax ? 1 : 0;
@@ -216,6 +219,9 @@ void NodeDialog::AfterClose() {
     session_.flags.verified = false;
     session_.flags.unsaved = true;
   }
+  // A name is not a matter for verification, but must be saved to take effect.
+  if (session_.work.nodes[slot_].name != session_.live.nodes[slot_].name)
+    session_.flags.unsaved = true;
 }
 
 bool NodeDialog::Ok() {

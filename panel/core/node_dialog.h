@@ -44,6 +44,7 @@ class NodeDialog {
   std::string nodeUrl;
   std::string descriptionUrl;
   std::string timeout;
+  std::string name;  // shown on the results page; empty: the host
   bool strictQuerySyntax = false;
 
   std::string Caption() const;

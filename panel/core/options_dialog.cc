@@ -92,6 +92,8 @@ void OptionsDialog::Open() {
   vexaInfo = work.showVexaInfo != 0;
   debugModeIndex = ChoiceIndex(kDebugModeChoices, work.debugMode);
   allowRequestDebug = work.allowRequestDebug == 1;  // the search program obeys 1 alone
+  mergeDuplicates = work.mergeDuplicates == 1;
+  showSources = work.showSources == 1;
   debugLogging = work.debugLogging != 0;
   debugFileName = work.debugFileName;
   logging = work.logging != 0;
@@ -150,6 +152,8 @@ bool OptionsDialog::Ok() {
   if (languageListEnabled && languageIndex >= 0) work.languageFileName = SelectedLanguage();
   work.debugMode = ChoiceValue(kDebugModeChoices, debugModeIndex);
   work.allowRequestDebug = allowRequestDebug ? 1 : 0;
+  work.mergeDuplicates = mergeDuplicates ? 1 : 0;
+  work.showSources = showSources ? 1 : 0;
   work.logging = logging ? 1 : 0;
   work.logFileName = CutUtf16(logFileName, 258);
   work.debugLogging = debugLogging ? 1 : 0;
@@ -159,7 +163,10 @@ bool OptionsDialog::Ok() {
     session_.flags.unsaved = true;
   }
   // Not a matter for verification, but the file must be saved to take effect.
-  if (work.allowRequestDebug != session_.live.allowRequestDebug) session_.flags.unsaved = true;
+  if (work.allowRequestDebug != session_.live.allowRequestDebug ||
+      work.mergeDuplicates != session_.live.mergeDuplicates ||
+      work.showSources != session_.live.showSources)
+    session_.flags.unsaved = true;
   CommitEdit(session_, EditScope::kBoth);
   return true;
 }

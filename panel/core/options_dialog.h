@@ -61,6 +61,8 @@ class OptionsDialog {
   bool languageListEnabled = true;
   int debugModeIndex = -1;         // in kDebugModeChoices
   bool allowRequestDebug = false;  // a visitor's vexa_debug may replace the debug mode
+  bool mergeDuplicates = false;    // one result for a page that several nodes found
+  bool showSources = false;        // the sources line below the summary
   bool debugLogging = false;
   std::string debugFileName;
   bool logging = false;

@@ -55,6 +55,16 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
   timeoutRow->addWidget(new QLabel(QStringLiteral("milliseconds"), this));
   timeoutRow->addStretch(1);
   layout->addLayout(timeoutRow);
+  auto* nameRow = new QHBoxLayout;
+  auto* nameLabel = new QLabel(QStringLiteral("Display n&ame:"), this);
+  nameRow->addWidget(nameLabel);
+  name_ = new QLineEdit(this);
+  nameLabel->setBuddy(name_);
+  name_->setObjectName(QStringLiteral("name"));
+  name_->setMaxLength(kNodeNameMaxUnits);
+  name_->setPlaceholderText(QStringLiteral("the node's host"));
+  nameRow->addWidget(name_, 1);
+  layout->addLayout(nameRow);
 
   testLines_ = new QListWidget(this);
   testLines_->setObjectName(QStringLiteral("testLines"));
@@ -154,6 +164,7 @@ void NodeEditDialog::ShowFields() {
     description_->setText(ToQ(node_.descriptionUrl));
   }
   timeout_->setText(ToQ(node_.timeout));
+  name_->setText(ToQ(node_.name));
   strict_->setChecked(node_.strictQuerySyntax);
   ShowTypeControls();
 }
@@ -202,6 +213,7 @@ void NodeEditDialog::ReadFields() {
   node_.nodeUrl = FromQ(nodeUrl_->text());
   node_.descriptionUrl = FromQ(description_->text());
   node_.timeout = FromQ(timeout_->text());
+  node_.name = FromQ(name_->text());
   node_.strictQuerySyntax = strict_->isChecked();
 }
 

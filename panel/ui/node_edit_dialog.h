@@ -55,6 +55,7 @@ class NodeEditDialog : public QDialog {
   QPushButton* browse_;
   QCheckBox* strict_;
   QLineEdit* timeout_;
+  QLineEdit* name_;
 };
 
 }  // namespace quorix::panelui

@@ -138,9 +138,15 @@ QWidget* SearchOptionsDialog::BuildFormGroup() {
   timing_->setObjectName(QStringLiteral("timing"));
   vexaInfo_ = new QCheckBox(QStringLiteral("Show &Vexa info line"), group);
   vexaInfo_->setObjectName(QStringLiteral("vexaInfo"));
+  mergeDuplicates_ = new QCheckBox(QStringLiteral("Merge d&uplicate results"), group);
+  mergeDuplicates_->setObjectName(QStringLiteral("mergeDuplicates"));
+  showSources_ = new QCheckBox(QStringLiteral("Show result sou&rces"), group);
+  showSources_->setObjectName(QStringLiteral("showSources"));
   box->addWidget(defaultToAnd_);
   box->addWidget(timing_);
   box->addWidget(vexaInfo_);
+  box->addWidget(mergeDuplicates_);
+  box->addWidget(showSources_);
   auto* templateRow = new QHBoxLayout;
   QPushButton* modify = NamedButton("Mo&dify Template", "modifyTemplate", group);
   connect(modify, &QPushButton::clicked, this, [this] {
@@ -229,6 +235,8 @@ void SearchOptionsDialog::ShowFields() {
   defaultToAnd_->setChecked(options_.defaultToAnd);
   timing_->setChecked(options_.timing);
   vexaInfo_->setChecked(options_.vexaInfo);
+  mergeDuplicates_->setChecked(options_.mergeDuplicates);
+  showSources_->setChecked(options_.showSources);
   debugMode_->setCurrentIndex(options_.debugModeIndex);
   allowRequestDebug_->setChecked(options_.allowRequestDebug);
   debugLogging_->setChecked(options_.debugLogging);
@@ -252,6 +260,8 @@ void SearchOptionsDialog::ReadFields() {
   options_.defaultToAnd = defaultToAnd_->isChecked();
   options_.timing = timing_->isChecked();
   options_.vexaInfo = vexaInfo_->isChecked();
+  options_.mergeDuplicates = mergeDuplicates_->isChecked();
+  options_.showSources = showSources_->isChecked();
   options_.languageIndex = language_->currentIndex();
   options_.debugModeIndex = debugMode_->currentIndex();
   options_.allowRequestDebug = allowRequestDebug_->isChecked();

@@ -37,6 +37,8 @@ class SearchOptionsDialog : public QDialog {
   QCheckBox* defaultToAnd_;
   QCheckBox* timing_;
   QCheckBox* vexaInfo_;
+  QCheckBox* mergeDuplicates_;
+  QCheckBox* showSources_;
   QComboBox* language_;
   QComboBox* debugMode_;
   QCheckBox* allowRequestDebug_;

@@ -55,6 +55,10 @@ TEST_F(SettingsReaderTest, DefaultsWhenKeysAreMissing) {
   EXPECT_EQ(config.debugMode, 0);
   EXPECT_EQ(config.nodeCount, 0);
   EXPECT_TRUE(config.allVexaNodes);
+  EXPECT_EQ(config.mergeDuplicates, 0);
+  EXPECT_EQ(config.showSources, 0);
+  EXPECT_EQ(config.nodeBackoffFailures, 3);
+  EXPECT_EQ(config.nodeBackoffSecs, 0);
 }
 
 TEST_F(SettingsReaderTest, IntegerKeys) {
@@ -79,6 +83,10 @@ TEST_F(SettingsReaderTest, IntegerKeys) {
       {"RecommendedMax = 4", &Config::recommendedMax, 4},
       {"Recommended = 1", &Config::recommended, 1},
       {"UseDateTime = 1", &Config::useDateTime, 1},
+      {"MergeDuplicates = 1", &Config::mergeDuplicates, 1},
+      {"ShowSources = 1", &Config::showSources, 1},
+      {"NodeBackoffFailures = 5", &Config::nodeBackoffFailures, 5},
+      {"NodeBackoffSecs = 60", &Config::nodeBackoffSecs, 60},
       {"Logging=1", &Config::logging, 0},  // the first word is then "Logging=1"
       {"Logging =1", &Config::logging, 1},
       {"  Logging\t=\t-4", &Config::logging, -4},
@@ -153,8 +161,11 @@ TEST_F(SettingsReaderTest, TemplateFilenameAndPanelKeysAreIgnored) {
 TEST_F(SettingsReaderTest, OneVexaNode) {
   Config config = Load(
       "NODE0_DISABLED = 0\nNODE0_TYPE = 0\nNODE0_STRICT_QUERY_SYNTAX = 0\nNODE0_TIMEOUT_MS = "
-      "5000\nNODE0_VEXA_URL = \"http://search.example.com:8080/cgi-bin/search.cgi\"\n");
+      "5000\nNODE0_VEXA_URL = \"http://search.example.com:8080/cgi-bin/search.cgi\"\n"
+      "NODE0_NAME = \"Town &#38; \\\"Council\\\"\"\nNODE1_NAME = \"" + std::string(64, 'n') + "\"\n");
   EXPECT_EQ(config.nodeCount, 1);
+  EXPECT_EQ(config.nodes[0].name, "Town & \"Council\"");
+  EXPECT_EQ(config.nodes[1].name, "") << "longer than 63 characters";
   const NodeRecord& node = config.nodes[0];
   EXPECT_FALSE(node.disabled);
   EXPECT_EQ(node.type, 0);

@@ -79,6 +79,10 @@ TEST_F(SettingsWriterTest, DefaultsAreWrittenInKeyOrder) {
             "RecommendedMax = 0\r\n"
             "Recommended = 0\r\n"
             "UseDateTime = 0\r\n"
+            "MergeDuplicates = 1\r\n"
+            "ShowSources = 1\r\n"
+            "NodeBackoffFailures = 3\r\n"
+            "NodeBackoffSecs = 60\r\n"
             "ControlPanelLogging = 0\r\n"
             "ControlPanelDebugMode = 0\r\n"
             "ControlPanelWarnWord = 0\r\n");
@@ -119,6 +123,10 @@ TEST_F(SettingsWriterTest, NodeLinesAreNumberedWithoutGaps) {
       std::string::npos)
       << text;
   EXPECT_EQ(text.find("NODE3_"), std::string::npos);
+  EXPECT_EQ(text.find("_NAME"), std::string::npos) << "no name, no line";
+  config.nodes[3].name = "Mag & \"Co\"";
+  EXPECT_NE(FormatSettings(config, nullptr).find("NODE2_NAME = \"Mag &#38; \\\"Co\\\"\"\r\n"),
+            std::string::npos);
 
   // Without a passed verification the query URL is not written.
   EXPECT_EQ(FormatSettings(config, [](int) { return false; }).find("_OS_URL"), std::string::npos);
@@ -151,7 +159,7 @@ TEST_F(SettingsWriterTest, ShortNamesAndDefaultToAndRules) {
   EXPECT_EQ(text.find("LanguageFileName"), std::string::npos);
   EXPECT_EQ(text.find("TemplateFilename"), std::string::npos);
   EXPECT_NE(text.find("DefaultToAnd = 1\r\n"), std::string::npos);
-  EXPECT_NE(text.find("UseDateTime = 0\r\nControlPanelInstallDirectory = \"/srv/out\"\r\n"
+  EXPECT_NE(text.find("NodeBackoffSecs = 60\r\nControlPanelInstallDirectory = \"/srv/out\"\r\n"
                       "ControlPanelLogging"),
             std::string::npos);
 }

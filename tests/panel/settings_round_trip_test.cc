@@ -53,6 +53,11 @@ TEST_F(SettingsRoundTripTest, NodesAndOptionsSurvive) {
 
   live.debugMode = 2;
   live.allowRequestDebug = 1;
+  live.mergeDuplicates = 1;
+  live.showSources = 1;
+  live.nodeBackoffFailures = 7;
+  live.nodeBackoffSecs = 45;
+  live.nodes[0].name = kTrickyText;
   live.overRequestFactor = 5;
   live.cacheValidPeriodMins = 30;
   live.formFormat = 1;
@@ -84,6 +89,7 @@ TEST_F(SettingsRoundTripTest, NodesAndOptionsSurvive) {
   EXPECT_EQ(vexa.vexaScheme, "http");
   EXPECT_EQ(vexa.vexaHost, "search.example:8080");
   EXPECT_EQ(vexa.vexaPath, "/cgi-bin/vexa.cgi?site=a&b=\"q\"\\x");
+  EXPECT_EQ(vexa.name, kTrickyText);
 
   const NodeRecord& search = read.nodes[1];
   EXPECT_FALSE(search.disabled);
@@ -108,6 +114,10 @@ TEST_F(SettingsRoundTripTest, NodesAndOptionsSurvive) {
   } ints[] = {
       {"DEBUG", &Config::debugMode},
       {"AllowRequestDebug", &Config::allowRequestDebug},
+      {"MergeDuplicates", &Config::mergeDuplicates},
+      {"ShowSources", &Config::showSources},
+      {"NodeBackoffFailures", &Config::nodeBackoffFailures},
+      {"NodeBackoffSecs", &Config::nodeBackoffSecs},
       {"INT_OVER_REQUEST_FACTOR", &Config::overRequestFactor},
       {"INT_CACHE_VALID_PERIOD_MINS", &Config::cacheValidPeriodMins},
       {"FormFormat", &Config::formFormat},

@@ -114,6 +114,7 @@ void NodeDialogTest::addNodeByTyping() {
       // Digits only: the letters are not taken.
       TypeInto(timeout, QStringLiteral("75x0a0"));
       QCOMPARE(timeout->text(), QStringLiteral("7500"));
+      QTest::keyClicks(Child<QLineEdit>(dialog, "name"), QStringLiteral("Town council"));
       SaveShot(dialog, QStringLiteral("node-dialog"));
       Click(dialog, "OK");
     });
@@ -131,6 +132,7 @@ void NodeDialogTest::addNodeByTyping() {
   QCOMPARE(QString::fromStdString(live.nodes[0].vexaHost), QStringLiteral("127.0.0.1:8081"));
   QCOMPARE(live.nodes[0].port, uint16_t(8081));
   QCOMPARE(live.nodes[0].timeoutMs, 7500);
+  QCOMPARE(QString::fromStdString(live.nodes[0].name), QStringLiteral("Town council"));
   QVERIFY(panel.session->flags.unsaved);
 }
 

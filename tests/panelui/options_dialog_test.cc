@@ -92,6 +92,8 @@ void OptionsDialogTest::showsDefaultsAndTexts() {
     QVERIFY(Child<QCheckBox>(dialog, "vexaInfo")->isChecked());
     QVERIFY(!Child<QCheckBox>(dialog, "timing")->isChecked());
     QVERIFY(!Child<QCheckBox>(dialog, "allowRequestDebug")->isChecked());
+    QVERIFY(Child<QCheckBox>(dialog, "mergeDuplicates")->isChecked());
+    QVERIFY(Child<QCheckBox>(dialog, "showSources")->isChecked());
     QCOMPARE(Child<QLineEdit>(dialog, "logFileName")->text(),
              QStringLiteral("./logs/searchwords.log"));
     QStringList texts = Texts(dialog);
@@ -182,10 +184,13 @@ void OptionsDialogTest::storesChosenListEntries() {
     QTest::keyClick(Child<QSlider>(dialog, "overRequestFactor"), Qt::Key_Right);
     Child<QCheckBox>(dialog, "timing")->click();
     Child<QCheckBox>(dialog, "allowRequestDebug")->click();
+    Child<QCheckBox>(dialog, "mergeDuplicates")->click();
     ButtonNamed(dialog, QStringLiteral("OK"))->click();
   });
   const Config& live = panel.session->live;
   QCOMPARE(live.allowRequestDebug, 1);
+  QCOMPARE(live.mergeDuplicates, 0);
+  QCOMPARE(live.showSources, 1);
   QCOMPARE(live.formFormat, 0);
   QCOMPARE(live.debugMode, 2);
   QCOMPARE(live.overRequestFactor, 3);

@@ -120,6 +120,28 @@ TEST(CacheFormatTest, RecordLengthMatchesTheFieldsOfEachNodeKind) {
   EXPECT_EQ(offset, bytes.size());
 }
 
+// Only a merged item carries the mask of its other nodes, so files without
+// merged items keep the layout above.
+TEST(CacheFormatTest, MergedItemsKeepTheirOtherNodes) {
+  Sample sample;
+  sample.items[0]->alsoFoundAt = 0b10;
+  std::string bytes = sample.Encode();
+  EXPECT_EQ(bytes.size(), Sample().Encode().size() + 8);
+  ItemList items;
+  ASSERT_EQ(DecodeAll(bytes, 0, 4, &items), kOk);
+  EXPECT_EQ(items[0]->alsoFoundAt, 0b10u);
+  EXPECT_EQ(items[1]->alsoFoundAt, 0u);
+
+  const size_t firstItem = kCacheHeaderBytes + 2 * kCacheNodeBlockBytes + kRecommendedBytes;
+  const size_t mask = firstItem + 4 + I32At(bytes, firstItem) - 8;
+  for (int64_t corrupt : {int64_t{0}, int64_t{0b100}, int64_t{-1}}) {
+    std::string spoilt = bytes;
+    PutLe(spoilt, mask, corrupt, 8);
+    ItemList read;
+    EXPECT_EQ(DecodeAll(spoilt, 0, 4, &read), kCacheReadFailed) << corrupt;
+  }
+}
+
 TEST(CacheFormatTest, SkippingByLengthReachesTheLaterItems) {
   Sample sample;
   ItemList items;
@@ -140,6 +162,8 @@ TEST(CacheFormatTest, WriterRefusesWhatTheReaderWouldRefuse) {
        [](Sample& s) { s.header.cachedAvailable = int64_t{INT32_MAX} + 1; }},
       {"negative queried items of a node",
        [](Sample& s) { (*s.channels)[1].osTotalQueriedItems = -1; }},
+      {"also found at a node outside the node count",
+       [](Sample& s) { s.items[0]->alsoFoundAt = 0b100; }},
   };
   for (const auto& c : cases) {
     Sample sample;

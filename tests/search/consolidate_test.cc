@@ -1,4 +1,5 @@
 #include "search/consolidate.h"
+#include "search/duplicate_merge.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,17 @@ TEST(Compare, ScoreHigherFirstAndDateNewerFirst) {
   EXPECT_LT(CompareByDateTime(newer, newer), 0) << "equal date-times never compare 0";
 }
 
+TEST(Compare, UndatedItemsAfterEveryDatedOne) {
+  Item undated, ancient, recent;
+  ancient.vexaDateTime = -86400;
+  recent.vexaDateTime = 1700000000;
+  for (const Item* dated : {&ancient, &recent}) {
+    EXPECT_LT(CompareByDateTime(*dated, undated), 0) << dated->vexaDateTime;
+    EXPECT_GT(CompareByDateTime(undated, *dated), 0) << dated->vexaDateTime;
+  }
+  EXPECT_LT(CompareByDateTime(undated, undated), 0);
+}
+
 // Sorting many shapes of input must give a permutation of the input in order.
 TEST(SortItems, OrdersEveryShapeOfInput) {
   std::mt19937 random(7);
@@ -62,9 +74,11 @@ TEST(SortItems, OrdersEveryShapeOfInput) {
         for (const auto& item : items) after.insert(item.get());
         EXPECT_EQ(after, before) << "size " << size << " range " << range;
         for (size_t i = 1; i < items.size(); ++i) {
+          // By date, undated items (0) come after every dated one.
+          int64_t previous = items[i - 1]->vexaDateTime, next = items[i]->vexaDateTime;
           bool inOrder = compare == CompareByScore
                              ? items[i - 1]->vexaScore >= items[i]->vexaScore
-                             : items[i - 1]->vexaDateTime >= items[i]->vexaDateTime;
+                             : next == 0 || (previous != 0 && previous >= next);
           ASSERT_TRUE(inOrder) << "size " << size << " range " << range << " at " << i;
         }
       }
@@ -187,6 +201,67 @@ TEST_F(ConsolidateTest, TakesNoMoreThanTheNodeCounted) {
   results->channels[0].osTotalQueriedItems = 1;
   ConsolidateResults(*results, false, merged, log);
   EXPECT_EQ(Titles(), (std::vector<std::string>{"0:4"}));
+}
+
+TEST(NormaliseLink, VariantsOfOnePageShareAForm) {
+  struct Case {
+    const char* a;
+    const char* b;
+    bool same;
+  } cases[] = {
+      {"HTTP://Example.ORG/Path", "http://example.org/Path", true},
+      {"http://example.org:80/a", "http://example.org/a", true},
+      {"https://example.org:443/a", "https://example.org/a", true},
+      {"http://example.org:8080/a", "http://example.org/a", false},
+      {"https://example.org:80/a", "https://example.org/a", false},
+      {"http://example.org/a#top", "http://example.org/a", true},
+      {"http://example.org/a/", "http://example.org/a", true},
+      {"http://example.org/a/index.html", "http://example.org/a", true},
+      {"http://example.org/", "http://example.org", true},
+      {"http://example.org/%7Euser/%41", "http://example.org/~user/A", true},
+      {"http://example.org/a%2fb", "http://example.org/a%2Fb", true},
+      {"http://example.org/a%2Fb", "http://example.org/a/b", false},
+      {"http://example.org/a/?x=1", "http://example.org/a?x=1", true},
+      {"http://example.org/a?x=1", "http://example.org/a?x=2", false},
+      {"http://example.org/A", "http://example.org/a", false},  // paths keep their case
+      {"http://[::1]:80/a", "http://[::1]/a", true},
+      {"/relative/", "/relative", false},  // no scheme: only escapes and fragment
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(NormaliseLink(c.a) == NormaliseLink(c.b), c.same) << c.a << " vs " << c.b;
+  EXPECT_EQ(NormaliseLink(""), "");
+}
+
+TEST(MergeDuplicateItems, FoldsLaterItemsOfOtherNodesIntoTheFirst) {
+  ChannelTable channels;
+  channels[1].nodeType = 1;  // an OpenSearch node: its texts are plain
+  ItemList items;
+  auto add = [&](int node, const char* link, const char* title, const char* description) {
+    auto item = MakeItem(node, 0);
+    item->link = link;
+    item->title = title;
+    item->description = description;
+    items.push_back(std::move(item));
+  };
+  add(0, "http://a.test/x/", "", "Vexa <b>x</b>");
+  add(1, "HTTP://A.test:80/x", "R&D x", "plain x");
+  add(2, "http://a.test/x#part", "Third x", "");
+  add(0, "http://a.test/x", "Same node again", "");  // never folded into its own node
+  add(1, "http://b.test/", "Only b", "");
+  add(2, "", "No link", "");
+  add(0, "http://b.test/index.html", "", "From Vexa");
+
+  EXPECT_EQ(MergeDuplicateItems(items, channels), 3u);
+  ASSERT_EQ(items.size(), 4u);
+  EXPECT_EQ(items[0]->title, "R&amp;D x") << "plain text escaped for a node whose texts are HTML";
+  EXPECT_EQ(items[0]->description, "Vexa <b>x</b>");
+  EXPECT_EQ(items[0]->alsoFoundAt, 0b110u);
+  EXPECT_EQ(items[1]->title, "Same node again");
+  EXPECT_EQ(items[1]->alsoFoundAt, 0u);
+  EXPECT_EQ(items[2]->title, "Only b");
+  EXPECT_EQ(items[2]->description, "From Vexa") << "HTML of a Vexa node kept as plain text";
+  EXPECT_EQ(items[2]->alsoFoundAt, 0b1u);
+  EXPECT_EQ(items[3]->title, "No link");
 }
 
 }  // namespace

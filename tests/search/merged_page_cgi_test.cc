@@ -120,6 +120,63 @@ TEST_F(MergedPageTest, LastPageOfTheMergedList) {
   EXPECT_EQ(page.find("Next"), std::string::npos);
 }
 
+// Two nodes with overlapping links in case, port, slash and index.html
+// variants: one result per page, and each node's results alone, fresh and
+// from the cache.
+TEST_F(MergedPageTest, DuplicatesAreMergedAndEachNodeCanBeShownAlone) {
+  SettingsText settings;
+  settings.Option("MergeDuplicates", 1).Option("ShowSources", 1);
+  settings.VexaNode(server_.Url("/town/search.cgi")).Text("NODE0_NAME", "Town");
+  settings.VexaNode(server_.Url("/mag/search.cgi")).Text("NODE1_NAME", "Mag &#38; Co");
+  sandbox_.WriteFile("settings.qxdat", settings.str());
+  std::vector<RssItem> town = {{"A town", "http://Shared.test/a/", "", 90},
+                               {"B town", "http://shared.test:80/b", "About B", 80},
+                               {"Town only", "http://town.test/only", "", 70}};
+  std::vector<RssItem> mag = {{"A mag", "http://shared.test/a", "", 95},
+                              {"B mag", "HTTP://SHARED.TEST/b/index.html", "", 60},
+                              {"Mag only", "http://mag.test/only", "", 50}};
+  server_.Answer("/town/search.cgi", HttpAnswer(VexaRss(town, 3)));
+  server_.Answer("/mag/search.cgi", HttpAnswer(VexaRss(mag, 3)));
+  auto nodeLink = [](int node, const std::string& name) {
+    return "<a href=\"?vexa_query=test&amp;vexa_page=1&amp;vexa_per_page=10&amp;vexa_and=0&amp;"
+           "vexa_sort=0&amp;vexa_node=" +
+           std::to_string(node) + "\">" + name + "</a>: 3 results, ";
+  };
+  const std::string alsoTown = "<div class=\"result_also\">Also found at: Town</div>";
+  const std::string alsoMag = "<div class=\"result_also\">Also found at: Mag &amp; Co</div>";
+  struct Step {
+    const char* query;
+    bool fromCache;
+    int count;
+    std::vector<std::string> titles;
+  } steps[] = {
+      {"vexa_query=test&vexa_node=1", false, 3, {"A mag", "B town", "Mag only"}},
+      {"vexa_query=test", true, 4, {"A mag", "B town", "Town only", "Mag only"}},
+      {"vexa_query=test&vexa_node=0", true, 3, {"A mag", "B town", "Town only"}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.query);
+    const std::string page = CgiBody(sandbox_.Get(step.query).output);
+    EXPECT_NE(page.find("<div class=\"summary\">" + std::to_string(step.count) + " results found."),
+              std::string::npos)
+        << page;
+    EXPECT_EQ(TitlesInOrder(page), step.titles);
+    EXPECT_EQ(CountOf(page, alsoTown), 1u) << "A mag";
+    EXPECT_EQ(CountOf(page, alsoMag), 1u) << "B town";
+    EXPECT_EQ(CountOf(page, "result_also"), 2u);
+    EXPECT_NE(page.find("About B"), std::string::npos);
+    // The sources line: both nodes linked to their results alone.
+    EXPECT_NE(page.find("<div class=\"sources\">Sources:\n"), std::string::npos) << page;
+    EXPECT_NE(page.find(nodeLink(0, "Town")), std::string::npos) << page;
+    EXPECT_NE(page.find(nodeLink(1, "Mag &amp; Co")), std::string::npos);
+    EXPECT_EQ(CountOf(page, "3 results, from the cache</div>"), step.fromCache ? 2u : 0u);
+    bool filtered = std::string(step.query).find("vexa_node") != std::string::npos;
+    EXPECT_EQ(CountOf(page, "source_current"), filtered ? 1u : 0u);
+    EXPECT_EQ(page.find("all sources</a>") != std::string::npos, filtered);
+  }
+  EXPECT_EQ(server_.RequestCount(), 2u) << "the later pages came from the cache";
+}
+
 TEST(ExecutableMarkupTest, FindsWhatABrowserWouldRun) {
   struct Case {
     std::string html;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "tests/search/cgi_test_support.h"
 #include "tests/support/cgi_runner.h"
@@ -80,6 +81,57 @@ TEST(NodeTimeoutCgiTest, SlowNodeIsReportedAndTheOtherShown) {
     EXPECT_NE(page.find("<div class=\"summary\">3 results found."), std::string::npos) << c.name;
     EXPECT_EQ(page.find("Late"), std::string::npos) << c.name;
     EXPECT_EQ(good.RequestCount(), 1u) << c.name;
+  }
+}
+
+// A dead node is asked until it has failed three times in a row, then
+// skipped without waiting until its pause ends; the request after the pause
+// tries it again, and its failure starts a longer pause.
+TEST(NodeTimeoutCgiTest, DeadNodeIsSkippedAfterRepeatedFailures) {
+  TestHttpServer dead;
+  TestHttpServer good;
+  dead.Answer("/search.cgi", HttpAnswer().Never());
+  good.Answer("/search.cgi", HttpAnswer(VexaRss(NumberedItems("Good", 3), 3)));
+  CgiSandbox sandbox(QuorixBinary());
+  SettingsText settings;
+  settings.Option("INT_CACHE_VALID_PERIOD_MINS", 0)
+      .Option("AllowRequestDebug", 1)
+      .Option("ShowSources", 1)
+      .Option("NodeBackoffFailures", 3)
+      .Option("NodeBackoffSecs", 2);
+  settings.VexaNode(dead.Url("/search.cgi"), 300).Text("NODE0_NAME", "Dead");
+  settings.VexaNode(good.Url("/search.cgi"), 20000);
+  sandbox.WriteFile("settings.qxdat", settings.str());
+  sandbox.WriteFile("cache/.htaccess", "");
+
+  struct Step {
+    std::chrono::milliseconds sleepBefore;
+    size_t deadAsked;  // requests the dead node has had after this one
+    const char* source;
+  } steps[] = {
+      {0ms, 1, "<div class=\"source source_timeout\">Dead: did not answer in time</div>"},
+      {0ms, 2, "source_timeout"},
+      {0ms, 3, "source_timeout"},
+      {0ms, 3, "<div class=\"source source_skipped\">Dead: skipped after repeated failures</div>"},
+      {2100ms, 4, "source_timeout"},  // the pause is over: tried once more
+      {0ms, 4, "source_skipped"},     // and paused again, for longer
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    SCOPED_TRACE("request " + std::to_string(i + 1));
+    std::this_thread::sleep_for(steps[i].sleepBefore);
+    auto start = std::chrono::steady_clock::now();
+    auto run = sandbox.Get("vexa_query=test&vexa_debug=1");
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    const std::string page = CgiBody(run.output);
+    EXPECT_EQ(dead.RequestCount(), steps[i].deadAsked);
+    EXPECT_NE(page.find(steps[i].source), std::string::npos) << page;
+    EXPECT_EQ(TitlesInOrder(page), (std::vector<std::string>{"Good 1", "Good 2", "Good 3"}));
+    bool skipped = std::string(steps[i].source).find("skipped") != std::string::npos;
+    EXPECT_EQ(page.find("<i>Node #0 skipped after repeated failures</i>") != std::string::npos,
+              skipped);
+    if (!skipped) {
+      EXPECT_GE(elapsed, 300ms) << "the time-out was waited for";
+    }
   }
 }
 

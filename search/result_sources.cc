@@ -1,0 +1,133 @@
+#include "search/result_sources.h"
+
+#include <algorithm>
+
+#include "config/lang_keys.h"
+#include "platform/html_escape.h"
+#include "search/result_links.h"
+
+namespace quorix {
+namespace {
+
+struct DefaultText {
+  int key;
+  const char* text;
+};
+
+constexpr DefaultText kDefaultTexts[] = {
+    {kStrSources, "Sources:"},
+    {kStrSourceResults, "results"},
+    {kStrSourceTimeout, "did not answer in time"},
+    {kStrSourceFailed, "failed"},
+    {kStrSourceSkipped, "skipped after repeated failures"},
+    {kStrSourceAll, "all sources"},
+    {kStrAlsoFoundAt, "Also found at:"},
+    {kStrSourceFromCache, "from the cache"},
+};
+
+bool Answered(const Channel& channel, Status status) {
+  return channel.valid && (status == kOk || status == kFewerItemsThanRequested);
+}
+
+// The failure class and words of a node that did not answer.
+void FailureOf(Status status, const char*& className, int& textKey) {
+  if (status == kNodeTimeoutExceeded) {
+    className = "source_timeout";
+    textKey = kStrSourceTimeout;
+  } else if (status == kNodeBackedOff) {
+    className = "source_skipped";
+    textKey = kStrSourceSkipped;
+  } else {
+    className = "source_failed";
+    textKey = kStrSourceFailed;
+  }
+}
+
+void WriteAnswered(const ResultsContext& context, int32_t n, const Channel& channel,
+                   const NodeResults* fresh) {
+  const VexaQuery& query = context.query;
+  std::string name = EscapeHtml(NodeDisplayName(context.config.nodes[n]));
+  const char* current = query.nodeFilter == n ? " source_current" : "";
+  context.out.Printf("<div class=\"source source_ok%s\">", current);
+  context.out.Write(NodeLinkOpen(context.config, query, n) + name + "</a>");
+  context.out.Printf(": %d %s", std::max(channel.totalResults, 0),
+                     PageText(context, kStrSourceResults).c_str());
+  if (fresh)
+    context.out.Printf(", %.2f s", fresh->elapsedMs[n] / 1000.0);
+  else
+    context.out.Printf(", %s", PageText(context, kStrSourceFromCache).c_str());
+  context.out.Write("</div>\n");
+}
+
+}  // namespace
+
+std::string NodeDisplayName(const NodeRecord& node) {
+  if (!node.name.empty()) return node.name;
+  if (node.IsVexa() || node.osHost.empty()) {
+    if (!node.vexaHost.empty()) return node.vexaHost;
+    if (!node.osDescHost.empty()) return node.osDescHost;
+  }
+  return node.osHost;
+}
+
+std::string PageText(const ResultsContext& context, int key) {
+  const std::string& text = context.Lang(key);
+  if (!text.empty()) return text;
+  for (const DefaultText& entry : kDefaultTexts)
+    if (entry.key == key) return entry.text;
+  return text;
+}
+
+void WriteSourcesLine(const ResultsContext& context, const ChannelTable& channels,
+                      int32_t nodeCount, const NodeResults* fresh) {
+  PageOutput& out = context.out;
+  out.Printf("<div class=\"sources\">%s\n", PageText(context, kStrSources).c_str());
+  int32_t slots = std::clamp<int32_t>(nodeCount, 0, kMaxNodes);
+  for (int32_t n = 0; n < slots; ++n) {
+    const Channel& channel = channels[n];
+    if (!fresh) {
+      if (channel.valid) WriteAnswered(context, n, channel, nullptr);
+      continue;
+    }
+    Status status = fresh->status[n];
+    if (Answered(channel, status)) {
+      WriteAnswered(context, n, channel, fresh);
+      continue;
+    }
+    if (status == kNodeNotRun || context.config.nodes[n].disabled) continue;
+    const char* className = nullptr;
+    int textKey = kStrSourceFailed;
+    FailureOf(status, className, textKey);
+    out.Printf("<div class=\"source %s\">%s: %s</div>\n", className,
+               EscapeHtml(NodeDisplayName(context.config.nodes[n])).c_str(),
+               PageText(context, textKey).c_str());
+  }
+  if (context.query.nodeFilter >= 0)
+    out.Write("<div class=\"source source_all\">" +
+              NodeLinkOpen(context.config, context.query, -1) +
+              PageText(context, kStrSourceAll) + "</a></div>\n");
+  out.Write("</div>\n");
+}
+
+void WriteAlsoFoundLine(const ResultsContext& context, const Item& item) {
+  if (item.alsoFoundAt == 0) return;
+  std::string names;
+  for (int n = 0; n < kMaxNodes; ++n) {
+    if (!(item.alsoFoundAt >> n & 1)) continue;
+    if (!names.empty()) names += ", ";
+    names += EscapeHtml(NodeDisplayName(context.config.nodes[n]));
+  }
+  context.out.Printf("<div class=\"result_also\">%s %s</div>\n",
+                     PageText(context, kStrAlsoFoundAt).c_str(), names.c_str());
+}
+
+ItemList ItemsOfNode(const ItemList& items, int32_t node) {
+  ItemList kept;
+  for (const std::unique_ptr<Item>& item : items)
+    if (item && (item->node == node || (node >= 0 && node < kMaxNodes &&
+                                        (item->alsoFoundAt >> node & 1))))
+      kept.push_back(std::make_unique<Item>(*item));
+  return kept;
+}
+
+}  // namespace quorix
