@@ -45,7 +45,8 @@ constexpr char kLighttpdRules[] =
     "}\n"
     "# The settings, the category names, the logs, the cache and .ht files are not for visitors.\n"
     "$HTTP[\"url\"] =~ \"(?i)^/search/"
-    "((cache|logs|webserver)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log|\\.ht[^/]*)$)\" {\n"
+    "((cache|logs|webserver)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log|\\.ht[^/"
+    "]*)$)\" {\n"
     "  url.access-deny = (\"\")\n"
     "}\n";
 
@@ -60,7 +61,8 @@ constexpr char kNginxRules[] =
     "}\n"
     "# The settings, the category names, the logs, the cache and .ht files are not for visitors.\n"
     "location ~* \"^/search/"
-    "((cache|logs|webserver)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log|\\.ht[^/]*)$)\" {\n"
+    "((cache|logs|webserver)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log|\\.ht[^/"
+    "]*)$)\" {\n"
     "  deny all;\n"
     "}\n";
 

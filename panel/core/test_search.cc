@@ -70,8 +70,8 @@ TestSearchNode NodeOutcome(int slot, const NodeRecord& node, const NodeResults& 
   outcome.statusText = TestSearchStatusText(outcome.status);
   outcome.elapsedMs = results.elapsedMs[slot];
   const Channel& channel = results.channels[slot];
-  outcome.answered = channel.node == slot &&
-                     (outcome.status == kOk || outcome.status == kFewerItemsThanRequested);
+  outcome.answered =
+      channel.node == slot && (outcome.status == kOk || outcome.status == kFewerItemsThanRequested);
   if (!outcome.answered) return outcome;
   outcome.totalResults = std::max(channel.totalResults, 0);
   for (const auto& item : channel.items) {

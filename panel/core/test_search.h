@@ -28,10 +28,10 @@ struct TestSearchNode {
   std::string label;  // "0 (Vexa)", as in the node list
   std::string url;    // as in the node list
   Status status = kNodeNotRun;
-  bool answered = false;    // a usable answer came back (all of it, or fewer items than asked)
-  std::string statusText;   // "Answered", or what went wrong
-  int32_t elapsedMs = 0;    // until it answered or was given up
-  int32_t totalResults = 0; // what the node reported it holds
+  bool answered = false;     // a usable answer came back (all of it, or fewer items than asked)
+  std::string statusText;    // "Answered", or what went wrong
+  int32_t elapsedMs = 0;     // until it answered or was given up
+  int32_t totalResults = 0;  // what the node reported it holds
   std::vector<std::string> titles;  // the first results' titles
 };
 

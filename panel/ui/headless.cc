@@ -26,8 +26,10 @@ bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 std::vector<std::string> WithoutQuery(const std::vector<std::string>& args) {
   std::vector<std::string> rest;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--search") ++i;
-    else rest.push_back(args[i]);
+    if (args[i] == "--search")
+      ++i;
+    else
+      rest.push_back(args[i]);
   }
   return rest;
 }
@@ -140,8 +142,7 @@ bool Verify(PanelSession& session, std::ostream& out) {
 }
 
 // Loads the -c file into `session`; false after saying why.
-bool LoadSettings(PanelSession& session, const std::vector<std::string>& args,
-                  std::ostream& err) {
+bool LoadSettings(PanelSession& session, const std::vector<std::string>& args, std::ostream& err) {
   StartUp(session, args);
   if (session.flags.settingsLoaded) return true;
   err << "QuorixControlPanel: could not load the settings file \"" << session.panel.configPath

@@ -38,10 +38,10 @@ TestSearchBox::TestSearchBox(PanelSession& session, QWidget* parent)
   summary_ = new QLabel(this);
   summary_->setObjectName(QStringLiteral("testSummary"));
   layout->addWidget(summary_);
-  results_ = MakeReportList({QStringLiteral("Node"), QStringLiteral("Status"),
-                             QStringLiteral("Time"), QStringLiteral("Results"),
-                             QStringLiteral("First titles")},
-                            {110, 150, 70, 60, 200}, false, this);
+  results_ =
+      MakeReportList({QStringLiteral("Node"), QStringLiteral("Status"), QStringLiteral("Time"),
+                      QStringLiteral("Results"), QStringLiteral("First titles")},
+                     {110, 150, 70, 60, 200}, false, this);
   results_->setObjectName(QStringLiteral("testResults"));
   results_->setWordWrap(true);
   results_->setFixedHeight(130);
@@ -106,9 +106,10 @@ void TestSearchBox::ShowReport(const TestSearchReport& report) {
     QStringList titles;
     for (const std::string& title : node.titles) titles << ToQ(title);
     auto* item = new QTreeWidgetItem(
-        results_, {ToQ(node.label), ToQ(node.statusText), QStringLiteral("%1 ms").arg(node.elapsedMs),
-                   node.answered ? QString::number(node.totalResults) : QString(),
-                   titles.join(QStringLiteral("; "))});
+        results_,
+        {ToQ(node.label), ToQ(node.statusText), QStringLiteral("%1 ms").arg(node.elapsedMs),
+         node.answered ? QString::number(node.totalResults) : QString(),
+         titles.join(QStringLiteral("; "))});
     item->setToolTip(0, ToQ(node.url));
     item->setToolTip(4, titles.join(QLatin1Char('\n')));
     if (!node.answered) item->setForeground(1, ToColor(LogLineColour(kLogError)));
@@ -118,11 +119,10 @@ void TestSearchBox::ShowReport(const TestSearchReport& report) {
     item->setFirstColumnSpanned(true);
     item->setForeground(0, ToColor(LogLineColour(problem.level)));
   }
-  summary_->setText(report.nodes.empty()
-                        ? QStringLiteral("No node is enabled.")
-                        : QStringLiteral("%1 of %2 node(s) answered.")
-                              .arg(answered)
-                              .arg(report.nodes.size()));
+  summary_->setText(
+      report.nodes.empty()
+          ? QStringLiteral("No node is enabled.")
+          : QStringLiteral("%1 of %2 node(s) answered.").arg(answered).arg(report.nodes.size()));
 }
 
 }  // namespace quorix::panelui

@@ -2,16 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <algorithm>
+#include <condition_variable>
 #include <iterator>
+#include <mutex>
 #include <thread>
 
+#include "nodequery/dispatch.h"
 #include "panel/core/node_dialog.h"
 #include "panel/core/settings_flows.h"
 #include "panel/core/test_search.h"
-#include "nodequery/dispatch.h"
 #include "panel_fixture.h"
 #include "tests/support/test_http_server.h"
 

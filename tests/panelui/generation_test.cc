@@ -271,8 +271,8 @@ void HeadlessTest::errors_data() {
   QTest::newRow("--search and --generate")
       << QStringList{"-c", "site.cpdat", "--search", "x", "--generate", "out"} << 2
       << "--search goes without --generate";
-  QTest::newRow("--search without -c") << QStringList{"--search", "x"} << 2
-                                       << "-c must name the settings file";
+  QTest::newRow("--search without -c")
+      << QStringList{"--search", "x"} << 2 << "-c must name the settings file";
   QTest::newRow("-d value like an option")
       << QStringList{"-d", "1", "-x"} << 2 << "unknown argument \"-x\"";
 }

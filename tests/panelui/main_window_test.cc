@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QMenuBar>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -291,8 +291,8 @@ void MainWindowTest::launchersReportWhatCannotRun() {
 // The test search asks the enabled nodes off the UI thread and lists each one.
 void MainWindowTest::testSearchAsksTheNodes() {
   quorix::testing::TestHttpServer server;
-  server.Answer("/search.cgi", quorix::testing::HttpAnswer(RssAnswer(4)).Delay(
-                                   std::chrono::milliseconds(300)));
+  server.Answer("/search.cgi",
+                quorix::testing::HttpAnswer(RssAnswer(4)).Delay(std::chrono::milliseconds(300)));
   PanelHarness panel;
   Config& live = panel.session->live;
   PutVexaNode(live, 0, server.HostPort(), "/search.cgi");
