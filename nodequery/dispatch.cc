@@ -131,8 +131,14 @@ bool NodeIsUsable(int n, const NodeRecord& node, NodeResults& results, LogSink& 
   return true;
 }
 
+int32_t MillisecondsSince(Clock::time_point start, Clock::time_point end) {
+  return static_cast<int32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(end - start).count());
+}
+
 void Publish(Worker& worker, Config& config, NodeResults& results) {
   int n = worker.job.node;
+  results.elapsedMs[n] = MillisecondsSince(worker.startedAt, worker.finishedAt);
   config.nodes[n] = std::move(worker.node);
   results.channels[n] = std::move(worker.channel);
   results.status[n] = worker.result;
@@ -167,6 +173,7 @@ void WaitForWorkers(std::vector<RunningWorker>& running,
         int n = worker.job.node;
         worker.cancel.store(true);
         results.status[n] = kNodeTimeoutExceeded;
+        results.elapsedMs[n] = MillisecondsSince(worker.startedAt, now);
         log.Logf(kLogError, "Node #%d: timeout waiting for response.  Timeout period = %d ms", n,
                  config.nodes[n].timeoutMs);
       }
@@ -247,7 +254,9 @@ Status QueryNode(Config& config, int n, const NodeQueryRequest& request, int32_t
   NodeJob job = MakeJob(config, n, request, requested, options);
   NodeTotals totals;
   results.channels[n] = Channel();
+  Clock::time_point start = Clock::now();
   Status status = QuerySlaves(job, config.nodes[n], results.channels[n], totals, log);
+  results.elapsedMs[n] = MillisecondsSince(start, Clock::now());
   results.totals.Merge(totals);
   results.status[n] = status;
   return status;

@@ -132,6 +132,9 @@ struct RequestTotals {
 struct NodeResults {
   std::array<Channel, kMaxNodes> channels;
   std::array<Status, kMaxNodes> status;
+  // Milliseconds from a node's start until it answered or was given up; 0 for
+  // a node that was not asked.
+  std::array<int32_t, kMaxNodes> elapsedMs{};
   RequestTotals totals;
   int32_t startedWorkers = 0;
   std::array<int32_t, kMaxNodes> elapsedMs{};  // wall time of each node's query

@@ -55,16 +55,20 @@ read_port_file() {
 rm -rf "$DEMO"
 mkdir -p "$DEMO/run"
 
+# The nodes keep ports 8081 and 8082 when free (the control panel's predefined
+# list and help name 8082); otherwise they take any free one.
+port_or_any() { if port_in_use "$1"; then echo 0; else echo "$1"; fi; }
+
 echo "== Demo nodes"
-"$BUILD/tools/demo_vexa_node" --corpus tools/demo/data/riverton.tsv --port 0 \
+"$BUILD/tools/demo_vexa_node" --corpus tools/demo/data/riverton.tsv --port "$(port_or_any 8081)" \
   --port-file "$DEMO/run/vexa.port" >"$DEMO/run/vexa.out" 2>&1 &
 PIDS+=($!)
-"$BUILD/tools/demo_opensearch_node" --corpus tools/demo/data/magazine.tsv --port 0 \
+"$BUILD/tools/demo_opensearch_node" --corpus tools/demo/data/magazine.tsv --port "$(port_or_any 8082)" \
   --port-file "$DEMO/run/opensearch.port" >"$DEMO/run/opensearch.out" 2>&1 &
 PIDS+=($!)
 VEXA_PORT=$(read_port_file "$DEMO/run/vexa.port")
 OPENSEARCH_PORT=$(read_port_file "$DEMO/run/opensearch.port")
-echo "Vexa node (town council):   http://127.0.0.1:$VEXA_PORT/search"
+echo "Vexa node (town council):   http://127.0.0.1:$VEXA_PORT/search.cgi"
 echo "OpenSearch node (magazine): http://127.0.0.1:$OPENSEARCH_PORT/opensearch.xml"
 
 PORT=${DEMO_PORT:-8080}

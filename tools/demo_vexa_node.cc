@@ -41,7 +41,7 @@ std::vector<RecommendedLink> RecommendedFor(const std::string& query) {
 }
 
 MiniHttpServer::Handler MakeHandler(const SearchEngine& engine, const NodeOptions&, int port) {
-  std::string selfUrl = "http://127.0.0.1:" + std::to_string(port) + "/search";
+  std::string selfUrl = "http://127.0.0.1:" + std::to_string(port) + "/search.cgi";
   return [&engine, selfUrl](const HttpRequest& request) {
     auto started = std::chrono::steady_clock::now();
     SearchRequest search;

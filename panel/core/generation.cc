@@ -27,7 +27,7 @@ constexpr char kFolderInstruction[] =
 constexpr char kAccessRules[] =
     "# Written by Quorix ControlPanel. The settings, the category names, the logs\n"
     "# and the cached result sets are not for visitors.\n"
-    "<FilesMatch \"(?i)^(settings\\.qxdat|vexa_cats\\.qxdat|.*\\.log)$\">\n"
+    "<FilesMatch \"(?i)^(settings\\.qxdat|vexa_cats\\.qxdat|.*\\.log|\\.ht.*)$\">\n"
     "    Require all denied\n"
     "</FilesMatch>\n"
     "RedirectMatch 404 \"(?i)/(cache|logs|webserver)(/[^/]*)?$\"\n";
@@ -43,9 +43,10 @@ constexpr char kLighttpdRules[] =
     "  cgi.assign = (\".cgi\" => \"\")\n"
     "  index-file.names = (\"quorix.cgi\")\n"
     "}\n"
-    "# The settings, the category names, the logs and the cache are not for visitors.\n"
+    "# The settings, the category names, the logs, the cache and .ht files are not for visitors.\n"
     "$HTTP[\"url\"] =~ \"(?i)^/search/"
-    "((cache|logs|webserver)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log)$)\" {\n"
+    "((cache|logs|webserver)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log|\\.ht[^/"
+    "]*)$)\" {\n"
     "  url.access-deny = (\"\")\n"
     "}\n";
 
@@ -58,9 +59,10 @@ constexpr char kNginxRules[] =
     "  fastcgi_param SCRIPT_FILENAME /var/www/search/quorix.cgi;\n"
     "  fastcgi_pass unix:/run/fcgiwrap.socket;\n"
     "}\n"
-    "# The settings, the category names, the logs and the cache are not for visitors.\n"
+    "# The settings, the category names, the logs, the cache and .ht files are not for visitors.\n"
     "location ~* \"^/search/"
-    "((cache|logs|webserver)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log)$)\" {\n"
+    "((cache|logs|webserver)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log|\\.ht[^/"
+    "]*)$)\" {\n"
     "  deny all;\n"
     "}\n";
 

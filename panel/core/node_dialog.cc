@@ -133,43 +133,52 @@ namespace {
 // panel log.
 class TestLines : public LogSink {
  public:
-  TestLines(PanelSession& session) : session_(session) {}
+  TestLines(PanelLog& log, bool detailed) : log_(log), detailed_(detailed) {}
   void Write(int level, std::string_view line) override {
-    session_.log.Write(level, line);
-    if (level == kLogFileOnly || level == kLogError || session_.panel.panelDebugMode != 0)
+    log_.Write(level, line);
+    if (level == kLogFileOnly || level == kLogError || detailed_)
       lines.push_back({level, std::string(line)});
   }
   std::vector<LogWindowLine> lines;
 
  private:
-  PanelSession& session_;
+  PanelLog& log_;
+  bool detailed_;
 };
 
 }  // namespace
 
-std::vector<LogWindowLine> NodeDialog::Test() {
-  Config config = session_.work;
-  NodeRecord node = config.nodes[slot_];
+std::vector<LogWindowLine> NodeDialog::Test() { return PrepareTest()(); }
+
+std::function<std::vector<LogWindowLine>()> NodeDialog::PrepareTest() {
+  auto config = std::make_shared<Config>(session_.work);
+  NodeRecord node = config->nodes[slot_];
   node.type = openSearch ? 1 : 0;
   node.disabled = false;
   node.strictQuerySyntax = strictQuerySyntax ? 1 : 0;
-  TestLines log(session_);
-  if (!UrlInto(node)) {
-    log.Logf(kLogError, "Node #%d: %s", slot_, UrlProblem().c_str());
+  PanelLog& panelLog = session_.log;
+  bool detailed = session_.panel.panelDebugMode != 0;
+  int slot = slot_;
+  std::string refusal;
+  if (!UrlInto(node))
+    refusal = Format("Node #%d: %s", slot, UrlProblem().c_str());
+  else if (!ParseTimeout(timeout, node.timeoutMs))
+    refusal = Format("Node #%d: Invalid timeout value", slot);
+  config->nodes[0] = node;
+  config->nodeCount = 1;
+  return [config, &panelLog, detailed, slot, refusal] {
+    TestLines log(panelLog, detailed);
+    if (!refusal.empty()) {
+      log.Write(kLogError, refusal);
+      return log.lines;
+    }
+    auto results = std::make_unique<NodeResults>();
+    Status status = QueryNode(*config, 0, VerificationRequest(), 1, *results, log,
+                              NodeQueryOptions::ControlPanel());
+    SummaryLine summary = VerificationSummaryLine(slot, status);
+    log.Write(summary.level, summary.text);
     return log.lines;
-  }
-  if (!ParseTimeout(timeout, node.timeoutMs)) {
-    log.Logf(kLogError, "Node #%d: Invalid timeout value", slot_);
-    return log.lines;
-  }
-  config.nodes[0] = node;
-  config.nodeCount = 1;
-  auto results = std::make_unique<NodeResults>();
-  Status status = QueryNode(config, 0, VerificationRequest(), 1, *results, log,
-                            NodeQueryOptions::ControlPanel());
-  SummaryLine summary = VerificationSummaryLine(slot_, status);
-  log.Write(summary.level, summary.text);
-  return log.lines;
+  };
 }
 
 bool NodeDialog::CheckDuplicates() {

@@ -3,6 +3,7 @@
 // handlers; every message box goes through the session's desktop.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,11 @@ class NodeDialog {
   // without changing the settings or their verification state. Returns the
   // lines the log window would show, ending with the node's summary line.
   std::vector<LogWindowLine> Test();
+  // Test in two halves, for a window that queries on a thread of its own:
+  // called on the UI thread, takes the node as typed now and returns the query,
+  // which may run on any thread (it writes only to the panel log) and returns
+  // what Test returns.
+  std::function<std::vector<LogWindowLine>()> PrepareTest();
 
   // After the predefined browser returned with `selection` (entry numbers):
   // none selected is reported; one fills the description URL; several are

@@ -32,7 +32,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   top->addWidget(text, 1);
   layout->addLayout(top);
   auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+  buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   layout->addWidget(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);

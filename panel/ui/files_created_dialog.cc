@@ -48,8 +48,8 @@ FilesCreatedDialog::FilesCreatedDialog(const std::vector<std::string>& files,
   notesLayout->addWidget(LinesBox(notes, QStringLiteral("deploymentNotes"), notesGroup));
   layout->addWidget(notesGroup, 1);
   auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-  QPushButton* helpButton = buttons->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
+  buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+  QPushButton* helpButton = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(helpButton, &QPushButton::clicked, this, [help] { help(); });
   layout->addWidget(buttons);

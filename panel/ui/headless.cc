@@ -5,6 +5,7 @@
 #include "panel/core/generation.h"
 #include "panel/core/main_flow.h"
 #include "panel/core/session.h"
+#include "panel/core/test_search.h"
 #include "panel/core/verification.h"
 
 namespace quorix::panelui {
@@ -15,13 +16,29 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: QuorixControlPanel [-c SETTINGS.cpdat] [-d LEVEL]\n"
-    "       QuorixControlPanel -c SETTINGS.cpdat --generate DIR [--verify] [-d LEVEL]";
+    "       QuorixControlPanel -c SETTINGS.cpdat --generate DIR [--verify] [-d LEVEL]\n"
+    "       QuorixControlPanel -c SETTINGS.cpdat --search QUERY [-d LEVEL]";
 
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+// `args` without the test search's query, which the panel's own command line
+// must not read as an option.
+std::vector<std::string> WithoutQuery(const std::vector<std::string>& args) {
+  std::vector<std::string> rest;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--search")
+      ++i;
+    else
+      rest.push_back(args[i]);
+  }
+  return rest;
+}
 
 struct HeadlessOptions {
   std::string outputDir;
   bool verify = false;
+  bool search = false;
+  std::string query;
   bool hasConfig = false;
   std::string error;  // set when the arguments cannot be used
 };
@@ -38,6 +55,13 @@ HeadlessOptions ReadOptions(const std::vector<std::string>& args) {
       options.outputDir = args[++i];
     } else if (arg == "--verify") {
       options.verify = true;
+    } else if (arg == "--search") {
+      if (i + 1 >= args.size()) {
+        options.error = "--search needs the query";
+        return options;
+      }
+      options.search = true;
+      options.query = args[++i];
     } else if (arg == "-c" || arg == "-d") {
       options.hasConfig = options.hasConfig || (arg == "-c" && i + 1 < args.size());
       ++i;  // the value; read by the panel's own command line
@@ -46,10 +70,14 @@ HeadlessOptions ReadOptions(const std::vector<std::string>& args) {
       return options;
     }
   }
-  if (options.outputDir.empty())
+  if (options.search && (!options.outputDir.empty() || options.verify))
+    options.error = "--search goes without --generate and --verify";
+  else if (options.search && options.query.find_first_not_of(" \t") == std::string::npos)
+    options.error = "--search needs the query";
+  else if (!options.search && options.outputDir.empty())
     options.error = "--generate needs the output folder";
   else if (!options.hasConfig)
-    options.error = "-c must name the settings file to generate from";
+    options.error = "-c must name the settings file";
   return options;
 }
 
@@ -113,6 +141,53 @@ bool Verify(PanelSession& session, std::ostream& out) {
   return outcome == VerificationOutcome::kPassed;
 }
 
+// Loads the -c file into `session`; false after saying why.
+bool LoadSettings(PanelSession& session, const std::vector<std::string>& args, std::ostream& err) {
+  StartUp(session, args);
+  if (session.flags.settingsLoaded) return true;
+  err << "QuorixControlPanel: could not load the settings file \"" << session.panel.configPath
+      << "\"\n";
+  return false;
+}
+
+// The test search: one line per enabled node on `out`.
+int Search(const std::vector<std::string>& args, const std::string& installDir,
+           const std::string& query, std::ostream& out, std::ostream& err) {
+  ConsoleDesktop desktop("", out, err);
+  PanelSession session(desktop, installDir);
+  if (!LoadSettings(session, args, err)) return kHeadlessError;
+  TestSearchReport report = RunTestSearch(session.live, query);
+  for (const std::string& line : TestSearchLines(report)) out << line << "\n";
+  out.flush();
+  return !report.nodes.empty() && report.AllAnswered() ? kHeadlessDone : kHeadlessSearchFailed;
+}
+
+int Generate(const std::vector<std::string>& args, const std::string& installDir,
+             const HeadlessOptions& options, std::ostream& out, std::ostream& err) {
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::absolute(options.outputDir, error);
+  if (!error) std::filesystem::create_directories(folder, error);
+  if (error || !std::filesystem::is_directory(folder)) {
+    err << "QuorixControlPanel: cannot create the output folder \"" << options.outputDir << "\"\n";
+    return kHeadlessError;
+  }
+
+  ConsoleDesktop desktop(folder.string(), out, err);
+  PanelSession session(desktop, installDir);
+  if (!LoadSettings(session, args, err)) return kHeadlessError;
+  if (options.verify && !Verify(session, out)) {
+    err << "QuorixControlPanel: verification failed; nothing was generated\n";
+    return kHeadlessVerifyFailed;
+  }
+  std::string failure;
+  if (GenerateCgiFiles(session, failure) != 0) {
+    err << "QuorixControlPanel: could not generate the CGI files into \"" << folder.string() << "\""
+        << (failure.empty() ? "" : ": " + failure) << "\n";
+    return kHeadlessError;
+  }
+  return kHeadlessDone;
+}
+
 }  // namespace
 
 bool IsHeadlessRequest(const std::vector<std::string>& args) {
@@ -130,8 +205,8 @@ bool IsHeadlessRequest(const std::vector<std::string>& args) {
 
 int RunHeadless(const std::vector<std::string>& args, const std::string& installDir,
                 std::ostream& out, std::ostream& err) {
-  for (size_t i = 1; i < args.size(); ++i)
-    if (IsHelp(args[i])) {
+  for (const std::string& arg : WithoutQuery(args))
+    if (IsHelp(arg)) {
       out << kUsage << "\n";
       return kHeadlessDone;
     }
@@ -140,33 +215,8 @@ int RunHeadless(const std::vector<std::string>& args, const std::string& install
     err << "QuorixControlPanel: " << options.error << "\n" << kUsage << "\n";
     return kHeadlessError;
   }
-  std::error_code error;
-  std::filesystem::path folder = std::filesystem::absolute(options.outputDir, error);
-  if (!error) std::filesystem::create_directories(folder, error);
-  if (error || !std::filesystem::is_directory(folder)) {
-    err << "QuorixControlPanel: cannot create the output folder \"" << options.outputDir << "\"\n";
-    return kHeadlessError;
-  }
-
-  ConsoleDesktop desktop(folder.string(), out, err);
-  PanelSession session(desktop, installDir);
-  StartUp(session, args);
-  if (!session.flags.settingsLoaded) {
-    err << "QuorixControlPanel: could not load the settings file \"" << session.panel.configPath
-        << "\"\n";
-    return kHeadlessError;
-  }
-  if (options.verify && !Verify(session, out)) {
-    err << "QuorixControlPanel: verification failed; nothing was generated\n";
-    return kHeadlessVerifyFailed;
-  }
-  std::string failure;
-  if (GenerateCgiFiles(session, failure) != 0) {
-    err << "QuorixControlPanel: could not generate the CGI files into \"" << folder.string() << "\""
-        << (failure.empty() ? "" : ": " + failure) << "\n";
-    return kHeadlessError;
-  }
-  return kHeadlessDone;
+  if (options.search) return Search(WithoutQuery(args), installDir, options.query, out, err);
+  return Generate(args, installDir, options, out, err);
 }
 
 }  // namespace quorix::panelui

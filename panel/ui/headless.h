@@ -4,7 +4,12 @@
 //
 // loads the settings file, optionally verifies every node (the log lines go to
 // `out`), then generates the files into DIR (created when missing), answering
-// every question with Yes. Needs no display.
+// every question with Yes. And the test search:
+//
+//   QuorixControlPanel -c site.cpdat --search QUERY
+//
+// asks every enabled node for QUERY and prints what each answered. Neither
+// needs a display.
 #pragma once
 
 #include <ostream>
@@ -16,6 +21,7 @@ namespace quorix::panelui {
 // Exit statuses of the headless run.
 inline constexpr int kHeadlessDone = 0;
 inline constexpr int kHeadlessVerifyFailed = 1;
+inline constexpr int kHeadlessSearchFailed = 1;  // a node did not answer, or none is enabled
 inline constexpr int kHeadlessError = 2;
 
 // True when `args` (args[0] is the program) ask for the headless run, or hold

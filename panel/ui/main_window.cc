@@ -11,6 +11,7 @@
 #include "panel/ui/about_dialog.h"
 #include "panel/ui/node_list_dialog.h"
 #include "panel/ui/search_options_dialog.h"
+#include "panel/ui/test_search_box.h"
 #include "panel/ui/verification_dialog.h"
 #include "panel/ui/verification_preference_dialog.h"
 #include "panel/ui/widgets_common.h"
@@ -87,9 +88,9 @@ QWidget* MainWindow::BuildControls() {
     const char* icon;
     int command;
     const char* text;
-  } kTasks[] = {{"nodes", kCmdConfigureNodes, "Edit List of Slaves"},
-                {"options", kCmdSearchOptions, "Configure Quorix Search Options"},
-                {"verify", kCmdVerify, "Verify Quorix Settings"}};
+  } kTasks[] = {{"nodes", kCmdConfigureNodes, "&Edit List of Slaves"},
+                {"options", kCmdSearchOptions, "Configure Quorix Search &Options"},
+                {"verify", kCmdVerify, "&Verify Quorix Settings"}};
   int row = 0;
   for (const auto& task : kTasks) {
     auto* icon = new QLabel(central);
@@ -122,15 +123,18 @@ QWidget* MainWindow::BuildControls() {
 
   auto* bottom = new QHBoxLayout;
   bottom->setSpacing(8);
-  for (auto [command, text] : {std::pair{kCmdLoad, "Load settings"},
-                               {kCmdNew, "New settings"},
-                               {kCmdGenerate, "Create CGI files"}}) {
+  testSearch_ = new TestSearchBox(session_, central);
+  layout->addWidget(testSearch_);
+
+  for (auto [command, text] : {std::pair{kCmdLoad, "&Load settings"},
+                               {kCmdNew, "&New settings"},
+                               {kCmdGenerate, "Create C&GI files"}}) {
     QPushButton* button = AddButton(command, QString::fromLatin1(text), central);
     button->setMinimumWidth(120);
     bottom->addWidget(button);
   }
   bottom->addStretch(1);
-  AddButton(kCmdExit, QStringLiteral("Exit"), central)->setMinimumWidth(100);
+  AddButton(kCmdExit, QStringLiteral("E&xit"), central)->setMinimumWidth(100);
   bottom->addWidget(buttons_[kCmdExit]);
   layout->addLayout(bottom);
   return central;
@@ -144,6 +148,7 @@ void MainWindow::Refresh() {
     actions_[command]->setEnabled(enabling.editCommands);
   actions_[kCmdSaveAs]->setEnabled(enabling.saveAs);
   actions_[kCmdSave]->setEnabled(enabling.save);
+  testSearch_->SetUsable(enabling.editCommands);
   info_->setTitle(ToQ(session_.info.caption));
   infoText_->setPlainText(DisplayLines(session_.info.text));
 }

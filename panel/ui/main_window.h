@@ -1,7 +1,8 @@
 // The control panel's main window: the command buttons, the information area
 // and the main menu with its accelerators. Every command goes to the logic in
 // panel/core or opens the dialog that carries it out; afterwards the window
-// shows the enabling and the information that the run state holds.
+// shows the enabling and the information that the run state holds. Below them
+// the test search asks the nodes without a CGI run.
 #pragma once
 
 #include <QAction>
@@ -15,6 +16,8 @@
 #include "panel/ui/qt_desktop.h"
 
 namespace quorix::panelui {
+
+class TestSearchBox;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -30,6 +33,7 @@ class MainWindow : public QMainWindow {
   // The button or menu item of `command`; null when there is none.
   QPushButton* Button(int command) const;
   QAction* Action(int command) const;
+  TestSearchBox* TestSearch() const { return testSearch_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -52,6 +56,7 @@ class MainWindow : public QMainWindow {
   std::map<int, QAction*> actions_;
   QGroupBox* info_ = nullptr;
   QPlainTextEdit* infoText_ = nullptr;
+  TestSearchBox* testSearch_ = nullptr;
 };
 
 }  // namespace quorix::panelui

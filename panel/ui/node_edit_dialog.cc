@@ -1,10 +1,10 @@
 #include "panel/ui/node_edit_dialog.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -72,8 +72,14 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
   testLines_->setMinimumHeight(110);
   testLines_->hide();
   layout->addWidget(testLines_);
+  testBusy_ = new QProgressBar(this);
+  testBusy_->setObjectName(QStringLiteral("testBusy"));
+  testBusy_->setRange(0, 0);  // no end known: the bar moves to and fro
+  testBusy_->setTextVisible(false);
+  testBusy_->hide();
+  layout->addWidget(testBusy_);
 
-  auto* buttons = new QDialogButtonBox(this);
+  auto* buttons = buttons_ = new QDialogButtonBox(this);
   ok_ = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
   ok_->setDefault(true);
   test_ = buttons->addButton(QStringLiteral("&Test"), QDialogButtonBox::ActionRole);
@@ -193,18 +199,47 @@ void NodeEditDialog::CheckUrl() {
   test_->setEnabled(problem.isEmpty());
 }
 
+NodeEditDialog::~NodeEditDialog() {
+  if (testThread_.joinable()) testThread_.join();
+}
+
+// The query runs on a thread of its own; the buttons wait for its end.
 void NodeEditDialog::TestNode() {
+  if (testing_) return;
   ReadFields();
   testLines_->clear();
   testLines_->show();
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  std::vector<LogWindowLine> lines = node_.Test();
-  QApplication::restoreOverrideCursor();
+  new QListWidgetItem(QStringLiteral("Testing the node..."), testLines_);
+  testing_ = true;
+  buttons_->setEnabled(false);
+  testBusy_->show();
+  setCursor(Qt::BusyCursor);
+  auto query = node_.PrepareTest();
+  QPointer<NodeEditDialog> self(this);
+  testThread_ = std::thread([self, query = std::move(query)] {
+    std::vector<LogWindowLine> lines = query();
+    QMetaObject::invokeMethod(
+        self.data(),
+        [self, lines = std::move(lines)] {
+          if (self) self->TestEnded(lines);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void NodeEditDialog::TestEnded(const std::vector<LogWindowLine>& lines) {
+  testThread_.join();
+  testing_ = false;
+  testLines_->clear();
   for (const LogWindowLine& line : lines) {
     auto* item = new QListWidgetItem(ToQ(line.text), testLines_);
     item->setForeground(ToColor(LogLineColour(line.level)));
   }
   testLines_->scrollToBottom();
+  testBusy_->hide();
+  unsetCursor();
+  buttons_->setEnabled(true);
+  emit testEnded();
 }
 
 void NodeEditDialog::ReadFields() {
@@ -218,16 +253,24 @@ void NodeEditDialog::ReadFields() {
 }
 
 void NodeEditDialog::accept() {
+  if (testing_) return;
   ReadFields();
   if (node_.Ok()) QDialog::accept();
 }
 
 void NodeEditDialog::reject() {
+  // Escape and the close button wait for the end of a test like the buttons.
+  if (testing_) return;
   if (prepared_) node_.Cancel();
   QDialog::reject();
 }
 
+void NodeEditDialog::done(int result) {
+  if (!testing_) QDialog::done(result);
+}
+
 void NodeEditDialog::BrowsePredefined() {
+  if (testing_) return;
   PredefinedDialog browser(session_, this);
   if (!browser.Loaded() || browser.exec() != QDialog::Accepted) return;
   ReadFields();

@@ -5,11 +5,14 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <thread>
 #include <vector>
 
 #include "panel/core/node_dialog.h"
@@ -25,8 +28,15 @@ class NodeEditDialog : public QDialog {
   // False when the logic refused to open (it has told the user): do not show.
   bool Prepared() const { return prepared_; }
 
+  ~NodeEditDialog() override;
+  bool Testing() const { return testing_; }
+
   void accept() override;
   void reject() override;
+  void done(int result) override;
+
+ signals:
+  void testEnded();
 
  private:
   QWidget* BuildUrlGroup();
@@ -36,6 +46,7 @@ class NodeEditDialog : public QDialog {
   void BrowsePredefined();
   void CheckUrl();
   void TestNode();
+  void TestEnded(const std::vector<panel::LogWindowLine>& lines);
 
   panel::PanelSession& session_;
   panel::NodeDialog node_;
@@ -46,6 +57,10 @@ class NodeEditDialog : public QDialog {
   QPushButton* ok_;
   QPushButton* test_;
   QListWidget* testLines_;
+  QProgressBar* testBusy_;
+  QDialogButtonBox* buttons_;
+  std::thread testThread_;
+  bool testing_ = false;
   QLabel* nodeUrlProblem_;
   QLabel* descriptionProblem_;
   QLabel* nodeUrlLabel_;

@@ -13,21 +13,23 @@ VerificationPreferenceDialog::VerificationPreferenceDialog(panel::PanelSession& 
   setObjectName(QStringLiteral("verificationPreferenceDialog"));
   setWindowTitle(QStringLiteral("Verification preference"));
   auto* layout = new QGridLayout(this);
-  layout->addWidget(new QLabel(QStringLiteral("Debug mode:"), this), 0, 0);
+  auto* debugLabel = new QLabel(QStringLiteral("&Debug mode:"), this);
+  layout->addWidget(debugLabel, 0, 0);
   debugLevel_ = new QComboBox(this);
+  debugLabel->setBuddy(debugLevel_);
   debugLevel_->setObjectName(QStringLiteral("debugLevel"));
   for (const char* entry : panel::kDebugLevelEntries)
     debugLevel_->addItem(QString::fromLatin1(entry));
   layout->addWidget(debugLevel_, 0, 1);
-  fileLogging_ = new QCheckBox(QStringLiteral("Turn on verification file logging*"), this);
+  fileLogging_ = new QCheckBox(QStringLiteral("Turn on verification &file logging*"), this);
   fileLogging_->setObjectName(QStringLiteral("fileLogging"));
   layout->addWidget(fileLogging_, 1, 0, 1, 2);
   auto* note = new QLabel(QStringLiteral("* Log file is QuorixControlPanel.log"), this);
   note->setEnabled(false);
   layout->addWidget(note, 2, 0, 1, 2);
   auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+  buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &VerificationPreferenceDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons, 3, 0, 1, 2);

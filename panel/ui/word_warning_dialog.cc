@@ -36,12 +36,12 @@ WordWarningDialog::WordWarningDialog(std::function<void()> help, QWidget* parent
   }
   top->addLayout(texts, 1);
   layout->addLayout(top);
-  doNotCheck_ = new QCheckBox(QStringLiteral("Do not check for Word again"), this);
+  doNotCheck_ = new QCheckBox(QStringLiteral("&Do not check for Word again"), this);
   doNotCheck_->setObjectName(QStringLiteral("doNotCheck"));
   layout->addWidget(doNotCheck_);
   auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-  QPushButton* helpButton = buttons->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
+  buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
+  QPushButton* helpButton = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(helpButton, &QPushButton::clicked, this, [help] { help(); });
   layout->addWidget(buttons);

@@ -30,7 +30,7 @@ TEST(SiteOptions, NodesKeepTheirOrderAndShareTheTimeOut) {
   EXPECT_EQ(options.nodes[0].type, 1);
   EXPECT_EQ(options.nodes[0].url, "http://127.0.0.1:9002/opensearch.xml");
   EXPECT_EQ(options.nodes[1].type, 0);
-  EXPECT_EQ(options.nodes[1].url, "http://127.0.0.1:9001/search");
+  EXPECT_EQ(options.nodes[1].url, "http://127.0.0.1:9001/search.cgi");
   for (const SiteNode& node : options.nodes) EXPECT_EQ(node.timeoutMs, 750);
   EXPECT_EQ(options.webPort, 8080);
   EXPECT_EQ(options.templateFile, "/src/panel/resources/cgi files/search_template.html");

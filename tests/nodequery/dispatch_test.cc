@@ -123,6 +123,11 @@ TEST_F(DispatchFixture, ASlowNodeTimesOutWhileTheOtherKeepsItsResults) {
   // Returned at the time-out, not at the transfer's own stall limit.
   EXPECT_GE(elapsed, 1000ms);
   EXPECT_LT(elapsed, 1900ms);
+  // Each node's own time: the fast one's answer, the slow one's time-out.
+  EXPECT_GE(results.elapsedMs[0], 100);
+  EXPECT_LT(results.elapsedMs[0], 1000);
+  EXPECT_GE(results.elapsedMs[1], 1000);
+  EXPECT_EQ(results.elapsedMs[2], 0);
 }
 
 TEST_F(DispatchFixture, AnAbandonedWorkerNeverLogsAfterTheTimeOutLine) {

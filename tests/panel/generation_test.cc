@@ -145,6 +145,7 @@ TEST_F(GenerationTest, CreatesTheFoldersItWritesIntoAndKeepsVisitorsOut) {
       {"/search/cache/vexa_query=a", true},
       {"/search/logs/searchwords.log", true},
       {"/search/webserver/nginx.conf", true},
+      {"/search/.htaccess", true},
       {"/search/quorix.cgi", false},
       {"/search/search_template.html", false},
       {"/search/cachet.html", false},

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
+#include "nodequery/dispatch.h"
 #include "panel/core/node_dialog.h"
 #include "panel/core/settings_flows.h"
+#include "panel/core/test_search.h"
 #include "panel_fixture.h"
 #include "tests/support/test_http_server.h"
 
@@ -346,6 +350,73 @@ TEST_F(VerificationTest, BackgroundRunDeliversLinesInOrder) {
   ExpectFinalBox("Verification error!",
                  "There were errors in your verification.  Please correct the error messages in "
                  "red and re-verify.");
+}
+
+// The test search asks every enabled node at once with the live settings, off
+// the calling thread, and reports each one; the session stays as it was.
+TEST_F(VerificationTest, TestSearchReportsEveryEnabledNode) {
+  using namespace std::chrono_literals;
+  server.Answer("/search.cgi", HttpAnswer(VexaAnswer()));
+  server.Answer("/slow.cgi", HttpAnswer(VexaAnswer()).Delay(1500ms));
+  Node(0);
+  Node(1, "/missing.cgi");
+  Node(2).disabled = true;
+  Node(3, "/slow.cgi", 300);
+  session->live.defaultToAnd = 1;
+  std::thread::id searchThread;
+  TestSearchRun run(session->live, "c++ garden");
+  run.Start([&] { searchThread = std::this_thread::get_id(); });
+  run.Wait();
+  const TestSearchReport& report = run.Report();
+
+  EXPECT_NE(searchThread, std::this_thread::get_id());
+  struct Case {
+    int slot;
+    bool answered;
+    std::string status;
+    int total;
+    std::vector<std::string> titles;
+  } cases[] = {
+      // Five held, one sent of the ten asked for: an answer all the same.
+      {0, true, "Answered with fewer items than asked for", 5, {"First"}},
+      {1, false, "Answer not recognised", 0, {}},
+      {3, false, "Time-out exceeded", 0, {}},
+  };
+  ASSERT_EQ(report.nodes.size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const TestSearchNode& node = report.nodes[i];
+    const Case& c = cases[i];
+    EXPECT_EQ(node.slot, c.slot);
+    EXPECT_EQ(node.label, std::to_string(c.slot) + " (Vexa)");
+    EXPECT_EQ(node.answered, c.answered) << c.slot;
+    EXPECT_EQ(node.statusText, c.status) << c.slot;
+    EXPECT_EQ(node.totalResults, c.total) << c.slot;
+    EXPECT_EQ(node.titles, c.titles) << c.slot;
+  }
+  EXPECT_GE(report.nodes[2].elapsedMs, 300);
+  EXPECT_FALSE(report.AllAnswered());
+  std::vector<std::string> lines = TestSearchLines(report);
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[0].rfind("Node 0 (Vexa) http://" + server.HostPort() +
+                               "/search.cgi: Answered with fewer items than asked for, ",
+                           0),
+            0u)
+      << lines[0];
+  EXPECT_TRUE(lines[0].ends_with(" ms, 5 results")) << lines[0];
+  EXPECT_EQ(lines[1], "    First");
+  auto has = [&](const std::string& text) {
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+  };
+  EXPECT_TRUE(has("Node #3: timeout waiting for response.  Timeout period = 300 ms"));
+  // The query as the search program sends it, matching all words as the settings say.
+  ASSERT_FALSE(server.RequestTargets().empty());
+  EXPECT_NE(server.RequestTargets()[0].find("vexa_query=c%2B%2B%20garden"), std::string::npos)
+      << server.RequestTargets()[0];
+  EXPECT_NE(server.RequestTargets()[0].find("vexa_and=1"), std::string::npos);
+  EXPECT_FALSE(session->flags.verified);
+  EXPECT_EQ(session->verifyStatus[0], kNodeNotRun);
+  EXPECT_TRUE(desktop.boxes.empty());
+  EXPECT_EQ(JoinAbandonedWorkers(10s), 0);
 }
 
 TEST(VerificationSummaryLine, TextAndLevelByStatus) {

@@ -55,6 +55,7 @@ void GenerationTest::createFromTheMainWindow() {
   std::filesystem::create_directories(out);
   SeenBox gate;
   QString browserInstruction, listed, notes, caption;
+  QStringList mnemonicProblems;
   AnswerNextBox(QMessageBox::Yes, &gate);
   OnWindow([](QWidget* w) { return qobject_cast<FolderBrowser*>(w) != nullptr; },
            [&](QWidget* window) {
@@ -68,15 +69,17 @@ void GenerationTest::createFromTheMainWindow() {
                                 ->toPlainText();
                    notes = created->findChild<QPlainTextEdit*>(QStringLiteral("deploymentNotes"))
                                ->toPlainText();
+                   mnemonicProblems = MnemonicProblems(created);
                    SaveShot(created, QStringLiteral("files-created"));
                    for (QPushButton* button : created->findChildren<QPushButton*>())
-                     if (button->text() == QStringLiteral("OK")) button->click();
+                     if (button->text().remove('&') == QStringLiteral("OK")) button->click();
                  });
              browser->Chooser()->setDirectory(QString::fromStdString(out));
              SaveShot(browser, QStringLiteral("folder-browser"));
              static_cast<QDialog*>(browser->Chooser())->accept();  // its Choose button
            });
   panel.window->Button(kCmdGenerate)->click();
+  QCOMPARE(mnemonicProblems, QStringList());
 
   QCOMPARE(gate.title, QStringLiteral("Settings not verified"));
   QCOMPARE(gate.buttons, QMessageBox::Yes | QMessageBox::No);
@@ -113,6 +116,7 @@ class HeadlessTest : public QObject {
   void cleanup();
   void verifiesGeneratesAndServes();
   void failedVerificationGeneratesNothing();
+  void searchesTheNodes();
   void errors_data();
   void errors();
 
@@ -209,6 +213,29 @@ void HeadlessTest::failedVerificationGeneratesNothing() {
   QVERIFY2(run.errors.find("Overwrite files?") != std::string::npos, run.errors.c_str());
 }
 
+// --search asks the node and prints what it answered; a node that does not
+// answer makes the exit status 1.
+void HeadlessTest::searchesTheNodes() {
+  TestHttpServer server;
+  server.Answer("/search.cgi", HttpAnswer(RssAnswer(2)));
+  std::string settings = WriteSettings(server.HostPort());
+  // A query that looks like an option is a query all the same.
+  ProcessResult run = Run({"-c", settings, "--search", "-d garden"});
+  QVERIFY2(run.exitStatus == 0, run.errors.c_str());
+  std::string node = "Node 0 (Vexa) http://" + server.HostPort() + "/search.cgi: Answered, ";
+  QVERIFY2(run.output.rfind(node, 0) == 0, run.output.c_str());
+  QVERIFY2(run.output.find(" ms, 2 results\n    Result 0\n    Result 1\n") != std::string::npos,
+           run.output.c_str());
+  QCOMPARE(server.RequestCount(), size_t(1));
+  QVERIFY2(server.RequestTargets()[0].find("vexa_query=-d%20garden") != std::string::npos,
+           server.RequestTargets()[0].c_str());
+
+  server.Answer("/search.cgi", HttpAnswer("gone").Status(404));
+  run = Run({"-c", settings, "--search", "garden"});
+  QCOMPARE(run.exitStatus, 1);
+  QVERIFY2(run.output.find(": Answer not recognised, ") != std::string::npos, run.output.c_str());
+}
+
 // Run without a display: each of these is answered before the application
 // object exists.
 void HeadlessTest::errors_data() {
@@ -237,6 +264,15 @@ void HeadlessTest::errors_data() {
                                    << "unknown argument \"--genrate\"";
   QTest::newRow("--verify alone") << QStringList{"--verify"} << 2
                                   << "--generate needs the output folder";
+  QTest::newRow("--search without a query")
+      << QStringList{"-c", "site.cpdat", "--search"} << 2 << "--search needs the query";
+  QTest::newRow("--search with a blank query")
+      << QStringList{"-c", "site.cpdat", "--search", " "} << 2 << "--search needs the query";
+  QTest::newRow("--search and --generate")
+      << QStringList{"-c", "site.cpdat", "--search", "x", "--generate", "out"} << 2
+      << "--search goes without --generate";
+  QTest::newRow("--search without -c")
+      << QStringList{"--search", "x"} << 2 << "-c must name the settings file";
   QTest::newRow("-d value like an option")
       << QStringList{"-d", "1", "-x"} << 2 << "unknown argument \"-x\"";
 }

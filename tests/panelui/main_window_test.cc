@@ -3,14 +3,19 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 #include <iterator>
 #include <vector>
 
 #include "panel/core/run_state.h"
 #include "panel/ui/launcher.h"
+#include "panel/ui/test_search_box.h"
+#include "tests/support/test_http_server.h"
 #include "ui_harness.h"
 
 namespace quorix::panelui::testing {
@@ -31,6 +36,7 @@ class MainWindowTest : public QObject {
   void exitAsksWhileUnsaved();
   void aboutBox();
   void launchersReportWhatCannotRun();
+  void testSearchAsksTheNodes();
 };
 
 void MainWindowTest::startsWithNewDefaults() {
@@ -40,13 +46,13 @@ void MainWindowTest::startsWithNewDefaults() {
   const struct {
     int command;
     const char* text;
-  } kButtons[] = {{kCmdConfigureNodes, "Edit List of Slaves"},
-                  {kCmdSearchOptions, "Configure Quorix Search Options"},
-                  {kCmdVerify, "Verify Quorix Settings"},
-                  {kCmdLoad, "Load settings"},
-                  {kCmdNew, "New settings"},
-                  {kCmdGenerate, "Create CGI files"},
-                  {kCmdExit, "Exit"}};
+  } kButtons[] = {{kCmdConfigureNodes, "&Edit List of Slaves"},
+                  {kCmdSearchOptions, "Configure Quorix Search &Options"},
+                  {kCmdVerify, "&Verify Quorix Settings"},
+                  {kCmdLoad, "&Load settings"},
+                  {kCmdNew, "&New settings"},
+                  {kCmdGenerate, "Create C&GI files"},
+                  {kCmdExit, "E&xit"}};
   for (const auto& button : kButtons) {
     QVERIFY2(window.Button(button.command), button.text);
     QCOMPARE(window.Button(button.command)->text(), QString::fromLatin1(button.text));
@@ -63,6 +69,7 @@ void MainWindowTest::startsWithNewDefaults() {
            QStringLiteral("New ControlPanel default values loaded.\nPlease remember to save this "
                           "ControlPanel settings."));
   QVERIFY(panel.session->flags.unsaved);
+  QCOMPARE(MnemonicProblems(&window), QStringList());
   SaveShot(&window, QStringLiteral("main-window"));
 }
 
@@ -161,6 +168,7 @@ void MainWindowTest::failedAutoLoadLeavesOnlyLoadAndNew() {
   for (int command : {kCmdLoad, kCmdNew, kCmdExit}) QVERIFY(window.Button(command)->isEnabled());
   QCOMPARE(window.findChild<QGroupBox*>(QStringLiteral("infoGroup"))->title(),
            QStringLiteral("No ControlPanel settings loaded:"));
+  QVERIFY(!window.findChild<QLineEdit*>(QStringLiteral("testQuery"))->isEnabled());
   SaveShot(&window, QStringLiteral("main-window-nothing-loaded"));
 
   // New settings brings the commands back.
@@ -223,6 +231,7 @@ void MainWindowTest::aboutBox() {
   OnNextModal([&](QWidget* about) {
     caption = about->windowTitle();
     text = about->findChild<QLabel*>(QStringLiteral("aboutText"))->text();
+    QCOMPARE(MnemonicProblems(about), QStringList());
     SaveShot(about, QStringLiteral("about"));
     QTest::keyClick(about, Qt::Key_Escape);
   });
@@ -277,6 +286,43 @@ void MainWindowTest::launchersReportWhatCannotRun() {
                            "Filename does not end with .vlang", BoxIcon::kExclamation,
                            BoxButtons::kOk);
   QVERIFY2(boxWidth > titleWidth + 60, qPrintable(QString::number(boxWidth)));
+}
+
+// The test search asks the enabled nodes off the UI thread and lists each one.
+void MainWindowTest::testSearchAsksTheNodes() {
+  quorix::testing::TestHttpServer server;
+  server.Answer("/search.cgi",
+                quorix::testing::HttpAnswer(RssAnswer(4)).Delay(std::chrono::milliseconds(300)));
+  PanelHarness panel;
+  Config& live = panel.session->live;
+  PutVexaNode(live, 0, server.HostPort(), "/search.cgi");
+  PutVexaNode(live, 1, server.HostPort(), "/gone.cgi");
+  PutVexaNode(live, 2, server.HostPort(), "/search.cgi", true);
+  MainWindow& window = *panel.window;
+  TestSearchBox* box = window.TestSearch();
+  auto* query = window.findChild<QLineEdit*>(QStringLiteral("testQuery"));
+  auto* search = window.findChild<QPushButton*>(QStringLiteral("testSearch"));
+  QVERIFY(!search->isEnabled());  // nothing typed yet
+  QTest::keyClicks(query, QStringLiteral("garden"));
+  QTest::keyClick(query, Qt::Key_Return);
+
+  QVERIFY(box->Running());
+  QVERIFY(!search->isEnabled());
+  QVERIFY(window.findChild<QProgressBar*>(QStringLiteral("testBusy"))->isVisible());
+  QVERIFY(WaitFor([&] { return !box->Running(); }));
+  QVERIFY(!window.findChild<QProgressBar*>(QStringLiteral("testBusy"))->isVisible());
+  QVERIFY(search->isEnabled());
+  auto* results = window.findChild<QTreeWidget*>(QStringLiteral("testResults"));
+  QCOMPARE(ColumnTexts(results, 0).mid(0, 2), QStringList({"0 (Vexa)", "1 (Vexa)"}));
+  QCOMPARE(ColumnTexts(results, 1).mid(0, 2), QStringList({"Answered", "Answer not recognised"}));
+  QCOMPARE(ColumnTexts(results, 3).mid(0, 2), QStringList({"4", ""}));
+  QCOMPARE(results->topLevelItem(0)->text(4), QStringLiteral("Result 0; Result 1; Result 2"));
+  QVERIFY(results->topLevelItem(0)->text(2).endsWith(QStringLiteral(" ms")));
+  QCOMPARE(window.findChild<QLabel*>(QStringLiteral("testSummary"))->text(),
+           QStringLiteral("1 of 2 node(s) answered."));
+  QCOMPARE(server.RequestCount(), size_t(2));
+  QVERIFY(!panel.session->flags.verified);
+  SaveShot(&window, QStringLiteral("main-window-test-search"));
 }
 
 QUORIX_UI_TEST(MainWindowTest)

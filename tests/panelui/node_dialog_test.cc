@@ -8,12 +8,14 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
 #include "panel/core/run_state.h"
+#include "panel/ui/node_edit_dialog.h"
 #include "panel/ui/node_list_dialog.h"
 #include "tests/support/test_http_server.h"
 #include "ui_harness.h"
@@ -301,10 +303,12 @@ void NodeDialogTest::removeAndEditByDoubleClick() {
 
 void NodeDialogTest::urlCheckedWhileTypingAndTested() {
   quorix::testing::TestHttpServer server;
-  server.Answer("/search.cgi", quorix::testing::HttpAnswer(RssAnswer(1)));
+  server.Answer("/search.cgi",
+                quorix::testing::HttpAnswer(RssAnswer(1)).Delay(std::chrono::milliseconds(300)));
   PanelHarness panel;
   QStringList problems, testLines;
   QList<bool> okEnabled;
+  bool busyShown = false, buttonsWaited = false;
   WithNodeList(panel, [&](NodeListDialog* list) {
     OnNextModal([&](QWidget* dialog) {
       auto* url = Child<QLineEdit>(dialog, "nodeUrl");
@@ -320,7 +324,16 @@ void NodeDialogTest::urlCheckedWhileTypingAndTested() {
       for (int i = 0; i < 3; ++i) QTest::keyClick(url, Qt::Key_Backspace);
       QTest::keyClicks(url, QStringLiteral("cgi"));
       note();
+      // The node is asked off the UI thread: a busy bar, the buttons waiting.
       Child<QPushButton>(dialog, "test")->click();
+      auto* edit = qobject_cast<NodeEditDialog*>(dialog);
+      busyShown = Child<QProgressBar>(dialog, "testBusy")->isVisible();
+      buttonsWaited = !ok->isEnabled();
+      QVERIFY(edit && edit->Testing());
+      dialog->close();  // refused while the test runs
+      QVERIFY(dialog->isVisible());
+      QVERIFY(WaitFor([&] { return !edit->Testing(); }));
+      QVERIFY(!Child<QProgressBar>(dialog, "testBusy")->isVisible());
       for (QListWidgetItem* item : Child<QListWidget>(dialog, "testLines")
                                        ->findItems(QStringLiteral("*"), Qt::MatchWildcard))
         testLines << item->text();
@@ -335,6 +348,8 @@ void NodeDialogTest::urlCheckedWhileTypingAndTested() {
   QCOMPARE(problems,
            QStringList({"Required", "Path must end in .cgi or .exe", "", "Required", ""}));
   QCOMPARE(okEnabled, QList<bool>({false, false, true, false}));
+  QVERIFY(busyShown);
+  QVERIFY(buttonsWaited);
   QVERIFY(!testLines.isEmpty());
   QCOMPARE(testLines.back(), QStringLiteral("Node #0: Verification is successful"));
   QCOMPARE(server.RequestCount(), size_t(1));

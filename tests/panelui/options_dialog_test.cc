@@ -213,6 +213,7 @@ void OptionsDialogTest::newLanguageFile() {
       QVERIFY(ask->isVisible());
       name->selectAll();
       QTest::keyClicks(name, QStringLiteral("mine.vlang"));
+      QCOMPARE(MnemonicProblems(ask), QStringList());
       SaveShot(ask, QStringLiteral("new-language-file"));
       ButtonNamed(ask, QStringLiteral("OK"))->click();
     });
@@ -243,6 +244,7 @@ void OptionsDialogTest::wordProcessorWarning() {
     OnNextModal([&](QWidget* warning) {
       caption = warning->windowTitle();
       texts = Texts(warning);
+      QCOMPARE(MnemonicProblems(warning), QStringList());
       SaveShot(warning, QStringLiteral("word-warning"));
       Child<QCheckBox>(warning, "doNotCheck")->click();
       ButtonNamed(warning, QStringLiteral("OK"))->click();
@@ -271,6 +273,7 @@ void OptionsDialogTest::verificationPreferences() {
     current = level->currentText();
     texts = Texts(dialog);
     QVERIFY(Child<QCheckBox>(dialog, "fileLogging")->isChecked());
+    QCOMPARE(MnemonicProblems(dialog), QStringList());
     SaveShot(dialog, QStringLiteral("verification-preference"));
     level->setCurrentIndex(0);
     Child<QCheckBox>(dialog, "fileLogging")->click();

@@ -5,7 +5,12 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLinearGradient>
+#include <QMainWindow>
+#include <QMap>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QTest>
 #include <QTimer>
@@ -194,6 +199,33 @@ QString SaveShot(QWidget* window, const QString& name) {
   QString path = QStringLiteral(QUORIX_PANEL_ARTEFACTS "/%1.png").arg(name);
   framed.save(path);
   return path;
+}
+
+QStringList MnemonicProblems(QWidget* window) {
+  QStringList texts;
+  for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
+    if (!button->text().isEmpty() && !qobject_cast<QMenu*>(button->parentWidget()))
+      texts << button->text();
+  for (QLabel* label : window->findChildren<QLabel*>())
+    if (label->buddy()) texts << label->text();
+  if (auto* main = qobject_cast<QMainWindow*>(window))
+    for (QAction* menu : main->menuBar()->actions()) texts << menu->text();
+  QStringList problems;
+  QMap<QChar, QString> taken;
+  for (const QString& text : texts) {
+    qsizetype at = text.indexOf(QLatin1Char('&'));
+    while (at >= 0 && at + 1 < text.size() && text[at + 1] == QLatin1Char('&'))
+      at = text.indexOf(QLatin1Char('&'), at + 2);
+    if (at < 0 || at + 1 >= text.size()) {
+      problems << QStringLiteral("no mnemonic: ") + text;
+      continue;
+    }
+    QChar letter = text[at + 1].toLower();
+    if (taken.contains(letter))
+      problems << QStringLiteral("%1 and %2 share %3").arg(taken[letter], text, letter);
+    taken[letter] = text;
+  }
+  return problems;
 }
 
 QStringList ColumnTexts(const QTreeWidget* list, int column) {

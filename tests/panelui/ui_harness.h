@@ -87,6 +87,11 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000);
 // as <artefacts>/<name>.png; returns the file's path.
 QString SaveShot(QWidget* window, const QString& name);
 
+// The buttons, check boxes and labels with a field (and a main window's menu
+// titles) inside `window` that have no keyboard mnemonic, or share their
+// letter with another; empty when every one has its own.
+QStringList MnemonicProblems(QWidget* window);
+
 // Texts of a list's rows in column `column`.
 QStringList ColumnTexts(const QTreeWidget* list, int column);
 

@@ -61,7 +61,7 @@ bool ParseSiteOptions(int argc, const char* const* argv, DemoSiteOptions& option
       options.webPort = number;
       portGiven = true;
     } else if (option == "--vexa-port") {
-      options.nodes.push_back({0, LocalUrl(number, "/search"), 0, false});
+      options.nodes.push_back({0, LocalUrl(number, "/search.cgi"), 0, false});
     } else if (option == "--opensearch-port") {
       options.nodes.push_back({1, LocalUrl(number, "/opensearch.xml"), 0, false});
     } else if (option == "--timeout-ms") {
