@@ -164,9 +164,6 @@ void WaitForWorkers(std::vector<RunningWorker>& running,
         continue;
       }
       worker.log.Close();
-      Clock::time_point end = inTime ? worker.finishedAt : now;
-      results.elapsedMs[worker.job.node] = static_cast<int32_t>(
-          std::chrono::duration_cast<std::chrono::milliseconds>(end - worker.startedAt).count());
       if (inTime) {
         Publish(worker, config, results);
       } else {

@@ -137,7 +137,6 @@ struct NodeResults {
   std::array<int32_t, kMaxNodes> elapsedMs{};
   RequestTotals totals;
   int32_t startedWorkers = 0;
-  std::array<int32_t, kMaxNodes> elapsedMs{};  // wall time of each node's query
 
   NodeResults() { status.fill(kNodeNotRun); }
 };
