@@ -68,6 +68,9 @@ struct Config {
   std::string debugFileName;
   int32_t debugMode = 0;  // 0 off, 1 on, 2 verbose
   int32_t allowRequestDebug = 0;  // 1 lets a request's vexa_debug replace debugMode
+  // The ShortName and Description of the search's own OpenSearch description.
+  std::string openSearchShortName;
+  std::string openSearchDescription;
 
   // Control panel only (ignored by the search program).
   std::string templateFilename;

@@ -132,6 +132,8 @@ std::string FormatSettings(const Config& config, const std::function<bool(int)>&
   IntLine(out, "RecommendedMax", config.recommendedMax);
   IntLine(out, "Recommended", config.recommended);
   IntLine(out, "UseDateTime", config.useDateTime);
+  NameLine(out, "OpenSearchShortName", config.openSearchShortName);
+  NameLine(out, "OpenSearchDescription", config.openSearchDescription);
   // Escaped like the other paths, so that a folder name with a quote or a
   // backslash survives being read back.
   if (!config.controlPanelInstallDirectory.empty())

@@ -50,6 +50,7 @@ struct Worker {
   GatedLog log;
   std::atomic<bool> cancel{false};
   Status result = -1;
+  Clock::time_point started = Clock::now();
   // Guarded by WorkerSignal::mutex.
   Clock::time_point deadline;
   bool finished = false;
@@ -156,6 +157,9 @@ void WaitForWorkers(std::vector<RunningWorker>& running,
         continue;
       }
       worker.log.Close();
+      Clock::time_point ended = inTime ? worker.finishedAt : now;
+      results.elapsedMs[worker.job.node] =
+          std::chrono::duration<double, std::milli>(ended - worker.started).count();
       if (inTime) {
         Publish(worker, config, results);
       } else {

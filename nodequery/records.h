@@ -133,6 +133,7 @@ struct NodeResults {
   std::array<Status, kMaxNodes> status;
   RequestTotals totals;
   int32_t startedWorkers = 0;
+  std::array<double, kMaxNodes> elapsedMs{};  // each started node's query, until it ended or was given up
 
   NodeResults() { status.fill(kNodeNotRun); }
 };

@@ -11,7 +11,8 @@ namespace {
 quorix::CgiEnvironment ReadEnvironment() {
   quorix::CgiEnvironment environment;
   for (const char* name :
-       {"REQUEST_METHOD", "CONTENT_TYPE", "CONTENT_LENGTH", "QUERY_STRING", "REMOTE_ADDR"}) {
+       {"REQUEST_METHOD", "CONTENT_TYPE", "CONTENT_LENGTH", "QUERY_STRING", "REMOTE_ADDR", "HTTPS",
+        "HTTP_HOST", "SCRIPT_NAME", "HTTP_X_QUORIX_HOPS"}) {
     if (const char* value = std::getenv(name)) environment[name] = value;
   }
   return environment;

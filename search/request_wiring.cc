@@ -25,6 +25,7 @@ class NodeQuery : public NodeQueryStep {
     request.sortDate = query.sortDate;
     request.cat = query.cat;
     request.nodeStartPage = query.nodeStartPage;
+    request.hops = query.arrivedHops + 1;
     quorix::PerformVexaQuery(config, request, requested, results, context_.log);
     // The search log reports how many items the nodes returned.
     context_.query.matches = results.totals.queriedItems;
