@@ -10,18 +10,30 @@ namespace {
 
 constexpr size_t kMaxRecommended = 64;
 
-// The settings reported when no Vexa node answered: every part of an item shown.
-SettingsBlock DefaultSettings() {
+// The settings the answer reports: how the first Vexa node shows its items
+// (what a cached result set keeps of its nodes' settings), everything else
+// fixed, so that a fresh answer and one from the cache report the same. The
+// nodes' category names are not passed on.
+SettingsBlock AnswerSettings(const Channel* vexa) {
   SettingsBlock settings;
   settings.Version = "Quorix";
-  settings.UseUTF8 = settings.Highlighting = settings.DisplayMetaDesc = true;
-  settings.UseDateTime = settings.DisplayDate = settings.DisplayTitle = true;
-  settings.DisplayScore = settings.DisplayURL = true;
+  settings.UseUTF8 = settings.UseDateTime = true;
+  settings.Highlighting = settings.DisplayMetaDesc = settings.DisplayDate = true;
+  settings.DisplayTitle = settings.DisplayScore = settings.DisplayURL = true;
+  if (vexa == nullptr) return settings;
+  const SettingsBlock& shown = vexa->settings;
+  for (bool SettingsBlock::*flag :
+       {&SettingsBlock::Highlighting, &SettingsBlock::DisplayMetaDesc, &SettingsBlock::DisplayDate,
+        &SettingsBlock::DisplayContext, &SettingsBlock::DisplayTitle, &SettingsBlock::DisplayTerms,
+        &SettingsBlock::DisplayScore, &SettingsBlock::DisplayURL, &SettingsBlock::DisplayFilesize,
+        &SettingsBlock::UseVexaImage, &SettingsBlock::SearchAsSubstring,
+        &SettingsBlock::ToLowerSearchWords})
+    settings.*flag = shown.*flag;
+  settings.LinkTarget = shown.LinkTarget;
   return settings;
 }
 
-// The first valid Vexa node's record: its settings, categories and echoed
-// query describe the answer.
+// The first valid Vexa node's record: its settings describe the answer.
 const Channel* FirstVexaChannel(const AnswerView& view) {
   if (view.data.channels == nullptr) return nullptr;
   for (const Channel& channel : *view.data.channels)
@@ -37,13 +49,8 @@ std::string ChannelElements(const AnswerView& view, const Channel* vexa) {
   out += XmlElement("description", view.config.openSearchDescription) + "\n";
   const int64_t perPage = view.query.itemsPerPage;
   out += OpenSearchCounts(view.data.total, (view.query.currentPageNum - 1) * perPage + 1, perPage);
-  out += VexaSettingElements(vexa ? vexa->settings : DefaultSettings());
+  out += VexaSettingElements(AnswerSettings(vexa));
   out += HtmlElement("vexa:searchquery", view.query.query_out) + "\n";
-  if (vexa && !vexa->vexaSearchCategory.empty())
-    out += HtmlElement("vexa:searchcategory", vexa->vexaSearchCategory) + "\n";
-  int categories = vexa ? std::clamp(vexa->settings.NumCats, 0, kChannelCategoryNames) : 0;
-  for (int i = 0; i < categories; ++i)
-    out += HtmlElement("vexa:category", vexa->catNames[i]) + "\n";
   return out;
 }
 

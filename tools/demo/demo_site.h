@@ -24,6 +24,7 @@ struct DemoSiteOptions {
   std::vector<std::string> categoryNames;  // written to vexa_cats.qxdat when not empty
   int cacheMinutes = 10;
   int debugMode = 0;
+  std::string debugFile;  // when set, every diagnostics line is appended to it
   int formFormat = 2;
   // When set, lighttpd (started as root) runs as this user and group, who then
   // own the cache and log folders.

@@ -8,8 +8,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quorix_demo_site --dir DIR --quorix FILE --source DIR --web-port N\n"
-    "         [--vexa-port N]... [--opensearch-port N]... [--timeout-ms N]\n"
-    "         [--cache-minutes N] [--debug N] [--user NAME --group NAME]";
+    "         [--vexa-port N]... [--opensearch-port N]... [--vexa-url URL]... [--timeout-ms N]\n"
+    "         [--cache-minutes N] [--debug N] [--debug-file FILE] [--user NAME --group NAME]";
 
 bool ParseNumber(std::string_view text, int low, int high, int* value) {
   int number = 0;
@@ -60,6 +60,10 @@ bool ParseSiteOptions(int argc, const char* const* argv, DemoSiteOptions& option
       options.nodes.push_back({0, LocalUrl(number, "/search"), 0, false});
     } else if (option == "--opensearch-port") {
       options.nodes.push_back({1, LocalUrl(number, "/opensearch.xml"), 0, false});
+    } else if (option == "--vexa-url") {
+      options.nodes.push_back({0, std::string(value), 0, false});
+    } else if (option == "--debug-file") {
+      options.debugFile = value;
     } else if (option == "--timeout-ms") {
       timeoutMs = number;
     } else if (option == "--cache-minutes") {
