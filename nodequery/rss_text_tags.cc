@@ -52,9 +52,7 @@ void StoreRssText(const Token& token, ParseState& state, const RssTextTarget& ta
 
 bool StoreRawText(const Token& token, std::string& field) {
   if (token.content.empty()) return false;
-  // A CDATA section holds text that could not stand in the XML as it is
-  // (HTML with tags): the text is its content.
-  field = CutUtf16(StripCdata(token.content), kTextFieldUnits);
+  field = CutUtf16(token.content, kTextFieldUnits);
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "nodequery/settings_fields.h"
+#include "nodequery/xml_scan.h"
 #include "platform/html_escape.h"
 #include "platform/text.h"
 
@@ -11,49 +12,89 @@ namespace {
 
 constexpr std::string_view kCdataOpen = "<![CDATA[";
 constexpr std::string_view kCdataClose = "]]>";
-// The parser takes a CDATA section of up to 4092 units, wrapper included.
-constexpr size_t kCdataTextUnits = 4092 - 12;
-
 constexpr std::string_view kXmlEntities[] = {"amp;", "lt;", "gt;", "quot;", "apos;"};
+constexpr size_t kMaxReferenceName = 10;
 
-// True when the reference at text[at] ("&...") is one that XML knows.
-bool IsXmlReference(std::string_view text, size_t at) {
-  std::string_view rest = text.substr(at + 1);
-  for (std::string_view entity : kXmlEntities)
-    if (rest.starts_with(entity)) return true;
-  if (!rest.starts_with("#")) return false;
-  size_t semicolon = rest.find(';');
-  if (semicolon == std::string_view::npos || semicolon < 2 || semicolon > 10) return false;
-  bool hex = rest[1] == 'x' || rest[1] == 'X';
-  if (hex && semicolon < 3) return false;
-  for (size_t i = hex ? 2 : 1; i < semicolon; ++i) {
+bool IsAllowedControl(unsigned char c) { return c >= 0x20 || c == '\t' || c == '\n' || c == '\r'; }
+
+// The length of a numeric reference at the start of `rest` ("#233;", "#xE9;"), or 0.
+size_t NumericReferenceLength(std::string_view rest) {
+  if (!rest.starts_with("#")) return 0;
+  bool hex = rest.size() > 1 && (rest[1] == 'x' || rest[1] == 'X');
+  size_t i = hex ? 2 : 1;
+  size_t digits = 0;
+  for (; i < rest.size() && digits <= 8; ++i, ++digits) {
     char c = rest[i];
     bool digit = c >= '0' && c <= '9';
     bool hexDigit = (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    if (!digit && !(hex && hexDigit)) return false;
+    if (!digit && !(hex && hexDigit)) break;
   }
-  return true;
+  if (digits == 0 || i >= rest.size() || rest[i] != ';') return 0;
+  uint32_t value = static_cast<uint32_t>(
+      std::stoul(std::string(rest.substr(hex ? 2 : 1, digits)), nullptr, hex ? 16 : 10));
+  bool allowed = value == 0x9 || value == 0xA || value == 0xD ||
+                 (value >= 0x20 && value <= 0xD7FF) || (value >= 0xE000 && value <= 0xFFFD) ||
+                 (value >= 0x10000 && value <= 0x10FFFF);
+  return allowed ? i + 1 : 0;
 }
 
-// Well-formed XML text: no "<", no "]]>", every "&" starts a reference XML
-// knows, and no control character XML forbids.
-bool IsWellFormedText(std::string_view text, bool attribute) {
-  if (text.find(kCdataClose) != std::string_view::npos) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == '<' || (attribute && c == '"')) return false;
-    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
-    if (c == '&' && !IsXmlReference(text, i)) return false;
+// Appends the "&" at text[at] and what follows it as XML; returns the bytes used.
+size_t AppendReference(std::string_view text, size_t at, std::string& out) {
+  std::string_view rest = text.substr(at + 1);
+  for (std::string_view entity : kXmlEntities)
+    if (rest.starts_with(entity)) {
+      out += "&" + std::string(entity);
+      return entity.size() + 1;
+    }
+  if (size_t length = NumericReferenceLength(rest)) {
+    out += text.substr(at, length + 1);
+    return length + 1;
   }
-  return true;
+  size_t semicolon = rest.substr(0, kMaxReferenceName + 1).find(';');
+  char32_t codePoint = semicolon == std::string_view::npos
+                           ? 0
+                           : (rest.substr(0, semicolon) == "nbsp"
+                                  ? 0xA0
+                                  : NamedReferenceCodePoint(rest.substr(0, semicolon)));
+  if (codePoint == 0) {
+    out += "&amp;";
+    return 1;
+  }
+  out += "&#" + std::to_string(static_cast<uint32_t>(codePoint)) + ";";
+  return semicolon + 2;
 }
 
-// Control characters that XML 1.0 does not allow even in a CDATA section.
+std::string HtmlAsXml(std::string_view html, bool attribute) {
+  if (!attribute && html.starts_with(kCdataOpen) && html.ends_with(kCdataClose) &&
+      html.find(kCdataClose) == html.size() - kCdataClose.size())
+    return std::string(html);
+  std::string out;
+  out.reserve(html.size() + 16);
+  for (size_t i = 0; i < html.size();) {
+    unsigned char c = static_cast<unsigned char>(html[i]);
+    if (c == '&') {
+      i += AppendReference(html, i, out);
+      continue;
+    }
+    if (c == '<')
+      out += "&lt;";
+    else if (c == '>' && i >= 2 && html.substr(i - 2, 2) == "]]")
+      out += "&gt;";
+    else if (c == '"' && attribute)
+      out += "&quot;";
+    else if (IsAllowedControl(c))
+      out += static_cast<char>(c);
+    ++i;
+  }
+  return out;
+}
+
+// Control characters that XML 1.0 does not allow at all.
 std::string WithoutForbiddenControls(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (char c : text)
-    if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r') out += c;
+    if (IsAllowedControl(static_cast<unsigned char>(c))) out += c;
   return out;
 }
 
@@ -68,21 +109,10 @@ std::string XmlElement(std::string_view name, std::string_view text) {
 }
 
 std::string HtmlElement(std::string_view name, std::string_view html) {
-  std::string text = CutUtf16(html, kCdataTextUnits);
-  if (!IsWellFormedText(text, false)) {
-    text = WithoutForbiddenControls(text);
-    // "]]>" would end the section early; "]]&gt;" means the same in HTML.
-    for (size_t at = text.find(kCdataClose); at != std::string::npos;
-         at = text.find(kCdataClose, at))
-      text.replace(at + 2, 1, "&gt;");
-    text = std::string(kCdataOpen) + CutUtf16(text, kCdataTextUnits) + std::string(kCdataClose);
-  }
-  return "<" + std::string(name) + ">" + text + "</" + std::string(name) + ">";
+  return "<" + std::string(name) + ">" + HtmlAsXml(html, false) + "</" + std::string(name) + ">";
 }
 
-std::string HtmlAttributeValue(std::string_view html) {
-  return IsWellFormedText(html, true) ? std::string(html) : XmlEscape(html);
-}
+std::string HtmlAttributeValue(std::string_view html) { return HtmlAsXml(html, true); }
 
 std::string VexaRssOpening() {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\" xmlns:openSearch=\"" +

@@ -20,14 +20,14 @@ std::string XmlEscape(std::string_view text);
 // <name>text</name> with the text escaped.
 std::string XmlElement(std::string_view name, std::string_view text);
 
-// <name>html</name> for a text that is HTML (a Vexa node's texts are read as
-// they stand): kept as it is when it is already well-formed XML text, else put
-// in a CDATA section, which the response parser unwraps. Cut so that the
-// element's text fits the parser's limits.
+// <name>html</name> for a text that is HTML and is read back as it stands (a
+// Vexa node's texts are). A whole CDATA section stays as it is; elsewhere a
+// "&" that starts no reference XML knows is written as "&amp;", a named HTML
+// reference as its numeric one, "<" as "&lt;" and "]]>" as "]]&gt;", so the
+// element is well-formed XML and shows the same in a page.
 std::string HtmlElement(std::string_view name, std::string_view html);
 
-// A text that a Vexa reader takes as it stands, made safe for a double-quoted
-// attribute: as it is when it is well-formed, else escaped.
+// The same for a double-quoted attribute ('"' becomes "&quot;").
 std::string HtmlAttributeValue(std::string_view html);
 
 // The XML declaration, the rss element with its namespaces and the channel's start.

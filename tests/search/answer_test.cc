@@ -58,7 +58,7 @@ class AnswerDocumentTest : public ::testing::Test {
     data_.channels = &channels_;
     data_.firstNumber = 11;
     data_.total = 42;
-    Add(0, "<b>Fish</b> &amp; chips", "Cod&nbsp;and ]]> chips", "a &eacute; b",
+    Add(0, "<![CDATA[<b>Fish</b> & chips]]>", "Cod&nbsp;and ]]> chips & peas", "a &eacute; b",
         "http://a.example/1", 90, 1750000000);
     Add(1, "Salt & <vinegar>", "<p>Crisp</p> & hot", "", "javascript:alert(1)", 60, 0);
     Add(0, "Plain title", "Bell\x07 rings", "", "/relative", 30, 1);
@@ -118,7 +118,7 @@ TEST_F(AnswerDocumentTest, RssReadsBackAsAVexaNodesAnswer) {
     int64_t time;
   };
   const Expected kItems[] = {
-      {"<b>Fish</b> &amp; chips", "Cod&nbsp;and ]]&gt; chips", "a &eacute; b",
+      {"<![CDATA[<b>Fish</b> & chips]]>", "Cod&#160;and ]]&gt; chips &amp; peas", "a &#233; b",
        "http://a.example/1", 90, 1750000000},
       {"Salt &amp; &lt;vinegar&gt;", "Crisp &amp; hot", "", "", 60, 0},
       {"Plain title", "Bell rings", "", "/relative", 30, 1},
