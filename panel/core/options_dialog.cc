@@ -96,6 +96,8 @@ void OptionsDialog::Open() {
   debugFileName = work.debugFileName;
   logging = work.logging != 0;
   logFileName = work.logFileName;
+  openSearchShortName = work.openSearchShortName;
+  openSearchDescription = work.openSearchDescription;
   FillLanguageList(work.languageFileName, kNoLanguageFilesOpening);
 }
 
@@ -158,8 +160,13 @@ bool OptionsDialog::Ok() {
     session_.flags.verified = false;
     session_.flags.unsaved = true;
   }
+  work.openSearchShortName = CutUtf16(openSearchShortName, 258);
+  work.openSearchDescription = CutUtf16(openSearchDescription, 258);
   // Not a matter for verification, but the file must be saved to take effect.
-  if (work.allowRequestDebug != session_.live.allowRequestDebug) session_.flags.unsaved = true;
+  if (work.allowRequestDebug != session_.live.allowRequestDebug ||
+      work.openSearchShortName != session_.live.openSearchShortName ||
+      work.openSearchDescription != session_.live.openSearchDescription)
+    session_.flags.unsaved = true;
   CommitEdit(session_, EditScope::kBoth);
   return true;
 }
