@@ -8,6 +8,12 @@
 
 namespace quorix {
 
+int64_t AnswerTotal(const AnswerData& data) {
+  int64_t shown = data.items.empty() ? 0
+                                     : data.firstNumber - 1 + static_cast<int64_t>(data.items.size());
+  return std::max(data.total, shown);
+}
+
 const Channel* ChannelOf(const AnswerView& view, const Item& item) {
   if (view.data.channels == nullptr || item.node < 0 || item.node >= kMaxNodes) return nullptr;
   return &(*view.data.channels)[item.node];

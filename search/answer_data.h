@@ -32,6 +32,10 @@ struct AnswerView {
   std::vector<std::string> errors;  // failures of the request itself
 };
 
+// The total the answer reports: the nodes' total, but never fewer than the
+// items up to the end of this page (a node may report less than it sent).
+int64_t AnswerTotal(const AnswerData& data);
+
 // The node record that `item` came from, or null.
 const Channel* ChannelOf(const AnswerView& view, const Item& item);
 

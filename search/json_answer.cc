@@ -63,7 +63,7 @@ std::string JsonAnswer(const AnswerView& view) {
   json answer = {{"query", view.query.query},
                  {"page", view.query.currentPageNum},
                  {"per_page", view.query.itemsPerPage},
-                 {"total", view.data.total},
+                 {"total", AnswerTotal(view.data)},
                  {"sort", view.query.sortDate ? "date" : "relevance"},
                  {"from_cache", view.data.fromCache},
                  {"search_time", view.searchSeconds},

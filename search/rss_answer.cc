@@ -48,7 +48,7 @@ std::string ChannelElements(const AnswerView& view, const Channel* vexa) {
   out += XmlElement("title", title + ": " + view.query.query) + "\n";
   out += XmlElement("description", view.config.openSearchDescription) + "\n";
   const int64_t perPage = view.query.itemsPerPage;
-  out += OpenSearchCounts(view.data.total, (view.query.currentPageNum - 1) * perPage + 1, perPage);
+  out += OpenSearchCounts(AnswerTotal(view.data), (view.query.currentPageNum - 1) * perPage + 1, perPage);
   out += VexaSettingElements(AnswerSettings(vexa));
   out += HtmlElement("vexa:searchquery", view.query.query_out) + "\n";
   return out;
