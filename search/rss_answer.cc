@@ -10,12 +10,33 @@ namespace {
 
 constexpr size_t kMaxRecommended = 64;
 
+// This search's own categories (vexa_cats.qxdat), when it offers them.
+int OwnCategoryCount(const Config& config) {
+  if (config.useCats != 1) return 0;
+  return static_cast<int>(
+      std::min<size_t>(config.categoryNames.size(), static_cast<size_t>(kChannelCategoryNames)));
+}
+
+// The searched categories' names, or "All".
+std::string SearchedCategories(const AnswerView& view) {
+  std::string names;
+  for (int32_t number : view.query.cat) {
+    if (number < 0 || static_cast<size_t>(number) >= view.config.categoryNames.size())
+      return "All";
+    names += (names.empty() ? "" : ", ") + view.config.categoryNames[number];
+  }
+  return names.empty() ? "All" : names;
+}
+
 // The settings the answer reports: how the first Vexa node shows its items
-// (what a cached result set keeps of its nodes' settings), everything else
-// fixed, so that a fresh answer and one from the cache report the same. The
-// nodes' category names are not passed on.
-SettingsBlock AnswerSettings(const Channel* vexa) {
+// (what a cached result set keeps of its nodes' settings) and this search's
+// own categories, everything else fixed, so that a fresh answer and one from
+// the cache report the same.
+SettingsBlock AnswerSettings(const Channel* vexa, const Config& config) {
   SettingsBlock settings;
+  settings.NumCats = OwnCategoryCount(config);
+  settings.UseCats = settings.NumCats > 0;
+  settings.SearchMultiCats = settings.UseCats && config.searchMultiCats != 0;
   settings.Version = "Quorix";
   settings.UseUTF8 = settings.UseDateTime = true;
   settings.Highlighting = settings.DisplayMetaDesc = settings.DisplayDate = true;
@@ -49,8 +70,12 @@ std::string ChannelElements(const AnswerView& view, const Channel* vexa) {
   out += XmlElement("description", view.config.openSearchDescription) + "\n";
   const int64_t perPage = view.query.itemsPerPage;
   out += OpenSearchCounts(AnswerTotal(view.data), (view.query.currentPageNum - 1) * perPage + 1, perPage);
-  out += VexaSettingElements(AnswerSettings(vexa));
+  out += VexaSettingElements(AnswerSettings(vexa, view.config));
   out += HtmlElement("vexa:searchquery", view.query.query_out) + "\n";
+  int categories = OwnCategoryCount(view.config);
+  if (categories > 0) out += HtmlElement("vexa:searchcategory", SearchedCategories(view)) + "\n";
+  for (int i = 0; i < categories; ++i)
+    out += HtmlElement("vexa:category", view.config.categoryNames[i]) + "\n";
   return out;
 }
 

@@ -55,6 +55,9 @@ class AnswerDocumentTest : public ::testing::Test {
     results_.status[0] = results_.status[1] = kOk;
     results_.status[2] = kNodeTimeoutExceeded;
     results_.elapsedMs[0] = 12.5;
+    config_.useCats = 1;
+    config_.categoryNames = {"Food", "Drink &amp; more"};
+    query_.cat = {1};
     data_.channels = &channels_;
     data_.firstNumber = 11;
     data_.total = 42;
@@ -106,6 +109,9 @@ TEST_F(AnswerDocumentTest, RssReadsBackAsAVexaNodesAnswer) {
   EXPECT_EQ(channel.vexaSearchQuery, "fish &amp; chips");
   EXPECT_TRUE(channel.settings.DisplayContext);
   EXPECT_EQ(channel.settings.LinkTarget, "_blank");
+  EXPECT_EQ(channel.settings.NumCats, 2);
+  EXPECT_EQ(channel.catNames[1], "Drink &amp; more");
+  EXPECT_EQ(channel.vexaSearchCategory, "Drink &amp; more");
   ASSERT_EQ(channel.items.size(), 3u);
 
   // The texts come back as the HTML the results page would have shown.
