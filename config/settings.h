@@ -74,6 +74,9 @@ struct Config {
   int32_t showSources = 0;        // 1 writes the sources line below the summary
   int32_t nodeBackoffFailures = 3;  // consecutive failures before a node is paused
   int32_t nodeBackoffSecs = 0;      // first pause in seconds; 0 turns the back-off off
+  // The ShortName and Description of the search's own OpenSearch description.
+  std::string openSearchShortName;
+  std::string openSearchDescription;
 
   // Control panel only (ignored by the search program).
   std::string templateFilename;

@@ -112,6 +112,8 @@ constexpr TextKey kTextKeys[] = {
     {"TemplateFilename", &Config::templateFilename},
     {"LogFileName", &Config::logFileName},
     {"DebugFileName", &Config::debugFileName},
+    {"OpenSearchShortName", &Config::openSearchShortName},
+    {"OpenSearchDescription", &Config::openSearchDescription},
     {"ControlPanelInstallDirectory", &Config::controlPanelInstallDirectory},
 };
 

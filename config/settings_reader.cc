@@ -275,10 +275,12 @@ struct FileNameKey {
   std::string Config::*field;
 };
 
-constexpr std::array<FileNameKey, 3> kFileNameKeys = {{
+constexpr std::array<FileNameKey, 5> kFileNameKeys = {{
     {"LanguageFileName", &Config::languageFileName},
     {"LogFileName", &Config::logFileName},
     {"DebugFileName", &Config::debugFileName},
+    {"OpenSearchShortName", &Config::openSearchShortName},
+    {"OpenSearchDescription", &Config::openSearchDescription},
 }};
 
 void ReadOtherLine(std::string_view key, std::string_view rest, Config& config) {

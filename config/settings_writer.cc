@@ -137,6 +137,8 @@ std::string FormatSettings(const Config& config, const std::function<bool(int)>&
   IntLine(out, "ShowSources", config.showSources);
   IntLine(out, "NodeBackoffFailures", config.nodeBackoffFailures);
   IntLine(out, "NodeBackoffSecs", config.nodeBackoffSecs);
+  NameLine(out, "OpenSearchShortName", config.openSearchShortName);
+  NameLine(out, "OpenSearchDescription", config.openSearchDescription);
   // Escaped like the other paths, so that a folder name with a quote or a
   // backslash survives being read back.
   if (!config.controlPanelInstallDirectory.empty())

@@ -201,6 +201,12 @@ bool Utf16DistanceAtLeast(std::string_view text, size_t from, size_t to, size_t 
   return Utf16Length(text.substr(from, bytes)) >= limit;
 }
 
+char32_t NamedReferenceCodePoint(std::string_view name) {
+  uint16_t value = 0;
+  if (!LookUpName(name, &value)) return 0;
+  return value == kEuroCodeUnit ? kEuroSign : value;
+}
+
 void DecodeCharacterReferences(std::string& text) {
   DecodeNumericReferences(text);
   DecodeNamedReferences(text);

@@ -338,6 +338,8 @@ bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs,
   if (!t.extraHeaders) {
     t.extraHeaders = api.slist_append(nullptr, "Cache-Control: no-cache");
     t.extraHeaders = api.slist_append(t.extraHeaders, "Pragma: no-cache");
+    std::string hops = std::string(kHopsHeader) + ": " + std::to_string(hops_);
+    t.extraHeaders = api.slist_append(t.extraHeaders, hops.c_str());
   }
   api.easy_setopt(curl, CURLOPT_URL, url.c_str());
   api.easy_setopt(curl, CURLOPT_HTTPGET, 1L);

@@ -18,6 +18,7 @@
 namespace quorix {
 
 inline constexpr const char* kUserAgent = "Quorix";
+inline constexpr const char* kHopsHeader = "X-Quorix-Hops";
 inline constexpr uint16_t kHttpPort = 80;
 inline constexpr uint16_t kHttpsPort = 443;
 
@@ -110,6 +111,9 @@ class NodeConnection {
   // Certificates of this CA file are trusted instead of the system's. Only
   // tests that make their own CA use it.
   void SetCaFile(std::string path) { caFile_ = std::move(path); }
+  // Every request carries "X-Quorix-Hops: <hops>", so that searches which
+  // lead back to a Quorix can stop a loop. Kept across Connect.
+  void SetHops(int32_t hops) { hops_ = hops; }
 
   // 0 with the announced Content-Length, or kHttpHeaderAbsent.
   int32_t GetHttpResponseContentSize(uint32_t& length) const;
@@ -139,6 +143,7 @@ class NodeConnection {
   std::atomic<bool> ownCancel_{false};
   AddressReach reach_ = AddressReach::kPublicAfterFirstHop;
   std::string caFile_;
+  int32_t hops_ = 1;
   std::unique_ptr<Transfer> transfer_;
 };
 

@@ -17,6 +17,9 @@ struct NodeQueryRequest {
   std::vector<int32_t>
       cat;  // selected categories; first entry -1 means all; empty without categories
   std::array<int32_t, kMaxNodes> nodeStartPage;
+  // The hop count every query carries (X-Quorix-Hops): one more than the
+  // request that caused them arrived with.
+  int32_t hops = 1;
 
   NodeQueryRequest() { nodeStartPage.fill(1); }
 };

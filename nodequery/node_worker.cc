@@ -97,6 +97,7 @@ Status QuerySlaves(const NodeJob& job, NodeRecord& node, Channel& channel, NodeT
   auto connection = std::make_shared<NodeConnection>(cancel);
   RegisterNodeHandles(n, connection);
   connection->SetAddressReach(ReachFor(node, node.descriptionResolved));
+  connection->SetHops(job.request.hops);
   Endpoint endpoint = ChooseEndpoint(node.osScheme, node.osHost);
   log.TimerStart(n);
   bool connected = connection->Connect(endpoint.host, endpoint.port);

@@ -26,6 +26,10 @@ std::string StripCdata(std::string_view text);
 // Replaces numeric, then named character references in place (two passes).
 void DecodeCharacterReferences(std::string& text);
 
+// The code point of a named character reference that the decoding knows
+// ("eacute" gives U+00E9, "euro" U+20AC), or 0 for any other name.
+char32_t NamedReferenceCodePoint(std::string_view name);
+
 // Reads attribute `prefix` (such as "href=") followed by a double-quoted value
 // from `tag`. kXmlNoAttribute when the prefix does not occur; 0 with an empty
 // value when the value is not double-quoted. `capacity` counts the terminator.

@@ -7,7 +7,7 @@ PACKAGES=(
   g++ cmake ninja-build pkg-config make
   libcurl4-openssl-dev libpcre2-dev
   qt6-base-dev qt6-svg-dev libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev nlohmann-json3-dev
   lighttpd chromium clang libclang-rt-14-dev
   curl ca-certificates openssl xvfb xauth
   libfcgi-dev spawn-fcgi

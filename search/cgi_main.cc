@@ -5,6 +5,8 @@
 #include "platform/clock.h"
 #include "platform/program_dir.h"
 #include "platform/text.h"
+#include "search/answer_components.h"
+#include "search/answer_requests.h"
 #include "search/cgi_form.h"
 #include "search/diag_log.h"
 #include "search/driver.h"
@@ -82,7 +84,8 @@ bool ApplySettingsToRequest(FormList& form, const RequestValues& values, Config&
 CgiEnvironment ReadCgiEnvironment(const std::function<const char*(const char*)>& lookup) {
   CgiEnvironment environment;
   for (const char* name :
-       {"REQUEST_METHOD", "CONTENT_TYPE", "CONTENT_LENGTH", "QUERY_STRING", "REMOTE_ADDR"}) {
+       {"REQUEST_METHOD", "CONTENT_TYPE", "CONTENT_LENGTH", "QUERY_STRING", "REMOTE_ADDR", "HTTPS",
+        "HTTP_HOST", "SCRIPT_NAME", "HTTP_X_QUORIX_HOPS"}) {
     if (const char* value = lookup(name)) environment[name] = value;
   }
   return environment;
@@ -105,14 +108,22 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
     return 1;
   }
 
+  std::string settingsPath = Format("%s/%s", programDir.c_str(), kSettingsFileName);
+  const AnswerFormat format = RequestedAnswerFormat(form);
+  const bool html = format == AnswerFormat::kHtml;
+  if (format == AnswerFormat::kOpenSearch)
+    return AnswerOpenSearchDescription(settingsPath, environment, page);
+
   Config config;
   DiagLog log(page, config);
+  if (!html) log.KeepOffPage();
   VexaQuery query;
-  page.Printf("Content-type: %s;\n\n", "text/html");
+  WriteAnswerHeader(format, page);
   query.startTicks = NowTicks();
   query.clientAddress = Lookup(environment, "REMOTE_ADDR");
+  query.arrivedHops = ReadHopCount(Lookup(environment, "HTTP_X_QUORIX_HOPS"));
   RequestValues values = ReadRequestValues(form, query);
-  page.Printf("<!--Vexa Search Engine %s-->\n", "");
+  if (html) page.Printf("<!--Vexa Search Engine %s-->\n", "");
 
   TermList terms;
   terms.terms = SplitQueryTerms(query.rawQuery);
@@ -127,18 +138,20 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
 
   NodeResults results;
   RequestContext context{page, log, config, query, terms, programDir, values.queryPresent, results};
-  RequestComponents components = makeComponents(context);
+  RequestComponents components =
+      html ? makeComponents(context) : MakeAnswerComponents(context, format);
 
-  std::string settingsPath = Format("%s/%s", programDir.c_str(), kSettingsFileName);
   if (!LoadConfig(settingsPath, config, log, values.debugOverride, DumpOf(query))) {
-    page.Write("settings.qxdat file not found!<br>");
+    page.Write(html ? std::string("settings.qxdat file not found!<br>")
+                    : FailedAnswer(format, query, config, "settings.qxdat file not found!"));
     page.Flush();
     return 0;
   }
   components.resources->WriteTemplateHead();
   if (!ApplySettingsToRequest(form, values, config, *components.resources, query)) {
+    if (!html) page.Write(FailedAnswer(format, query, config, "Error seeking in file."));
     page.Flush();
-    return 1;
+    return html ? 1 : 0;
   }
 
   SearchSteps steps{*components.form,    *components.cache, *components.nodes,

@@ -81,8 +81,8 @@ void DiagLog::WriteWithDetail(int level, std::string_view publicLine, std::strin
 }
 
 void DiagLog::WriteLocked(int level, std::string_view pageLine, std::string_view fileLine) {
-  if (ShowsOnPage(level, config_.debugMode)) page_.Write(PageBlock(level, pageLine));
-  if (config_.debugLogging == 0 || AppendToDebugFile(fileLine)) return;
+  if (onPage_ && ShowsOnPage(level, config_.debugMode)) page_.Write(PageBlock(level, pageLine));
+  if (config_.debugLogging == 0 || AppendToDebugFile(fileLine) || !onPage_) return;
   // Reported once per request, as a warning: visitors never see the path.
   if (debugFileFailureShown_ || !ShowsOnPage(kLogWarning, config_.debugMode)) return;
   debugFileFailureShown_ = true;

@@ -19,6 +19,10 @@ class DiagLog : public LogSink {
   // is owned; both must outlive the log.
   DiagLog(PageOutput& page, const Config& config) : page_(page), config_(config) {}
 
+  // Machine-readable answers carry no diagnostics: from now on lines go to the
+  // debug file only.
+  void KeepOffPage() { onPage_ = false; }
+
   // Writes one line: to the page when its level shows in the current debug
   // mode, and to the debug file when debug logging is on. Thread-safe.
   void Write(int level, std::string_view line) override;
@@ -46,6 +50,7 @@ class DiagLog : public LogSink {
   const Config& config_;
   std::mutex mutex_;
   bool debugFileFailureShown_ = false;
+  bool onPage_ = true;
 };
 
 }  // namespace quorix

@@ -140,17 +140,19 @@ void PageTail::WritePageTail() {
   if (!pageTemplate_.isOpen()) return;
   page_.Write(PageFooter(config_.langStrings[kStrPoweredBy]));
   pageTemplate_.WriteTail([this](std::string_view text) { page_.Write(text); });
-  if (config_.logging == 1 && query_.matches != -1) AppendToSearchLog();
+  LogSearch(config_, query_, now_(), log_);
 }
 
-void PageTail::AppendToSearchLog() {
-  int error = AppendSearchLogLine(config_.logFileName, SearchLogLine(now_(), query_, config_));
+void LogSearch(const Config& config, const VexaQuery& query, const std::tm& localTime,
+               LogSink& log) {
+  if (config.logging != 1 || query.matches == -1) return;
+  int error = AppendSearchLogLine(config.logFileName, SearchLogLine(localTime, query, config));
   if (error == 0) return;
   // A warning, not an error: every visitor would see it, with the log's path.
-  log_.Logf(kLogWarning,
-            "%sLog filename and path not found (%s). Check that you specified the correct log "
-            "filename in your Indexer settings.",
-            SearchLogErrorText(error).c_str(), config_.logFileName.c_str());
+  log.Logf(kLogWarning,
+           "%sLog filename and path not found (%s). Check that you specified the correct log "
+           "filename in your Indexer settings.",
+           SearchLogErrorText(error).c_str(), config.logFileName.c_str());
 }
 
 }  // namespace quorix

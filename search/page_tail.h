@@ -39,6 +39,11 @@ int AppendSearchLogLine(const std::string& path, std::string_view line);
 // The first words of the report of a search log that cannot be written, by errno.
 std::string SearchLogErrorText(int errorNumber);
 
+// Appends the request's search log line when logging is 1 and the request
+// had a query; a log that cannot be written is reported as a warning.
+void LogSearch(const Config& config, const VexaQuery& query, const std::tm& localTime,
+               LogSink& log);
+
 // The local time now.
 std::tm CurrentLocalTime();
 
@@ -57,7 +62,6 @@ class PageTail : public PageTailStep {
   void WritePageTail() override;
 
  private:
-  void AppendToSearchLog();
 
   PageOutput& page_;
   const Config& config_;

@@ -35,6 +35,7 @@ struct VexaQuery {
 
   // Not part of the query itself, but of the request it came with.
   std::string clientAddress;  // REMOTE_ADDR, empty when unset
+  int32_t arrivedHops = 0;    // X-Quorix-Hops of a request sent by another Quorix, else 0
   int64_t startTicks = 0;     // NowTicks() when the program started
   double searchSeconds = 0;   // set by results display when the search time is shown
 

@@ -33,6 +33,7 @@ class NodeQuery : public NodeQueryStep {
     BackoffPolicy policy{std::max(config.nodeBackoffFailures, 1), config.nodeBackoffSecs};
     NodeBackoff backoff(CacheDirectoryPath(context_.programDir), policy, CalendarSeconds);
     if (policy.firstPauseSecs > 0) options.backoff = &backoff;
+    request.hops = query.arrivedHops + 1;
     quorix::PerformVexaQuery(config, request, requested, results, context_.log, options);
     // The search log reports how many items the nodes returned.
     context_.query.matches = results.totals.queriedItems;

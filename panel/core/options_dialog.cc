@@ -98,6 +98,8 @@ void OptionsDialog::Open() {
   debugFileName = work.debugFileName;
   logging = work.logging != 0;
   logFileName = work.logFileName;
+  openSearchShortName = work.openSearchShortName;
+  openSearchDescription = work.openSearchDescription;
   FillLanguageList(work.languageFileName, kNoLanguageFilesOpening);
 }
 
@@ -162,10 +164,14 @@ bool OptionsDialog::Ok() {
     session_.flags.verified = false;
     session_.flags.unsaved = true;
   }
+  work.openSearchShortName = CutUtf16(openSearchShortName, 258);
+  work.openSearchDescription = CutUtf16(openSearchDescription, 258);
   // Not a matter for verification, but the file must be saved to take effect.
   if (work.allowRequestDebug != session_.live.allowRequestDebug ||
       work.mergeDuplicates != session_.live.mergeDuplicates ||
-      work.showSources != session_.live.showSources)
+      work.showSources != session_.live.showSources ||
+      work.openSearchShortName != session_.live.openSearchShortName ||
+      work.openSearchDescription != session_.live.openSearchDescription)
     session_.flags.unsaved = true;
   CommitEdit(session_, EditScope::kBoth);
   return true;

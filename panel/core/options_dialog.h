@@ -67,6 +67,8 @@ class OptionsDialog {
   std::string debugFileName;
   bool logging = false;
   std::string logFileName;
+  std::string openSearchShortName;  // what browsers list the search as
+  std::string openSearchDescription;
 
   // OK: refuses a cache expiry above 100000 minutes (the dialog stays open,
   // false); otherwise stores the fields, marks changed settings unsaved and

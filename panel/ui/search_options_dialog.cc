@@ -157,6 +157,23 @@ QWidget* SearchOptionsDialog::BuildFormGroup() {
   templateRow->addWidget(
       WrappedLabel(QStringLiteral("Text styles can be modified in the HTML template."), group), 1);
   box->addLayout(templateRow);
+  // The name and line the search's OpenSearch description gives browsers.
+  auto* browserGrid = new QGridLayout;
+  shortName_ = new QLineEdit(group);
+  shortName_->setObjectName(QStringLiteral("openSearchShortName"));
+  shortName_->setMaxLength(16);
+  description_ = new QLineEdit(group);
+  description_->setObjectName(QStringLiteral("openSearchDescription"));
+  description_->setMaxLength(258);
+  auto* shortLabel = new QLabel(QStringLiteral("Browser search sho&rt name:"), group);
+  auto* descriptionLabel = new QLabel(QStringLiteral("Browser search descri&ption:"), group);
+  shortLabel->setBuddy(shortName_);
+  descriptionLabel->setBuddy(description_);
+  browserGrid->addWidget(shortLabel, 0, 0);
+  browserGrid->addWidget(shortName_, 0, 1);
+  browserGrid->addWidget(descriptionLabel, 1, 0);
+  browserGrid->addWidget(description_, 1, 1);
+  box->addLayout(browserGrid);
   return group;
 }
 
@@ -243,6 +260,8 @@ void SearchOptionsDialog::ShowFields() {
   debugFile_->setText(ToQ(options_.debugFileName));
   logging_->setChecked(options_.logging);
   logFile_->setText(ToQ(options_.logFileName));
+  shortName_->setText(ToQ(options_.openSearchShortName));
+  description_->setText(ToQ(options_.openSearchDescription));
   ShowLanguages();
 }
 
@@ -269,6 +288,8 @@ void SearchOptionsDialog::ReadFields() {
   options_.debugFileName = FromQ(debugFile_->text());
   options_.logging = logging_->isChecked();
   options_.logFileName = FromQ(logFile_->text());
+  options_.openSearchShortName = FromQ(shortName_->text());
+  options_.openSearchDescription = FromQ(description_->text());
 }
 
 void SearchOptionsDialog::accept() {

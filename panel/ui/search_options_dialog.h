@@ -46,6 +46,8 @@ class SearchOptionsDialog : public QDialog {
   QLineEdit* debugFile_;
   QCheckBox* logging_;
   QLineEdit* logFile_;
+  QLineEdit* shortName_;
+  QLineEdit* description_;
 };
 
 }  // namespace quorix::panelui

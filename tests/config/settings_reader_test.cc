@@ -133,6 +133,10 @@ TEST_F(SettingsReaderTest, FileNameValues) {
     config = Load("DebugFileName = \"" + c.value + "\"\nLanguageFileName = \"" + c.value + "\"\n");
     EXPECT_EQ(config.debugFileName, c.stored) << c.value;
     EXPECT_EQ(config.languageFileName, c.stored) << c.value;
+    config = Load("OpenSearchShortName = \"" + c.value + "\"\nOpenSearchDescription = \"" +
+                  c.value + "\"\n");
+    EXPECT_EQ(config.openSearchShortName, c.stored) << c.value;
+    EXPECT_EQ(config.openSearchDescription, c.stored) << c.value;
   }
 }
 

@@ -146,8 +146,11 @@ TEST_F(SettingsWriterTest, ValuesAreEscaped) {
   for (const Case& c : cases) EXPECT_EQ(EscapeSettingsValue(c.value), c.written) << c.value;
 
   config.logFileName = "a&b.log";
-  EXPECT_NE(FormatSettings(config, nullptr).find("LogFileName = \"a&#38;b.log\"\r\n"),
-            std::string::npos);
+  config.openSearchShortName = "Town & Gown";
+  std::string written = FormatSettings(config, nullptr);
+  EXPECT_NE(written.find("LogFileName = \"a&#38;b.log\"\r\n"), std::string::npos);
+  EXPECT_NE(written.find("OpenSearchShortName = \"Town &#38; Gown\"\r\n"), std::string::npos);
+  EXPECT_EQ(written.find("OpenSearchDescription"), std::string::npos) << "empty: not written";
 }
 
 TEST_F(SettingsWriterTest, ShortNamesAndDefaultToAndRules) {

@@ -92,6 +92,29 @@ TEST_F(BrowserVisit, SearchPageTwoAndSortByDate) {
   EXPECT_EQ(Text("document.querySelector('.summary')"), "") << "results before any search";
   Shoot("1-search-form");
 
+  // The page offers the search to the browser: the description its link names,
+  // and the RSS answer its template leads to, parse as XML in the browser.
+  const std::string fetch =
+      "const get = url => { const x = new XMLHttpRequest(); x.open('GET', url, false); x.send();"
+      " return [x.getResponseHeader('Content-Type'),"
+      " new DOMParser().parseFromString(x.responseText, 'application/xml')]; };"
+      "const [type, description] = get(document.querySelector('link[rel=search]').href);";
+  EXPECT_EQ(Text("(() => {" + fetch + " return type; })()"),
+            "application/opensearchdescription+xml");
+  EXPECT_EQ(Text("(() => {" + fetch +
+                 " return description.querySelector('Url[type=\"text/html\"]')"
+                 ".getAttribute('template'); })()"),
+            stack_.SearchUrl() + "?vexa_query={searchTerms}&vexa_page={startPage?}"
+                                 "&vexa_per_page={count?}");
+  EXPECT_EQ(Text("(() => {" + fetch +
+                 " const rss = description.querySelector('Url[type=\"application/rss+xml\"]')"
+                 ".getAttribute('template').replace('{searchTerms}', 'garden')"
+                 ".replace(/{[a-zA-Z]+\\?}/g, '');"
+                 " const [rssType, answer] = get(rss);"
+                 " return [rssType, answer.querySelector('parsererror') ? 'broken' : 'parsed',"
+                 " answer.getElementsByTagName('item').length].join(' '); })()"),
+            "application/rss+xml; charset=utf-8 parsed 10");
+
   // The visitor types a query and presses the button.
   Follow(
       "(() => { document.querySelector('input[name=vexa_query]').value = 'garden';"

@@ -42,7 +42,7 @@ bool RunToEnd(const std::vector<std::string>& argv, const std::string& logFile) 
 }  // namespace
 
 std::vector<StackNode> BothDemoNodes() {
-  return {{StackNode::Kind::kVexa, 0, false}, {StackNode::Kind::kOpenSearch, 0, false}};
+  return {{StackNode::Kind::kVexa, 0, false, ""}, {StackNode::Kind::kOpenSearch, 0, false, ""}};
 }
 
 DemoStack::~DemoStack() {
@@ -65,8 +65,17 @@ bool DemoStack::Start(const std::string& name, const std::vector<StackNode>& nod
   std::vector<std::string> siteArgs = {QUORIX_DEMO_SITE, "--dir",        folder_ + "/site",
                                        "--quorix",       QUORIX_BINARY,  "--source",
                                        source,           "--timeout-ms", std::to_string(timeoutMs)};
+  webPort_ = FreePort();
+  if (debugMode_ >= 0)
+    siteArgs.insert(siteArgs.end(),
+                    {"--debug", std::to_string(debugMode_), "--debug-file", debugLog()});
   for (size_t i = 0; i < nodes.size(); ++i) {
     const StackNode& spec = nodes[i];
+    if (!spec.vexaUrl.empty()) {
+      siteArgs.insert(siteArgs.end(),
+                      {"--vexa-url", spec.vexaUrl == kSelf ? SearchUrl() : spec.vexaUrl});
+      continue;
+    }
     bool vexa = spec.kind == StackNode::Kind::kVexa;
     std::string prefix = folder_ + "/run/node" + std::to_string(i);
     std::vector<std::string> argv = {
@@ -94,7 +103,6 @@ bool DemoStack::Start(const std::string& name, const std::vector<StackNode>& nod
     siteArgs.insert(siteArgs.end(),
                     {vexa ? "--vexa-port" : "--opensearch-port", std::to_string(port)});
   }
-  webPort_ = FreePort();
   siteArgs.insert(siteArgs.end(), {"--web-port", std::to_string(webPort_)});
   if (fastCgi_) siteArgs.push_back("--fastcgi");
   if (!RunToEnd(siteArgs, folder_ + "/run/demo_site.out")) {

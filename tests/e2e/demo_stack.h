@@ -16,7 +16,11 @@ struct StackNode {
   Kind kind = Kind::kVexa;
   int delayMs = 0;       // the node waits this long before answering
   bool garbage = false;  // the node answers an HTML error page instead of RSS
+  // A Vexa node already running at this address (another Quorix, say) instead
+  // of a demo node; kSelf is this stack's own search.
+  std::string vexaUrl;
 };
+inline constexpr const char* kSelf = "self";
 
 // The usual pair: the town council Vexa node and the magazine OpenSearch node.
 std::vector<StackNode> BothDemoNodes();
@@ -34,6 +38,11 @@ class DemoStack {
   // set when any part does not come up.
   bool Start(const std::string& name, const std::vector<StackNode>& nodes, int timeoutMs,
              std::string* error);
+  // Before Start: the settings' DEBUG, with every diagnostics line in debugLog().
+  void SetDebug(int mode) { debugMode_ = mode; }
+  std::string debugLog() const { return folder_ + "/site/logs/debug.log"; }
+  // The address of the search itself.
+  std::string SearchUrl() const { return BaseUrl() + "/quorix.cgi"; }
 
   // Before Start: lighttpd keeps one quorix FastCGI process instead of
   // running it as a CGI per request.
@@ -54,6 +63,7 @@ class DemoStack {
   std::string folder_;
   int webPort_ = 0;
   bool fastCgi_ = false;
+  int debugMode_ = -1;
   std::vector<std::unique_ptr<ChildProcess>> nodes_;
   ChildProcess lighttpd_;
 };

@@ -198,6 +198,16 @@ TEST(NodeConnectionTest, SendsOneGetWithTheUserAgentAndNoCaching) {
   EXPECT_EQ(head.rfind("GET ", 0), 0u) << head;
   EXPECT_NE(head.find("User-Agent: Quorix\r\n"), std::string::npos) << head;
   EXPECT_NE(head.find("Cache-Control: no-cache"), std::string::npos) << head;
+  EXPECT_NE(head.find("X-Quorix-Hops: 1"), std::string::npos) << head;
+
+  // A search asked by another Quorix passes on its hop count, the path unchanged.
+  NodeConnection relayed;
+  relayed.SetHops(3);
+  ASSERT_TRUE(relayed.Connect(server.HostPort(), kHttpPort));
+  ASSERT_TRUE(relayed.RequestGet("/search.cgi", 5000, false));
+  head = server.LastRequestHead();
+  EXPECT_EQ(head.rfind("GET /search.cgi HTTP/1.1\r\n", 0), 0u) << head;
+  EXPECT_NE(head.find("X-Quorix-Hops: 3"), std::string::npos) << head;
 }
 
 TEST(NodeConnectionTest, ContentTypeAndLengthAreReported) {

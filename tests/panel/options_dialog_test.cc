@@ -120,6 +120,29 @@ TEST_F(OptionsDialogTest, RequestDebugSwitchIsOffUntilTicked) {
   EXPECT_EQ(session->live.allowRequestDebug, 0);
 }
 
+TEST_F(OptionsDialogTest, BrowserSearchNameAndDescriptionAreStoredUnverified) {
+  NewSettings(*session);
+  session->live.openSearchShortName = "Old";
+  const std::pair<std::string, std::string> kEdits[] = {
+      {"Riverton", "Town council pages"}, {"Old", ""}};
+  for (const auto& [name, description] : kEdits) {
+    session->flags.verified = true;
+    session->flags.unsaved = false;
+    OptionsDialog dialog(*session);
+    dialog.Open();
+    EXPECT_EQ(dialog.openSearchShortName, session->live.openSearchShortName);
+    bool changed = name != session->live.openSearchShortName ||
+                   description != session->live.openSearchDescription;
+    dialog.openSearchShortName = name;
+    dialog.openSearchDescription = description;
+    ASSERT_TRUE(dialog.Ok());
+    EXPECT_EQ(session->live.openSearchShortName, name);
+    EXPECT_EQ(session->live.openSearchDescription, description);
+    EXPECT_EQ(session->flags.unsaved, changed) << name;
+    EXPECT_TRUE(session->flags.verified);  // the nodes are as they were
+  }
+}
+
 TEST_F(OptionsDialogTest, LanguageList) {
   WriteWholeFile(LangDir() + "/deutsch.VLANG", "x");
   WriteWholeFile(LangDir() + "/Zulu.vlang", "x");

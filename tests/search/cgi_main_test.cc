@@ -141,6 +141,49 @@ TEST_F(CgiProgramTest, MissingSettingsFile) {
                             "found!<br>");
 }
 
+TEST_F(CgiProgramTest, MachineAnswersCarryNoHtmlAndExitZero) {
+  sandbox_.WriteFile("settings.qxdat",
+                     "DEBUG = 2\r\nOpenSearchShortName = \"Town & Gown\"\r\n");
+  struct Case {
+    const char* queryString;
+    const char* hops;
+    const char* header;
+    const char* body;  // a part the body must hold
+  };
+  const Case kCases[] = {
+      {"vexa_query=cat&vexa_xml=1", "", "Content-type: application/rss+xml; charset=utf-8\n\n",
+       "<openSearch:totalResults>0</openSearch:totalResults>"},
+      {"vexa_query=cat&vexa_format=json", "4", "Content-type: application/json\n\n",
+       "\"total\":0"},
+      {"vexa_format=opensearch", "", "Content-type: application/opensearchdescription+xml\n\n",
+       "<ShortName>Town &amp; Gown</ShortName>"},
+  };
+  for (const Case& c : kCases) {
+    auto run = sandbox_.Get(c.queryString, {{"HTTP_X_QUORIX_HOPS", c.hops},
+                                            {"HTTP_HOST", "www.example.org"},
+                                            {"SCRIPT_NAME", "/search/quorix.cgi"}});
+    EXPECT_EQ(run.exitStatus, 0) << c.queryString;
+    EXPECT_EQ(run.output.rfind(c.header, 0), 0u) << run.output;
+    EXPECT_NE(run.output.find(c.body), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("<div"), std::string::npos) << run.output;
+  }
+  auto description = sandbox_.Get("vexa_format=opensearch", {{"HTTPS", "on"},
+                                                             {"HTTP_HOST", "www.example.org"},
+                                                             {"SCRIPT_NAME", "/search/q.cgi"}});
+  EXPECT_NE(description.output.find("template=\"https://www.example.org/search/q.cgi?vexa_query="
+                                    "{searchTerms}&amp;vexa_page={startPage?}&amp;vexa_per_page="
+                                    "{count?}&amp;vexa_format=json\""),
+            std::string::npos)
+      << description.output;
+
+  std::filesystem::remove(sandbox_.PathOf("settings.qxdat"));
+  auto missing = sandbox_.Get("vexa_query=cat&vexa_format=json");
+  EXPECT_EQ(missing.exitStatus, 0);
+  EXPECT_NE(CgiBody(missing.output).find("\"errors\":[\"settings.qxdat file not found!\"]"),
+            std::string::npos)
+      << missing.output;
+}
+
 TEST_F(CgiProgramTest, DebugOverrideShowsDetailFromTheSettingsOn) {
   sandbox_.WriteFile("settings.qxdat", "DEBUG = 0\n");
   EXPECT_EQ(sandbox_.Get("vexa_query=cat&vexa_debug=2").output, kHeader);

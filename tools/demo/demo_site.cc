@@ -122,7 +122,9 @@ std::string DemoSettingsText(const DemoSiteOptions& options) {
   text += TextLine("LanguageFileName", fs::path(options.languageFile).filename().string()) +
           IntLine("FormFormat", options.formFormat) + IntLine("Logging", 1) +
           TextLine("LogFileName", (root / "logs" / "searchwords.log").string()) +
-          IntLine("DebugLogging", 0) + IntLine("DefaultToAnd", 0) + IntLine("VexaInfo", 1) +
+          IntLine("DebugLogging", options.debugFile.empty() ? 0 : 1) +
+          (options.debugFile.empty() ? "" : TextLine("DebugFileName", options.debugFile)) +
+          IntLine("DefaultToAnd", 0) + IntLine("VexaInfo", 1) +
           IntLine("Timing", 1) + IntLine("UseCats", options.categoryNames.empty() ? 0 : 1) +
           IntLine("SearchMultiCats", 1) + IntLine("Spelling", 1) +
           IntLine("SpellingWhenLessThan", 3) + IntLine("RecommendedMax", 3) +

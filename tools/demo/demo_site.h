@@ -24,6 +24,7 @@ struct DemoSiteOptions {
   std::vector<std::string> categoryNames;  // written to vexa_cats.qxdat when not empty
   int cacheMinutes = 10;
   int debugMode = 0;
+  std::string debugFile;  // when set, every diagnostics line is appended to it
   int formFormat = 2;
   // When set, lighttpd starts quorix once as a FastCGI application (its socket
   // in <directory>/run) instead of running it as a CGI for every request.

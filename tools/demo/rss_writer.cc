@@ -3,19 +3,17 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/html_escape.h"
+#include "nodequery/vexa_rss.h"
 
 namespace quorix::demo {
 namespace {
 
-constexpr const char* kOpenSearchNs = "http://a9.com/-/spec/opensearch/1.1/";
-
 std::string Element(const std::string& name, const std::string& text) {
-  return "<" + name + ">" + XmlEscape(text) + "</" + name + ">";
+  return XmlElement(name, text);
 }
 
 std::string Setting(const std::string& name, const std::string& value) {
-  return "<vexa:setting name=\"" + name + "\" value=\"" + XmlEscape(value) + "\"/>\n";
+  return VexaSettingElement(name, XmlEscape(value));
 }
 
 std::string VexaSettings(int categoryCount) {
@@ -60,10 +58,7 @@ std::string VexaSettings(int categoryCount) {
 }
 
 std::string OpenSearchHeader(const AnswerPage& page, size_t total, int startIndex) {
-  return "<openSearch:totalResults>" + std::to_string(total) + "</openSearch:totalResults>\n" +
-         "<openSearch:startIndex>" + std::to_string(startIndex) + "</openSearch:startIndex>\n" +
-         "<openSearch:itemsPerPage>" + std::to_string(page.perPage) +
-         "</openSearch:itemsPerPage>\n";
+  return OpenSearchCounts(static_cast<int64_t>(total), startIndex, page.perPage);
 }
 
 // The first sentences of a text, at most about 200 characters, ending at a word.
@@ -77,7 +72,7 @@ std::string Summary(const std::string& text) {
 
 }  // namespace
 
-std::string XmlEscape(const std::string& text) { return EscapeHtml(text); }
+std::string XmlEscape(const std::string& text) { return quorix::XmlEscape(text); }
 
 std::string VexaAnswer(const AnswerPage& page, const SearchEngine& engine,
                        const std::string& searchedCategory,
@@ -86,9 +81,7 @@ std::string VexaAnswer(const AnswerPage& page, const SearchEngine& engine,
   const std::vector<Hit>& hits = *page.hits;
   size_t first =
       static_cast<size_t>(std::max(page.page - 1, 0)) * static_cast<size_t>(page.perPage);
-  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  out += std::string("<rss version=\"2.0\" xmlns:openSearch=\"") + kOpenSearchNs +
-         "\" xmlns:vexa=\"http://quorix.example.org/vexa/1.0/\">\n<channel>\n";
+  std::string out = VexaRssOpening();
   out += Element("title", "Riverton Town Council search: " + page.query) + "\n";
   out += Element("link", page.selfUrl) + "\n";
   out += Element("description", "Search results from the Riverton Town Council web site") + "\n";
@@ -117,7 +110,7 @@ std::string VexaAnswer(const AnswerPage& page, const SearchEngine& engine,
            Element("vexa:fileSize", std::to_string(document.size)) + "\n" +
            Element("vexa:datetime", std::to_string(document.date)) + "\n</item>\n";
   }
-  out += "</channel>\n</rss>\n";
+  out += VexaRssClosing();
   return out;
 }
 
@@ -125,8 +118,8 @@ std::string OpenSearchAnswer(const AnswerPage& page, int startIndex) {
   const std::vector<Hit>& hits = *page.hits;
   size_t first = static_cast<size_t>(std::max(startIndex - 1, 0));
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  out +=
-      std::string("<rss version=\"2.0\" xmlns:openSearch=\"") + kOpenSearchNs + "\">\n<channel>\n";
+  out += "<rss version=\"2.0\" xmlns:openSearch=\"" + std::string(kOpenSearchNamespace) +
+         "\">\n<channel>\n";
   out += Element("title", "Garden & Kitchen magazine: " + page.query) + "\n";
   out += Element("link", page.selfUrl) + "\n";
   out += Element("description", "Recipes and gardening guides") + "\n";

@@ -8,8 +8,9 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quorix_demo_site --dir DIR --quorix FILE --source DIR --web-port N\n"
-    "         [--vexa-port N]... [--opensearch-port N]... [--timeout-ms N]\n"
-    "         [--cache-minutes N] [--debug N] [--user NAME --group NAME] [--fastcgi]";
+    "         [--vexa-port N]... [--opensearch-port N]... [--vexa-url URL]... [--timeout-ms N]\n"
+    "         [--cache-minutes N] [--debug N] [--debug-file FILE] [--user NAME --group NAME]\n"
+    "         [--fastcgi]";
 
 bool ParseNumber(std::string_view text, int low, int high, int* value) {
   int number = 0;
@@ -64,6 +65,10 @@ bool ParseSiteOptions(int argc, const char* const* argv, DemoSiteOptions& option
       options.nodes.push_back({0, LocalUrl(number, "/search.cgi"), 0, false});
     } else if (option == "--opensearch-port") {
       options.nodes.push_back({1, LocalUrl(number, "/opensearch.xml"), 0, false});
+    } else if (option == "--vexa-url") {
+      options.nodes.push_back({0, std::string(value), 0, false});
+    } else if (option == "--debug-file") {
+      options.debugFile = value;
     } else if (option == "--timeout-ms") {
       timeoutMs = number;
     } else if (option == "--cache-minutes") {

@@ -1,0 +1,45 @@
+#include "search/answer_data.h"
+
+#include <algorithm>
+
+#include "search/driver.h"
+#include "search/html_text.h"
+#include "search/results_context.h"
+
+namespace quorix {
+
+int64_t AnswerTotal(const AnswerData& data) {
+  int64_t shown = data.items.empty() ? 0
+                                     : data.firstNumber - 1 + static_cast<int64_t>(data.items.size());
+  return std::max(data.total, shown);
+}
+
+const Channel* ChannelOf(const AnswerView& view, const Item& item) {
+  if (view.data.channels == nullptr || item.node < 0 || item.node >= kMaxNodes) return nullptr;
+  return &(*view.data.channels)[item.node];
+}
+
+std::string ItemHtml(const Channel* channel, std::string_view text, bool stripTags) {
+  if (channel != nullptr && IsTrustedNode(*channel)) return std::string(text);
+  return EscapeHtml(stripTags ? StripTags(text) : std::string(text));
+}
+
+std::string ItemLink(const Channel* channel, std::string_view link) {
+  if (channel == nullptr || !MayLink(*channel, link)) return "";
+  return NodeAttribute(*channel, link);
+}
+
+std::vector<NodeFailure> NodeFailures(const AnswerView& view) {
+  std::vector<NodeFailure> failures;
+  int count = std::clamp(view.config.nodeCount, 0, kMaxNodes);
+  for (int node = 0; node < count; ++node) {
+    if (view.config.nodes[node].disabled) continue;
+    std::string line;
+    int level = 0;
+    Status status = view.results.status[node];
+    if (NodeStatusLine(node, status, line, level)) failures.push_back({node, status, line});
+  }
+  return failures;
+}
+
+}  // namespace quorix
