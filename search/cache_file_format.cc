@@ -25,15 +25,14 @@ class ByteWriter {
 
   // `text` cut to units - 1 code units, then zero-filled to `units`.
   void FixedWide(std::string_view text, size_t units) {
-    std::u16string wide = Utf8ToUtf16(CutUtf16(text, units - 1));
-    out_->append(Utf16ToLeBytes(wide));
-    Zeros(2 * (units - wide.size()));
+    size_t written = Wide(text, units - 1);
+    Zeros(2 * (units - written));
   }
 
   void Counted(std::string_view text) {
-    std::u16string wide = Utf8ToUtf16(CutUtf16(text, kCacheStringMaxUnits));
-    I32(static_cast<int32_t>(wide.size()));
-    out_->append(Utf16ToLeBytes(wide));
+    size_t lengthAt = size();
+    I32(0);
+    PatchI32(lengthAt, static_cast<int32_t>(Wide(text, kCacheStringMaxUnits)));
   }
 
   size_t size() const { return out_->size(); }
@@ -46,6 +45,27 @@ class ByteWriter {
  private:
   void Unsigned(uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out_->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+  }
+
+  // Appends `text`, cut to `maxUnits` code units, as UTF-16LE; returns the
+  // units written. ASCII, the usual case, is widened in place.
+  size_t Wide(std::string_view text, size_t maxUnits) {
+    bool ascii = true;
+    for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (!ascii) {
+      std::u16string wide = Utf8ToUtf16(CutUtf16(text, maxUnits));
+      out_->append(Utf16ToLeBytes(wide));
+      return wide.size();
+    }
+    text = text.substr(0, maxUnits);
+    size_t at = out_->size();
+    out_->resize(at + 2 * text.size());
+    char* to = out_->data() + at;
+    for (char c : text) {
+      *to++ = c;
+      *to++ = '\0';
+    }
+    return text.size();
   }
   std::string* out_;
 };
@@ -93,9 +113,16 @@ class ByteReader {
     }
     size_t bytes = 2 * static_cast<size_t>(count);
     if (!Has(bytes)) return {};
-    std::u16string wide = LeBytesToUtf16(data_.substr(pos_, bytes));
+    std::string_view raw = data_.substr(pos_, bytes);
     pos_ += bytes;
-    return Utf16ToUtf8(wide);
+    std::string narrow;
+    narrow.reserve(static_cast<size_t>(count));
+    for (size_t i = 0; i < bytes; i += 2) {
+      if (raw[i + 1] != 0 || static_cast<unsigned char>(raw[i]) >= 0x80)
+        return Utf16ToUtf8(LeBytesToUtf16(raw));
+      narrow += raw[i];
+    }
+    return narrow;
   }
 
  private:
@@ -250,6 +277,14 @@ Status EncodeCacheFile(const CacheHeader& header, const ChannelTable& channels,
       return kCacheWriteFailed;
   }
 
+  size_t estimate = kCacheHeaderBytes;
+  for (size_t i = 0; i < itemCount; ++i) {
+    const Item& item = *items[i];
+    estimate += kItemRecordMinBytes + 64 +
+                2 * (item.title.size() + item.description.size() + item.link.size() +
+                     item.pubDate.size() + item.vexaContext.size() + item.vexaImageURL.size());
+  }
+  bytes->reserve(estimate + static_cast<size_t>(blocks) * 32768);
   ByteWriter out(bytes);
   out.I32(header.nodeCount);
   out.I32(blocks);
