@@ -221,7 +221,7 @@ void PerformVexaQuery(Config& config, const NodeQueryRequest& request, int32_t r
       backoff.asked[n] = true;
     } catch (const std::system_error& error) {
       log.Logf(kLogError, "Node #%d: could not start a worker thread (%s)", n, error.what());
-      results.status[n] = kQueryUrlEmpty;
+      results.status[n] = kWorkerStartFailed;
     }
   }
   WaitForWorkers(running, signal, config, results, log);

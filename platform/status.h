@@ -33,6 +33,10 @@ inline constexpr Status kNodeTimeoutZero = -5000;
 inline constexpr Status kNodeTimeoutExceeded = -5001;
 inline constexpr Status kNodeBackedOff = -5002;  // skipped: paused after repeated failures
 
+// The request itself.
+inline constexpr Status kWorkerStartFailed = -7000;     // no thread for a node's query
+inline constexpr Status kMergeAllocationFailed = -7001;  // no room for the merged results
+
 // Cache.
 inline constexpr Status kCacheOpenFailed = -6001;
 inline constexpr Status kCacheWriteFailed = -6003;

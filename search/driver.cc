@@ -40,6 +40,7 @@ constexpr NodeMessage kNodeMessages[] = {
      kLogError},
     {kNodeTimeoutZero, "Node #%d's timeout value is zero", kLogError},
     {kNodeTimeoutExceeded, "Node #%d timeout exceeded", kLogError},
+    {kWorkerStartFailed, "Node #%d could not be asked: no thread for its query", kLogError},
     {kNodeBackedOff, "Node #%d skipped after repeated failures", kLogWarning},
     {kFewerItemsThanRequested, "Node #%d: Did not returned the requested number of items.",
      kLogWarning},

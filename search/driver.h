@@ -25,9 +25,6 @@ struct SearchSteps {
   std::function<int64_t()> calendarSeconds;
 };
 
-// Returned when the merged result array cannot be allocated.
-inline constexpr int32_t kMergeAllocationFailed = -2000;
-
 // Runs the search: form, cache check, node queries, per-node failure lines,
 // merging, display, cache write and page tail. Writes query.readFromCache and
 // query.matches on a cache hit. Returns -1 when the form step refused the

@@ -296,6 +296,7 @@ TEST_F(DriverTest, NodeFailureLines) {
        "format"},
       {-5000, kLogError, "Node #3's timeout value is zero"},
       {-5001, kLogError, "Node #3 timeout exceeded"},
+      {-7000, kLogError, "Node #3 could not be asked: no thread for its query"},
       {-9000, kLogWarning, "Node #3: Did not returned the requested number of items."},
       {-2006, kLogError, "Node #3 error.  Error code: -2006"},
       {-4000, kLogError, "Node #3 error.  Error code: -4000"},
