@@ -62,9 +62,8 @@ int ServeFastCgiRequests(const char* argv0) {
   while (FCGX_Accept_r(&request) >= 0) {
     AnswerOne(argv0, request);
     FCGX_Finish_r(&request);
-    // Node workers given up at their time-out are joined once they end, and
-    // what the request freed goes back to the system.
-    JoinAbandonedWorkers(std::chrono::milliseconds(0));
+    // What the request freed goes back to the system. (Node workers given up
+    // at their time-out are joined by the next dispatch once they have ended.)
     malloc_trim(0);
   }
   FCGX_Free(&request, 1);
