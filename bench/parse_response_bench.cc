@@ -33,18 +33,19 @@ void ParseAnswer(benchmark::State& state, int nodeType) {
   quorix::NodeRecord node;
   node.disabled = false;
   node.type = nodeType;
-  node.responseBody = MakeAnswer(nodeType != 0);
+  quorix::NodeRun run;
+  run.responseBody = MakeAnswer(nodeType != 0);
   quorix::NullLog log;
   for (auto _ : state) {
     quorix::Channel channel;
     quorix::NodeTotals totals;
-    quorix::Status status = quorix::ParseResponse(0, 1000, node, channel, totals, log);
+    quorix::Status status = quorix::ParseResponse(0, 1000, node, run, channel, totals, log);
     if (status != quorix::kOk || channel.items.size() != 1000) state.SkipWithError("parse failed");
     benchmark::DoNotOptimize(channel);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                          static_cast<int64_t>(node.responseBody.size()));
-  state.counters["answer_bytes"] = static_cast<double>(node.responseBody.size());
+                          static_cast<int64_t>(run.responseBody.size()));
+  state.counters["answer_bytes"] = static_cast<double>(run.responseBody.size());
 }
 
 void BM_ParseVexaAnswer(benchmark::State& state) { ParseAnswer(state, 0); }

@@ -51,7 +51,7 @@ int ReadNames(std::FILE* file, Config& config) {
   } catch (const std::bad_alloc&) {
     return kCategoryNamesOutOfMemory;
   }
-  return kCategoryNamesLoaded;
+  return kOk;
 }
 
 }  // namespace
@@ -67,7 +67,7 @@ int LoadCategoryNames(const std::string& programDir, Config& config) {
   }
   if (!file) {
     config.useCats = 0;
-    return kCategoryNamesLoaded;
+    return kOk;
   }
   config.useCats = 1;
   int result = ReadNames(file, config);

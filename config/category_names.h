@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "config/settings.h"
+#include "platform/status.h"
 
 namespace quorix {
 
@@ -14,16 +15,9 @@ inline constexpr std::string_view kCategoryNamesFileName = "vexa_cats.qxdat";
 // Longest name kept, in UTF-16 units.
 inline constexpr size_t kCategoryNameMaxUnits = 511;
 
-// Results of LoadCategoryNames.
-inline constexpr int kCategoryNamesLoaded = 0;
-inline constexpr int kCategoryNamesOutOfMemory = 4;
-// The file could not be read a second time from its start; the caller writes
-// "Error seeking in file." and ends the request with exit status 1.
-inline constexpr int kCategoryNamesSeekFailed = 5;
-
 // Reads `programDir`/vexa_cats.qxdat into config.categoryNames. Without a
 // readable file categories are switched off for the request (useCats = 0) and
-// kCategoryNamesLoaded is returned; otherwise useCats = 1. Line n + 1 is
+// kOk is returned; otherwise useCats = 1. Line n + 1 is
 // category n; a line feed after the last name adds no name, and a carriage
 // return before a line feed is not part of the name. At most
 // kMaxWideCategoryNames names are kept, each cut to kCategoryNameMaxUnits;

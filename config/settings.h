@@ -19,24 +19,18 @@ inline constexpr int kLangStringCount = 53;  // STR_ keys (the search program ig
 inline constexpr int kMaxWideCategoryNames = 66;
 inline constexpr size_t kNodeNameMaxUnits = 63;  // NODE%d_NAME
 
+// A node as the settings describe it. Read-only while a request runs: what a
+// request finds out about the node is kept in its NodeRun.
 struct NodeRecord {
   bool disabled = true;  // an unconfigured slot is disabled
-  bool done = false;     // run-time: the response has been parsed
   int32_t type = 0;      // 0 Vexa node, any other value OpenSearch node
   std::string nodeUrl;   // control panel: the canonical URL as last read
   std::string vexaScheme, vexaHost, vexaPath;
   std::string osDescScheme, osDescHost, osDescPath;
-  bool descriptionResolved = false;  // run-time
-  uint16_t port = 0;                 // control panel: port of nodeUrl
-  std::string osScheme, osHost, osPath, osQuery;  // osQuery begins with "?"
-  std::string requestPath;                        // run-time: path and query sent
+  uint16_t port = 0;                              // control panel: port of nodeUrl
+  std::string osScheme, osHost, osPath, osQuery;  // configured query URL; osQuery begins with "?"
   int32_t timeoutMs = 0;
-  std::string responseHeaders;  // run-time
-  std::string responseBody;     // run-time, UTF-8 (repaired)
   int32_t strictQuerySyntax = 0;
-  bool countSupported = true;      // run-time
-  bool startPageSupported = true;  // run-time
-  int32_t itemCount = 0;           // run-time
   std::string name;  // shown in the sources line; empty: the query host
 
   bool IsVexa() const { return type == 0; }
@@ -44,7 +38,6 @@ struct NodeRecord {
 
 struct Config {
   int32_t nodeCount = 0;      // number of NODE%d_DISABLED lines read
-  int32_t runtimeCounter = 0;  // kept by response parsing and the cache
   bool allVexaNodes = true;   // false when any enabled node is an OpenSearch node
   std::array<NodeRecord, kMaxNodes> nodes;
 

@@ -33,9 +33,9 @@ bool FindQueryTemplate(const std::string& document, std::string& templ) {
 
 constexpr const char* kConnectFailure = "Failed to connect";
 
-// Fetches the description document into node.responseBody. Returns 0, or
+// Fetches the description document into run.responseBody. Returns 0, or
 // -1001..-1003.
-Status FetchDescription(int n, NodeRecord& node, const NodeQueryEnv& env) {
+Status FetchDescription(int n, const NodeRecord& node, NodeRun& run, const NodeQueryEnv& env) {
   auto connection = std::make_shared<NodeConnection>(env.cancel);
   RegisterNodeHandles(n, connection);
   connection->SetAddressReach(ReachFor(node, false));
@@ -64,16 +64,16 @@ Status FetchDescription(int n, NodeRecord& node, const NodeQueryEnv& env) {
         Format("Node #%d: No response from \"%s%s\"", n, node.osDescHost.c_str(), path.c_str()));
     return kDescNoResponse;
   }
-  node.responseHeaders = std::move(headers);
-  node.responseBody = CleanResponseBody(std::move(body));
+  run.responseBody = CleanResponseBody(std::move(body));
   return kOk;
 }
 
 }  // namespace
 
-Status CheckOpenSearchDescriptionFileURL(int n, NodeRecord& node, const NodeQueryEnv& env) {
-  Status status = FetchDescription(n, node, env);
-  const std::string& document = node.responseBody;
+Status CheckOpenSearchDescriptionFileURL(int n, const NodeRecord& node, NodeRun& run,
+                                         const NodeQueryEnv& env) {
+  Status status = FetchDescription(n, node, run, env);
+  const std::string& document = run.responseBody;
   if (status != kOk || document.empty()) return status;
 
   std::string templ;
@@ -97,11 +97,11 @@ Status CheckOpenSearchDescriptionFileURL(int n, NodeRecord& node, const NodeQuer
         LogRefusedAddress(env.log, n, "Failed to send connect", parts.host);
         return kQueryConnectFailed;
       }
-      node.osScheme = std::move(parts.scheme);
-      node.osHost = std::move(parts.host);
-      node.osPath = std::move(parts.path);
-      node.osQuery = std::move(parts.query);
-      node.descriptionResolved = true;
+      run.osScheme = std::move(parts.scheme);
+      run.osHost = std::move(parts.host);
+      run.osPath = std::move(parts.path);
+      run.osQuery = std::move(parts.query);
+      run.descriptionResolved = true;
       return kOk;
     case TemplateSplit::kTooLong: {
       std::string line = Format(

@@ -38,14 +38,16 @@ struct WorkerSignal {
   std::condition_variable ended;
 };
 
-// A worker's private state: it works on its own copies and the dispatch
-// publishes them only when the worker finished in time.
+// A worker's private state: it reads its own copy of the node's settings,
+// works on its own run, channel and totals, and the dispatch publishes them
+// only when the worker finished in time.
 struct Worker {
   Worker(NodeJob jobIn, const NodeRecord& record, LogSink& target)
       : job(std::move(jobIn)), node(record), log(target) {}
 
   NodeJob job;
-  NodeRecord node;
+  const NodeRecord node;
+  NodeRun run;
   Channel channel;
   NodeTotals totals;
   GatedLog log;
@@ -92,8 +94,8 @@ bool EndedBy(AbandonedWorker& abandoned, Clock::time_point limit) {
 }
 
 void RunWorker(const std::shared_ptr<Worker>& worker, const std::shared_ptr<WorkerSignal>& signal) {
-  Status result = QuerySlaves(worker->job, worker->node, worker->channel, worker->totals,
-                              worker->log, &worker->cancel);
+  Status result = QuerySlaves(worker->job, worker->node, worker->run, worker->channel,
+                              worker->totals, worker->log, &worker->cancel);
   {
     std::lock_guard<std::mutex> lock(signal->mutex);
     worker->result = result;
@@ -136,10 +138,10 @@ int32_t MillisecondsSince(Clock::time_point start, Clock::time_point end) {
       std::chrono::duration_cast<std::chrono::milliseconds>(end - start).count());
 }
 
-void Publish(Worker& worker, Config& config, NodeResults& results) {
+void Publish(Worker& worker, NodeResults& results) {
   int n = worker.job.node;
   results.elapsedMs[n] = MillisecondsSince(worker.startedAt, worker.finishedAt);
-  config.nodes[n] = std::move(worker.node);
+  results.runs[n] = std::move(worker.run);
   results.channels[n] = std::move(worker.channel);
   results.status[n] = worker.result;
   results.totals.Merge(worker.totals);
@@ -148,8 +150,8 @@ void Publish(Worker& worker, Config& config, NodeResults& results) {
 // Sleeps until every worker has ended or passed its deadline, publishing the
 // ones that ended in time and abandoning the others.
 void WaitForWorkers(std::vector<RunningWorker>& running,
-                    const std::shared_ptr<WorkerSignal>& sharedSignal, Config& config,
-                    NodeResults& results, LogSink& log) {
+                    const std::shared_ptr<WorkerSignal>& sharedSignal, NodeResults& results,
+                    LogSink& log) {
   WorkerSignal& signal = *sharedSignal;
   std::unique_lock<std::mutex> lock(signal.mutex);
   while (!running.empty()) {
@@ -165,14 +167,14 @@ void WaitForWorkers(std::vector<RunningWorker>& running,
       }
       worker.log.Close();
       if (inTime) {
-        Publish(worker, config, results);
+        Publish(worker, results);
       } else {
         int n = worker.job.node;
         worker.cancel.store(true);
         results.status[n] = kNodeTimeoutExceeded;
         results.elapsedMs[n] = MillisecondsSince(worker.startedAt, now);
         log.Logf(kLogError, "Node #%d: timeout waiting for response.  Timeout period = %d ms", n,
-                 config.nodes[n].timeoutMs);
+                 worker.node.timeoutMs);
       }
       // A finished worker is about to return; one past its time-out is left to end alone.
       if (worker.finished)
@@ -187,7 +189,7 @@ void WaitForWorkers(std::vector<RunningWorker>& running,
 
 }  // namespace
 
-void PerformVexaQuery(Config& config, const NodeQueryRequest& request, int32_t requested,
+void PerformVexaQuery(const Config& config, const NodeQueryRequest& request, int32_t requested,
                       NodeResults& results, LogSink& log, const DispatchOptions& options) {
   requested = std::min(requested, kMaxRequestedItems);
   auto signal = std::make_shared<WorkerSignal>();
@@ -224,7 +226,7 @@ void PerformVexaQuery(Config& config, const NodeQueryRequest& request, int32_t r
       results.status[n] = kWorkerStartFailed;
     }
   }
-  WaitForWorkers(running, signal, config, results, log);
+  WaitForWorkers(running, signal, results, log);
   if (options.backoff) options.backoff->Record(config, results.status, backoff, log);
   JoinAbandonedWorkers(std::chrono::milliseconds(0));
 }
@@ -245,14 +247,15 @@ int JoinAbandonedWorkers(std::chrono::milliseconds wait) {
   return static_cast<int>(workers.size());
 }
 
-Status QueryNode(Config& config, int n, const NodeQueryRequest& request, int32_t requested,
+Status QueryNode(const Config& config, int n, const NodeQueryRequest& request, int32_t requested,
                  NodeResults& results, LogSink& log, const DispatchOptions& options) {
   if (n < 0 || n >= kMaxNodes) return kNodeNotRun;
   NodeJob job = MakeJob(config, n, request, requested, options);
   NodeTotals totals;
   results.channels[n] = Channel();
   Clock::time_point start = Clock::now();
-  Status status = QuerySlaves(job, config.nodes[n], results.channels[n], totals, log);
+  Status status =
+      QuerySlaves(job, config.nodes[n], results.runs[n], results.channels[n], totals, log);
   results.elapsedMs[n] = MillisecondsSince(start, Clock::now());
   results.totals.Merge(totals);
   results.status[n] = status;

@@ -23,13 +23,12 @@ using DispatchOptions = NodeQueryOptions;
 // items (at most 1000). Returns once every worker has finished or passed its
 // node's time-out; the calling thread sleeps meanwhile. Writes results.status
 // for every slot looked at, results.startedWorkers, and, for workers that
-// finished in time, results.channels, results.totals and the node records'
-// run-time fields. The time-out runs from the worker's start and once more
+// finished in time, results.channels, results.runs and results.totals. The time-out runs from the worker's start and once more
 // from the start of its query (after a description document was read). A
 // worker past its time-out gets -5001; it is cancelled and
-// left to end on its own, and nothing it does afterwards reaches `config`,
-// `results` or `log`.
-void PerformVexaQuery(Config& config, const NodeQueryRequest& request, int32_t requested,
+// left to end on its own, and nothing it does afterwards reaches `results` or
+// `log`; it works on its own copy of its node's settings.
+void PerformVexaQuery(const Config& config, const NodeQueryRequest& request, int32_t requested,
                       NodeResults& results, LogSink& log, const DispatchOptions& options = {});
 
 // Joins the workers given up at their time-out that have ended by now or end
@@ -39,9 +38,9 @@ int JoinAbandonedWorkers(std::chrono::milliseconds wait);
 
 // Queries node `n` directly on the calling thread, bounded only by the
 // transfer limits derived from its time-out (the control panel's
-// verification). Resets results.channels[n], stores the result in
-// results.status[n], merges the node's totals and returns the result.
-Status QueryNode(Config& config, int n, const NodeQueryRequest& request, int32_t requested,
+// verification). Resets results.channels[n] and results.runs[n], stores the
+// result in results.status[n], merges the node's totals and returns the result.
+Status QueryNode(const Config& config, int n, const NodeQueryRequest& request, int32_t requested,
                  NodeResults& results, LogSink& log, const DispatchOptions& options = {});
 
 }  // namespace quorix

@@ -178,8 +178,9 @@ std::string HttpErrorText(int32_t code) {
   return api->easy_strerror(static_cast<CURLcode>(code));
 }
 
-// One transfer's transport handle and what it received. The body is taken from
-// the stream in whole pieces: `pending` collects the next piece.
+// One transfer's transport handle and what it received. The body is kept as
+// if taken from the stream in whole pieces: one that passes the capacity ends
+// it at the last whole piece that fit.
 struct NodeConnection::Transfer {
   const CurlLibrary* api = nullptr;
   CURL* curl = nullptr;
@@ -190,7 +191,6 @@ struct NodeConnection::Transfer {
   std::string headers;
   bool headersTooLong = false;
   std::string body;
-  std::string pending;
   size_t capacity = kHttpUnsizedBodyBytes;
   bool capacityKnown = false;
   bool full = false;  // a piece did not fit: reading stopped
@@ -205,10 +205,19 @@ struct NodeConnection::Transfer {
     if (extraHeaders) api->slist_free_all(extraHeaders);
   }
 
-  void CommitPending() {
-    if (pending.empty()) return;
-    if (!full && !AppendInPieces(pending, capacity, body)) full = true;
-    pending.clear();
+  // Appends what the stream delivered straight to the body, the only copy
+  // between the transport and the parser. False once the body is full.
+  bool Take(std::string_view data) {
+    size_t room = capacity == 0 ? 0 : capacity - 1 - body.size();
+    if (data.size() <= room) {
+      body.append(data);
+      return true;
+    }
+    size_t kept = KeptByPieces(body.size() + data.size(), capacity);
+    body.append(data.substr(0, room));
+    body.resize(kept);
+    full = true;
+    return false;
   }
 
   void ResetResponse() {
@@ -218,7 +227,6 @@ struct NodeConnection::Transfer {
     headers.clear();
     headersTooLong = false;
     body.clear();
-    pending.clear();
     capacityKnown = false;
     capacity = kHttpUnsizedBodyBytes;
     full = false;
@@ -247,18 +255,12 @@ struct NodeConnection::Transfer {
       transfer->api->easy_getinfo(transfer->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
       transfer->capacity = BodyCapacity(length);
       transfer->capacityKnown = true;
-      // Grown once: appending piece by piece would double the buffer past it.
+      // Grown once: appending as it arrives would double the buffer past it.
       transfer->body.reserve(transfer->capacity - 1);
     }
-    std::string_view rest(data, size * count);
-    while (!rest.empty() && !transfer->full) {
-      size_t take = std::min(rest.size(), kHttpReadPieceBytes - transfer->pending.size());
-      transfer->pending.append(rest.substr(0, take));
-      rest.remove_prefix(take);
-      if (transfer->pending.size() == kHttpReadPieceBytes) transfer->CommitPending();
-    }
     // Returning less than offered stops the transfer: the body is complete.
-    return transfer->full ? 0 : size * count;
+    if (transfer->full || !transfer->Take(std::string_view(data, size * count))) return 0;
+    return size * count;
   }
 
   bool MayOpen(const sockaddr* address) const {
@@ -371,7 +373,6 @@ bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs,
 
   if (Cancelled()) return fail(CURLE_ABORTED_BY_CALLBACK);
   CURLcode code = api.easy_perform(curl);
-  t.CommitPending();
   long httpStatus = 0;
   api.easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &httpStatus);
   if (Cancelled()) return fail(CURLE_ABORTED_BY_CALLBACK);

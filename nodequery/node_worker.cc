@@ -14,22 +14,22 @@ namespace {
 constexpr const char* kConnectFailure = "Failed to send connect";
 
 // The transfer of one query once its URL is known. Returns 0 or a node error
-// code; on success the body and headers are in the record.
-Status SendQuery(const NodeJob& job, NodeRecord& node, NodeConnection& connection, bool secure,
-                 LogSink& log) {
+// code; on success the body is in the run.
+Status SendQuery(const NodeJob& job, const NodeRecord& node, NodeRun& run,
+                 NodeConnection& connection, bool secure, LogSink& log) {
   int n = job.node;
   int32_t httpStatus = 0;
   log.TimerStart(n);
-  bool sent = connection.RequestGet(node.requestPath, static_cast<uint32_t>(node.timeoutMs), secure,
+  bool sent = connection.RequestGet(run.requestPath, static_cast<uint32_t>(node.timeoutMs), secure,
                                     &httpStatus);
   log.TimerStop(n, "Node [%d]: RequestGet", n);
   if (!sent && httpStatus == kHttpAddressRefused) {
-    LogRefusedAddress(log, n, kConnectFailure, node.osHost);
+    LogRefusedAddress(log, n, kConnectFailure, run.osHost);
     return kQueryConnectFailed;
   }
   if (!sent) {
     NodeQueryEnv env{log, job.options};
-    LogSendFailure(env, n, node.osHost, node.requestPath, httpStatus, connection.FailureDetail());
+    LogSendFailure(env, n, run.osHost, run.requestPath, httpStatus, connection.FailureDetail());
     return kQuerySendFailed;
   }
   if (httpStatus != 200) {
@@ -55,21 +55,21 @@ Status SendQuery(const NodeJob& job, NodeRecord& node, NodeConnection& connectio
   log.TimerStop(n, "Node [%d]: Response", n);
   if (!read) {
     log.WriteWithDetail(kLogError, Format("Node #%d: No response", n),
-                        Format("Node #%d: No response from \"%s%s\"", n, node.osHost.c_str(),
-                               node.requestPath.c_str()));
+                        Format("Node #%d: No response from \"%s%s\"", n, run.osHost.c_str(),
+                               run.requestPath.c_str()));
     return kQueryNoResponse;
   }
-  node.responseHeaders = std::move(headers);
-  node.responseBody = CleanResponseBody(std::move(body));
+  run.responseBody = CleanResponseBody(std::move(body));
   return kOk;
 }
 
-// Parses the stored answer; sets `done` for a usable one.
-Status ParseAnswer(const NodeJob& job, NodeRecord& node, Channel& channel, NodeTotals& totals,
-                   LogSink& log) {
+// Parses the stored answer.
+Status ParseAnswer(const NodeJob& job, const NodeRecord& node, const NodeRun& run,
+                   Channel& channel, NodeTotals& totals, LogSink& log) {
   int n = job.node;
   log.TimerStart(n);
-  Status parsed = ParseResponse(n, job.requested, node, channel, totals, log, job.options.parse);
+  Status parsed =
+      ParseResponse(n, job.requested, node, run, channel, totals, log, job.options.parse);
   log.TimerStop(n, "Node [%d]: ParseResponse", n);
   if (parsed == kFewerItemsThanRequested) {
     log.Logf(kLogWarning,
@@ -77,46 +77,45 @@ Status ParseAnswer(const NodeJob& job, NodeRecord& node, Channel& channel, NodeT
              "%d, Responded = %d",
              n, job.requested, channel.totalResults, channel.osTotalQueriedItems);
   }
-  if (parsed == kOk || parsed == kFewerItemsThanRequested) node.done = true;
   return parsed;
 }
 
 }  // namespace
 
-Status QuerySlaves(const NodeJob& job, NodeRecord& node, Channel& channel, NodeTotals& totals,
-                   LogSink& log, const std::atomic<bool>* cancel) {
+Status QuerySlaves(const NodeJob& job, const NodeRecord& node, NodeRun& run, Channel& channel,
+                   NodeTotals& totals, LogSink& log, const std::atomic<bool>* cancel) {
   int n = job.node;
   int64_t start = NowTicks();
+  run = NodeRun();
   if (node.disabled) return kOk;
-  node.done = false;
 
   NodeQueryEnv env{log, job.options, cancel};
-  Status result = ResolveQueryUrl(n, node, env);
+  Status result = ResolveQueryUrl(n, node, run, env);
   if (result != kOk && (!node.IsVexa() || result == kQueryUrlEmpty)) return result;
 
   auto connection = std::make_shared<NodeConnection>(cancel);
   RegisterNodeHandles(n, connection);
-  connection->SetAddressReach(ReachFor(node, node.descriptionResolved));
+  connection->SetAddressReach(ReachFor(node, run.descriptionResolved));
   connection->SetHops(job.request.hops);
-  Endpoint endpoint = ChooseEndpoint(node.osScheme, node.osHost);
+  Endpoint endpoint = ChooseEndpoint(run.osScheme, run.osHost);
   log.TimerStart(n);
   bool connected = connection->Connect(endpoint.host, endpoint.port);
   log.TimerStop(n, "Node [%d]: Connect", n);
   if (!connected) {
-    LogNodeHostFailure(log, n, kConnectFailure, node.osHost);
+    LogNodeHostFailure(log, n, kConnectFailure, run.osHost);
     result = kQueryConnectFailed;
   } else if (result == kOk) {
     start = NowTicks();
     if (job.onQueryStart) job.onQueryStart();
-    if (BuildQueryString(n, node, job.request, job.requested, job.useCats, job.searchMultiCats,
-                         log) != kOk) {
+    if (BuildQueryString(n, node, run, job.request, job.requested, job.useCats,
+                         job.searchMultiCats, log) != kOk) {
       log.WriteWithDetail(
           kLogError, Format("Node #%d: Failed to build query string", n),
-          Format("Node #%d: Failed to build query string for \"%s\"", n, node.osHost.c_str()));
+          Format("Node #%d: Failed to build query string for \"%s\"", n, run.osHost.c_str()));
       result = kQuerySyntaxUnsupported;
     } else {
-      result = SendQuery(job, node, *connection, endpoint.secure, log);
-      if (result == kOk) result = ParseAnswer(job, node, channel, totals, log);
+      result = SendQuery(job, node, run, *connection, endpoint.secure, log);
+      if (result == kOk) result = ParseAnswer(job, node, run, channel, totals, log);
     }
   }
   connection->CloseNodeHandles();

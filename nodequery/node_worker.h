@@ -15,7 +15,7 @@
 
 namespace quorix {
 
-// Everything a worker reads besides its node record. The dispatch gives each
+// Everything a worker reads besides its node's settings. The dispatch gives each
 // worker its own copy, so a worker never reaches back into its caller's data.
 struct NodeJob {
   int node = 0;
@@ -31,13 +31,14 @@ struct NodeJob {
   std::function<void()> onQueryStart;
 };
 
-// Queries node job.node: resolves its query URL, sends one GET within the
-// node's time-out, stores the answer in `record` (responseHeaders,
-// responseBody, requestPath and the query URL fields) and parses it into
-// `channel` (which must be fresh) and `totals`. Returns 0, -9000 (done, but
+// Queries node job.node, whose settings are `node`: resolves its query URL,
+// sends one GET within the node's time-out, keeps what it finds out in `run`
+// (which it starts afresh: query URL, requestPath, the answer's body, the
+// template's capabilities) and parses the answer into `channel`
+// (which must be fresh) and `totals`. Returns 0, -9000 (done, but
 // fewer items than asked for) or a node error code. Once `cancel` is set the
 // transfer in progress ends as soon as possible.
-Status QuerySlaves(const NodeJob& job, NodeRecord& record, Channel& channel, NodeTotals& totals,
-                   LogSink& log, const std::atomic<bool>* cancel = nullptr);
+Status QuerySlaves(const NodeJob& job, const NodeRecord& node, NodeRun& run, Channel& channel,
+                   NodeTotals& totals, LogSink& log, const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace quorix

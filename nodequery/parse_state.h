@@ -31,7 +31,7 @@ enum ParseFlag : uint32_t {
 struct ParseState {
   int node;
   bool isVexa;
-  const NodeRecord& record;
+  const NodeRun& run;
   Channel& channel;
   NodeTotals& totals;
   LogSink& log;

@@ -47,11 +47,12 @@ std::string VexaParameters(const NodeQueryRequest& request, bool useCats, bool s
 
 }  // namespace
 
-Status BuildQueryString(int n, NodeRecord& node, const NodeQueryRequest& request, int32_t requested,
-                        bool useCats, bool searchMultiCats, LogSink& log) {
-  node.countSupported = true;
-  node.startPageSupported = true;
-  std::string query = "?" + (node.osQuery.empty() ? std::string() : node.osQuery.substr(1));
+Status BuildQueryString(int n, const NodeRecord& node, NodeRun& run,
+                        const NodeQueryRequest& request, int32_t requested, bool useCats,
+                        bool searchMultiCats, LogSink& log) {
+  run.countSupported = true;
+  run.startPageSupported = true;
+  std::string query = "?" + (run.osQuery.empty() ? std::string() : run.osQuery.substr(1));
 
   if (!ReplaceAll("{searchTerms}", request.escapedQuery, query)) {
     log.Logf(kLogError, "Node #%d does not support Core Open Search query parameter {searchTerms}.",
@@ -59,7 +60,7 @@ Status BuildQueryString(int n, NodeRecord& node, const NodeQueryRequest& request
     return kQuerySyntaxUnsupported;
   }
   if (!ReplaceEither("{count?}", "{count}", std::to_string(requested), query)) {
-    node.countSupported = false;
+    run.countSupported = false;
     std::string line =
         Format("Node #%d does not support Core Open Search query parameter {count}.", n);
     if (node.strictQuerySyntax) {
@@ -72,16 +73,16 @@ Status BuildQueryString(int n, NodeRecord& node, const NodeQueryRequest& request
   if (!ReplaceEither("{startPage?}", "{startPage}", std::to_string(startPage), query)) {
     log.Logf(kLogWarning, "Node #%d does not support Core Open Search query parameter {startPage}.",
              n);
-    node.startPageSupported = false;
+    run.startPageSupported = false;
   }
   if (!ReplaceEither("{startIndex?}", "{startIndex}", "1", query)) {
     log.Logf(kLogWarning,
              "Node #%d does not support Core Open Search query parameter {startIndex}.", n);
   }
 
-  std::string path = node.osPath + query;
+  std::string path = run.osPath + query;
   if (node.IsVexa()) path += VexaParameters(request, useCats, searchMultiCats);
-  node.requestPath = CutUtf16(path, kRequestPathUnits);
+  run.requestPath = CutUtf16(path, kRequestPathUnits);
   return kOk;
 }
 

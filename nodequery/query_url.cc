@@ -16,29 +16,37 @@ std::string_view BaseDirectory(std::string_view pathWithQuery) {
   return slash == std::string_view::npos ? std::string_view("/") : path.substr(0, slash + 1);
 }
 
-// Copies the node URL and the built-in template into the query URL fields.
-void UseNodeUrl(NodeRecord& node, const NodeQueryOptions& options) {
-  node.osScheme = node.vexaScheme;
-  node.osHost = node.vexaHost;
-  node.osPath = node.vexaPath;
-  node.osQuery = options.vexaTemplate;
+// Copies the node URL and the built-in template into the run's query URL.
+void UseNodeUrl(const NodeRecord& node, NodeRun& run, const NodeQueryOptions& options) {
+  run.osScheme = node.vexaScheme;
+  run.osHost = node.vexaHost;
+  run.osPath = node.vexaPath;
+  run.osQuery = options.vexaTemplate;
 }
 
 // Runs the description check, timed in the node's timer slot under `label`,
 // and logs whether the description URL was usable.
-Status TimedDescriptionCheck(int n, NodeRecord& node, const NodeQueryEnv& env, const char* label) {
+Status TimedDescriptionCheck(int n, const NodeRecord& node, NodeRun& run, const NodeQueryEnv& env,
+                             const char* label) {
   env.log.TimerStart(n);
-  Status status = CheckOpenSearchDescriptionFileURL(n, node, env);
+  Status status = CheckOpenSearchDescriptionFileURL(n, node, run, env);
   env.log.TimerStop(n, "Node [%d]: CheckOpenSearchDescriptionFileURL %s", n, label);
   return status;
 }
 
 }  // namespace
 
+void UseConfiguredUrl(const NodeRecord& node, NodeRun& run) {
+  run.osScheme = node.osScheme;
+  run.osHost = node.osHost;
+  run.osPath = node.osPath;
+  run.osQuery = node.osQuery;
+  run.descriptionResolved = false;
+}
+
 bool ConfiguredOnLocalNetwork(const NodeRecord& node) {
-  bool queryUrlConfigured = !node.descriptionResolved;
   return IsLocalNetworkHost(node.vexaHost) || IsLocalNetworkHost(node.osDescHost) ||
-         (queryUrlConfigured && IsLocalNetworkHost(node.osHost));
+         IsLocalNetworkHost(node.osHost);
 }
 
 bool TemplateHostAllowed(const NodeRecord& node, std::string_view host) {
@@ -111,10 +119,11 @@ TemplateSplit SplitQueryTemplate(std::string_view templ, const UrlParts& base, U
   return TemplateSplit::kOk;
 }
 
-Status ResolveQueryUrl(int n, NodeRecord& node, const NodeQueryEnv& env) {
+Status ResolveQueryUrl(int n, const NodeRecord& node, NodeRun& run, const NodeQueryEnv& env) {
+  UseConfiguredUrl(node, run);
   if (!node.IsVexa()) {
     if (!node.osHost.empty()) return kOk;
-    Status status = TimedDescriptionCheck(n, node, env, "OpenSearch Node");
+    Status status = TimedDescriptionCheck(n, node, run, env, "OpenSearch Node");
     if (status == kOk) {
       env.log.WriteWithDetail(
           kLogInfo, Format("Node #%d is a valid OpenSearch Description URL", n),
@@ -129,14 +138,14 @@ Status ResolveQueryUrl(int n, NodeRecord& node, const NodeQueryEnv& env) {
     return status;
   }
   if (node.osDescHost.empty() || node.osDescPath.empty()) {
-    UseNodeUrl(node, env.options);
+    UseNodeUrl(node, run, env.options);
     return kOk;
   }
   if (!node.osHost.empty()) return kOk;
-  Status status = TimedDescriptionCheck(n, node, env, "Vexa Node");
+  Status status = TimedDescriptionCheck(n, node, run, env, "Vexa Node");
   if (status == kOk) return kOk;
   if (node.vexaHost.empty() || node.vexaPath.empty()) return kQueryUrlEmpty;
-  UseNodeUrl(node, env.options);
+  UseNodeUrl(node, run, env.options);
   return status;
 }
 

@@ -3,7 +3,8 @@
 // A Vexa node is queried on its node URL with the built-in template, unless it
 // names an OpenSearch description document; an OpenSearch node takes its
 // template from its description document, unless the settings already hold the
-// query URL. Every function works on one node's record and logs through `log`.
+// query URL. Every function reads one node's settings, keeps what the request
+// finds out in the node's run, and logs through `log`.
 #pragma once
 
 #include <atomic>
@@ -15,6 +16,7 @@
 #include "nodequery/http_client.h"
 #include "nodequery/node_query_options.h"
 #include "nodequery/node_request.h"
+#include "nodequery/records.h"
 #include "platform/log.h"
 #include "platform/status.h"
 
@@ -33,19 +35,23 @@ struct NodeQueryEnv {
   const std::atomic<bool>* cancel = nullptr;
 };
 
-// Makes sure osHost, osPath and osQuery of node `n` are filled, fetching the
-// description document where needed. Returns 0 or a node error code. A Vexa
-// node whose description cannot be used falls back to its node URL and the
-// built-in template but still returns the description's code (-2000 when the
-// node URL is empty as well).
-Status ResolveQueryUrl(int n, NodeRecord& node, const NodeQueryEnv& env);
+// Copies the query URL of the settings into the run (empty when the node
+// takes it from its description document or its node URL).
+void UseConfiguredUrl(const NodeRecord& node, NodeRun& run);
+
+// Fills the query URL of node `n`'s run (osScheme, osHost, osPath, osQuery)
+// from its settings, fetching the description document where needed. Returns
+// 0 or a node error code. A Vexa node whose description cannot be used falls
+// back to its node URL and the built-in template but still returns the
+// description's code (-2000 when the node URL is empty as well).
+Status ResolveQueryUrl(int n, const NodeRecord& node, NodeRun& run, const NodeQueryEnv& env);
 
 // Fetches node `n`'s description document and, when it holds a usable RSS
-// template, stores it split into osScheme, osHost, osPath and osQuery and sets
-// descriptionResolved. Also stores the document's headers and body in the
-// record. Returns 0, -1001, -1002, -1003, -1004, -1005, or -2001 for a
-// template that leads to a local address the node may not reach.
-Status CheckOpenSearchDescriptionFileURL(int n, NodeRecord& node, const NodeQueryEnv& env);
+// template, stores it in the run split into osScheme, osHost, osPath and
+// osQuery and sets descriptionResolved. Also stores the document's body in the run. Returns 0, -1001, -1002, -1003, -1004, -1005, or -2001 for
+// a template that leads to a local address the node may not reach.
+Status CheckOpenSearchDescriptionFileURL(int n, const NodeRecord& node, NodeRun& run,
+                                         const NodeQueryEnv& env);
 
 // True when one of the node's hosts from the settings (node URL, description
 // URL, query URL) is on the local network (IsLocalNetworkHost): then the
@@ -83,12 +89,13 @@ struct UrlParts {
 };
 TemplateSplit SplitQueryTemplate(std::string_view templ, const UrlParts& base, UrlParts& out);
 
-// Fills node `n`'s template with the escaped query, the item count, the start
-// page and start index, and stores the path and query to send in requestPath
-// (Vexa nodes get their fixed parameters and categories appended). Sets
-// countSupported and startPageSupported. Returns 0 or -1004.
-Status BuildQueryString(int n, NodeRecord& node, const NodeQueryRequest& request, int32_t requested,
-                        bool useCats, bool searchMultiCats, LogSink& log);
+// Fills the template of node `n`'s run with the escaped query, the item count,
+// the start page and start index, and stores the path and query to send in
+// run.requestPath (Vexa nodes get their fixed parameters and categories
+// appended). Sets run.countSupported and run.startPageSupported. Returns 0 or -1004.
+Status BuildQueryString(int n, const NodeRecord& node, NodeRun& run,
+                        const NodeQueryRequest& request, int32_t requested, bool useCats,
+                        bool searchMultiCats, LogSink& log);
 
 // Replaces every occurrence of `placeholder` in `text` by `value`. True when the
 // placeholder occurs (a placeholder equal to its value counts as absent). The

@@ -128,9 +128,22 @@ struct RequestTotals {
   std::mutex mutex_;
 };
 
+// One node's part in one request: the query URL it was asked on (from the
+// settings, or from its description document), what it answered, and which
+// template parameters that URL supports. Starts afresh at every request.
+struct NodeRun {
+  std::string osScheme, osHost, osPath, osQuery;  // osQuery begins with "?"
+  bool descriptionResolved = false;  // the query URL came from the description document
+  std::string requestPath;           // path and query sent
+  std::string responseBody;  // UTF-8 (repaired)
+  bool countSupported = true;
+  bool startPageSupported = true;
+};
+
 // Everything node querying produces for one request.
 struct NodeResults {
   std::array<Channel, kMaxNodes> channels;
+  std::array<NodeRun, kMaxNodes> runs;
   std::array<Status, kMaxNodes> status;
   // Milliseconds from a node's start until it answered or was given up; 0 for
   // a node that was not asked.

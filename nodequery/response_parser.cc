@@ -124,7 +124,7 @@ Status CheckCompletion(ParseState& state, int32_t requested) {
       total = queried;
       totals.availableItems = AddSaturated(totals.availableItems, queried);
     }
-    if (total > queried && !state.record.countSupported) {
+    if (total > queried && !state.run.countSupported) {
       totals.availableItems =
           AddSaturated(totals.availableItems, -(static_cast<int64_t>(total) - queried));
       total = queried;
@@ -133,15 +133,14 @@ Status CheckCompletion(ParseState& state, int32_t requested) {
     log.Logf(kLogError, "Node #%d: Slave node did not return the expected XML format", state.node);
     if (state.options.logUnrecognisedBody)
       log.Logf(kLogError, "Node #%d: Slave node returned: %s", state.node,
-               CutBytes(state.record.responseBody, kUnrecognisedBodyBytes).c_str());
+               CutBytes(state.run.responseBody, kUnrecognisedBodyBytes).c_str());
     result = kResponseNotRecognised;
   }
 
   log.Logf(kLogInfo, "Node #%d returned %d queried items", state.node, queried);
   if (channel.totalResults >= 0) {
     log.Logf(kLogFileOnly, "Node #%d \"http://%s%s%s\" is a valid query URL", state.node,
-             state.record.osHost.c_str(), state.record.osPath.c_str(),
-             state.record.osQuery.c_str());
+             state.run.osHost.c_str(), state.run.osPath.c_str(), state.run.osQuery.c_str());
     totals.valid = true;
     channel.valid = true;
   }
@@ -152,18 +151,20 @@ Status CheckCompletion(ParseState& state, int32_t requested) {
 
 std::string CleanResponseBody(std::string raw) {
   raw.erase(std::remove(raw.begin(), raw.end(), '\0'), raw.end());
-  return RepairUtf8(raw);
+  RepairUtf8InPlace(raw);
+  return raw;
 }
 
-Status ParseResponse(int nodeIndex, int32_t requested, const NodeRecord& node, Channel& channel,
-                     NodeTotals& totals, LogSink& log, const ParseOptions& options) {
-  if (node.responseBody.empty()) return kQueryNoResponse;
+Status ParseResponse(int nodeIndex, int32_t requested, const NodeRecord& node, const NodeRun& run,
+                     Channel& channel, NodeTotals& totals, LogSink& log,
+                     const ParseOptions& options) {
+  if (run.responseBody.empty()) return kQueryNoResponse;
   channel.node = nodeIndex;
   channel.nodeType = node.type;
   const NodeTotals before = totals;
-  ParseState state{nodeIndex, node.IsVexa(), node, channel, totals, log, options};
+  ParseState state{nodeIndex, node.IsVexa(), run, channel, totals, log, options};
 
-  Status status = TagScanner(node.responseBody).Run(state);
+  Status status = TagScanner(run.responseBody).Run(state);
   // A recommended link whose end tag never came is not kept.
   if (channel.recommended.size() > state.recommendedCount)
     channel.recommended.resize(state.recommendedCount);

@@ -21,12 +21,12 @@ struct ParseOptions {
   bool panelAllocationLabel = false;     // allocation failures name "ProcessXMLTag" alone
 };
 
-// A node's body as it is kept in node.responseBody: without NUL bytes, with
-// invalid UTF-8 repaired. Makes one copy at most.
+// A node's body as it is kept in NodeRun::responseBody: without NUL bytes, with
+// invalid UTF-8 repaired. Copies only a body that needs repairing.
 std::string CleanResponseBody(std::string raw);
 
-// Parses node.responseBody for node number `nodeIndex`, asked for `requested`
-// items, into `channel` (which must be fresh) and adds to `totals`. Runs on the
+// Parses run.responseBody of node number `nodeIndex` (whose settings are
+// `node`), asked for `requested` items, into `channel` (which must be fresh) and adds to `totals`. Runs on the
 // node's worker thread and touches nothing else. Returns 0, -9000, -2005,
 // -2003 (no body), -2006 (a "<" without ">", a CDATA section without "]]>") or
 // -4000 (a tag of 512 UTF-16 units or more, a CDATA section over 4092).
@@ -36,8 +36,9 @@ std::string CleanResponseBody(std::string raw);
 // item count (and the search log's matches, which the driver copies from it)
 // stays the number of items on offer. The number of valid nodes is
 // totals.valid summed over the nodes.
-Status ParseResponse(int nodeIndex, int32_t requested, const NodeRecord& node, Channel& channel,
-                     NodeTotals& totals, LogSink& log, const ParseOptions& options = {});
+Status ParseResponse(int nodeIndex, int32_t requested, const NodeRecord& node, const NodeRun& run,
+                     Channel& channel, NodeTotals& totals, LogSink& log,
+                     const ParseOptions& options = {});
 
 // Seconds since 1970-01-01 UTC of an RSS (RFC 822) date read as UTC: 0 for an
 // empty text or one without ":", -1 for a date before 1970 or after 3000. An

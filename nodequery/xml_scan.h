@@ -12,12 +12,6 @@
 
 namespace quorix {
 
-inline constexpr Status kXmlNullText = -2001;
-inline constexpr Status kXmlNotFound = -3000;
-inline constexpr Status kXmlNoAttribute = -3003;
-inline constexpr Status kXmlSelfClosing = -3006;
-inline constexpr Status kXmlTooLong = -4000;
-inline constexpr Status kXmlBadPath = -5000;
 
 // The text without its "<![CDATA[" ... "]]>" wrapper (without "]]>": the rest of
 // the text), cut to 4095 UTF-16 units.

@@ -1,5 +1,7 @@
-// Status codes shared by the search program and the control panel.
-// 0 is success; failures are negative and grouped by thousands.
+// Every status code of the search program and the control panel, in one
+// place so that no two names share a value. 0 is success; failures are
+// negative and grouped by thousands; a few positive codes report an outcome
+// that is not a failure.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +12,13 @@ using Status = int32_t;
 
 inline constexpr Status kOk = 0;
 inline constexpr Status kNodeNotRun = 1;  // node slot disabled or not looked at yet
+inline constexpr Status kCachePurgeDone = 18;  // the purge looked at the whole cache directory
+
+// Loading the category names (0 is kOk: loaded).
+inline constexpr Status kCategoryNamesOutOfMemory = 4;
+// The file could not be read a second time from its start; the caller writes
+// "Error seeking in file." and ends the request with exit status 1.
+inline constexpr Status kCategoryNamesSeekFailed = 5;
 
 // Description document.
 inline constexpr Status kDescUrlEmpty = -1000;
@@ -27,6 +36,14 @@ inline constexpr Status kQueryNoResponse = -2003;
 inline constexpr Status kResponseNotRecognised = -2005;
 inline constexpr Status kResponseMalformed = -2006;
 
+// Finding an element in an XML document (description documents, node answers).
+inline constexpr Status kXmlNotFound = -3000;
+inline constexpr Status kXmlNullText = -3001;
+inline constexpr Status kXmlNoAttribute = -3003;
+inline constexpr Status kXmlSelfClosing = -3006;
+inline constexpr Status kXmlTooLong = -3007;
+inline constexpr Status kXmlBadPath = -3008;  // a path directive or name the document cannot have
+
 inline constexpr Status kTooLong = -4000;
 
 inline constexpr Status kNodeTimeoutZero = -5000;
@@ -39,13 +56,28 @@ inline constexpr Status kMergeAllocationFailed = -7001;  // no room for the merg
 
 // Cache.
 inline constexpr Status kCacheOpenFailed = -6001;
+// A file that is too short, or whose counts, lengths or indexes do not fit.
+inline constexpr Status kCacheReadFailed = -6002;
 inline constexpr Status kCacheWriteFailed = -6003;
 inline constexpr Status kCacheExpired = -6004;
 inline constexpr Status kCacheNotFound = -6005;
 inline constexpr Status kCacheAccessError = -6006;
 inline constexpr Status kCacheTooSmall = -6007;
+// A query whose cache file name would need cleaning (a character a file name
+// cannot hold, or too long) is never cached; lookup and write return this.
+inline constexpr Status kCacheNameNotUsable = -6008;
+inline constexpr Status kCacheOutOfMemory = -6009;  // no room for a cache file's bytes
 
 inline constexpr Status kFewerItemsThanRequested = -9000;
 inline constexpr Status kInvalidPage = -10000;
+
+// Control panel: reading the predefined node list. Each failure has been shown
+// to the user when returned.
+inline constexpr Status kPredefinedOpenFailed = -11001;
+inline constexpr Status kPredefinedSizeFailed = -11002;
+inline constexpr Status kPredefinedReadFailed = -11003;
+inline constexpr Status kPredefinedInvalid = -11004;
+inline constexpr Status kPredefinedTooLong = -11005;
+inline constexpr Status kPredefinedTagError = -11006;
 
 }  // namespace quorix

@@ -94,6 +94,19 @@ std::string RepairUtf8(std::string_view text) {
   return out;
 }
 
+void RepairUtf8InPlace(std::string& text) {
+  if (IsAscii(text)) return;
+  for (size_t pos = 0; pos < text.size();) {
+    char32_t cp;
+    size_t length = DecodeOne(text, pos, &cp);
+    if (cp == kReplacement && length == 1) {
+      text = RepairUtf8(text);
+      return;
+    }
+    pos += length;
+  }
+}
+
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());

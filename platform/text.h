@@ -15,6 +15,9 @@ namespace quorix {
 // Returns `text` with every invalid UTF-8 sequence replaced by U+FFFD.
 std::string RepairUtf8(std::string_view text);
 
+// RepairUtf8 on `text` itself; valid text is neither copied nor changed.
+void RepairUtf8InPlace(std::string& text);
+
 // Converts UTF-8 (invalid sequences become U+FFFD) to UTF-16.
 std::u16string Utf8ToUtf16(std::string_view text);
 

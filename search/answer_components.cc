@@ -115,8 +115,7 @@ RequestComponents MakeAnswerComponents(RequestContext& context, AnswerFormat for
   RequestComponents components = MakeRequestComponents(context);
   auto results = std::make_unique<AnswerResults>(context.query, context.log);
   components.cache = std::make_unique<CCache>(context.programDir, context.config, context.query,
-                                              context.log, context.results.channels,
-                                              context.results.totals, *results);
+                                              context.log, context.results, *results);
   components.tail = std::make_unique<AnswerTail>(context, format, *results);
   components.form = std::make_unique<AnswerForm>(context.log);
   components.resources = std::make_unique<AnswerResources>(context.programDir);

@@ -46,14 +46,11 @@ namespace {
 // A cache file larger than this is treated as an allocation failure.
 constexpr off_t kMaxCacheFileBytes = off_t{1} << 30;
 
-// The code of an allocation failure (shared with the query server's group).
-constexpr Status kOutOfMemory = kQueryUrlEmpty;
-
 constexpr const char* kReadLabel = "CCache::ReadCacheData";
 
 // Reads the whole of `path` into `bytes`. Returns 0, kCacheOpenFailed (also
 // for anything but a regular file: opening does not wait for a FIFO's writer),
-// kOutOfMemory or kCacheReadFailed.
+// kCacheOutOfMemory or kCacheReadFailed.
 Status ReadWholeFile(const std::string& path, std::string* bytes) {
   int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return kCacheOpenFailed;
@@ -64,12 +61,12 @@ Status ReadWholeFile(const std::string& path, std::string* bytes) {
   } else if (!S_ISREG(info.st_mode)) {
     status = kCacheOpenFailed;
   } else if (info.st_size > kMaxCacheFileBytes) {
-    status = kOutOfMemory;
+    status = kCacheOutOfMemory;
   } else {
     try {
       bytes->assign(static_cast<size_t>(info.st_size), '\0');
     } catch (const std::bad_alloc&) {
-      status = kOutOfMemory;
+      status = kCacheOutOfMemory;
     }
   }
   size_t done = 0;
@@ -149,14 +146,14 @@ Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int
   return kOk;
 }
 
-CCache::CCache(std::string programDir, Config& config, const VexaQuery& query, LogSink& log,
-               const ChannelTable& freshChannels, RequestTotals& totals, ResultsStep& results)
+CCache::CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log,
+               NodeResults& fresh, ResultsStep& results)
     : programDir_(std::move(programDir)),
       config_(config),
       query_(query),
       log_(log),
-      freshChannels_(freshChannels),
-      totals_(totals),
+      fresh_(fresh),
+      totals_(fresh.totals),
       results_(results),
       purgeLog_(std::make_shared<PurgeLog>(log)) {}
 
@@ -203,7 +200,7 @@ Status CCache::CheckCacheByQueryString(const VexaQuery& query) {
 
   std::string file;
   status = ReadWholeFile(cacheFilePath_, &file);
-  if (status == kOutOfMemory)
+  if (status == kCacheOutOfMemory)
     log_.Logf(kLogError, "%s(%d): Error allocating memory", kReadLabel, __LINE__);
   if (status == kOk) status = ReadCacheData(file, query);
   if (status != kOk && status != kInvalidPage && status != kCacheTooSmall &&
@@ -231,9 +228,9 @@ void CCache::UseCachedCapabilities() {
   const CachedNodes& cached = *loaded_.nodes;
   for (int i = 0; i < loaded_.header.nodeCount; ++i) {
     if (!cached.present[i]) continue;
-    // Capabilities go back to the node record; nothing queries the node on a hit.
-    config_.nodes[i].countSupported = cached.capabilities[i].countSupported;
-    config_.nodes[i].startPageSupported = cached.capabilities[i].startPageSupported;
+    // Nothing queries the node on a hit: its run takes what the file kept.
+    fresh_.runs[i].countSupported = cached.capabilities[i].countSupported;
+    fresh_.runs[i].startPageSupported = cached.capabilities[i].startPageSupported;
   }
 }
 
@@ -312,16 +309,16 @@ Status CCache::WriteCacheByQueryString(const ItemList& items, int32_t count) {
   header.cachedAvailable = totals_.availableItems;
   std::array<NodeCapabilities, kMaxNodes> capabilities;
   for (int i = 0; i < kMaxNodes; ++i) {
-    capabilities[i].countSupported = config_.nodes[i].countSupported;
-    capabilities[i].startPageSupported = config_.nodes[i].startPageSupported;
+    capabilities[i].countSupported = fresh_.runs[i].countSupported;
+    capabilities[i].startPageSupported = fresh_.runs[i].startPageSupported;
   }
   std::string bytes;
   try {
-    status = EncodeCacheFile(header, freshChannels_, capabilities, items,
+    status = EncodeCacheFile(header, fresh_.channels, capabilities, items,
                              static_cast<size_t>(count), &bytes);
   } catch (const std::bad_alloc&) {
     log_.Logf(kLogError, "%s(%d): Error allocating memory", "CCache::WriteCacheData", __LINE__);
-    return kOutOfMemory;
+    return kCacheOutOfMemory;
   }
   if (status != kOk)
     log_.Logf(kLogError, "%s(%d): Error writing cache", "CCache::WriteCacheData", __LINE__);

@@ -54,11 +54,11 @@ class CCache : public ResultCacheStep {
  public:
   // Everything is borrowed and must outlive the cache, except for the purge
   // thread, which keeps its own copies and stops logging once the cache is
-  // gone. `freshChannels` and `totals` are the nodes' answers of a fresh
-  // search (written to the file); DisplayResultsFromCache sets
-  // totals.resultsValid and calls results.DisplayResults.
-  CCache(std::string programDir, Config& config, const VexaQuery& query, LogSink& log,
-         const ChannelTable& freshChannels, RequestTotals& totals, ResultsStep& results);
+  // gone. `fresh` holds the nodes' answers of a fresh search (written to the
+  // file); DisplayResultsFromCache sets fresh.totals.resultsValid and calls
+  // results.DisplayResults.
+  CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log,
+         NodeResults& fresh, ResultsStep& results);
   ~CCache() override;
   CCache(const CCache&) = delete;
   CCache& operator=(const CCache&) = delete;
@@ -97,10 +97,10 @@ class CCache : public ResultCacheStep {
   void LogItem(int index, const Item& item, bool vexa);
 
   std::string programDir_;
-  Config& config_;
+  const Config& config_;
   const VexaQuery& query_;
   LogSink& log_;
-  const ChannelTable& freshChannels_;
+  NodeResults& fresh_;
   RequestTotals& totals_;
   ResultsStep& results_;
 

@@ -35,9 +35,6 @@ inline constexpr size_t kCacheLinkTargetUnits = 256;   // including the terminat
 inline constexpr size_t kCacheSuggestionUnits = 4096;  // including the terminator
 inline constexpr int32_t kCacheStringMaxUnits = 4095;  // longest counted string
 
-// A file that is too short, or whose counts, lengths or indexes do not fit.
-inline constexpr Status kCacheReadFailed = -6002;
-
 struct CacheHeader {
   int32_t nodeCount = 0;   // configured nodes when the file was written
   int32_t nodeBlocks = 0;  // valid nodes, one block each

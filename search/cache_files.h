@@ -12,9 +12,6 @@
 
 namespace quorix {
 
-// Returned by DeleteExpiredCacheFiles when the whole directory was looked at.
-inline constexpr Status kCachePurgeDone = 18;
-
 // Logs `sentence` followed by `path` in quotes, as in: Error reading cache
 // file "/srv/cgi/cache/vexa_query=...". Visitors' pages get the sentence alone.
 void LogWithPath(LogSink& log, int level, std::string_view sentence, const std::string& path);

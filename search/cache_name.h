@@ -10,9 +10,6 @@
 
 namespace quorix {
 
-// A query whose cache file name would need cleaning (a character a file name
-// cannot hold, or too long) is never cached; lookup and write return this.
-inline constexpr Status kCacheNameNotUsable = -6008;
 
 inline constexpr size_t kCacheQueryStringMaxUnits = 259;
 inline constexpr size_t kCachePathMaxUnits = 259;

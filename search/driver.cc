@@ -155,7 +155,7 @@ bool NodeStatusLine(int node, Status status, std::string& line, int& level) {
   return true;
 }
 
-int32_t PerformSearchRequest(VexaQuery& query, Config& config, SearchSteps& steps,
+int32_t PerformSearchRequest(VexaQuery& query, const Config& config, SearchSteps& steps,
                              NodeResults& results, LogSink& log) {
   int64_t now = steps.calendarSeconds ? steps.calendarSeconds() : std::time(nullptr);
   if (now % 100 == 50) steps.cache.StartExpiredPurge();

@@ -30,7 +30,7 @@ struct SearchSteps {
 // query.matches on a cache hit. Returns -1 when the form step refused the
 // request, kMergeAllocationFailed (without page tail), or else the value of
 // DisplayResults (0 on the paths that show no fresh results).
-int32_t PerformSearchRequest(VexaQuery& query, Config& config, SearchSteps& steps,
+int32_t PerformSearchRequest(VexaQuery& query, const Config& config, SearchSteps& steps,
                              NodeResults& results, LogSink& log);
 
 // The line logged for a failed node and its level; false when the status

@@ -27,11 +27,12 @@ class PageResources {
 };
 
 // The state of one request, created before the components and living until the
-// process ends. Components keep references to what they need.
+// request ends. Components keep references to what they need. The settings
+// are read once the components exist and do not change during the search.
 struct RequestContext {
   PageOutput& page;
   LogSink& log;
-  Config& config;
+  const Config& config;
   VexaQuery& query;
   const TermList& terms;
   const std::string& programDir;  // directory of the program and its data files

@@ -21,7 +21,7 @@ class NodeQuery : public NodeQueryStep {
  public:
   explicit NodeQuery(RequestContext& context) : context_(context) {}
 
-  void PerformVexaQuery(Config& config, int32_t requested, NodeResults& results) override {
+  void PerformVexaQuery(const Config& config, int32_t requested, NodeResults& results) override {
     const VexaQuery& query = context_.query;
     NodeQueryRequest request;
     request.escapedQuery = query.escapedQuery;
@@ -39,7 +39,7 @@ class NodeQuery : public NodeQueryStep {
     context_.query.matches = results.totals.queriedItems;
   }
 
-  int CheckVexaNodeSettings(Config& config, NodeResults& results) override {
+  int CheckVexaNodeSettings(const Config& config, NodeResults& results) override {
     return quorix::CheckVexaNodeSettings(config, results, context_.log, display_);
   }
 
@@ -60,8 +60,7 @@ RequestComponents MakeRequestComponents(RequestContext& context) {
                                                context.terms, context.log, nodes->display());
   results->set_nodeResults(&context.results);
   components.cache = std::make_unique<CCache>(context.programDir, context.config, context.query,
-                                              context.log, context.results.channels,
-                                              context.results.totals, *results);
+                                              context.log, context.results, *results);
   components.tail = std::make_unique<PageTail>(context.page, context.config, context.query,
                                                resources->pageTemplate(), context.log);
   components.form = std::make_unique<SearchForm>(context.page);

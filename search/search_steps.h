@@ -55,9 +55,9 @@ class NodeQueryStep {
  public:
   virtual ~NodeQueryStep() = default;
   // Queries every usable node in parallel within its time-out; fills `results`.
-  virtual void PerformVexaQuery(Config& config, int32_t requested, NodeResults& results) = 0;
+  virtual void PerformVexaQuery(const Config& config, int32_t requested, NodeResults& results) = 0;
   // Compares the settings the nodes reported; 0 when they agree.
-  virtual int CheckVexaNodeSettings(Config& config, NodeResults& results) = 0;
+  virtual int CheckVexaNodeSettings(const Config& config, NodeResults& results) = 0;
 };
 
 // Merging and showing the results.

@@ -19,14 +19,6 @@ struct PredefinedEntry {
 
 inline constexpr char kPredefinedFileName[] = "OpenSearchDescURLs.xml";
 
-// Failures of reading the list; each has been shown to the user when returned.
-inline constexpr Status kPredefinedOpenFailed = -1;
-inline constexpr Status kPredefinedSizeFailed = -2;
-inline constexpr Status kPredefinedReadFailed = -3;
-inline constexpr Status kPredefinedInvalid = -4;
-inline constexpr Status kPredefinedTooLong = -5;
-inline constexpr Status kPredefinedTagError = -6;
-
 // Parses the file's text into `entries`; on failure returns one of the codes
 // above without showing anything.
 Status ParsePredefinedDescriptions(std::string_view text, std::vector<PredefinedEntry>& entries,

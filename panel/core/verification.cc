@@ -147,7 +147,6 @@ VerificationOutcome VerificationRun::Execute() {
     }
     log.Logf(kLogFileOnly, "Node #%d: Starting verification.", i);
     session_.verifyStatus[i] = kOk;
-    config_.nodes[i].itemCount = 0;
     if (!CheckNodeUrl(i)) continue;
     if (node.timeoutMs != 0) {
       ++started;
@@ -157,7 +156,7 @@ VerificationOutcome VerificationRun::Execute() {
       session_.verifyStatus[i] = kNodeTimeoutZero;
     }
   }
-  CopyResolvedUrls();
+  CopyResolvedUrls(*results);
 
   if (started == 0) {
     log.Logf(kLogFileOnly, "%s", kNoneStartedText);
@@ -224,19 +223,16 @@ void VerificationRun::LogSummary() {
 
 // The query URLs that resolving the description documents found, for the
 // settings writer to save with the nodes that passed.
-void VerificationRun::CopyResolvedUrls() {
+void VerificationRun::CopyResolvedUrls(const NodeResults& results) {
   int nodeCount = std::clamp(config_.nodeCount, 0, kMaxNodes);
   for (int i = 0; i < nodeCount; ++i) {
-    const NodeRecord& from = config_.nodes[i];
+    const NodeRun& from = results.runs[i];
     NodeRecord& to = session_.live.nodes[i];
-    if (from.disabled || session_.verifyStatus[i] != kOk) continue;
+    if (config_.nodes[i].disabled || session_.verifyStatus[i] != kOk) continue;
     to.osScheme = from.osScheme;
     to.osHost = from.osHost;
     to.osPath = from.osPath;
     to.osQuery = from.osQuery;
-    to.descriptionResolved = from.descriptionResolved;
-    to.countSupported = from.countSupported;
-    to.startPageSupported = from.startPageSupported;
   }
 }
 

@@ -105,7 +105,7 @@ class VerificationRun {
   bool CheckNodeUrl(int i);
   void QueryOne(int i, NodeResults& results);
   void LogSummary();
-  void CopyResolvedUrls();
+  void CopyResolvedUrls(const NodeResults& results);
 
   PanelSession& session_;
   Config config_;

@@ -39,13 +39,13 @@ TEST_F(CategoryNamesTest, MissingFileSwitchesCategoriesOff) {
   Config config;
   config.useCats = 1;
   config.categoryNames = {"stale"};
-  EXPECT_EQ(LoadCategoryNames(dir_, config), kCategoryNamesLoaded);
+  EXPECT_EQ(LoadCategoryNames(dir_, config), kOk);
   EXPECT_EQ(config.useCats, 0);
   EXPECT_TRUE(config.categoryNames.empty());
 
   fs::create_directory(dir_ + "/vexa_cats.qxdat");
   config.useCats = 1;
-  EXPECT_EQ(LoadCategoryNames(dir_, config), kCategoryNamesLoaded);
+  EXPECT_EQ(LoadCategoryNames(dir_, config), kOk);
   EXPECT_EQ(config.useCats, 0) << "a directory holds no names";
 }
 
@@ -65,7 +65,7 @@ TEST_F(CategoryNamesTest, OneNamePerLine) {
   for (const auto& c : cases) {
     WriteNames(c.bytes);
     Config config;
-    EXPECT_EQ(LoadCategoryNames(dir_, config), kCategoryNamesLoaded) << c.bytes;
+    EXPECT_EQ(LoadCategoryNames(dir_, config), kOk) << c.bytes;
     EXPECT_EQ(config.useCats, 1) << c.bytes;
     EXPECT_EQ(config.categoryNames, c.names) << "file: " << c.bytes;
   }
@@ -76,13 +76,13 @@ TEST_F(CategoryNamesTest, TableHoldsAtMost66NamesOf511Characters) {
   for (int i = 0; i < 70; ++i) bytes += "cat" + std::to_string(i) + "\n";
   WriteNames(bytes);
   Config config;
-  EXPECT_EQ(LoadCategoryNames(dir_, config), kCategoryNamesLoaded);
+  EXPECT_EQ(LoadCategoryNames(dir_, config), kOk);
   ASSERT_EQ(config.categoryNames.size(), static_cast<size_t>(kMaxWideCategoryNames));
   EXPECT_EQ(config.categoryNames.back(), "cat65");
 
   // 510 ASCII characters and a character of two UTF-16 units: the pair does not fit.
   WriteNames(std::string(510, 'n') + "\xF0\x9F\x98\x80tail\nshort");
-  EXPECT_EQ(LoadCategoryNames(dir_, config), kCategoryNamesLoaded);
+  EXPECT_EQ(LoadCategoryNames(dir_, config), kOk);
   ASSERT_EQ(config.categoryNames.size(), 2u);
   EXPECT_EQ(config.categoryNames[0], std::string(510, 'n'));
   EXPECT_EQ(config.categoryNames[1], "short");
@@ -93,7 +93,7 @@ TEST_F(CategoryNamesTest, WrittenNamesReadBackInOrder) {
   ASSERT_TRUE(WriteCategoryNames(dir_, names));
   EXPECT_EQ(ReadNames(), "Books\nMusic & Films\nCaf\xC3\xA9");
   Config config;
-  EXPECT_EQ(LoadCategoryNames(dir_, config), kCategoryNamesLoaded);
+  EXPECT_EQ(LoadCategoryNames(dir_, config), kOk);
   EXPECT_EQ(config.categoryNames, names);
 
   ASSERT_TRUE(WriteCategoryNames(dir_, {"Only"}));

@@ -17,11 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorix::NodeRecord node;
   node.disabled = false;
   node.type = data[0] & 1;
-  node.responseBody = quorix::CleanResponseBody(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+  quorix::NodeRun run;
+  run.responseBody = quorix::CleanResponseBody(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
   quorix::NodeResults results;
   quorix::NullLog log;
   quorix::NodeTotals totals;
-  quorix::ParseResponse(0, 1000, node, results.channels[0], totals, log);
+  quorix::ParseResponse(0, 1000, node, run, results.channels[0], totals, log);
   quorix::Channel& channel = results.channels[0];
   if (!channel.valid) return 0;  // an answer the search would not use
   quorix::AnswerData answer;
@@ -38,17 +39,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   quorix::NodeRecord again;
   again.disabled = false;
-  again.responseBody = quorix::RssAnswer(view);
+  quorix::NodeRun againRun;
+  againRun.responseBody = quorix::RssAnswer(view);
   quorix::Channel reread;
   quorix::NodeTotals rereadTotals;
   quorix::Status status =
-      quorix::ParseResponse(0, static_cast<int32_t>(answer.items.size()), again, reread,
-                            rereadTotals, log);
+      quorix::ParseResponse(0, static_cast<int32_t>(answer.items.size()), again, againRun,
+                            reread, rereadTotals, log);
   if (status != quorix::kOk || reread.items.size() != answer.items.size() ||
       reread.totalResults != quorix::AnswerTotal(answer)) {
     std::fprintf(stderr, "read back: status %d, %zu of %zu items, total %d of %lld\n%s\n", status,
                  reread.items.size(), answer.items.size(), reread.totalResults,
-                 static_cast<long long>(quorix::AnswerTotal(answer)), again.responseBody.c_str());
+                 static_cast<long long>(quorix::AnswerTotal(answer)), againRun.responseBody.c_str());
     __builtin_trap();
   }
   if (nlohmann::json::parse(quorix::JsonAnswer(view), nullptr, false).is_discarded())

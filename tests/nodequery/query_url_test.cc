@@ -98,8 +98,10 @@ TEST(BuildQueryStringTest, VexaRequestPaths) {
     request.sortDate = c.sortDate;
     request.cat = c.cats;
     RecordingLog log;
-    ASSERT_EQ(BuildQueryString(0, node, request, 20, c.useCats, c.multi, log), kOk) << c.name;
-    EXPECT_EQ(node.requestPath,
+    NodeRun run;
+    UseConfiguredUrl(node, run);
+    ASSERT_EQ(BuildQueryString(0, node, run, request, 20, c.useCats, c.multi, log), kOk) << c.name;
+    EXPECT_EQ(run.requestPath,
               "/cgi-bin/search.cgi?vexa_query=c%2B%2B&vexa_page=1&vexa_per_page=20&vexa_and={"
               "searchAll?}&vexa_xml=1" +
                   c.wantTail)
@@ -170,10 +172,12 @@ TEST(BuildQueryStringTest, OpenSearchPlaceholders) {
     request.escapedQuery = "test";
     request.nodeStartPage[4] = 3;
     RecordingLog log;
-    EXPECT_EQ(BuildQueryString(4, node, request, 10, true, true, log), c.want) << c.query;
-    EXPECT_EQ(node.requestPath, c.wantPath) << c.query;
-    EXPECT_EQ(node.countSupported, c.countSupported) << c.query;
-    EXPECT_EQ(node.startPageSupported, c.startPageSupported) << c.query;
+    NodeRun run;
+    UseConfiguredUrl(node, run);
+    EXPECT_EQ(BuildQueryString(4, node, run, request, 10, true, true, log), c.want) << c.query;
+    EXPECT_EQ(run.requestPath, c.wantPath) << c.query;
+    EXPECT_EQ(run.countSupported, c.countSupported) << c.query;
+    EXPECT_EQ(run.startPageSupported, c.startPageSupported) << c.query;
     std::vector<std::string> lines;
     for (const auto& line : log.Lines()) lines.push_back(line.text);
     EXPECT_EQ(lines, c.wantLines) << c.query;
@@ -184,7 +188,9 @@ TEST(BuildQueryStringTest, MissingCountIsAWarningOrAnErrorByStrictness) {
   for (int strict : {0, 1}) {
     NodeRecord node = OpenSearchNode("?q={searchTerms}&p={startPage}&i={startIndex}", strict);
     RecordingLog log;
-    BuildQueryString(0, node, NodeQueryRequest(), 10, false, false, log);
+    NodeRun run;
+    UseConfiguredUrl(node, run);
+    BuildQueryString(0, node, run, NodeQueryRequest(), 10, false, false, log);
     EXPECT_TRUE(log.Has(strict ? kLogError : kLogWarning,
                         "Node #0 does not support Core Open Search query parameter {count}."))
         << "strict " << strict;
@@ -197,8 +203,10 @@ TEST(BuildQueryStringTest, RequestPathIsCut) {
   NodeQueryRequest request;
   request.escapedQuery = "x";
   RecordingLog log;
-  ASSERT_EQ(BuildQueryString(0, node, request, 10, false, false, log), kOk);
-  EXPECT_EQ(node.requestPath.size(), kRequestPathUnits);
+  NodeRun run;
+  UseConfiguredUrl(node, run);
+  ASSERT_EQ(BuildQueryString(0, node, run, request, 10, false, false, log), kOk);
+  EXPECT_EQ(run.requestPath.size(), kRequestPathUnits);
 }
 
 TEST(SplitQueryTemplateTest, Cases) {
@@ -265,9 +273,6 @@ TEST(TemplateHostAllowedTest, LocalTemplatesOnlyForNodesConfiguredOnTheLocalNetw
     NodeRecord node;
     node.vexaHost = c.vexaHost;
     node.osDescHost = c.descHost;
-    // A host taken from a description earlier is not configuration.
-    node.osHost = "127.0.0.1";
-    node.descriptionResolved = true;
     EXPECT_EQ(TemplateHostAllowed(node, c.templateHost), c.allowed)
         << c.vexaHost << " " << c.descHost << " -> " << c.templateHost;
   }
@@ -292,10 +297,12 @@ struct DescriptionFixture : ::testing::Test {
     node.timeoutMs = 5000;
     return node;
   }
-  Status Check(NodeRecord& node) {
+  Status Check(const NodeRecord& node) {
     NodeQueryEnv env{log, options};
-    return CheckOpenSearchDescriptionFileURL(0, node, env);
+    run = NodeRun();
+    return CheckOpenSearchDescriptionFileURL(0, node, run, env);
   }
+  NodeRun run;
   TestHttpServer server;
   RecordingLog log;
   NodeQueryOptions options;
@@ -325,12 +332,12 @@ TEST_F(DescriptionFixture, TemplatesAreFoundSplitAndDecoded) {
     server.Answer("/os.xml", HttpAnswer(Description(c.urls)));
     NodeRecord node = Node();
     ASSERT_EQ(Check(node), kOk) << c.name;
-    EXPECT_EQ(node.osScheme, c.scheme) << c.name;
-    EXPECT_EQ(node.osHost, c.host.empty() ? server.HostPort() : c.host) << c.name;
-    EXPECT_EQ(node.osPath, c.path) << c.name;
-    EXPECT_EQ(node.osQuery, c.query) << c.name;
-    EXPECT_TRUE(node.descriptionResolved) << c.name;
-    EXPECT_NE(node.responseBody.find("OpenSearchDescription"), std::string::npos) << c.name;
+    EXPECT_EQ(run.osScheme, c.scheme) << c.name;
+    EXPECT_EQ(run.osHost, c.host.empty() ? server.HostPort() : c.host) << c.name;
+    EXPECT_EQ(run.osPath, c.path) << c.name;
+    EXPECT_EQ(run.osQuery, c.query) << c.name;
+    EXPECT_TRUE(run.descriptionResolved) << c.name;
+    EXPECT_NE(run.responseBody.find("OpenSearchDescription"), std::string::npos) << c.name;
   }
 }
 
@@ -366,9 +373,10 @@ TEST_F(DescriptionFixture, UnusableDescriptions) {
     NodeRecord node = Node();
     RecordingLog fresh;
     NodeQueryEnv env{fresh, options};
-    EXPECT_EQ(CheckOpenSearchDescriptionFileURL(0, node, env), c.want) << c.name;
-    EXPECT_TRUE(node.osHost.empty()) << c.name;
-    EXPECT_FALSE(node.descriptionResolved) << c.name;
+    NodeRun run;
+    EXPECT_EQ(CheckOpenSearchDescriptionFileURL(0, node, run, env), c.want) << c.name;
+    EXPECT_TRUE(run.osHost.empty()) << c.name;
+    EXPECT_FALSE(run.descriptionResolved) << c.name;
     std::string line = c.line;
     if (size_t at = line.find("HOST"); at != std::string::npos)
       line.replace(at, 4, server.HostPort());
@@ -404,20 +412,27 @@ TEST_F(DescriptionFixture, ResolveOpenSearchNode) {
                     "<Url type=\"application/rss+xml\" template=\"/r?q={searchTerms}\"/>")));
   NodeRecord node = Node();
   NodeQueryEnv env{log, options};
-  ASSERT_EQ(ResolveQueryUrl(2, node, env), kOk);
-  EXPECT_EQ(node.osPath, "/r");
+  ASSERT_EQ(ResolveQueryUrl(2, node, run, env), kOk);
+  EXPECT_EQ(run.osPath, "/r");
+  EXPECT_TRUE(node.osPath.empty());
   EXPECT_TRUE(log.Has(kLogInfo, "Node #2 \"http://" + server.HostPort() +
                                     "/os.xml\" is a valid OpenSearch Description URL"));
   EXPECT_TRUE(log.Contains("ms - Node [2]: CheckOpenSearchDescriptionFileURL OpenSearch Node"));
 
   // A query URL from the settings is used as it is.
   size_t requests = server.RequestCount();
-  ASSERT_EQ(ResolveQueryUrl(2, node, env), kOk);
+  node.osScheme = "http";
+  node.osHost = "saved.example";
+  node.osPath = "/saved";
+  node.osQuery = "?q={searchTerms}";
+  ASSERT_EQ(ResolveQueryUrl(2, node, run, env), kOk);
   EXPECT_EQ(server.RequestCount(), requests);
+  EXPECT_EQ(run.osHost + run.osPath, "saved.example/saved");
+  EXPECT_FALSE(run.descriptionResolved);
 
   NodeRecord broken = Node();
   broken.osDescPath = "/missing.xml";
-  EXPECT_EQ(ResolveQueryUrl(2, broken, env), kDescNotRecognised);
+  EXPECT_EQ(ResolveQueryUrl(2, broken, run, env), kDescNotRecognised);
   EXPECT_TRUE(log.Has(kLogError, "Node #2 \"http://" + server.HostPort() +
                                      "/missing.xml\" is NOT valid OpenSearch Description URL"));
 }
@@ -429,26 +444,24 @@ TEST_F(DescriptionFixture, ResolveVexaNode) {
   plain.vexaScheme = "http";
   plain.vexaHost = "vexa.example:8081";
   plain.vexaPath = "/search.cgi";
-  ASSERT_EQ(ResolveQueryUrl(0, plain, env), kOk);
-  EXPECT_EQ(plain.osHost, "vexa.example:8081");
-  EXPECT_EQ(plain.osPath, "/search.cgi");
-  EXPECT_EQ(plain.osQuery, kVexaQueryTemplate);
+  ASSERT_EQ(ResolveQueryUrl(0, plain, run, env), kOk);
+  EXPECT_EQ(run.osHost, "vexa.example:8081");
+  EXPECT_EQ(run.osPath, "/search.cgi");
+  EXPECT_EQ(run.osQuery, kVexaQueryTemplate);
   EXPECT_EQ(server.RequestCount(), 0u);
 
   // The description cannot be used: the node URL stands in, the code is kept.
   NodeRecord fallback = plain;
-  fallback.osHost.clear();
   fallback.osDescHost = server.HostPort();
   fallback.osDescPath = "/nothing-here";
-  EXPECT_EQ(ResolveQueryUrl(0, fallback, env), kDescNotRecognised);
-  EXPECT_EQ(fallback.osHost, "vexa.example:8081");
-  EXPECT_EQ(fallback.osQuery, kVexaQueryTemplate);
+  EXPECT_EQ(ResolveQueryUrl(0, fallback, run, env), kDescNotRecognised);
+  EXPECT_EQ(run.osHost, "vexa.example:8081");
+  EXPECT_EQ(run.osQuery, kVexaQueryTemplate);
   EXPECT_TRUE(log.Contains("ms - Node [0]: CheckOpenSearchDescriptionFileURL Vexa Node"));
 
   NodeRecord empty = fallback;
-  empty.osHost.clear();
   empty.vexaPath.clear();
-  EXPECT_EQ(ResolveQueryUrl(0, empty, env), kQueryUrlEmpty);
+  EXPECT_EQ(ResolveQueryUrl(0, empty, run, env), kQueryUrlEmpty);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "nodequery/node_query_options.h"
+#include "nodequery/query_url.h"
 #include "nodequery/tag_handlers.h"
 #include "tests/support/recording_log.h"
 
@@ -32,9 +33,11 @@ void Parse(Parsed& out, const std::string& body, int type = 0, int requested = 1
   node.osHost = "node.example";
   node.osPath = "/search";
   node.osQuery = "?q=test";
-  node.countSupported = countSupported;
-  node.responseBody = body;
-  out.status = ParseResponse(3, requested, node, out.channel, out.totals, out.log, options);
+  NodeRun run;
+  UseConfiguredUrl(node, run);
+  run.countSupported = countSupported;
+  run.responseBody = body;
+  out.status = ParseResponse(3, requested, node, run, out.channel, out.totals, out.log, options);
 }
 
 std::string Items(int count, const std::string& extra = "") {
@@ -423,11 +426,11 @@ TEST(ParseResponse, AllocationFailureLabelByProgram) {
        "Error allocating memory in ProcessXMLTag(12)\n"},
   };
   for (const Case& c : cases) {
-    NodeRecord node;
+    NodeRun run;
     Channel channel;
     NodeTotals totals;
     RecordingLog log;
-    ParseState state{3, true, node, channel, totals, log, c.options};
+    ParseState state{3, true, run, channel, totals, log, c.options};
     LogAllocationFailure(state, 12);
     EXPECT_TRUE(log.Has(kLogError, c.line)) << c.name;
   }

@@ -22,7 +22,12 @@ TEST(Text, RepairReplacesInvalidSequences) {
       {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // encoded surrogate
       {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                  // overlong slash
   };
-  for (const auto& c : cases) EXPECT_EQ(RepairUtf8(c.in), c.out) << "input: " << c.in;
+  for (const auto& c : cases) {
+    EXPECT_EQ(RepairUtf8(c.in), c.out) << "input: " << c.in;
+    std::string inPlace = c.in;
+    RepairUtf8InPlace(inPlace);
+    EXPECT_EQ(inPlace, c.out) << "input: " << c.in;
+  }
 }
 
 TEST(Text, Utf16RoundTripKeepsAstralCharacters) {

@@ -93,11 +93,12 @@ class AnswerDocumentTest : public ::testing::Test {
 TEST_F(AnswerDocumentTest, RssReadsBackAsAVexaNodesAnswer) {
   NodeRecord node;
   node.disabled = false;
-  node.responseBody = RssAnswer(View());
+  NodeRun run;
+  run.responseBody = RssAnswer(View());
   Channel channel;
   NodeTotals totals;
   testing::RecordingLog log;
-  ASSERT_EQ(ParseResponse(0, 3, node, channel, totals, log), kOk) << node.responseBody;
+  ASSERT_EQ(ParseResponse(0, 3, node, run, channel, totals, log), kOk) << run.responseBody;
   for (const auto& line : log.Lines()) {
     EXPECT_NE(line.level, kLogWarning) << line.text;
     EXPECT_NE(line.level, kLogDetailWarning) << line.text;
@@ -140,10 +141,10 @@ TEST_F(AnswerDocumentTest, RssReadsBackAsAVexaNodesAnswer) {
     EXPECT_EQ(item.vexaDateTime, expected.time) << i;
   }
   EXPECT_EQ(channel.items[0]->category[0], "Food &amp; drink");
-  EXPECT_NE(node.responseBody.find(
+  EXPECT_NE(run.responseBody.find(
                 "<vexa:error node=\"2\" status=\"-5001\">Node #2 timeout exceeded</vexa:error>"),
             std::string::npos);
-  EXPECT_NE(node.responseBody.find("<vexa:error>Cache unreadable</vexa:error>"),
+  EXPECT_NE(run.responseBody.find("<vexa:error>Cache unreadable</vexa:error>"),
             std::string::npos);
 }
 

@@ -22,11 +22,11 @@ TEST(CacheLayoutTest, WrittenFileHasEveryFieldAtItsOffset) {
   testing::ScratchDir dir;
   Config config;
   config.nodeCount = 3;
-  config.nodes[1].startPageSupported = false;
   VexaQuery query;
   query.query = "kätzchen";
   query.escapedQuery = "k%C3%A4tzchen";
   auto fresh = std::make_unique<NodeResults>();
+  fresh->runs[1].startPageSupported = false;
   Channel& node = fresh->channels[1];  // slot 0 and 2 gave nothing usable
   node.valid = true;
   node.nodeType = 0;
@@ -42,7 +42,7 @@ TEST(CacheLayoutTest, WrittenFileHasEveryFieldAtItsOffset) {
   fresh->totals.availableItems = 42;
   testing::RecordingResults results;
   NullLog log;
-  CCache cache(dir.path(), config, query, log, fresh->channels, fresh->totals, results);
+  CCache cache(dir.path(), config, query, log, *fresh, results);
   ItemList items = testing::MakeItems(2, 1);
   ASSERT_EQ(cache.WriteCacheByQueryString(items, 2), kOk);
   std::string b = testing::ReadBytes(cache.cacheFilePath());

@@ -29,8 +29,7 @@ class CacheTest : public ::testing::Test {
   }
 
   std::unique_ptr<CCache> MakeCache(const VexaQuery& forQuery) {
-    return std::make_unique<CCache>(dir.path(), config, forQuery, log, fresh->channels,
-                                    fresh->totals, results);
+    return std::make_unique<CCache>(dir.path(), config, forQuery, log, *fresh, results);
   }
 
   // A fresh search that returned `count` of `available` items from node 0.
@@ -241,12 +240,12 @@ TEST_F(CacheTest, CorruptFileIsAMissWhoseCountsDoNotBlockRewriting) {
 }
 
 TEST_F(CacheTest, NodeCapabilitiesComeBackFromTheFile) {
-  config.nodes[0].countSupported = false;
+  fresh->runs[0].countSupported = false;
   ASSERT_EQ(WriteFresh(5, 5), kOk);
-  config.nodes[0].countSupported = true;
+  fresh->runs[0].countSupported = true;
   ASSERT_EQ(CheckPage(1), kOk);
-  EXPECT_FALSE(config.nodes[0].countSupported);
-  EXPECT_TRUE(config.nodes[0].startPageSupported);
+  EXPECT_FALSE(fresh->runs[0].countSupported);
+  EXPECT_TRUE(fresh->runs[0].startPageSupported);
 }
 
 TEST_F(CacheTest, FailedWriteLeavesNoPartialFile) {
@@ -261,8 +260,7 @@ TEST_F(CacheTest, FailedWriteLeavesNoPartialFile) {
 }
 
 TEST_F(CacheTest, WriteWithoutAProgramDirectoryFails) {
-  cache = std::make_unique<CCache>(dir.path() + "/missing", config, query, log, fresh->channels,
-                                   fresh->totals, results);
+  cache = std::make_unique<CCache>(dir.path() + "/missing", config, query, log, *fresh, results);
   EXPECT_EQ(WriteFresh(5, 5), kCacheWriteFailed);
 }
 

@@ -60,12 +60,12 @@ struct FakeNodes : NodeQueryStep {
   int32_t requested = -1;
   std::function<void(NodeResults&)> fill;
   explicit FakeNodes(Calls& c) : calls(c) {}
-  void PerformVexaQuery(Config&, int32_t count, NodeResults& results) override {
+  void PerformVexaQuery(const Config&, int32_t count, NodeResults& results) override {
     calls.push_back("query");
     requested = count;
     if (fill) fill(results);
   }
-  int CheckVexaNodeSettings(Config&, NodeResults&) override {
+  int CheckVexaNodeSettings(const Config&, NodeResults&) override {
     calls.push_back("settings");
     return 0;
   }

@@ -59,7 +59,7 @@ TEST_F(PageResourcesTest, LoadsCategoryNames) {
   PageOutput page;
   PageResourceFiles resources(page, dir_);
   Config config;
-  EXPECT_EQ(resources.LoadCategoryNames(config), kCategoryNamesLoaded);
+  EXPECT_EQ(resources.LoadCategoryNames(config), kOk);
   EXPECT_EQ(config.categoryNames, (std::vector<std::string>{"Books", "Music", "Films"}));
   EXPECT_EQ(page.Captured(), "");
 }
