@@ -150,7 +150,8 @@ Status CheckCompletion(ParseState& state, int32_t requested) {
 }  // namespace
 
 std::string CleanResponseBody(std::string raw) {
-  raw.erase(std::remove(raw.begin(), raw.end(), '\0'), raw.end());
+  if (raw.find('\0') != std::string::npos)
+    raw.erase(std::remove(raw.begin(), raw.end(), '\0'), raw.end());
   RepairUtf8InPlace(raw);
   return raw;
 }

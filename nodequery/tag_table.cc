@@ -83,27 +83,43 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-bool Matches(const TagRow& row, std::string_view tag, std::string_view prefix) {
-  if (!row.openSearchPrefixed) return tag.substr(0, row.pattern.size()) == row.pattern;
-  size_t length = 1 + prefix.size() + row.pattern.size();
-  if (tag.size() < length || tag[0] != '<') return false;
-  return EqualIgnoringCase(tag.substr(1, prefix.size()), prefix) &&
-         EqualIgnoringCase(tag.substr(1 + prefix.size(), row.pattern.size()), row.pattern);
-}
+// What the rows look at in one tag, worked out once per tag.
+struct TagKey {
+  std::string_view tag;
+  // "<" + the node's OpenSearch prefix + ":" (the prefix in any case): the rest
+  // is compared with the prefixed rows' patterns, which begin with ":".
+  bool prefixed = false;
+  std::string_view afterPrefix;
+
+  TagKey(std::string_view text, std::string_view prefix) : tag(text) {
+    size_t colon = 1 + prefix.size();
+    prefixed = tag.size() > colon && tag[0] == '<' && tag[colon] == ':' &&
+               EqualIgnoringCase(tag.substr(1, prefix.size()), prefix);
+    if (prefixed) afterPrefix = tag.substr(colon);
+  }
+};
 
 // A quick test that rules out most rows before the full comparison: the
-// character after "<" of a plain pattern.
-bool MayMatch(const TagRow& row, std::string_view tag) {
-  return row.openSearchPrefixed || (tag.size() > 1 && tag[1] == row.pattern[1]);
+// characters after "<" and at the end of a plain pattern.
+bool MayMatch(const TagRow& row, const TagKey& key) {
+  if (row.openSearchPrefixed) return key.prefixed;
+  std::string_view pattern = row.pattern;
+  return key.tag.size() >= pattern.size() && key.tag[1] == pattern[1] &&
+         key.tag[pattern.size() - 1] == pattern.back();
+}
+
+bool Matches(const TagRow& row, const TagKey& key) {
+  if (!row.openSearchPrefixed) return key.tag.substr(0, row.pattern.size()) == row.pattern;
+  return key.afterPrefix.size() >= row.pattern.size() &&
+         EqualIgnoringCase(key.afterPrefix.substr(0, row.pattern.size()), row.pattern);
 }
 
 }  // namespace
 
 void ProcessXmlTag(const Token& token, ParseState& state) {
+  const TagKey key(token.tag, state.channel.osPrefix);
   for (const TagRow& row : kRows) {
-    if (!MayMatch(row, token.tag) || !InScope(row.scope, state) ||
-        !Matches(row, token.tag, state.channel.osPrefix))
-      continue;
+    if (!MayMatch(row, key) || !InScope(row.scope, state) || !Matches(row, key)) continue;
     row.handler(token, state);
     return;
   }

@@ -212,7 +212,8 @@ size_t TrimContent(std::string& text) {
   while (begin < text.size() && IsTrimmed(text[begin])) ++begin;
   size_t end = text.size();
   while (end > begin && IsTrimmed(text[end - 1])) --end;
-  text = text.substr(begin, end - begin);
+  text.erase(end);
+  text.erase(0, begin);
   return text.size();
 }
 

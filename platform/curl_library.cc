@@ -40,7 +40,7 @@ bool ResolveAll(void* handle, CurlLibrary& c, std::string& error) {
 }
 
 void Load(Loaded& loaded) {
-  void* handle = dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(kLibraryName, RTLD_LAZY | RTLD_LOCAL);
   if (!handle) {
     const char* reason = dlerror();
     loaded.error = reason ? reason : std::string("cannot load ") + kLibraryName;

@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include <cstdint>
+#include <cstring>
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -95,8 +97,20 @@ std::string RepairUtf8(std::string_view text) {
 }
 
 void RepairUtf8InPlace(std::string& text) {
-  if (IsAscii(text)) return;
   for (size_t pos = 0; pos < text.size();) {
+    // Runs of ASCII, eight bytes at a time.
+    uint64_t word;
+    if (pos + sizeof word <= text.size()) {
+      std::memcpy(&word, text.data() + pos, sizeof word);
+      if ((word & 0x8080808080808080ull) == 0) {
+        pos += sizeof word;
+        continue;
+      }
+    }
+    if (static_cast<unsigned char>(text[pos]) < 0x80) {
+      ++pos;
+      continue;
+    }
     char32_t cp;
     size_t length = DecodeOne(text, pos, &cp);
     if (cp == kReplacement && length == 1) {

@@ -31,6 +31,10 @@ std::unique_ptr<Regex> Regex::Compile(std::string_view pattern, bool caseless, s
     }
     return nullptr;
   }
+  // Compiled to machine code where the library can: a highlighting pattern is
+  // matched against every text field of every item shown. Without it the
+  // interpreter gives the same matches.
+  pcre2_jit_compile(code, PCRE2_JIT_COMPLETE);
   auto impl = std::make_unique<Impl>();
   impl->code = code;
   return std::unique_ptr<Regex>(new Regex(std::move(impl)));
