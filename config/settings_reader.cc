@@ -162,39 +162,46 @@ void SplitUrl(std::string_view url, std::string& scheme, std::string& host, std:
 enum class NodeKey { kDisabled, kType, kStrict, kTimeout, kVexaUrl, kOsDescUrl, kOsUrl, kName };
 
 struct NodeKeyName {
-  const char* format;
+  std::string_view suffix;  // after "NODE" and the slot number
   NodeKey key;
   bool prefixOnly;  // URL keys are compared on the name's length only
 };
 
 constexpr std::array<NodeKeyName, 8> kNodeKeys = {{
-    {"NODE%d_DISABLED", NodeKey::kDisabled, false},
-    {"NODE%d_TYPE", NodeKey::kType, false},
-    {"NODE%d_STRICT_QUERY_SYNTAX", NodeKey::kStrict, false},
-    {"NODE%d_TIMEOUT_MS", NodeKey::kTimeout, false},
-    {"NODE%d_VEXA_URL", NodeKey::kVexaUrl, true},
-    {"NODE%d_OS_DESC_URL", NodeKey::kOsDescUrl, true},
-    {"NODE%d_OS_URL", NodeKey::kOsUrl, true},
-    {"NODE%d_NAME", NodeKey::kName, false},
+    {"_DISABLED", NodeKey::kDisabled, false},
+    {"_TYPE", NodeKey::kType, false},
+    {"_STRICT_QUERY_SYNTAX", NodeKey::kStrict, false},
+    {"_TIMEOUT_MS", NodeKey::kTimeout, false},
+    {"_VEXA_URL", NodeKey::kVexaUrl, true},
+    {"_OS_DESC_URL", NodeKey::kOsDescUrl, true},
+    {"_OS_URL", NodeKey::kOsUrl, true},
+    {"_NAME", NodeKey::kName, false},
 }};
+
+// Reads the slot number of "NODE<n>_...": decimal, without leading zeros,
+// below kMaxNodes. Leaves `key` at the rest.
+bool TakeSlot(std::string_view& key, int& slot) {
+  constexpr std::string_view kPrefix = "NODE";
+  if (key.substr(0, kPrefix.size()) != kPrefix) return false;
+  key.remove_prefix(kPrefix.size());
+  size_t digits = 0;
+  while (digits < key.size() && key[digits] >= '0' && key[digits] <= '9') ++digits;
+  if (digits == 0 || digits > 2 || (digits > 1 && key[0] == '0')) return false;
+  slot = 0;
+  for (size_t i = 0; i < digits; ++i) slot = slot * 10 + (key[i] - '0');
+  key.remove_prefix(digits);
+  return slot < kMaxNodes;
+}
 
 // Finds which node key and slot `key` names. False for none.
 bool MatchNodeKey(std::string_view key, int& slot, NodeKey& which) {
-  static const auto names = [] {
-    std::array<std::array<std::string, kNodeKeys.size()>, kMaxNodes> table;
-    for (int i = 0; i < kMaxNodes; ++i)
-      for (size_t k = 0; k < kNodeKeys.size(); ++k) table[i][k] = Format(kNodeKeys[k].format, i);
-    return table;
-  }();
-  for (int i = 0; i < kMaxNodes; ++i) {
-    for (size_t k = 0; k < kNodeKeys.size(); ++k) {
-      const std::string& name = names[i][k];
-      bool match = kNodeKeys[k].prefixOnly ? key.substr(0, name.size()) == name : key == name;
-      if (match) {
-        slot = i;
-        which = kNodeKeys[k].key;
-        return true;
-      }
+  if (!TakeSlot(key, slot)) return false;
+  for (const NodeKeyName& name : kNodeKeys) {
+    bool match = name.prefixOnly ? key.substr(0, name.suffix.size()) == name.suffix
+                                 : key == name.suffix;
+    if (match) {
+      which = name.key;
+      return true;
     }
   }
   return false;

@@ -229,6 +229,8 @@ TEST_F(SettingsReaderTest, NodeCounting) {
       {"NODE0_DISABLED = 0\nNODE0_DISABLED = 1\n", 2},
       {"NODE63_DISABLED = 0\n", 1},
       {"NODE00_DISABLED = 0\n", 0},
+      {"NODE07_DISABLED = 0\nNODE100_DISABLED = 0\nNODE_DISABLED = 0\nNODEx_DISABLED = 0\n", 0},
+      {"NODE12_DISABLED = 0\nNODE12_VEXA_URLS = \"x\"\n", 1},
       {"NODE1_DISABLEDX = 0\n", 0},
       {"NODE1_DISABLED = x\n", 1},  // counted even when the value doesn't parse
       {"NODE0_TYPE = 1\nNODE1_TIMEOUT_MS = 5\n", 0},
