@@ -8,6 +8,7 @@
 #   bench/request_bench.sh
 #   BENCH_NODES="1 4 16 64" BENCH_ITEMS="10 40 100 1000" BENCH_RUNS=30 bench/request_bench.sh
 #   BENCH_DELAY_MS=100 bench/request_bench.sh   # every node answers after 100 ms
+#   BENCH_BASELINE=/tmp/quorix-old bench/request_bench.sh  # cache hits of another build, side by side
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -18,6 +19,7 @@ ITEMS_LIST=${BENCH_ITEMS:-"10 40 100"}
 RUNS=${BENCH_RUNS:-20}
 DELAY_MS=${BENCH_DELAY_MS:-0}
 WRK_SECONDS=${BENCH_WRK_SECONDS:-5}
+BASELINE=${BENCH_BASELINE:-}
 
 bash scripts/install-deps.sh
 if ! command -v wrk >/dev/null; then
@@ -147,6 +149,12 @@ for nodes in $NODES_LIST; do
     printf '%-8s %5s %5s  %-6s  %s\n' fastcgi "$nodes" "$items" search "$(fastcgi_figures "$WORK/fcgi-miss" "$port" "$miss")"
     write_site "$WORK/fcgi-hit" "$port" 60 2 --fastcgi
     printf '%-8s %5s %5s  %-6s  %s\n' fastcgi "$nodes" "$items" cached "$(fastcgi_figures "$WORK/fcgi-hit" "$port" "$hit")"
+    if [[ -n $BASELINE ]]; then  # the same sites and cache files, read by the other build
+      cp "$BASELINE" "$WORK/cgi-hit/www/quorix.cgi"
+      cp "$BASELINE" "$WORK/fcgi-hit/www/quorix.cgi"
+      printf '%-8s %5s %5s  %-6s  %s\n' cgi "$nodes" "$items" base "$(cgi_figures "$WORK/cgi-hit" "$hit")"
+      printf '%-8s %5s %5s  %-6s  %s\n' fastcgi "$nodes" "$items" base "$(fastcgi_figures "$WORK/fcgi-hit" "$port" "$hit")"
+    fi
     stop_all
   done
 done

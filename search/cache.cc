@@ -1,11 +1,6 @@
 #include "search/cache.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -44,45 +39,30 @@ class PurgeLog : public LogSink {
 namespace {
 
 // A cache file larger than this is treated as an allocation failure.
-constexpr off_t kMaxCacheFileBytes = off_t{1} << 30;
+constexpr size_t kMaxCacheFileBytes = size_t{1} << 30;
 
 constexpr const char* kReadLabel = "CCache::ReadCacheData";
 
-// Reads the whole of `path` into `bytes`. Returns 0, kCacheOpenFailed (also
-// for anything but a regular file: opening does not wait for a FIFO's writer),
-// kCacheOutOfMemory or kCacheReadFailed.
-Status ReadWholeFile(const std::string& path, std::string* bytes) {
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return kCacheOpenFailed;
-  Status status = kOk;
-  struct stat info;
-  if (fstat(fd, &info) != 0) {
-    status = kCacheReadFailed;
-  } else if (!S_ISREG(info.st_mode)) {
-    status = kCacheOpenFailed;
-  } else if (info.st_size > kMaxCacheFileBytes) {
-    status = kCacheOutOfMemory;
-  } else {
-    try {
-      bytes->assign(static_cast<size_t>(info.st_size), '\0');
-    } catch (const std::bad_alloc&) {
-      status = kCacheOutOfMemory;
-    }
-  }
-  size_t done = 0;
-  while (status == kOk && done < bytes->size()) {
-    ssize_t n = read(fd, bytes->data() + done, bytes->size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
-      status = kCacheReadFailed;
-    else
-      done += static_cast<size_t>(n);
-  }
-  close(fd);
+// Opens the file at `path` for reading by range. Returns 0, kCacheOpenFailed,
+// kCacheReadFailed, or kCacheOutOfMemory for a file larger than the reader takes.
+Status OpenCacheFile(const std::string& path, FileCacheSource* file) {
+  Status status = file->Open(path);
+  if (status == kOk && file->size() > kMaxCacheFileBytes) status = kCacheOutOfMemory;
   return status;
 }
 
 }  // namespace
+
+void CachePage::Clear() {
+  header = CacheHeader();
+  for (Channel& channel : nodes->channels) channel = Channel();
+  nodes->capabilities.fill(NodeCapabilities());
+  nodes->present.fill(false);
+  items.clear();
+  hit = false;
+  shownItems = 0;
+  shownAvailable = 0;
+}
 
 bool IsPurgeDue(int64_t epochSeconds) { return epochSeconds % 100 == 50; }
 
@@ -90,7 +70,7 @@ namespace {
 
 // The page of node `node`'s items: the whole set is read and filtered, and
 // the node's own total stands for the available count.
-Status ReadNodePage(std::string_view file, size_t itemsOffset, int32_t node, int32_t page,
+Status ReadNodePage(CacheSource& file, size_t itemsOffset, int32_t node, int32_t page,
                     int32_t perPage, CachePage* out) {
   const CacheHeader& header = out->header;
   ItemList all;
@@ -114,13 +94,19 @@ Status ReadNodePage(std::string_view file, size_t itemsOffset, int32_t node, int
 
 }  // namespace
 
-Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int32_t perPage,
+Status ReadCachePage(CacheSource& file, int32_t nodeCount, int32_t page, int32_t perPage,
                      CachePage* out, int32_t nodeFilter) {
   out->hit = false;
   out->items.clear();
+  // Products of 32-bit values, and the header's checks bound its counts:
+  // nothing here overflows.
+  int64_t last = int64_t{page} * perPage;
+  int64_t skip = std::max<int64_t>(0, (int64_t{page} - 1) * perPage);
   size_t itemsOffset = 0;
+  size_t pageOffset = 0;
   if (DecodeCacheHeader(file, &out->header) != kOk ||
-      DecodeCacheNodes(file, out->header, out->nodes.get(), &itemsOffset) != kOk)
+      DecodeCacheBlocks(file, out->header, out->nodes.get(), &itemsOffset) != kOk ||
+      CheckCacheItemLengths(file, out->header, itemsOffset, skip, &pageOffset) != kOk)
     return kCacheReadFailed;
   const CacheHeader& header = out->header;
   out->shownItems = header.cachedItems;
@@ -129,21 +115,24 @@ Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int
   if (nodeFilter >= 0 && nodeFilter < kMaxNodes)
     return ReadNodePage(file, itemsOffset, nodeFilter, page, perPage, out);
 
-  // Both counts are bounded by the checks above, so none of this overflows.
-  int64_t last = int64_t{page} * perPage;
   if (header.cachedItems < last && header.cachedItems != header.cachedAvailable)
     return header.cachedItems < header.cachedAvailable ? kCacheTooSmall : kOk;
-  int64_t skip = std::max<int64_t>(0, (int64_t{page} - 1) * perPage);
   int64_t toLoad = header.cachedItems >= last ? perPage : header.cachedItems - skip;
   if (toLoad < 1) {
     out->hit = true;
     return kInvalidPage;
   }
   toLoad = std::min({toLoad, header.cachedItems - skip, last - skip});
-  if (DecodeCacheItems(file, itemsOffset, header, *out->nodes, skip, toLoad, &out->items) != kOk)
+  if (DecodeCacheItems(file, pageOffset, header, *out->nodes, 0, toLoad, &out->items) != kOk)
     return kCacheReadFailed;
   out->hit = true;
   return kOk;
+}
+
+Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int32_t perPage,
+                     CachePage* out, int32_t nodeFilter) {
+  MemoryCacheSource source(file);
+  return ReadCachePage(source, nodeCount, page, perPage, out, nodeFilter);
 }
 
 CCache::CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log,
@@ -189,7 +178,8 @@ void CCache::StartExpiredPurge() {
 }
 
 Status CCache::CheckCacheByQueryString(const VexaQuery& query) {
-  loaded_ = CachePage();
+  if (pageRead_) loaded_.Clear();
+  pageRead_ = false;
   Status status = CacheFilePath(programDir_, config_, query, &cacheFilePath_);
   if (status != kOk) return status;
   log_.Logf(kLogInfo, "gVexaQuery.escapedQuery is \"%s\"", query.escapedQuery.c_str());
@@ -198,22 +188,23 @@ Status CCache::CheckCacheByQueryString(const VexaQuery& query) {
   status = IsCacheFileValid(cacheFilePath_);
   if (status != kOk) return status;
 
-  std::string file;
-  status = ReadWholeFile(cacheFilePath_, &file);
+  FileCacheSource file;
+  status = OpenCacheFile(cacheFilePath_, &file);
   if (status == kCacheOutOfMemory)
     log_.Logf(kLogError, "%s(%d): Error allocating memory", kReadLabel, __LINE__);
+  pageRead_ = status == kOk;
   if (status == kOk) status = ReadCacheData(file, query);
   if (status != kOk && status != kInvalidPage && status != kCacheTooSmall &&
       status != kCacheOpenFailed) {
     LogWithPath(log_, kLogError, "Error reading cache file", cacheFilePath_);
     // The counts of an unreadable file cannot be trusted: with them cleared the
     // fresh search replaces the file instead of being kept from it.
-    loaded_ = CachePage();
+    loaded_.Clear();
   }
   return status;
 }
 
-Status CCache::ReadCacheData(std::string_view file, const VexaQuery& query) {
+Status CCache::ReadCacheData(CacheSource& file, const VexaQuery& query) {
   Status status =
       ReadCachePage(file, config_.nodeCount, query.currentPageNum, query.itemsPerPage, &loaded_,
                     query.nodeFilter);

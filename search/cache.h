@@ -16,6 +16,7 @@
 #include "search/cache_file_format.h"
 #include "search/cache_files.h"
 #include "search/cache_name.h"
+#include "search/cache_source.h"
 #include "search/query.h"
 #include "search/search_steps.h"
 
@@ -36,17 +37,23 @@ struct CachePage {
   // The counts the page shows: the header's, or those of the filtered node.
   int64_t shownItems = 0;
   int64_t shownAvailable = 0;
+
+  // Back to the state of a new page, keeping the node records' memory (a new
+  // table is some 180 KB of fresh pages).
+  void Clear();
 };
 
-// Reads page `page` of `perPage` items from the bytes of a cache file, for
-// `nodeCount` configured nodes. The whole file is checked against its counts
-// first. Returns 0 with `hit` (page loaded); 0 without `hit` (the file is for
+// Reads page `page` of `perPage` items from a cache file, for `nodeCount`
+// configured nodes. The whole file is checked against its counts first, the
+// items by their length fields alone. Returns 0 with `hit` (page loaded); 0 without `hit` (the file is for
 // another node count, or is short of the page but holds more items than the
 // nodes said were available); kInvalidPage with `hit` when the file holds the
 // whole set and no item for the page; kCacheTooSmall; or kCacheReadFailed for
 // a file that is not whole. With `nodeFilter` (0 or more) the page is one of
 // that node's items alone (see ItemsOfNode), counted by shownItems and
 // shownAvailable; kCacheTooSmall when the file holds too few of them.
+Status ReadCachePage(CacheSource& file, int32_t nodeCount, int32_t page, int32_t perPage,
+                     CachePage* out, int32_t nodeFilter = -1);
 Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int32_t perPage,
                      CachePage* out, int32_t nodeFilter = -1);
 
@@ -90,7 +97,7 @@ class CCache : public ResultCacheStep {
   const ItemList& cachedPageItems() const { return loaded_.items; }
 
  private:
-  Status ReadCacheData(std::string_view file, const VexaQuery& query);
+  Status ReadCacheData(CacheSource& file, const VexaQuery& query);
   void UseCachedCapabilities();
   void LogNodes();
   void LogItems();
@@ -106,6 +113,7 @@ class CCache : public ResultCacheStep {
 
   std::string cacheFilePath_;
   CachePage loaded_;  // the last lookup's counts, node records and page items
+  bool pageRead_ = false;  // loaded_ holds what a file gave, not a new page's state
   std::shared_ptr<PurgeLog> purgeLog_;
 };
 

@@ -23,6 +23,7 @@
 
 #include "config/settings.h"
 #include "platform/status.h"
+#include "search/cache_source.h"
 #include "search/search_steps.h"
 
 namespace quorix {
@@ -68,18 +69,32 @@ Status EncodeCacheFile(const CacheHeader& header, const ChannelTable& channels,
                        const std::array<NodeCapabilities, kMaxNodes>& capabilities,
                        const ItemList& items, size_t itemCount, std::string* bytes);
 
+// The reading functions take the file from a CacheSource, a range at a time;
+// those over `std::string_view` read a file held in memory.
+//
 // Reads the header. Returns 0, or kCacheReadFailed when the file is shorter
 // than a header or its counts are impossible: node count outside 0..64, more
 // blocks than nodes, an available count outside 0..INT32_MAX, or an item count
 // that is negative or more than the bytes after the blocks could hold.
+Status DecodeCacheHeader(CacheSource& file, CacheHeader* header);
 Status DecodeCacheHeader(std::string_view file, CacheHeader* header);
 
 // Reads the node blocks and their recommended records into `nodes` and sets
 // `itemsOffset` to the first item record. Returns 0, or kCacheReadFailed when
 // a block's node index is out of range or not increasing, a count in a block
-// is negative, anything runs past the end of the file, or the item records
-// (framed by their lengths) are not exactly header.cachedItems records ending
+// is negative, or anything runs past the end of the file.
+Status DecodeCacheBlocks(CacheSource& file, const CacheHeader& header, CachedNodes* nodes,
+                         size_t* itemsOffset);
+
+// Passes over the item records from `itemsOffset` by their length fields
+// alone, and sets `markOffset` to where record number `mark` starts (the end
+// of the records when `mark` is not below their count). Returns 0, or
+// kCacheReadFailed unless they are exactly header.cachedItems records ending
 // at the end of the file.
+Status CheckCacheItemLengths(CacheSource& file, const CacheHeader& header, size_t itemsOffset,
+                             int64_t mark, size_t* markOffset);
+
+// DecodeCacheBlocks followed by CheckCacheItemLengths.
 Status DecodeCacheNodes(std::string_view file, const CacheHeader& header, CachedNodes* nodes,
                         size_t* itemsOffset);
 
@@ -87,6 +102,8 @@ Status DecodeCacheNodes(std::string_view file, const CacheHeader& header, Cached
 // next `take` records to `items`. Returns 0, or kCacheReadFailed when a record
 // runs past the end of the file, its fields do not fill exactly its length, or
 // its node index is not below the header's node count.
+Status DecodeCacheItems(CacheSource& file, size_t offset, const CacheHeader& header,
+                        const CachedNodes& nodes, int64_t skip, int64_t take, ItemList* items);
 Status DecodeCacheItems(std::string_view file, size_t offset, const CacheHeader& header,
                         const CachedNodes& nodes, int64_t skip, int64_t take, ItemList* items);
 

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 
 #include "platform/text.h"
+#include "search/cache.h"
 #include "search/cache_file_format.h"
+#include "search/cache_source.h"
 #include "tests/search/cache_test_support.h"
 
 namespace quorix {
@@ -239,6 +242,88 @@ TEST(CacheFormatTest, CorruptCountsAndIndexesAreReadErrors) {
   ItemList items;
   EXPECT_EQ(DecodeAll(good + std::string(40, '\0'), 0, 4, &items), kCacheReadFailed)
       << "bytes after the last record";
+}
+
+// Fixed fields end at their first zero unit whatever follows it, and a field
+// without one is text to its last unit.
+TEST(CacheFormatTest, FixedWideFieldsEndAtTheirTerminator) {
+  const size_t block = kCacheHeaderBytes + kCacheNodeBlockBytes;  // node 1's
+  const size_t suggestion = block + 550 + 2 * kCacheSuggestionUnits;  // the second
+  std::string wideX;
+  for (size_t i = 0; i < kCacheSuggestionUnits; ++i) wideX += std::string("x\0", 2);
+  const struct {
+    const char* label;
+    std::string written;
+    std::string filler;  // put after the terminator, or over the whole field
+    bool overTerminator;
+    std::string read;
+  } cases[] = {
+      {"ascii", "katzen", "", false, "katzen"},
+      {"non-ascii", "k\xC3\xA4tzchen \xF0\x9F\x98\x80", "", false, "k\xC3\xA4tzchen \xF0\x9F\x98\x80"},
+      {"as long as the field holds", std::string(4095, 'a'), "", false, std::string(4095, 'a')},
+      {"longer than the field", std::string(5000, 'b'), "", false, std::string(4095, 'b')},
+      {"bytes after the terminator", "ab", "zz", false, "ab"},
+      {"no terminator", "", wideX, true, std::string(kCacheSuggestionUnits, 'x')},
+  };
+  for (const auto& c : cases) {
+    Sample sample;
+    (*sample.channels)[1].vexaSpellingSuggestions[1] = c.written;
+    std::string bytes = sample.Encode();
+    size_t at = c.overTerminator ? suggestion : suggestion + 2 * Utf16Length(c.written) + 2;
+    bytes.replace(at, c.filler.size(), c.filler);
+    CacheHeader header;
+    auto nodes = std::make_unique<CachedNodes>();
+    size_t offset = 0;
+    ASSERT_EQ(DecodeCacheHeader(bytes, &header), kOk) << c.label;
+    ASSERT_EQ(DecodeCacheNodes(bytes, header, nodes.get(), &offset), kOk) << c.label;
+    EXPECT_EQ(nodes->channels[1].vexaSpellingSuggestions[1], c.read) << c.label;
+    EXPECT_EQ(nodes->channels[1].vexaSpellingSuggestions[2], "") << c.label;
+  }
+}
+
+// A lookup reads the file by range into a buffer much smaller than the file:
+// every page must come out as from the bytes in memory, and a file that
+// shrinks after it was opened is a read error.
+TEST(CacheFormatTest, FileReadByRangeGivesThePagesOfTheBytes) {
+  Sample sample;
+  sample.items = MakeItems(300, 0);
+  for (size_t i = 0; i < sample.items.size(); ++i) {
+    sample.items[i]->node = static_cast<int32_t>(i % 2);
+    sample.items[i]->description.assign(100 + i * 53 % 3000, static_cast<char>('a' + i % 26));
+  }
+  sample.header.cachedAvailable = 300;
+  const std::string bytes = sample.Encode();
+  ASSERT_GT(bytes.size(), 16u * 32768);
+  testing::ScratchDir dir;
+  const std::string path = dir.path() + "/f";
+  const struct {
+    int32_t page, perPage;
+    size_t shrinkBy;  // bytes cut from the file once it is open
+  } cases[] = {{1, 10, 0}, {7, 13, 0}, {12, 25, 0}, {13, 25, 0}, {1, 300, 0}, {2, 150, 0},
+               {1, 10, 1}, {30, 10, 0}, {1, 300, 40000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "page " << c.page << " of " << c.perPage << ", cut "
+                                      << c.shrinkBy);
+    testing::WriteBytes(path, bytes);
+    FileCacheSource file;
+    ASSERT_EQ(file.Open(path), kOk);
+    if (c.shrinkBy) {
+      ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(bytes.size() - c.shrinkBy)), 0);
+    }
+    CachePage fromFile, fromMemory;
+    Status status = ReadCachePage(file, 2, c.page, c.perPage, &fromFile);
+    if (c.shrinkBy) {
+      EXPECT_EQ(status, kCacheReadFailed);
+      continue;
+    }
+    EXPECT_EQ(status, ReadCachePage(bytes, 2, c.page, c.perPage, &fromMemory));
+    EXPECT_EQ(fromFile.hit, fromMemory.hit);
+    ASSERT_EQ(fromFile.items.size(), fromMemory.items.size());
+    for (size_t i = 0; i < fromFile.items.size(); ++i) {
+      EXPECT_EQ(fromFile.items[i]->title, fromMemory.items[i]->title);
+      EXPECT_EQ(fromFile.items[i]->description, fromMemory.items[i]->description);
+    }
+  }
 }
 
 }  // namespace
