@@ -8,7 +8,7 @@
 #   bench/request_bench.sh
 #   BENCH_NODES="1 4 16 64" BENCH_ITEMS="10 40 100 1000" BENCH_RUNS=30 bench/request_bench.sh
 #   BENCH_DELAY_MS=100 bench/request_bench.sh   # every node answers after 100 ms
-#   BENCH_BASELINE=/tmp/quorix-old bench/request_bench.sh  # cache hits of another build, side by side
+#   BENCH_BASELINE=/tmp/quorix-old bench/request_bench.sh  # another build, row by row in the same run
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -20,6 +20,9 @@ RUNS=${BENCH_RUNS:-20}
 DELAY_MS=${BENCH_DELAY_MS:-0}
 WRK_SECONDS=${BENCH_WRK_SECONDS:-5}
 BASELINE=${BENCH_BASELINE:-}
+# A baseline from before the FastCGI mode is timed as a CGI only.
+BASELINE_FASTCGI=0
+if [[ -n $BASELINE ]] && grep -q FCGX_Accept "$BASELINE"; then BASELINE_FASTCGI=1; fi
 
 bash scripts/install-deps.sh
 if ! command -v wrk >/dev/null; then
@@ -85,7 +88,7 @@ write_site() {
   local dir=$1 port=$2 minutes=$3 factor=$4
   shift 4
   rm -rf "$dir"
-  "$BUILD/tools/quorix_demo_site" --dir "$dir" --quorix "$BUILD/quorix" --source "$ROOT" \
+  "$BUILD/tools/quorix_demo_site" --dir "$dir" --quorix "${SITE_BINARY:-$BUILD/quorix}" --source "$ROOT" \
     --web-port "$port" --cache-minutes "$minutes" "${NODE_ARGS[@]}" "$@" >/dev/null
   sed -i "s/^INT_OVER_REQUEST_FACTOR = .*/INT_OVER_REQUEST_FACTOR = $factor/" "$dir/www/settings.qxdat"
 }
@@ -132,7 +135,7 @@ throughput() {  # $1 site folder, $2 web port, $3 query string: requests per sec
 
 rm -rf "$WORK"
 mkdir -p "$WORK"
-printf '%-8s %5s %5s  %-6s  %s\n' mode nodes items case figures
+printf '%-8s %5s %5s  %-11s  %s\n' mode nodes items case figures
 for nodes in $NODES_LIST; do
   for items in $ITEMS_LIST; do
     start_nodes "$nodes" "$items"
@@ -140,21 +143,25 @@ for nodes in $NODES_LIST; do
     miss="vexa_query=bench&vexa_per_page=$items"
     # Page 2 of a set that page 1 cached (twice a page's items asked from every node).
     hit="vexa_query=bench&vexa_page=2&vexa_per_page=$(((items + 3) / 4))"
-    write_site "$WORK/cgi-miss" "$port" 0 1
-    printf '%-8s %5s %5s  %-6s  %s\n' cgi "$nodes" "$items" search "$(cgi_figures "$WORK/cgi-miss" "$miss")"
-    write_site "$WORK/cgi-hit" "$port" 60 2
-    cgi_figures "$WORK/cgi-hit" "${hit/vexa_page=2/vexa_page=1}" >/dev/null
-    printf '%-8s %5s %5s  %-6s  %s\n' cgi "$nodes" "$items" cached "$(cgi_figures "$WORK/cgi-hit" "$hit")"
-    write_site "$WORK/fcgi-miss" "$port" 0 1 --fastcgi
-    printf '%-8s %5s %5s  %-6s  %s\n' fastcgi "$nodes" "$items" search "$(fastcgi_figures "$WORK/fcgi-miss" "$port" "$miss")"
-    write_site "$WORK/fcgi-hit" "$port" 60 2 --fastcgi
-    printf '%-8s %5s %5s  %-6s  %s\n' fastcgi "$nodes" "$items" cached "$(fastcgi_figures "$WORK/fcgi-hit" "$port" "$hit")"
-    if [[ -n $BASELINE ]]; then  # the same sites and cache files, read by the other build
-      cp "$BASELINE" "$WORK/cgi-hit/www/quorix.cgi"
-      cp "$BASELINE" "$WORK/fcgi-hit/www/quorix.cgi"
-      printf '%-8s %5s %5s  %-6s  %s\n' cgi "$nodes" "$items" base "$(cgi_figures "$WORK/cgi-hit" "$hit")"
-      printf '%-8s %5s %5s  %-6s  %s\n' fastcgi "$nodes" "$items" base "$(fastcgi_figures "$WORK/fcgi-hit" "$port" "$hit")"
-    fi
+    for build in new ${BASELINE:+base}; do
+      SITE_BINARY="$BUILD/quorix"
+      [[ $build == base ]] && SITE_BINARY=$BASELINE
+      label() { [[ $build == base ]] && echo "$1-base" || echo "$1"; }
+      write_site "$WORK/cgi-miss" "$port" 0 1
+      printf '%-8s %5s %5s  %-11s  %s\n' cgi "$nodes" "$items" "$(label search)" \
+        "$(cgi_figures "$WORK/cgi-miss" "$miss")"
+      write_site "$WORK/cgi-hit" "$port" 60 2
+      cgi_figures "$WORK/cgi-hit" "${hit/vexa_page=2/vexa_page=1}" >/dev/null
+      printf '%-8s %5s %5s  %-11s  %s\n' cgi "$nodes" "$items" "$(label cached)" \
+        "$(cgi_figures "$WORK/cgi-hit" "$hit")"
+      [[ $build == base && $BASELINE_FASTCGI == 0 ]] && continue
+      write_site "$WORK/fcgi-miss" "$port" 0 1 --fastcgi
+      printf '%-8s %5s %5s  %-11s  %s\n' fastcgi "$nodes" "$items" "$(label search)" \
+        "$(fastcgi_figures "$WORK/fcgi-miss" "$port" "$miss")"
+      write_site "$WORK/fcgi-hit" "$port" 60 2 --fastcgi
+      printf '%-8s %5s %5s  %-11s  %s\n' fastcgi "$nodes" "$items" "$(label cached)" \
+        "$(fastcgi_figures "$WORK/fcgi-hit" "$port" "$hit")"
+    done
     stop_all
   done
 done
@@ -163,8 +170,16 @@ echo
 echo "Cache-hit throughput through lighttpd, wrk -t2 -c8 -d${WRK_SECONDS}s (4 nodes x 10 items):"
 start_nodes 4 10
 port=$(free_port 9400)
-write_site "$WORK/cgi-wrk" "$port" 60 2
-echo "  cgi:     $(throughput "$WORK/cgi-wrk" "$port" "vexa_query=bench&vexa_page=2&vexa_per_page=5") requests/s"
-write_site "$WORK/fcgi-wrk" "$port" 60 2 --fastcgi
-echo "  fastcgi: $(throughput "$WORK/fcgi-wrk" "$port" "vexa_query=bench&vexa_page=2&vexa_per_page=5") requests/s"
+page2="vexa_query=bench&vexa_page=2&vexa_per_page=5"
+for build in new ${BASELINE:+base}; do
+  SITE_BINARY="$BUILD/quorix"
+  [[ $build == base ]] && SITE_BINARY=$BASELINE
+  write_site "$WORK/cgi-wrk" "$port" 60 2
+  echo "  $build cgi: $(throughput "$WORK/cgi-wrk" "$port" "$page2") requests/s"
+  [[ $build == base && $BASELINE_FASTCGI == 0 ]] && continue
+  for procs in 1 2; do
+    write_site "$WORK/fcgi-wrk" "$port" 60 2 --fastcgi --fastcgi-procs "$procs"
+    echo "  $build fastcgi, $procs process(es): $(throughput "$WORK/fcgi-wrk" "$port" "$page2") requests/s"
+  done
+done
 stop_all

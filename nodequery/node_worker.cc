@@ -1,6 +1,7 @@
 #include "nodequery/node_worker.h"
 
 #include <memory>
+#include <string>
 
 #include "nodequery/http_client.h"
 #include "nodequery/query_url.h"
@@ -63,9 +64,11 @@ Status SendQuery(const NodeJob& job, const NodeRecord& node, NodeRun& run,
   return kOk;
 }
 
-// Parses the stored answer.
-Status ParseAnswer(const NodeJob& job, const NodeRecord& node, const NodeRun& run,
-                   Channel& channel, NodeTotals& totals, LogSink& log) {
+// Parses the stored answer. A usable answer's body is let go once parsed: its
+// records hold all the request needs, and keeping it would double the
+// request's memory for large answers.
+Status ParseAnswer(const NodeJob& job, const NodeRecord& node, NodeRun& run, Channel& channel,
+                   NodeTotals& totals, LogSink& log) {
   int n = job.node;
   log.TimerStart(n);
   Status parsed =
@@ -77,6 +80,7 @@ Status ParseAnswer(const NodeJob& job, const NodeRecord& node, const NodeRun& ru
              "%d, Responded = %d",
              n, job.requested, channel.totalResults, channel.osTotalQueriedItems);
   }
+  if (parsed == kOk || parsed == kFewerItemsThanRequested) std::string().swap(run.responseBody);
   return parsed;
 }
 

@@ -135,7 +135,7 @@ struct NodeRun {
   std::string osScheme, osHost, osPath, osQuery;  // osQuery begins with "?"
   bool descriptionResolved = false;  // the query URL came from the description document
   std::string requestPath;           // path and query sent
-  std::string responseBody;  // UTF-8 (repaired)
+  std::string responseBody;  // UTF-8 (repaired); emptied once a usable answer is parsed
   bool countSupported = true;
   bool startPageSupported = true;
 };

@@ -73,14 +73,14 @@ std::string SocketPath(const DemoSiteOptions& options, const fs::path& root) {
   return "/tmp/quorix-demo-" + std::to_string(options.webPort) + ".sock";
 }
 
-// The lines that run quorix: as a CGI, or as one FastCGI process that
-// lighttpd starts and keeps.
+// The lines that run quorix: as a CGI, or as FastCGI processes that lighttpd
+// starts and keeps.
 std::string ProgramLines(const DemoSiteOptions& options, const fs::path& root) {
   if (!options.fastCgi) return "cgi.assign = (\".cgi\" => \"\")\n";
   return "fastcgi.server = (\"/quorix.cgi\" => ((\n"
          "  \"bin-path\" => \"" + (root / "www" / "quorix.cgi").string() + "\",\n"
          "  \"socket\" => \"" + SocketPath(options, root) + "\",\n"
-         "  \"max-procs\" => 1,\n"
+         "  \"max-procs\" => " + std::to_string(options.fastCgiProcesses) + ",\n"
          "  \"check-local\" => \"disable\"\n"
          ")))\n";
 }

@@ -29,6 +29,7 @@ struct DemoSiteOptions {
   // When set, lighttpd starts quorix once as a FastCGI application (its socket
   // in <directory>/run) instead of running it as a CGI for every request.
   bool fastCgi = false;
+  int fastCgiProcesses = 1;  // FastCGI processes lighttpd keeps
   // When set, lighttpd (started as root) runs as this user and group, who then
   // own the cache and log folders.
   std::string user;

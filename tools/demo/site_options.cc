@@ -10,7 +10,7 @@ constexpr const char* kUsage =
     "usage: quorix_demo_site --dir DIR --quorix FILE --source DIR --web-port N\n"
     "         [--vexa-port N]... [--opensearch-port N]... [--vexa-url URL]... [--timeout-ms N]\n"
     "         [--cache-minutes N] [--debug N] [--debug-file FILE] [--user NAME --group NAME]\n"
-    "         [--fastcgi]";
+    "         [--fastcgi] [--fastcgi-procs N]";
 
 bool ParseNumber(std::string_view text, int low, int high, int* value) {
   int number = 0;
@@ -47,8 +47,10 @@ bool ParseSiteOptions(int argc, const char* const* argv, DemoSiteOptions& option
     bool isPort =
         option == "--web-port" || option == "--vexa-port" || option == "--opensearch-port";
     bool isNumber =
-        isPort || option == "--timeout-ms" || option == "--cache-minutes" || option == "--debug";
-    if (isNumber && !ParseNumber(value, isPort ? 1 : 0, isPort ? 65535 : 1000000, &number)) {
+        isPort || option == "--timeout-ms" || option == "--cache-minutes" || option == "--debug" ||
+        option == "--fastcgi-procs";
+    int low = isPort || option == "--fastcgi-procs" ? 1 : 0;
+    if (isNumber && !ParseNumber(value, low, isPort ? 65535 : 1000000, &number)) {
       *error = "not a valid number for " + std::string(option) + ": " + std::string(value);
       return false;
     }
@@ -75,6 +77,8 @@ bool ParseSiteOptions(int argc, const char* const* argv, DemoSiteOptions& option
       options.cacheMinutes = number;
     } else if (option == "--debug") {
       options.debugMode = number;
+    } else if (option == "--fastcgi-procs") {
+      options.fastCgiProcesses = number;
     } else if (option == "--user") {
       options.user = value;
     } else if (option == "--group") {
