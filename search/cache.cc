@@ -303,18 +303,27 @@ Status CCache::WriteCacheByQueryString(const ItemList& items, int32_t count) {
     capabilities[i].countSupported = fresh_.runs[i].countSupported;
     capabilities[i].startPageSupported = fresh_.runs[i].startPageSupported;
   }
-  std::string bytes;
-  try {
-    status = EncodeCacheFile(header, fresh_.channels, capabilities, items,
-                             static_cast<size_t>(count), &bytes);
-  } catch (const std::bad_alloc&) {
-    log_.Logf(kLogError, "%s(%d): Error allocating memory", "CCache::WriteCacheData", __LINE__);
-    return kCacheOutOfMemory;
-  }
-  if (status != kOk)
+  const size_t itemCount = static_cast<size_t>(count);
+  status = CheckCacheFileCounts(header, fresh_.channels, items, itemCount);
+  if (status != kOk) {
     log_.Logf(kLogError, "%s(%d): Error writing cache", "CCache::WriteCacheData", __LINE__);
-  else
-    status = WriteCacheFileAtomically(dir, cacheFilePath_, bytes, log_);
+  } else {
+    // Encoded straight into the file piece by piece: the set is never held twice.
+    bool outOfMemory = false;
+    auto encode = [&](const CacheBytesSink& sink) {
+      try {
+        return EncodeCacheFile(header, fresh_.channels, capabilities, items, itemCount, sink);
+      } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+        return kCacheOutOfMemory;
+      }
+    };
+    status = WriteCacheFileAtomically(dir, cacheFilePath_, encode, log_);
+    if (outOfMemory) {
+      log_.Logf(kLogError, "%s(%d): Error allocating memory", "CCache::WriteCacheData", __LINE__);
+      return kCacheOutOfMemory;
+    }
+  }
   if (status == kCacheWriteFailed)
     LogWithPath(log_, kLogWarning, "Error writing cache file", cacheFilePath_);
   return status;

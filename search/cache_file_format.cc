@@ -1,6 +1,8 @@
 #include "search/cache_file_format.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "platform/text.h"
 #include "search/cache_source.h"
@@ -373,36 +375,47 @@ bool DecodeItemRecord(std::string_view bytes, const CacheHeader& header, const C
 
 }  // namespace
 
-Status EncodeCacheFile(const CacheHeader& header, const ChannelTable& channels,
-                       const std::array<NodeCapabilities, kMaxNodes>& capabilities,
-                       const ItemList& items, size_t itemCount, std::string* bytes) {
-  bytes->clear();
+Status CheckCacheFileCounts(const CacheHeader& header, const ChannelTable& channels,
+                            const ItemList& items, size_t itemCount) {
   if (header.nodeCount < 0 || header.nodeCount > kMaxNodes) return kCacheWriteFailed;
   if (header.cachedAvailable < 0 || header.cachedAvailable > kMaxAvailable)
     return kCacheWriteFailed;
-  if (itemCount > items.size()) itemCount = items.size();
-  std::array<bool, kMaxNodes> present{};
-  int32_t blocks = 0;
+  itemCount = std::min(itemCount, items.size());
   for (int32_t i = 0; i < header.nodeCount; ++i) {
-    present[i] = channels[i].valid;
-    if (present[i] && channels[i].osTotalQueriedItems < 0) return kCacheWriteFailed;
-    if (present[i]) ++blocks;
+    if (channels[i].valid && channels[i].osTotalQueriedItems < 0) return kCacheWriteFailed;
   }
   for (size_t i = 0; i < itemCount; ++i) {
     if (!items[i] || items[i]->node < 0 || items[i]->node >= header.nodeCount ||
         !NodesBelow(items[i]->alsoFoundAt, header.nodeCount))
       return kCacheWriteFailed;
   }
+  return kOk;
+}
 
-  size_t estimate = kCacheHeaderBytes;
-  for (size_t i = 0; i < itemCount; ++i) {
+Status EncodeCacheFile(const CacheHeader& header, const ChannelTable& channels,
+                       const std::array<NodeCapabilities, kMaxNodes>& capabilities,
+                       const ItemList& items, size_t itemCount, const CacheBytesSink& sink,
+                       size_t pieceBytes) {
+  Status status = CheckCacheFileCounts(header, channels, items, itemCount);
+  if (status != kOk) return status;
+  itemCount = std::min(itemCount, items.size());
+  std::array<bool, kMaxNodes> present{};
+  int32_t blocks = 0;
+  for (int32_t i = 0; i < header.nodeCount; ++i) {
+    present[i] = channels[i].valid;
+    if (present[i]) ++blocks;
+  }
+
+  size_t estimate = kCacheHeaderBytes + static_cast<size_t>(blocks) * 32768;
+  for (size_t i = 0; i < itemCount && estimate < pieceBytes; ++i) {
     const Item& item = *items[i];
     estimate += kItemRecordMinBytes + 64 +
                 2 * (item.title.size() + item.description.size() + item.link.size() +
                      item.pubDate.size() + item.vexaContext.size() + item.vexaImageURL.size());
   }
-  bytes->reserve(estimate + static_cast<size_t>(blocks) * 32768);
-  ByteWriter out(bytes);
+  std::string buffer;
+  buffer.reserve(std::min(estimate, pieceBytes) + 65536);
+  ByteWriter out(&buffer);
   out.I32(header.nodeCount);
   out.I32(blocks);
   out.FixedWide(header.query, kCacheQueryUnits);
@@ -412,9 +425,30 @@ Status EncodeCacheFile(const CacheHeader& header, const ChannelTable& channels,
   for (int32_t i = 0; i < header.nodeCount; ++i) {
     if (present[i]) EncodeNodeBlock(out, i, channels[i], capabilities[i]);
   }
-  for (size_t i = 0; i < itemCount; ++i)
+  for (size_t i = 0; i < itemCount; ++i) {
     EncodeItem(out, *items[i], HasVexaFields(channels, present, items[i]->node));
+    // Pieces end between records: a record's length is written after its fields.
+    if (buffer.size() >= pieceBytes) {
+      if (!sink(buffer)) return kCacheWriteFailed;
+      buffer.clear();
+    }
+  }
+  if (!buffer.empty() && !sink(buffer)) return kCacheWriteFailed;
   return kOk;
+}
+
+Status EncodeCacheFile(const CacheHeader& header, const ChannelTable& channels,
+                       const std::array<NodeCapabilities, kMaxNodes>& capabilities,
+                       const ItemList& items, size_t itemCount, std::string* bytes) {
+  bytes->clear();
+  auto keep = [bytes](std::string_view piece) {
+    bytes->append(piece);
+    return true;
+  };
+  Status status = EncodeCacheFile(header, channels, capabilities, items, itemCount, keep,
+                                  std::numeric_limits<size_t>::max());
+  if (status != kOk) bytes->clear();
+  return status;
 }
 
 Status DecodeCacheHeader(CacheSource& file, CacheHeader* header) {

@@ -18,6 +18,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -58,13 +59,31 @@ struct CachedNodes {
   std::array<bool, kMaxNodes> present{};
 };
 
-// Encodes a whole file into `bytes`: `header` (its nodeBlocks and cachedItems
-// are ignored and computed), a block for every channel below header.nodeCount
-// whose `valid` is set, and the first `itemCount` of `items` (at most all).
-// Text longer than its field is cut. Returns 0, or kCacheWriteFailed (bytes
-// empty) when a count would not pass the reader's checks (node count, the
-// available count, a block's queried items) or an item's node is not below
-// the node count.
+// Whether a file of `header`, `channels` and the first `itemCount` of `items`
+// would pass the reader's checks: 0, or kCacheWriteFailed when a count would
+// not (node count, the available count, a block's queried items) or an item's
+// node is not below the node count.
+Status CheckCacheFileCounts(const CacheHeader& header, const ChannelTable& channels,
+                            const ItemList& items, size_t itemCount);
+
+// Receives an encoded file piece by piece; false stops the encoding.
+using CacheBytesSink = std::function<bool(std::string_view)>;
+// The size of the pieces a file is handed on in (a whole item record may pass it).
+inline constexpr size_t kCachePieceBytes = 256 * 1024;
+
+// Encodes a whole file: `header` (its nodeBlocks and cachedItems are ignored
+// and computed), a block for every channel below header.nodeCount whose
+// `valid` is set, and the first `itemCount` of `items` (at most all). Text
+// longer than its field is cut. The bytes go to `sink` in pieces of about
+// `pieceBytes`, so a large result set is never held twice. Returns 0, the
+// CheckCacheFileCounts failure (nothing sent), or kCacheWriteFailed when
+// `sink` refused a piece.
+Status EncodeCacheFile(const CacheHeader& header, const ChannelTable& channels,
+                       const std::array<NodeCapabilities, kMaxNodes>& capabilities,
+                       const ItemList& items, size_t itemCount, const CacheBytesSink& sink,
+                       size_t pieceBytes = kCachePieceBytes);
+
+// The same into `bytes`, whole (empty on failure).
 Status EncodeCacheFile(const CacheHeader& header, const ChannelTable& channels,
                        const std::array<NodeCapabilities, kMaxNodes>& capabilities,
                        const ItemList& items, size_t itemCount, std::string* bytes);

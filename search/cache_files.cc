@@ -170,23 +170,29 @@ Status PrepareCacheDirectory(const std::string& programDir, const std::string& d
 }
 
 Status WriteCacheFileAtomically(const std::string& dir, const std::string& path,
-                                std::string_view bytes, LogSink& log) {
+                                const std::function<Status(const CacheBytesSink&)>& produce,
+                                LogSink& log) {
   std::string temp = dir + "/" + std::string(kTempPrefix) + "XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) return kCacheOpenFailed;
   fchmod(fd, 0644);
-  size_t written = 0;
   bool failed = false;
-  while (written < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      failed = true;
-      break;
+  auto writePiece = [&](std::string_view bytes) {
+    size_t written = 0;
+    while (written < bytes.size()) {
+      ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        failed = true;
+        LogWriteError(log, __LINE__);
+        return false;
+      }
+      written += static_cast<size_t>(n);
     }
-    written += static_cast<size_t>(n);
-  }
-  if (failed) LogWriteError(log, __LINE__);
+    return true;
+  };
+  Status produced = produce(writePiece);
+  if (produced != kOk && !failed) failed = true;
   if (close(fd) != 0 && !failed) {
     failed = true;
     LogWriteError(log, __LINE__);
@@ -197,9 +203,16 @@ Status WriteCacheFileAtomically(const std::string& dir, const std::string& path,
   }
   if (failed) {
     unlink(temp.c_str());
-    return kCacheWriteFailed;
+    return produced != kOk ? produced : kCacheWriteFailed;
   }
   return kOk;
+}
+
+Status WriteCacheFileAtomically(const std::string& dir, const std::string& path,
+                                std::string_view bytes, LogSink& log) {
+  return WriteCacheFileAtomically(
+      dir, path, [bytes](const CacheBytesSink& sink) { return sink(bytes) ? kOk : kCacheWriteFailed; },
+      log);
 }
 
 }  // namespace quorix

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include "platform/log.h"
 #include "platform/status.h"
+#include "search/cache_file_format.h"
 #include "search/search_steps.h"
 
 namespace quorix {
@@ -40,10 +42,16 @@ Status DeleteExpiredCacheFiles(const std::string& dir, const std::string& keepPa
 // written, creating it when missing. Returns 0 or kCacheWriteFailed.
 Status PrepareCacheDirectory(const std::string& programDir, const std::string& dir, LogSink& log);
 
-// Writes `bytes` to a new file in `dir` and renames it to `path` once complete,
-// so `path` always holds either the old or the whole new file. Returns 0;
-// kCacheOpenFailed when the file cannot be created; kCacheWriteFailed when
-// writing or renaming fails (the partial file is removed).
+// Writes what `produce` hands its sink to a new file in `dir` and renames it
+// to `path` once complete, so `path` always holds either the old or the whole
+// new file. Returns 0; kCacheOpenFailed when the file cannot be created;
+// kCacheWriteFailed when writing or renaming fails; or what `produce` returned
+// other than 0. On failure the partial file is removed.
+Status WriteCacheFileAtomically(const std::string& dir, const std::string& path,
+                                const std::function<Status(const CacheBytesSink&)>& produce,
+                                LogSink& log);
+
+// The same for bytes already encoded.
 Status WriteCacheFileAtomically(const std::string& dir, const std::string& path,
                                 std::string_view bytes, LogSink& log);
 

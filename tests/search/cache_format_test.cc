@@ -154,6 +154,37 @@ TEST(CacheFormatTest, SkippingByLengthReachesTheLaterItems) {
   EXPECT_EQ(items[1]->title, sample.items[3]->title);
 }
 
+TEST(CacheFormatTest, PiecesMakeTheSameFileAndARefusedPieceStopsIt) {
+  Sample sample;
+  const std::string whole = sample.Encode();
+  for (size_t pieceBytes : {size_t{1}, size_t{100}, kCacheHeaderBytes + 1, whole.size()}) {
+    std::string joined;
+    int pieces = 0;
+    auto keep = [&](std::string_view piece) {
+      joined.append(piece);
+      ++pieces;
+      return true;
+    };
+    ASSERT_EQ(EncodeCacheFile(sample.header, *sample.channels, sample.capabilities, sample.items,
+                              4, keep, pieceBytes),
+              kOk);
+    EXPECT_EQ(joined, whole) << pieceBytes;
+    // Pieces end between records: the smallest size gives one per record.
+    if (pieceBytes == 1) {
+      EXPECT_EQ(pieces, 4);
+    }
+    if (pieceBytes == whole.size()) {
+      EXPECT_EQ(pieces, 1);
+    }
+
+    int offered = 0;
+    auto refuseSecond = [&](std::string_view) { return ++offered < 2; };
+    Status refused = EncodeCacheFile(sample.header, *sample.channels, sample.capabilities,
+                                     sample.items, 4, refuseSecond, pieceBytes);
+    EXPECT_EQ(refused, pieces > 1 ? kCacheWriteFailed : kOk) << pieceBytes;
+  }
+}
+
 TEST(CacheFormatTest, WriterRefusesWhatTheReaderWouldRefuse) {
   const struct {
     const char* label;
