@@ -329,6 +329,16 @@ TEST(GatedLogTest, ForwardsUntilClosed) {
   gate.Logf(kLogError, "after %d", 2);
   ASSERT_EQ(target.Lines().size(), 1u);
   EXPECT_EQ(target.Lines()[0].text, "before 1");
+
+  // What the gate says it keeps follows its target, level by level, until it is closed.
+  struct ErrorsOnly : NullLog {
+    bool Keeps(int level) const override { return level == kLogError; }
+  } errors;
+  GatedLog narrow(errors);
+  EXPECT_TRUE(narrow.Keeps(kLogError));
+  EXPECT_FALSE(narrow.Keeps(kLogDetail));
+  narrow.Close();
+  EXPECT_FALSE(narrow.Keeps(kLogError));
 }
 
 }  // namespace
