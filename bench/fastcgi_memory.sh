@@ -13,19 +13,7 @@ FIRST=${2:-100}
 TOTAL=${3:-10000}
 WORK=$(mktemp -d /tmp/quorix-fastcgi-memory.XXXXXX)
 
-PIDS=()
-stop_all() {
-  if ((${#PIDS[@]})); then
-    kill "${PIDS[@]}" 2>/dev/null || true
-    wait "${PIDS[@]}" 2>/dev/null || true
-  fi
-  rm -rf "$WORK"
-}
-trap stop_all EXIT
-
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-wait_port() { for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0; sleep 0.1; done; return 1; }
-read_port_file() { for _ in $(seq 100); do [[ -s "$1" ]] && { cat "$1"; return 0; }; sleep 0.1; done; return 1; }
+source bench/local_servers.sh
 
 NODE_ARGS=()
 for n in 0 1 2 3; do

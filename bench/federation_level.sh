@@ -16,19 +16,7 @@ BUILD=$(realpath "${1:-build-release}")
 REQUESTS=${2:-50}
 WORK=$(mktemp -d /tmp/quorix-federation-bench.XXXXXX)
 
-PIDS=()
-stop_all() {
-  if ((${#PIDS[@]})); then
-    kill "${PIDS[@]}" 2>/dev/null || true
-    wait "${PIDS[@]}" 2>/dev/null || true
-  fi
-  rm -rf "$WORK"
-}
-trap stop_all EXIT
-
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-wait_port() { for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0; sleep 0.1; done; return 1; }
-read_port_file() { for _ in $(seq 100); do [[ -s "$1" ]] && { cat "$1"; return 0; }; sleep 0.1; done; return 1; }
+source bench/local_servers.sh
 
 "$BUILD/tools/demo_vexa_node" --corpus tools/demo/data/riverton.tsv --port 0 \
   --port-file "$WORK/vexa.port" >"$WORK/vexa.out" 2>&1 &
