@@ -15,6 +15,9 @@ WORK=$(mktemp -d /tmp/quorix-fastcgi-memory.XXXXXX)
 
 source bench/local_servers.sh
 
+# The programs this script runs, built if they are missing or out of date.
+cmake --build "$BUILD" --target quorix demo_vexa_node quorix_demo_site >/dev/null
+
 NODE_ARGS=()
 for n in 0 1 2 3; do
   "$BUILD/tools/demo_vexa_node" --corpus tools/demo/data/riverton.tsv --port 0 \

@@ -18,6 +18,9 @@ WORK=$(mktemp -d /tmp/quorix-federation-bench.XXXXXX)
 
 source bench/local_servers.sh
 
+# The programs this script runs, built if they are missing or out of date.
+cmake --build "$BUILD" --target quorix demo_vexa_node demo_opensearch_node quorix_demo_site >/dev/null
+
 "$BUILD/tools/demo_vexa_node" --corpus tools/demo/data/riverton.tsv --port 0 \
   --port-file "$WORK/vexa.port" >"$WORK/vexa.out" 2>&1 &
 PIDS+=($!)
