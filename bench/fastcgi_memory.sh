@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
-BUILD=$(realpath "${1:-build-release}")
+BUILD=$(realpath -m "${1:-build-release}")
 FIRST=${2:-100}
 TOTAL=${3:-10000}
 WORK=$(mktemp -d /tmp/quorix-fastcgi-memory.XXXXXX)
@@ -16,6 +16,8 @@ WORK=$(mktemp -d /tmp/quorix-fastcgi-memory.XXXXXX)
 source bench/local_servers.sh
 
 # The programs this script runs, built if they are missing or out of date.
+[[ -f "$BUILD/build.ninja" ]] ||
+  cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORIX_BUILD_PANEL=OFF >/dev/null
 cmake --build "$BUILD" --target quorix demo_vexa_node quorix_demo_site >/dev/null
 
 NODE_ARGS=()

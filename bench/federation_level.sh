@@ -12,13 +12,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
-BUILD=$(realpath "${1:-build-release}")
+BUILD=$(realpath -m "${1:-build-release}")
 REQUESTS=${2:-50}
 WORK=$(mktemp -d /tmp/quorix-federation-bench.XXXXXX)
 
 source bench/local_servers.sh
 
 # The programs this script runs, built if they are missing or out of date.
+[[ -f "$BUILD/build.ninja" ]] ||
+  cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORIX_BUILD_PANEL=OFF >/dev/null
 cmake --build "$BUILD" --target quorix demo_vexa_node demo_opensearch_node quorix_demo_site >/dev/null
 
 "$BUILD/tools/demo_vexa_node" --corpus tools/demo/data/riverton.tsv --port 0 \
