@@ -88,7 +88,7 @@ Status WalkPath(bool isOpenSearch, std::string_view text, std::string_view path,
 
 Status CopyTag(std::string_view text, const StartTag& tag, size_t capacity, std::string& out) {
   std::string_view tagText = text.substr(tag.begin, tag.end - tag.begin);
-  if (Utf16DistanceAtLeast(tagText, 0, tagText.size(), capacity)) return kXmlTooLong;
+  if (Utf16DistanceAtLeast(tagText, 0, tagText.size(), capacity)) return kTooLong;
   out.assign(tagText);
   return kOk;
 }
@@ -100,7 +100,7 @@ Status CopyContent(std::string_view content, size_t capacity, FindResult& out) {
     out.contentLength = units + 1;
     return kOk;
   }
-  if (units >= capacity) return kXmlTooLong;
+  if (units >= capacity) return kTooLong;
   out.content.assign(content);
   out.contentLength = units;
   return kOk;
@@ -198,7 +198,7 @@ Status FindElementByAttribute(bool isOpenSearch, std::string_view text, std::str
         return kXmlNoAttribute;
       if (Utf16Length(attribute) >= capacity) {
         value.clear();
-        return kXmlTooLong;
+        return kTooLong;
       }
       value = std::move(attribute);
       return kOk;

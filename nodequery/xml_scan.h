@@ -36,7 +36,7 @@ Status GetAttribute(std::string_view tag, std::string_view prefix, std::string& 
 // `contentWanted`, `content` its exact content. Capacities count the terminator
 // and are in UTF-16 units. Returns 0, kXmlNotFound (a start tag, its ">", an
 // end tag or a "]]>" is missing), kXmlSelfClosing (content wanted from a
-// self-closing element; `tag` is still filled), kXmlTooLong or kXmlBadPath
+// self-closing element; `tag` is still filled), kTooLong or kXmlBadPath
 // (another directive, or fewer names than letters).
 struct FindResult {
   std::string tag;
@@ -52,7 +52,7 @@ Status FindElement(bool isOpenSearch, std::string_view text, std::string_view pa
 
 // As FindElement, but takes the first occurrence whose start tag contains
 // `filter`, and returns the value of its attribute `attributePrefix`
-// (kXmlNoAttribute when it has none; kXmlTooLong, with `value` empty, when a
+// (kXmlNoAttribute when it has none; kTooLong, with `value` empty, when a
 // start tag reaches 512 units or the value does not fit `capacity`).
 Status FindElementByAttribute(bool isOpenSearch, std::string_view text, std::string_view path,
                               std::initializer_list<std::string_view> names,

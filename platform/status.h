@@ -36,12 +36,11 @@ inline constexpr Status kQueryNoResponse = -2003;
 inline constexpr Status kResponseNotRecognised = -2005;
 inline constexpr Status kResponseMalformed = -2006;
 
-// Finding an element in an XML document (description documents, node answers).
+// Finding an element in an XML document (description documents, node answers);
+// a result that does not fit its buffer is kTooLong.
 inline constexpr Status kXmlNotFound = -3000;
-inline constexpr Status kXmlNullText = -3001;
 inline constexpr Status kXmlNoAttribute = -3003;
 inline constexpr Status kXmlSelfClosing = -3006;
-inline constexpr Status kXmlTooLong = -3007;
 inline constexpr Status kXmlBadPath = -3008;  // a path directive or name the document cannot have
 
 inline constexpr Status kTooLong = -4000;

@@ -149,8 +149,8 @@ TEST(FindElement, StatusCodes) {
       {"<a><b", "sT", kXmlNotFound},            // no ">"
       {"<c></c>", "sT", kXmlNotFound},
       {"<a/><b>x</b>", "sT", kOk},  // self-closing a: entering it is done at once
-      {"<a><b>" + std::string(5000, 'y') + "</b></a>", "sT", kXmlTooLong},
-      {"<a><b " + std::string(600, 'y') + ">x</b></a>", "sT", kXmlTooLong},
+      {"<a><b>" + std::string(5000, 'y') + "</b></a>", "sT", kTooLong},
+      {"<a><b " + std::string(600, 'y') + ">x</b></a>", "sT", kTooLong},
   };
   for (const auto& c : cases) {
     FindResult out;
@@ -191,7 +191,7 @@ TEST(FindElementByAttribute, TakesTheFirstTagWithTheFilter) {
             kXmlNotFound);
   EXPECT_EQ(FindElementByAttribute(false, kDescription, "sT", {"OpenSearchDescription", "Url"},
                                    "type=\"application/rss", "template=", value, 10),
-            kXmlTooLong);
+            kTooLong);
 }
 
 TEST(TrimContent, RemovesBlanksAtBothEnds) {
