@@ -125,25 +125,10 @@ bool IsLocalNetworkHost(std::string_view hostWithPort) {
   return false;
 }
 
-namespace {
-
-// How much of a body of `size` bytes AppendInPieces would keep.
 size_t KeptByPieces(size_t size, size_t capacity) {
   if (capacity == 0) return 0;
   if (size <= capacity - 1) return size;
   return (capacity - 1) / kHttpReadPieceBytes * kHttpReadPieceBytes;
-}
-
-}  // namespace
-
-bool AppendInPieces(std::string_view data, size_t capacity, std::string& body) {
-  while (!data.empty()) {
-    size_t piece = std::min(data.size(), kHttpReadPieceBytes);
-    if (capacity == 0 || body.size() + piece > capacity - 1) return false;
-    body.append(data.substr(0, piece));
-    data.remove_prefix(piece);
-  }
-  return true;
 }
 
 const char* HttpStatusText(int32_t status) {

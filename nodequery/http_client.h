@@ -65,11 +65,11 @@ enum class AddressReach {
   kPublicOnly,           // the target itself came from the node
 };
 
-// Appends `data` to `body` in consecutive pieces of kHttpReadPieceBytes and
-// stops at the first piece that would leave no room for the terminator within
-// `capacity`; that piece and everything after it are dropped. Returns false
-// when something was dropped.
-bool AppendInPieces(std::string_view data, size_t capacity, std::string& body);
+// How many bytes of a body of `size` bytes are kept within `capacity` (room
+// for a terminator included): the body is taken in consecutive pieces of
+// kHttpReadPieceBytes, and the first piece that would not fit is dropped with
+// everything after it.
+size_t KeptByPieces(size_t size, size_t capacity);
 
 // The text for an HTTP status, or nullptr for codes outside the table.
 const char* HttpStatusText(int32_t status);
@@ -121,7 +121,7 @@ class NodeConnection {
   int32_t GetHttpResponseContentType(std::string& type) const;
 
   // Hands over the raw headers (CRLF form) and the body, cut to `bodyCapacity`
-  // bytes by the piece rule of AppendInPieces. The body is moved, not copied:
+  // bytes by the piece rule of KeptByPieces. The body is moved, not copied:
   // a second call hands over an empty body. True when the headers fit in
   // `headerCapacity` bytes and at least one body byte arrived.
   bool ReadResponse(std::string& headers, size_t headerCapacity, std::string& body,
