@@ -1,9 +1,8 @@
 #include "nodequery/vexa_rss.h"
 
-#include <ctime>
-
 #include "nodequery/settings_fields.h"
 #include "nodequery/xml_scan.h"
+#include "platform/clock.h"
 #include "platform/html_escape.h"
 #include "platform/text.h"
 
@@ -153,13 +152,7 @@ std::string VexaSettingElements(const SettingsBlock& settings) {
 }
 
 std::string RssDate(int64_t epochSeconds) {
-  if (epochSeconds <= 0) return "";
-  std::time_t seconds = static_cast<std::time_t>(epochSeconds);
-  std::tm utc{};
-  if (!gmtime_r(&seconds, &utc)) return "";
-  char text[64];
-  size_t length = std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
-  return std::string(text, length);
+  return FormatUtc(epochSeconds, "%a, %d %b %Y %H:%M:%S GMT");
 }
 
 }  // namespace quorix

@@ -20,4 +20,14 @@ double TicksToMs(int64_t ticks) {
 
 int64_t CalendarSeconds() { return static_cast<int64_t>(std::time(nullptr)); }
 
+std::string FormatUtc(int64_t epochSeconds, const char* format) {
+  if (epochSeconds <= 0) return "";
+  std::time_t seconds = static_cast<std::time_t>(epochSeconds);
+  std::tm utc{};
+  if (!gmtime_r(&seconds, &utc)) return "";
+  char text[64];
+  size_t length = std::strftime(text, sizeof text, format, &utc);
+  return std::string(text, length);
+}
+
 }  // namespace quorix

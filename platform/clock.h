@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace quorix {
 
@@ -16,5 +17,9 @@ double TicksToMs(int64_t ticks);
 
 // Calendar time in whole seconds since 1970 (what std::time returns).
 int64_t CalendarSeconds();
+
+// `epochSeconds` as UTC in a strftime `format`; empty for 0 or less, or a
+// time the calendar cannot hold.
+std::string FormatUtc(int64_t epochSeconds, const char* format);
 
 }  // namespace quorix

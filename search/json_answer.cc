@@ -1,8 +1,9 @@
 #include "search/json_answer.h"
 
 #include <algorithm>
-#include <ctime>
 #include <nlohmann/json.hpp>
+
+#include "platform/clock.h"
 
 namespace quorix {
 namespace {
@@ -46,15 +47,7 @@ json NodeObjects(const AnswerView& view) {
 
 }  // namespace
 
-std::string IsoDate(int64_t epochSeconds) {
-  if (epochSeconds <= 0) return "";
-  std::time_t seconds = static_cast<std::time_t>(epochSeconds);
-  std::tm utc{};
-  if (!gmtime_r(&seconds, &utc)) return "";
-  char text[64];
-  size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return std::string(text, length);
-}
+std::string IsoDate(int64_t epochSeconds) { return FormatUtc(epochSeconds, "%Y-%m-%dT%H:%M:%SZ"); }
 
 std::string JsonAnswer(const AnswerView& view) {
   json items = json::array();
