@@ -218,12 +218,9 @@ void NodeEditDialog::TestNode() {
   QPointer<NodeEditDialog> self(this);
   testThread_ = std::thread([self, query = std::move(query)] {
     std::vector<LogWindowLine> lines = query();
-    QMetaObject::invokeMethod(
-        self.data(),
-        [self, lines = std::move(lines)] {
-          if (self) self->TestEnded(lines);
-        },
-        Qt::QueuedConnection);
+    PostToWidget(self, [lines = std::move(lines)](NodeEditDialog& dialog) {
+      dialog.TestEnded(lines);
+    });
   });
 }
 

@@ -81,12 +81,7 @@ void TestSearchBox::Search() {
   QPointer<TestSearchBox> self(this);
   run_->Start([self] {
     // On the search's thread: the box learns of the end on the UI thread.
-    QMetaObject::invokeMethod(
-        self.data(),
-        [self] {
-          if (self) self->SearchEnded();
-        },
-        Qt::QueuedConnection);
+    PostToWidget(self, [](TestSearchBox& box) { box.SearchEnded(); });
   });
 }
 

@@ -49,12 +49,7 @@ VerificationDialog::VerificationDialog(PanelSession& session, QWidget* parent)
     int level = line.level;
     QString text = ToQ(line.text);
     // Runs on the verification thread: the line is handed to the window.
-    QMetaObject::invokeMethod(
-        self.data(),
-        [self, level, text] {
-          if (self) self->AddLine(level, text);
-        },
-        Qt::QueuedConnection);
+    PostToWidget(self, [level, text](VerificationDialog& dialog) { dialog.AddLine(level, text); });
   };
   CentreOnScreen(this);
 }
@@ -80,12 +75,7 @@ void VerificationDialog::StartRun() {
   QPointer<VerificationDialog> self(this);
   run_->Start([self](VerificationOutcome) {
     // Queued behind every line the run has posted.
-    QMetaObject::invokeMethod(
-        self.data(),
-        [self] {
-          if (self) self->RunEnded();
-        },
-        Qt::QueuedConnection);
+    PostToWidget(self, [](VerificationDialog& dialog) { dialog.RunEnded(); });
   });
 }
 

@@ -6,11 +6,14 @@
 #include <QColor>
 #include <QIcon>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTreeWidget>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "panel/core/panel_log.h"
@@ -23,6 +26,18 @@ inline std::string FromQ(const QString& text) { return text.toStdString(); }
 QString DisplayLines(const std::string& text);
 
 inline QColor ToColor(panel::Rgb rgb) { return QColor(rgb.r, rgb.g, rgb.b); }
+
+// Runs `call(*widget)` later on the widget's own thread, unless the widget is
+// gone by then. Safe from any thread: how a worker reports to a window.
+template <typename Widget, typename Call>
+void PostToWidget(const QPointer<Widget>& widget, Call call) {
+  QMetaObject::invokeMethod(
+      widget.data(),
+      [widget, call = std::move(call)]() mutable {
+        if (widget) call(*widget);
+      },
+      Qt::QueuedConnection);
+}
 
 // Moves `window` (size kept) so that it is centred on its primary screen.
 void CentreOnScreen(QWidget* window);
