@@ -142,7 +142,6 @@ CCache::CCache(std::string programDir, const Config& config, const VexaQuery& qu
       query_(query),
       log_(log),
       fresh_(fresh),
-      totals_(fresh.totals),
       results_(results),
       purgeLog_(std::make_shared<PurgeLog>(log)) {}
 
@@ -276,7 +275,7 @@ void CCache::LogItem(int index, const Item& item, bool vexa) {
 }
 
 Status CCache::DisplayResultsFromCache() {
-  totals_.resultsValid = true;
+  fresh_.totals.resultsValid = true;
   const CacheHeader& header = loaded_.header;
   return results_.DisplayResults(header.nodeCount, loaded_.nodes->channels, loaded_.items,
                                  loaded_.shownAvailable, loaded_.shownItems, true);
@@ -287,7 +286,7 @@ Status CCache::WriteCacheByQueryString(const ItemList& items, int32_t count) {
   if (status != kOk) return status;
   log_.Logf(kLogInfo, "Writing cache file \"%s\"", cacheFilePath_.c_str());
   // A node's negative total would make a file the reader refuses.
-  if (items.empty() || count <= 0 || totals_.availableItems < 0) return kOk;
+  if (items.empty() || count <= 0 || fresh_.totals.availableItems < 0) return kOk;
 
   std::string dir = CacheDirectory();
   status = PrepareCacheDirectory(programDir_, dir, log_);
@@ -297,7 +296,7 @@ Status CCache::WriteCacheByQueryString(const ItemList& items, int32_t count) {
   header.nodeCount = config_.nodeCount;
   header.query = query_.query;
   header.path = cacheFilePath_;
-  header.cachedAvailable = totals_.availableItems;
+  header.cachedAvailable = fresh_.totals.availableItems;
   std::array<NodeCapabilities, kMaxNodes> capabilities;
   for (int i = 0; i < kMaxNodes; ++i) {
     capabilities[i].countSupported = fresh_.runs[i].countSupported;

@@ -108,7 +108,6 @@ class CCache : public ResultCacheStep {
   const VexaQuery& query_;
   LogSink& log_;
   NodeResults& fresh_;
-  RequestTotals& totals_;
   ResultsStep& results_;
 
   std::string cacheFilePath_;
