@@ -37,8 +37,8 @@ struct NodeRecord {
 };
 
 struct Config {
-  int32_t nodeCount = 0;      // number of NODE%d_DISABLED lines read
-  bool allVexaNodes = true;   // false when any enabled node is an OpenSearch node
+  int32_t nodeCount = 0;     // number of NODE%d_DISABLED lines read
+  bool allVexaNodes = true;  // false when any enabled node is an OpenSearch node
   std::array<NodeRecord, kMaxNodes> nodes;
 
   int32_t overRequestFactor = 2;
@@ -61,15 +61,18 @@ struct Config {
   std::string logFileName;
   int32_t debugLogging = 0;
   std::string debugFileName;
-  int32_t debugMode = 0;  // 0 off, 1 on, 2 verbose
-  int32_t allowRequestDebug = 0;  // 1 lets a request's vexa_debug replace debugMode
-  int32_t mergeDuplicates = 0;    // 1 merges items of different nodes with the same link
-  int32_t showSources = 0;        // 1 writes the sources line below the summary
+  int32_t debugMode = 0;            // 0 off, 1 on, 2 verbose
+  int32_t allowRequestDebug = 0;    // 1 lets a request's vexa_debug replace debugMode
+  int32_t mergeDuplicates = 0;      // 1 merges items of different nodes with the same link
+  int32_t showSources = 0;          // 1 writes the sources line below the summary
   int32_t nodeBackoffFailures = 3;  // consecutive failures before a node is paused
   int32_t nodeBackoffSecs = 0;      // first pause in seconds; 0 turns the back-off off
   // The ShortName and Description of the search's own OpenSearch description.
   std::string openSearchShortName;
   std::string openSearchDescription;
+  // The search program's public address ("https://www.example.org/search/quorix.cgi");
+  // when empty, its own description is built from the request's Host header.
+  std::string publicBaseUrl;
 
   // Control panel only (ignored by the search program).
   std::string templateFilename;

@@ -114,6 +114,7 @@ constexpr TextKey kTextKeys[] = {
     {"DebugFileName", &Config::debugFileName},
     {"OpenSearchShortName", &Config::openSearchShortName},
     {"OpenSearchDescription", &Config::openSearchDescription},
+    {"PublicBaseUrl", &Config::publicBaseUrl},
     {"ControlPanelInstallDirectory", &Config::controlPanelInstallDirectory},
 };
 

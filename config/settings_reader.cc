@@ -197,8 +197,8 @@ bool TakeSlot(std::string_view& key, int& slot) {
 bool MatchNodeKey(std::string_view key, int& slot, NodeKey& which) {
   if (!TakeSlot(key, slot)) return false;
   for (const NodeKeyName& name : kNodeKeys) {
-    bool match = name.prefixOnly ? key.substr(0, name.suffix.size()) == name.suffix
-                                 : key == name.suffix;
+    bool match =
+        name.prefixOnly ? key.substr(0, name.suffix.size()) == name.suffix : key == name.suffix;
     if (match) {
       which = name.key;
       return true;
@@ -282,12 +282,13 @@ struct FileNameKey {
   std::string Config::*field;
 };
 
-constexpr std::array<FileNameKey, 5> kFileNameKeys = {{
+constexpr std::array<FileNameKey, 6> kFileNameKeys = {{
     {"LanguageFileName", &Config::languageFileName},
     {"LogFileName", &Config::logFileName},
     {"DebugFileName", &Config::debugFileName},
     {"OpenSearchShortName", &Config::openSearchShortName},
     {"OpenSearchDescription", &Config::openSearchDescription},
+    {"PublicBaseUrl", &Config::publicBaseUrl},
 }};
 
 void ReadOtherLine(std::string_view key, std::string_view rest, Config& config) {

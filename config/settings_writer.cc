@@ -139,6 +139,7 @@ std::string FormatSettings(const Config& config, const std::function<bool(int)>&
   IntLine(out, "NodeBackoffSecs", config.nodeBackoffSecs);
   NameLine(out, "OpenSearchShortName", config.openSearchShortName);
   NameLine(out, "OpenSearchDescription", config.openSearchDescription);
+  NameLine(out, "PublicBaseUrl", config.publicBaseUrl);
   // Escaped like the other paths, so that a folder name with a quote or a
   // backslash survives being read back.
   if (!config.controlPanelInstallDirectory.empty())

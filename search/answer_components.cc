@@ -28,27 +28,15 @@ class AnswerResources : public PageResources {
   std::string programDir_;
 };
 
-// Refuses what the results page refuses, and a request that has come round
-// too many Quorix instances.
+// Refuses what the results page refuses.
 class AnswerForm : public SearchFormStep {
  public:
-  explicit AnswerForm(LogSink& log) : log_(log) {}
   int DisplaySearchForm(const Config&, const VexaQuery& query) override {
-    if (query.arrivedHops >= kHopLimit) {
-      log_.Logf(kLogWarning,
-                "The request arrived through %d or more Quorix instances: answered with no "
-                "results, as a search node list that leads back here would never end",
-                kHopLimit);
-      return -1;
-    }
     if (query.rawQuery.empty()) return -1;
     if (static_cast<int64_t>(query.currentPageNum) * query.itemsPerPage >= kMaxResultsReachable)
       return -1;
     return 0;
   }
-
- private:
-  LogSink& log_;
 };
 
 class AnswerTail : public PageTailStep {
@@ -56,8 +44,12 @@ class AnswerTail : public PageTailStep {
   AnswerTail(RequestContext& context, AnswerFormat format, const AnswerResults& results)
       : context_(context), format_(format), results_(results) {}
   void WritePageTail() override {
-    AnswerView view{context_.query, context_.config, results_.data(), context_.results,
-                    TicksToMs(NowTicks() - context_.query.startTicks) / 1000.0, {}};
+    AnswerView view{context_.query,
+                    context_.config,
+                    results_.data(),
+                    context_.results,
+                    TicksToMs(NowTicks() - context_.query.startTicks) / 1000.0,
+                    {}};
     if (context_.query.escapeFailed) view.errors.push_back("The query could not be escaped");
     context_.page.Write(AnswerDocument(format_, view));
     LogSearch(context_.config, context_.query, CurrentLocalTime(), context_.log);
@@ -88,8 +80,8 @@ Status AnswerResults::DisplayResults(int32_t, const ChannelTable& channels, cons
   data_.firstNumber = first + 1;
   // A page from the cache holds only its own items; a fresh search the whole set.
   const int64_t offset = fromCache ? first : 0;
-  const int64_t last = std::min({itemCount, first + perPage,
-                                 offset + static_cast<int64_t>(items.size())});
+  const int64_t last =
+      std::min({itemCount, first + perPage, offset + static_cast<int64_t>(items.size())});
   for (int64_t i = first; i < last; ++i)
     if (const auto& item = items[static_cast<size_t>(i - offset)]) data_.items.push_back(*item);
   return data_.items.empty() && page > 1 ? kInvalidPage : kOk;
@@ -117,7 +109,7 @@ RequestComponents MakeAnswerComponents(RequestContext& context, AnswerFormat for
   components.cache = std::make_unique<CCache>(context.programDir, context.config, context.query,
                                               context.log, context.results, *results);
   components.tail = std::make_unique<AnswerTail>(context, format, *results);
-  components.form = std::make_unique<AnswerForm>(context.log);
+  components.form = std::make_unique<AnswerForm>();
   components.resources = std::make_unique<AnswerResources>(context.programDir);
   components.results = std::move(results);
   return components;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "search/cgi_form.h"
+#include "search/query.h"
 
 namespace quorix {
 
@@ -23,9 +24,6 @@ AnswerFormat RequestedAnswerFormat(FormList& form);
 
 // The Content-type header value of a machine-readable answer.
 const char* AnswerContentType(AnswerFormat format);
-
-// A request that arrives with this many hops or more is answered with no results.
-inline constexpr int32_t kHopLimit = 4;
 
 // The hop count of an X-Quorix-Hops header value: 0 when absent or not a
 // decimal number, at most kHopLimit.

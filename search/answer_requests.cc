@@ -27,13 +27,21 @@ SelfAddress SelfAddressOf(const CgiEnvironment& environment) {
           Lookup(environment, "SCRIPT_NAME")};
 }
 
-int AnswerOpenSearchDescription(const std::string& settingsPath,
-                                const CgiEnvironment& environment, PageOutput& page) {
+int AnswerOpenSearchDescription(const std::string& settingsPath, const CgiEnvironment& environment,
+                                PageOutput& page) {
   Config config;
   DiagLog log(page, config);
   log.KeepOffPage();
   LoadConfig(settingsPath, config, log, -1, QueryDump());
-  WriteAnswerHeader(AnswerFormat::kOpenSearch, page);
+  // The document changes little; when it is built from the Host header, a
+  // shared cache must keep one copy per host, so that a request with a forged
+  // Host cannot plant its address for other visitors.
+  const bool fixedAddress = UsablePublicBaseUrl(config.publicBaseUrl);
+  if (!config.publicBaseUrl.empty() && !fixedAddress)
+    log.Logf(kLogWarning, "PublicBaseUrl \"%s\" is not an http or https address: not used",
+             config.publicBaseUrl.c_str());
+  page.Printf("Content-type: %s\nCache-Control: public, max-age=3600\n%s\n",
+              AnswerContentType(AnswerFormat::kOpenSearch), fixedAddress ? "" : "Vary: Host\n");
   page.Write(OpenSearchDescriptionDocument(config, SelfAddressOf(environment)));
   page.Flush();
   return 0;

@@ -204,9 +204,8 @@ Status CCache::CheckCacheByQueryString(const VexaQuery& query) {
 }
 
 Status CCache::ReadCacheData(CacheSource& file, const VexaQuery& query) {
-  Status status =
-      ReadCachePage(file, config_.nodeCount, query.currentPageNum, query.itemsPerPage, &loaded_,
-                    query.nodeFilter);
+  Status status = ReadCachePage(file, config_.nodeCount, query.currentPageNum, query.itemsPerPage,
+                                &loaded_, query.nodeFilter);
   if (!loaded_.hit) return status;
   UseCachedCapabilities();
   LogNodes();
@@ -295,7 +294,8 @@ Status CCache::WriteCacheByQueryString(const ItemList& items, int32_t count) {
   CacheHeader header;
   header.nodeCount = config_.nodeCount;
   header.query = query_.query;
-  header.path = cacheFilePath_;
+  // Only where the file lies within the site, never the folders above it.
+  header.path = "cache/" + cacheFilePath_.substr(cacheFilePath_.rfind('/') + 1);
   header.cachedAvailable = fresh_.totals.availableItems;
   std::array<NodeCapabilities, kMaxNodes> capabilities;
   for (int i = 0; i < kMaxNodes; ++i) {

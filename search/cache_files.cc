@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/unique_file.h"
 #include "search/cache_name.h"
 
 namespace quorix {
@@ -39,7 +40,7 @@ std::error_code ListNames(const std::string& dir, std::vector<std::string>* name
 constexpr std::string_view kTempPrefix = ".writing-";
 
 bool IsTempFileName(std::string_view name) {
-  return name.starts_with(kTempPrefix) && name.size() == kTempPrefix.size() + 6;
+  return name.starts_with(kTempPrefix) && name.size() == kTempPrefix.size() + kUniqueSuffixLength;
 }
 
 bool IsDirectory(const std::string& path) {
@@ -172,10 +173,12 @@ Status PrepareCacheDirectory(const std::string& programDir, const std::string& d
 Status WriteCacheFileAtomically(const std::string& dir, const std::string& path,
                                 const std::function<Status(const CacheBytesSink&)>& produce,
                                 LogSink& log) {
-  std::string temp = dir + "/" + std::string(kTempPrefix) + "XXXXXX";
-  int fd = mkstemp(temp.data());
-  if (fd < 0) return kCacheOpenFailed;
-  fchmod(fd, 0644);
+  std::string temp;
+  int fd = CreateUniqueFile(dir, kTempPrefix, &temp);
+  if (fd < 0) {
+    LogWithPath(log, kLogError, "Failed to create a cache file in", dir);
+    return kCacheOpenFailed;
+  }
   bool failed = false;
   auto writePiece = [&](std::string_view bytes) {
     size_t written = 0;
@@ -193,6 +196,11 @@ Status WriteCacheFileAtomically(const std::string& dir, const std::string& path,
   };
   Status produced = produce(writePiece);
   if (produced != kOk && !failed) failed = true;
+  // On disk before it takes the real name, so a crash leaves the old file or the whole new one.
+  if (!failed && fsync(fd) != 0) {
+    failed = true;
+    LogWriteError(log, __LINE__);
+  }
   if (close(fd) != 0 && !failed) {
     failed = true;
     LogWriteError(log, __LINE__);
@@ -211,8 +219,8 @@ Status WriteCacheFileAtomically(const std::string& dir, const std::string& path,
 Status WriteCacheFileAtomically(const std::string& dir, const std::string& path,
                                 std::string_view bytes, LogSink& log) {
   return WriteCacheFileAtomically(
-      dir, path, [bytes](const CacheBytesSink& sink) { return sink(bytes) ? kOk : kCacheWriteFailed; },
-      log);
+      dir, path,
+      [bytes](const CacheBytesSink& sink) { return sink(bytes) ? kOk : kCacheWriteFailed; }, log);
 }
 
 }  // namespace quorix

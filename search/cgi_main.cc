@@ -1,5 +1,7 @@
 #include "search/cgi_main.h"
 
+#include <algorithm>
+
 #include "config/category_names.h"
 #include "config/settings_reader.h"
 #include "platform/clock.h"
@@ -37,13 +39,13 @@ struct RequestValues {
   int32_t debugOverride = -1;
 };
 
-RequestValues ReadRequestValues(FormList& form, VexaQuery& query) {
+RequestValues ReadRequestValues(FormList& form, int32_t maxPerPage, VexaQuery& query) {
   RequestValues values;
   std::optional<std::string_view> raw = form.FindValue("vexa_query");
   values.queryPresent = raw.has_value();
   query.rawQuery = raw ? CutBytes(RepairUtf8(*raw), kRawQueryMaxBytes) : std::string();
   query.matches = raw ? 0 : -1;
-  query.itemsPerPage = IntParameter(form, "vexa_per_page", 10);
+  query.itemsPerPage = std::min(IntParameter(form, "vexa_per_page", 10), maxPerPage);
   query.currentPageNum = IntParameter(form, "vexa_page", 1);
   values.matchAll = IntParameter(form, "vexa_and", -1);
   query.sortDate = IntParameter(form, "vexa_sort", 0) != 0;
@@ -70,8 +72,7 @@ QueryDump DumpOf(const VexaQuery& query) {
 bool ApplySettingsToRequest(FormList& form, const RequestValues& values, Config& config,
                             PageResources& resources, VexaQuery& query) {
   if (values.matchAll == -1) query.wordMatchAll = config.defaultToAnd != 0;
-  if (config.useCats == 1 &&
-      resources.LoadCategoryNames(config) == kCategoryNamesSeekFailed)
+  if (config.useCats == 1 && resources.LoadCategoryNames(config) == kCategoryNamesSeekFailed)
     return false;
   if (config.useCats != 1) return true;
   size_t capacity = std::max<size_t>(1, config.categoryNames.size());
@@ -122,7 +123,8 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
   query.startTicks = NowTicks();
   query.clientAddress = Lookup(environment, "REMOTE_ADDR");
   query.arrivedHops = ReadHopCount(Lookup(environment, "HTTP_X_QUORIX_HOPS"));
-  RequestValues values = ReadRequestValues(form, query);
+  RequestValues values =
+      ReadRequestValues(form, html ? kMaxItemsPerPage : kMaxAnswerItemsPerPage, query);
   if (html) page.Printf("<!--Vexa Search Engine %s-->\n", "");
 
   TermList terms;

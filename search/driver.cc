@@ -139,6 +139,15 @@ void WriteCacheIfUseful(const VexaQuery& query, SearchSteps& steps, const ItemLi
   }
 }
 
+bool ArrivedAtHopLimit(const VexaQuery& query, LogSink& log) {
+  if (query.arrivedHops < kHopLimit) return false;
+  log.Logf(kLogWarning,
+           "The request arrived through %d or more Quorix instances: answered with no results, "
+           "as a search node list that leads back here would never end",
+           kHopLimit);
+  return true;
+}
+
 }  // namespace
 
 bool NodeStatusLine(int node, Status status, std::string& line, int& level) {
@@ -165,7 +174,7 @@ int32_t PerformSearchRequest(VexaQuery& query, const Config& config, SearchSteps
     steps.tail.WritePageTail();
     return formStatus;
   }
-  if (query.escapeFailed) {
+  if (query.escapeFailed || ArrivedAtHopLimit(query, log)) {
     steps.tail.WritePageTail();
     return 0;
   }

@@ -39,12 +39,26 @@ std::string SelfUrl(const SelfAddress& address) {
   return std::string(address.https ? "https://" : "http://") + address.host + script;
 }
 
+bool UsablePublicBaseUrl(const std::string& url) {
+  size_t start = url.rfind("https://", 0) == 0 ? 8 : url.rfind("http://", 0) == 0 ? 7 : 0;
+  if (start == 0 || start >= url.size() || url[start] == '/') return false;
+  for (unsigned char c : url)
+    if (c <= ' ' || c == 0x7F || c == '"' || c == '\'' || c == '<' || c == '>' || c == '?' ||
+        c == '#' || c == '\\')
+      return false;
+  return true;
+}
+
+std::string DescriptionBaseUrl(const Config& config, const SelfAddress& address) {
+  return UsablePublicBaseUrl(config.publicBaseUrl) ? config.publicBaseUrl : SelfUrl(address);
+}
+
 std::string OpenSearchDescriptionDocument(const Config& config, const SelfAddress& address) {
-  std::string shortName = config.openSearchShortName.empty() ? kDefaultShortName
-                                                             : config.openSearchShortName;
-  std::string description = config.openSearchDescription.empty() ? kDefaultDescription
-                                                                 : config.openSearchDescription;
-  std::string base = SelfUrl(address) + kQueryTemplate;
+  std::string shortName =
+      config.openSearchShortName.empty() ? kDefaultShortName : config.openSearchShortName;
+  std::string description =
+      config.openSearchDescription.empty() ? kDefaultDescription : config.openSearchDescription;
+  std::string base = DescriptionBaseUrl(config, address) + kQueryTemplate;
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          "<OpenSearchDescription xmlns=\"" +
          std::string(kOpenSearchNamespace) + "\">\n" +
@@ -53,8 +67,7 @@ std::string OpenSearchDescriptionDocument(const Config& config, const SelfAddres
          XmlElement("InputEncoding", "UTF-8") + "\n" + XmlElement("OutputEncoding", "UTF-8") +
          "\n" + UrlElement("text/html", base) +
          UrlElement("application/rss+xml", base + "&vexa_format=rss") +
-         UrlElement("application/json", base + "&vexa_format=json") +
-         "</OpenSearchDescription>\n";
+         UrlElement("application/json", base + "&vexa_format=json") + "</OpenSearchDescription>\n";
 }
 
 }  // namespace quorix

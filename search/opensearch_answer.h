@@ -20,6 +20,15 @@ struct SelfAddress {
 // characters no host may have.
 std::string SelfUrl(const SelfAddress& address);
 
+// True when `url` can stand as the program's public address: http:// or
+// https://, then a host, and no space, control character, quote, angle
+// bracket, query or fragment.
+bool UsablePublicBaseUrl(const std::string& url);
+
+// The address the description's templates point at: the settings'
+// PublicBaseUrl when usable, otherwise the one the request names.
+std::string DescriptionBaseUrl(const Config& config, const SelfAddress& address);
+
 // The OpenSearch 1.1 description: ShortName and Description from the
 // settings, and one Url template each for text/html, application/rss+xml and
 // application/json pointing back at this program.

@@ -16,6 +16,17 @@ inline constexpr size_t kQueryMaxUnits = 255;
 inline constexpr size_t kQueryOutMaxBytes = 2084;
 inline constexpr size_t kTermMaxBytes = 2085;
 
+// A request that arrives through this many Quorix instances or more asks no
+// node: a node list that leads back to a search it came through would
+// otherwise go round without end.
+inline constexpr int32_t kHopLimit = 4;
+
+// The most results a visitor's page shows; a larger vexa_per_page is taken as
+// this. Machine answers allow up to the most a node is ever asked for, which
+// is what a front end federating this search asks on its deeper pages.
+inline constexpr int32_t kMaxItemsPerPage = 100;
+inline constexpr int32_t kMaxAnswerItemsPerPage = 1000;
+
 struct VexaQuery {
   std::string rawQuery;       // as received, at most kRawQueryMaxBytes
   std::string query;          // at most kQueryMaxUnits UTF-16 units

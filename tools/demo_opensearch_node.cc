@@ -7,9 +7,11 @@ using namespace quorix::demo;
 
 namespace {
 
-MiniHttpServer::Handler MakeHandler(const SearchEngine& engine, const NodeOptions&, int port) {
+MiniHttpServer::Handler MakeHandler(const SearchEngine& engine, const NodeOptions& options,
+                                    int port) {
   std::string searchUrl = "http://127.0.0.1:" + std::to_string(port) + "/search";
-  return [&engine, searchUrl](const HttpRequest& request) {
+  std::string redirectTo = options.redirectTo;
+  return [&engine, searchUrl, redirectTo](const HttpRequest& request) {
     HttpReply reply;
     if (request.path == "/opensearch.xml") {
       reply.contentType = "application/opensearchdescription+xml";
@@ -20,6 +22,12 @@ MiniHttpServer::Handler MakeHandler(const SearchEngine& engine, const NodeOption
       reply.status = 404;
       reply.contentType = "text/html";
       reply.body = "<html><body><h1>Not found</h1></body></html>\n";
+      return reply;
+    }
+    if (!redirectTo.empty()) {
+      // A hostile node: every search is sent on elsewhere, for example back to the search.
+      reply.status = 302;
+      reply.location = redirectTo;
       return reply;
     }
     SearchRequest search;

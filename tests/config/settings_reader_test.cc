@@ -134,9 +134,10 @@ TEST_F(SettingsReaderTest, FileNameValues) {
     EXPECT_EQ(config.debugFileName, c.stored) << c.value;
     EXPECT_EQ(config.languageFileName, c.stored) << c.value;
     config = Load("OpenSearchShortName = \"" + c.value + "\"\nOpenSearchDescription = \"" +
-                  c.value + "\"\n");
+                  c.value + "\"\nPublicBaseUrl = \"" + c.value + "\"\n");
     EXPECT_EQ(config.openSearchShortName, c.stored) << c.value;
     EXPECT_EQ(config.openSearchDescription, c.stored) << c.value;
+    EXPECT_EQ(config.publicBaseUrl, c.stored) << c.value;
   }
 }
 
@@ -166,7 +167,8 @@ TEST_F(SettingsReaderTest, OneVexaNode) {
   Config config = Load(
       "NODE0_DISABLED = 0\nNODE0_TYPE = 0\nNODE0_STRICT_QUERY_SYNTAX = 0\nNODE0_TIMEOUT_MS = "
       "5000\nNODE0_VEXA_URL = \"http://search.example.com:8080/cgi-bin/search.cgi\"\n"
-      "NODE0_NAME = \"Town &#38; \\\"Council\\\"\"\nNODE1_NAME = \"" + std::string(64, 'n') + "\"\n");
+      "NODE0_NAME = \"Town &#38; \\\"Council\\\"\"\nNODE1_NAME = \"" +
+      std::string(64, 'n') + "\"\n");
   EXPECT_EQ(config.nodeCount, 1);
   EXPECT_EQ(config.nodes[0].name, "Town & \"Council\"");
   EXPECT_EQ(config.nodes[1].name, "") << "longer than 63 characters";
@@ -280,9 +282,9 @@ TEST_F(SettingsReaderTest, DebugOverrideAndDump) {
   dump.wordMatchAll = 1;
   dump.queryOut = "a &amp; b";
   dump.cat = {2, 5};
-  Config config = Load(
-      "DEBUG = 0\nAllowRequestDebug = 1\nSpelling = 1\nINT_CACHE_VALID_PERIOD_MINS = 10\n", 2,
-      dump);
+  Config config =
+      Load("DEBUG = 0\nAllowRequestDebug = 1\nSpelling = 1\nINT_CACHE_VALID_PERIOD_MINS = 10\n", 2,
+           dump);
   EXPECT_EQ(config.debugMode, 2);
   std::vector<std::string> expected = {
       "oCfg->debugMode: 2",

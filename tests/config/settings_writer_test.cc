@@ -147,7 +147,11 @@ TEST_F(SettingsWriterTest, ValuesAreEscaped) {
 
   config.logFileName = "a&b.log";
   config.openSearchShortName = "Town & Gown";
+  config.publicBaseUrl = "https://www.example.org/search/quorix.cgi?a=1&b=2";
   std::string written = FormatSettings(config, nullptr);
+  EXPECT_NE(
+      written.find("PublicBaseUrl = \"https://www.example.org/search/quorix.cgi?a=1&#38;b=2\""),
+      std::string::npos);
   EXPECT_NE(written.find("LogFileName = \"a&#38;b.log\"\r\n"), std::string::npos);
   EXPECT_NE(written.find("OpenSearchShortName = \"Town &#38; Gown\"\r\n"), std::string::npos);
   EXPECT_EQ(written.find("OpenSearchDescription"), std::string::npos) << "empty: not written";

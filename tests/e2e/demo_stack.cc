@@ -42,7 +42,8 @@ bool RunToEnd(const std::vector<std::string>& argv, const std::string& logFile) 
 }  // namespace
 
 std::vector<StackNode> BothDemoNodes() {
-  return {{StackNode::Kind::kVexa, 0, false, ""}, {StackNode::Kind::kOpenSearch, 0, false, ""}};
+  return {{StackNode::Kind::kVexa, 0, false, "", ""},
+          {StackNode::Kind::kOpenSearch, 0, false, "", ""}};
 }
 
 DemoStack::~DemoStack() {
@@ -90,6 +91,9 @@ bool DemoStack::Start(const std::string& name, const std::vector<StackNode>& nod
         prefix + ".requests"};
     if (spec.delayMs > 0) argv.insert(argv.end(), {"--delay-ms", std::to_string(spec.delayMs)});
     if (spec.garbage) argv.push_back("--garbage");
+    if (!spec.redirectToSearch.empty())
+      argv.insert(argv.end(), {"--redirect-to", "http://localhost:" + std::to_string(webPort_) +
+                                                    spec.redirectToSearch});
     nodes_.push_back(std::make_unique<ChildProcess>());
     if (!nodes_.back()->Start(argv, prefix + ".out")) {
       *error = "cannot start node " + std::to_string(i);

@@ -19,6 +19,9 @@ struct StackNode {
   // A Vexa node already running at this address (another Quorix, say) instead
   // of a demo node; kSelf is this stack's own search.
   std::string vexaUrl;
+  // An OpenSearch node that answers every search with a redirect to this target
+  // on the stack's own web server, reached as "localhost" rather than 127.0.0.1.
+  std::string redirectToSearch;
 };
 inline constexpr const char* kSelf = "self";
 

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
-#include <sstream>
 #include <set>
+#include <sstream>
 
 #include "tests/e2e/demo_stack.h"
 
@@ -159,7 +159,7 @@ TEST_P(SearchFlow, CategoryNarrowsTheVexaNodesResults) {
 }
 
 TEST_P(SearchFlow, NodeBeyondItsTimeOutIsReportedAndTheOthersShown) {
-  StartStack({{Kind::kVexa, 4000, false, ""}, {Kind::kOpenSearch, 0, false, ""}}, 1000);
+  StartStack({{Kind::kVexa, 4000, false, "", ""}, {Kind::kOpenSearch, 0, false, "", ""}}, 1000);
   auto started = std::chrono::steady_clock::now();
   std::string page = Page("/quorix.cgi?vexa_query=garden");
   auto took = std::chrono::steady_clock::now() - started;
@@ -174,7 +174,7 @@ TEST_P(SearchFlow, NodeBeyondItsTimeOutIsReportedAndTheOthersShown) {
 }
 
 TEST_P(SearchFlow, NodeAnsweringSomethingElseThanRssIsReported) {
-  StartStack({{Kind::kVexa, 0, true, ""}, {Kind::kOpenSearch, 0, false, ""}});
+  StartStack({{Kind::kVexa, 0, true, "", ""}, {Kind::kOpenSearch, 0, false, "", ""}});
   std::string page = Page("/quorix.cgi?vexa_query=garden");
 
   EXPECT_TRUE(Contains(page, std::string(kRedLine) +
@@ -237,8 +237,9 @@ TEST_P(SearchFlow, AnEditedSettingsFileShowsOnTheNextRequest) {
   std::string path = stack_.folder() + "/site/www/settings.qxdat";
   std::stringstream text;
   text << std::ifstream(path).rdbuf();
-  std::string settings = std::regex_replace(
-      text.str(), std::regex("STR_FORM_SEARCHFOR = \"[^\"]*\""), "STR_FORM_SEARCHFOR = \"Look for:\"");
+  std::string settings =
+      std::regex_replace(text.str(), std::regex("STR_FORM_SEARCHFOR = \"[^\"]*\""),
+                         "STR_FORM_SEARCHFOR = \"Look for:\"");
   std::ofstream(path, std::ios::trunc) << settings;
 
   std::string page = Page("/quorix.cgi?vexa_query=garden");
@@ -256,28 +257,34 @@ using nlohmann::json;
 // The JSON answer's shape: every key with the type its value must have.
 void ExpectAnswerSchema(const json& answer) {
   const std::pair<const char*, json::value_t> kTop[] = {
-      {"query", json::value_t::string},         {"page", json::value_t::number_integer},
-      {"per_page", json::value_t::number_integer}, {"total", json::value_t::number_integer},
-      {"sort", json::value_t::string},          {"from_cache", json::value_t::boolean},
-      {"search_time", json::value_t::number_float}, {"items", json::value_t::array},
-      {"nodes", json::value_t::array},          {"errors", json::value_t::array}};
+      {"query", json::value_t::string},
+      {"page", json::value_t::number_integer},
+      {"per_page", json::value_t::number_integer},
+      {"total", json::value_t::number_integer},
+      {"sort", json::value_t::string},
+      {"from_cache", json::value_t::boolean},
+      {"search_time", json::value_t::number_float},
+      {"items", json::value_t::array},
+      {"nodes", json::value_t::array},
+      {"errors", json::value_t::array}};
   const std::pair<const char*, json::value_t> kItem[] = {
       {"number", json::value_t::number_integer}, {"title", json::value_t::string},
       {"link", json::value_t::string},           {"description", json::value_t::string},
       {"context", json::value_t::string},        {"score", json::value_t::number_integer},
       {"category", json::value_t::array},        {"node", json::value_t::number_integer}};
-  const std::pair<const char*, json::value_t> kNode[] = {
-      {"node", json::value_t::number_integer}, {"status", json::value_t::number_integer},
-      {"message", json::value_t::string},      {"items", json::value_t::number_integer},
-      {"time_ms", json::value_t::number_float}};
+  const std::pair<const char*, json::value_t> kNode[] = {{"node", json::value_t::number_integer},
+                                                         {"status", json::value_t::number_integer},
+                                                         {"message", json::value_t::string},
+                                                         {"items", json::value_t::number_integer},
+                                                         {"time_ms", json::value_t::number_float}};
   auto check = [](const json& object, const auto& keys) {
     ASSERT_TRUE(object.is_object()) << object;
     for (const auto& [key, type] : keys) {
       ASSERT_TRUE(object.contains(key)) << key << " missing in " << object;
       json::value_t actual = object[key].type();
       // Whole numbers may come as unsigned; fractions may happen to be whole.
-      bool number = type == json::value_t::number_integer &&
-                    actual == json::value_t::number_unsigned;
+      bool number =
+          type == json::value_t::number_integer && actual == json::value_t::number_unsigned;
       bool fraction = type == json::value_t::number_float && object[key].is_number();
       EXPECT_TRUE(actual == type || number || fraction) << key << " in " << object;
     }
@@ -384,6 +391,25 @@ TEST(Federation, FrontEndMergesRegionalSearchesWithCachesAtEveryLevel) {
                             return Contains(line, "arrived through 4 or more Quorix instances");
                           }),
             1);
+}
+
+// A node that sends every search back to the results page would start a chain
+// of searches, each asking every node again; the hop count and the refusal of
+// a redirect to the search's own address end it within the hop limit.
+TEST(Federation, NodeRedirectingBackToTheResultsPageEndsWithinTheHopLimit) {
+  DemoStack stack;
+  StackNode loop{Kind::kOpenSearch, 0, false, "", ""};
+  loop.redirectToSearch = "/quorix.cgi?vexa_query=garden";
+  std::string error;
+  ASSERT_TRUE(stack.Start(TestName(), {{Kind::kVexa, 0, false, "", ""}, loop}, 20000, &error))
+      << error;
+  std::string page;
+  ASSERT_TRUE(stack.Get("/quorix.cgi?vexa_query=garden", &page));
+  EXPECT_TRUE(Contains(page, "http://www.riverton.example/")) << page;
+  size_t runs = stack.NodeRequests(0).size();
+  EXPECT_GE(runs, 1u);
+  EXPECT_LE(runs, 4u) << "the chain went past the hop limit";
+  EXPECT_LE(stack.NodeRequests(1).size(), 2 * runs) << "a description and a query per run";
 }
 
 }  // namespace

@@ -134,8 +134,16 @@ TEST_F(CachePagingTest, LaterPagesComeFromTheCacheUntilItRunsShort) {
 
 TEST_F(CachePagingTest, WholeResultSetCachedServesEveryPage) {
   server_.Answer("/vexa/search.cgi", HttpAnswer(VexaRss(NumberedItems("Vexa", 15, 500), 15)));
+  const mode_t previous = umask(027);
   sandbox_.Get("vexa_query=test");
+  umask(previous);
   EXPECT_EQ(CachedItemCount(sandbox_.ReadFile(kCacheName)), 15);
+  // The file follows the umask and does not tell where the site lives.
+  struct stat info {};
+  ASSERT_EQ(stat(sandbox_.PathOf(kCacheName).c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  const std::string bytes = sandbox_.ReadFile(kCacheName);
+  EXPECT_EQ(bytes.find(sandbox_.PathOf("")), std::string::npos);
 
   auto second = sandbox_.Get("vexa_query=test&vexa_page=2");
   EXPECT_EQ(TitlesInOrder(CgiBody(second.output)), Titles(11, 15));
@@ -151,6 +159,27 @@ TEST_F(CachePagingTest, WholeResultSetCachedServesEveryPage) {
   std::vector<std::string> lines = LogLines();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_NE(lines[2].find("Matches = 15, READCACHE"), std::string::npos) << lines[2];
+}
+
+// A request that has come through the hop limit's number of Quorix instances
+// asks no node, whatever answer it wants; one below the limit still does.
+TEST_F(CachePagingTest, RequestAtTheHopLimitAsksNoNodeInAnyFormat) {
+  NodeSends(20);
+  const std::pair<const char*, size_t> kRequests[] = {
+      {"4", 0},
+      {"99", 0},
+      {"3", 1},
+  };
+  for (const char* format : {"", "&vexa_format=rss", "&vexa_format=json"}) {
+    for (const auto& [hops, asked] : kRequests) {
+      std::filesystem::remove_all(sandbox_.PathOf("cache"));
+      const size_t before = server_.RequestCount();
+      auto run =
+          sandbox_.Get(std::string("vexa_query=test") + format, {{"HTTP_X_QUORIX_HOPS", hops}});
+      EXPECT_EQ(run.exitStatus, 0) << format << hops;
+      EXPECT_EQ(server_.RequestCount() - before, asked) << format << " hops " << hops;
+    }
+  }
 }
 
 TEST_F(CachePagingTest, UnusableFileAtTheCacheNameIsAMissThatTheSearchReplaces) {

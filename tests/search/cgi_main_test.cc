@@ -96,6 +96,8 @@ TEST_F(CgiProgramTest, RequestValuesInTheSettingsDump) {
       {"vexa_per_page=abc", {"gVexaQuery.itemsPerPage: 10"}},
       {"vexa_per_page=+", {"gVexaQuery.itemsPerPage: 10"}},
       {"vexa_per_page=%2025x", {"gVexaQuery.itemsPerPage: 25"}},
+      {"vexa_per_page=100", {"gVexaQuery.itemsPerPage: 100"}},
+      {"vexa_per_page=1000", {"gVexaQuery.itemsPerPage: 100"}},
       {"vexa_page=-3", {"gVexaQuery.currentPageNum: -3"}},
       {"vexa_sort=5", {"gVexaQuery.sortDate: 1"}},
       {"vexa_and=0", {"gVexaQuery.wordMatchAll: 0"}},
@@ -119,8 +121,8 @@ TEST_F(CgiProgramTest, RequestValuesInTheSettingsDump) {
 TEST_F(CgiProgramTest, QueryNeverReachesThePageUnescaped) {
   sandbox_.WriteFile("search_template.html", testing::PageTemplateText());
   const std::string probe = "%22%3E%3Cscript%3Ealert(1)%3C/script%3E";
-  const std::string cases[] = {probe, probe + std::string(2060, 'a'), std::string(2070, 'a') + probe,
-                               std::string(700, '&') + probe};
+  const std::string cases[] = {probe, probe + std::string(2060, 'a'),
+                               std::string(2070, 'a') + probe, std::string(700, '&') + probe};
   for (const std::string& query : cases) {
     for (int debug : {0, 2}) {
       auto run = sandbox_.Get("vexa_query=" + query + "&vexa_debug=" + std::to_string(debug));
@@ -142,8 +144,7 @@ TEST_F(CgiProgramTest, MissingSettingsFile) {
 }
 
 TEST_F(CgiProgramTest, MachineAnswersCarryNoHtmlAndExitZero) {
-  sandbox_.WriteFile("settings.qxdat",
-                     "DEBUG = 2\r\nOpenSearchShortName = \"Town & Gown\"\r\n");
+  sandbox_.WriteFile("settings.qxdat", "DEBUG = 2\r\nOpenSearchShortName = \"Town & Gown\"\r\n");
   struct Case {
     const char* queryString;
     const char* hops;
@@ -153,9 +154,12 @@ TEST_F(CgiProgramTest, MachineAnswersCarryNoHtmlAndExitZero) {
   const Case kCases[] = {
       {"vexa_query=cat&vexa_xml=1", "", "Content-type: application/rss+xml; charset=utf-8\n\n",
        "<openSearch:totalResults>0</openSearch:totalResults>"},
-      {"vexa_query=cat&vexa_format=json", "4", "Content-type: application/json\n\n",
-       "\"total\":0"},
-      {"vexa_format=opensearch", "", "Content-type: application/opensearchdescription+xml\n\n",
+      {"vexa_query=cat&vexa_format=json", "4", "Content-type: application/json\n\n", "\"total\":0"},
+      {"vexa_query=cat&vexa_format=json&vexa_per_page=5000", "",
+       "Content-type: application/json\n\n", "\"per_page\":1000"},
+      {"vexa_format=opensearch", "",
+       "Content-type: application/opensearchdescription+xml\nCache-Control: public, "
+       "max-age=3600\nVary: Host\n\n",
        "<ShortName>Town &amp; Gown</ShortName>"},
   };
   for (const Case& c : kCases) {
@@ -167,14 +171,30 @@ TEST_F(CgiProgramTest, MachineAnswersCarryNoHtmlAndExitZero) {
     EXPECT_NE(run.output.find(c.body), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find("<div"), std::string::npos) << run.output;
   }
-  auto description = sandbox_.Get("vexa_format=opensearch", {{"HTTPS", "on"},
-                                                             {"HTTP_HOST", "www.example.org"},
-                                                             {"SCRIPT_NAME", "/search/q.cgi"}});
+  auto description = sandbox_.Get(
+      "vexa_format=opensearch",
+      {{"HTTPS", "on"}, {"HTTP_HOST", "www.example.org"}, {"SCRIPT_NAME", "/search/q.cgi"}});
   EXPECT_NE(description.output.find("template=\"https://www.example.org/search/q.cgi?vexa_query="
                                     "{searchTerms}&amp;vexa_page={startPage?}&amp;vexa_per_page="
                                     "{count?}&amp;vexa_format=json\""),
             std::string::npos)
       << description.output;
+
+  // A fixed public address replaces the Host header, which then needs no Vary.
+  const std::pair<const char*, const char*> kBases[] = {
+      {"https://search.example.org/q.cgi", "template=\"https://search.example.org/q.cgi?"},
+      {"javascript:alert(1)//", "template=\"http://forged.example/search/q.cgi?"},
+      {"https://search.example.org/q.cgi?x=\\\"", "template=\"http://forged.example/search/q.cgi?"},
+  };
+  for (const auto& [base, expected] : kBases) {
+    sandbox_.WriteFile("settings.qxdat", std::string("PublicBaseUrl = \"") + base + "\"\r\n");
+    auto fixed = sandbox_.Get("vexa_format=opensearch",
+                              {{"HTTP_HOST", "forged.example"}, {"SCRIPT_NAME", "/search/q.cgi"}});
+    EXPECT_NE(fixed.output.find(expected), std::string::npos) << base << fixed.output;
+    EXPECT_EQ(fixed.output.find("Vary: Host") == std::string::npos,
+              std::string(expected).find("forged") == std::string::npos)
+        << base << fixed.output;
+  }
 
   std::filesystem::remove(sandbox_.PathOf("settings.qxdat"));
   auto missing = sandbox_.Get("vexa_query=cat&vexa_format=json");

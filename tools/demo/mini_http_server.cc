@@ -28,6 +28,8 @@ const char* StatusText(int status) {
   switch (status) {
     case 200:
       return "OK";
+    case 302:
+      return "Found";
     case 404:
       return "Not Found";
     case 400:
@@ -79,6 +81,7 @@ void HandleConnection(int fd, const MiniHttpServer::Handler& handler) {
   std::string response = "HTTP/1.0 " + std::to_string(reply.status) + " " +
                          StatusText(reply.status) + "\r\nContent-Type: " + reply.contentType +
                          "\r\nContent-Length: " + std::to_string(reply.body.size()) +
+                         (reply.location.empty() ? "" : "\r\nLocation: " + reply.location) +
                          "\r\nConnection: close\r\n\r\n" + reply.body;
   SendAll(fd, response);
   close(fd);

@@ -26,6 +26,7 @@ struct HttpReply {
   int status = 200;
   std::string contentType = "text/xml; charset=utf-8";
   std::string body;
+  std::string location;  // sent as a Location header when set
 };
 
 class MiniHttpServer {

@@ -20,10 +20,12 @@ bool ParseNodeOptions(int argc, char** argv, NodeOptions& options, std::string* 
       options.portFile = argv[++i];
     } else if (option == "--request-log" && hasValue) {
       options.requestLog = argv[++i];
+    } else if (option == "--redirect-to" && hasValue) {
+      options.redirectTo = argv[++i];
     } else {
       *error = "unknown or incomplete option: " + option + "\nusage: " + argv[0] +
                " --corpus FILE [--port N] [--delay-ms N] [--garbage] [--port-file FILE]"
-               " [--request-log FILE]";
+               " [--request-log FILE] [--redirect-to URL]";
       return false;
     }
   }

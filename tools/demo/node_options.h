@@ -12,10 +12,11 @@ struct NodeOptions {
   bool garbage = false;    // answer with an HTML error page, not RSS (a broken node)
   std::string portFile;    // write the port here once listening
   std::string requestLog;  // append the target of every request here, one a line
+  std::string redirectTo;  // answer every search with a redirect to this URL
 };
 
 // Parses --port N --corpus FILE --delay-ms N --garbage --port-file FILE
-// --request-log FILE.
+// --request-log FILE --redirect-to URL.
 // False with `error` set on an unknown or incomplete option.
 bool ParseNodeOptions(int argc, char** argv, NodeOptions& options, std::string* error);
 
