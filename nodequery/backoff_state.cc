@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "nodequery/node_backoff.h"
 #include "platform/text.h"
 
 namespace quorix {
@@ -147,6 +148,7 @@ bool ParseBackoffState(std::string_view text, BackoffTable& table) {
       continue;
     }
     entry.present = true;
+    entry.pauseSecs = std::min(entry.pauseSecs, kBackoffMaxPauseSecs);
     table.entries[slot] = std::move(entry);
   }
   return whole;
