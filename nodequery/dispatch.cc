@@ -227,7 +227,8 @@ void PerformVexaQuery(const Config& config, const NodeQueryRequest& request, int
     }
   }
   WaitForWorkers(running, signal, results, log);
-  if (options.backoff) options.backoff->Record(config, results.status, backoff, log);
+  if (options.backoff)
+    options.backoff->Record(config, request.escapedQuery, results.status, backoff, log);
   JoinAbandonedWorkers(std::chrono::milliseconds(0));
 }
 

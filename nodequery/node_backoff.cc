@@ -6,15 +6,16 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <climits>
 #include <cstring>
-#include <sstream>
 
+#include "nodequery/backoff_state.h"
 #include "platform/text.h"
 
 namespace quorix {
 namespace {
+
+static_assert(kBackoffQueriesKept >= kBackoffDistinctQueries);
 
 // Closes the descriptor (and so drops its flock) when it goes.
 class LockedFile {
@@ -30,97 +31,116 @@ class LockedFile {
   int fd_;
 };
 
-bool ReadFileText(const std::string& path, std::string& text) {
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
-    if (n > 0) text.append(buffer, static_cast<size_t>(n));
-  close(fd);
-  return n == 0;
+// 32-bit FNV-1a: a query's fingerprint in the state file.
+uint32_t Fingerprint(std::string_view text) {
+  uint32_t hash = 2166136261u;
+  for (unsigned char c : text) hash = (hash ^ c) * 16777619u;
+  return hash;
 }
 
-bool WriteFileText(const std::string& path, const std::string& text) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0640);
-  if (fd < 0) return false;
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
+// Failures before the node has seen the query (its description document,
+// its query template, an address it may not have): no visitor causes them.
+bool BeforeTheQuery(Status status) {
+  switch (status) {
+    case kDescUrlEmpty:
+    case kDescConnectFailed:
+    case kDescSendFailed:
+    case kDescNoResponse:
+    case kDescNotRecognised:
+    case kQuerySyntaxUnsupported:
+    case kQueryUrlEmpty:
+    case kQueryConnectFailed:
+      return true;
+    default:
+      return false;
   }
-  return close(fd) == 0 && done == text.size();
+}
+
+void StartRun(BackoffEntry& entry, int64_t now) {
+  entry.failures = 0;
+  entry.since = now;
+  entry.unreachable = 0;
+  entry.queryCount = 0;
+}
+
+void CountFailure(BackoffEntry& entry, Status status, uint32_t query, int64_t now) {
+  if (entry.since <= 0 || entry.since > now) entry.since = now;
+  if (entry.failures < INT32_MAX) ++entry.failures;
+  if (BeforeTheQuery(status) && entry.unreachable < INT32_MAX) ++entry.unreachable;
+  const auto kept = entry.queries.begin() + entry.queryCount;
+  if (entry.queryCount < kBackoffQueriesKept &&
+      std::find(entry.queries.begin(), kept, query) == kept)
+    entry.queries[entry.queryCount++] = query;
+}
+
+// The failures so far are enough to pause the node.
+bool PauseIsDue(const BackoffEntry& entry, const BackoffPolicy& policy, int64_t now) {
+  if (entry.failures < policy.failures) return false;
+  return entry.unreachable >= policy.failures || (entry.queryCount >= kBackoffDistinctQueries &&
+                                                  now - entry.since >= kBackoffFailureSpanSecs);
+}
+
+void Pause(BackoffEntry& entry, int64_t pauseSecs, int64_t now) {
+  entry.pauseSecs = std::min(pauseSecs, kBackoffMaxPauseSecs);
+  entry.pausedUntil = now + entry.pauseSecs;
 }
 
 }  // namespace
 
 std::string BackoffNodeUrl(const NodeRecord& node) {
-  if (!node.osDescHost.empty()) return node.osDescScheme + "://" + node.osDescHost + node.osDescPath;
-  return node.vexaScheme + "://" + node.vexaHost + node.vexaPath;
+  std::string url = node.osDescHost.empty()
+                        ? node.vexaScheme + "://" + node.vexaHost + node.vexaPath
+                        : node.osDescScheme + "://" + node.osDescHost + node.osDescPath;
+  std::string key;
+  for (unsigned char c : url)
+    key += c <= ' ' || c == 0x7f ? Format("%%%02X", c) : std::string(1, c);
+  if (key.size() > kBackoffMaxUrlBytes)
+    key = key.substr(0, kBackoffMaxUrlBytes - 9) + Format("#%08x", Fingerprint(key));
+  return key;
 }
 
-NodeBackoff::NodeBackoff(std::string directory, BackoffPolicy policy,
-                         std::function<int64_t()> now)
+NodeBackoff::NodeBackoff(std::string directory, BackoffPolicy policy, std::function<int64_t()> now)
     : directory_(std::move(directory)), policy_(policy), now_(std::move(now)) {}
 
-Status NodeBackoff::Update(const std::function<bool(Table&)>& change, LogSink& log) {
+Status NodeBackoff::Update(const std::function<bool(BackoffTable&)>& change, LogSink& log) {
   std::string lockPath = directory_ + "/" + kBackoffLockFile;
   std::string statePath = directory_ + "/" + kBackoffStateFile;
-  int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0640);
-  if (fd < 0 || flock(fd, LOCK_EX) != 0) {
+  std::string why;
+  int fd = OpenBackoffLock(lockPath, why);
+  int locked = -1;
+  while (fd >= 0 && (locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+  }
+  if (fd < 0 || locked != 0) {
+    if (fd >= 0) why = std::strerror(errno);
     log.Logf(kLogWarning, "Node back-off is off for this request: %s: %s", lockPath.c_str(),
-             std::strerror(errno));
+             why.c_str());
     if (fd >= 0) close(fd);
     return kCacheAccessError;
   }
   LockedFile lock(fd);
 
   std::string text;
-  if (!ReadFileText(statePath, text)) {
+  StateFileRead read = ReadBackoffState(statePath, text, why);
+  if (read == StateFileRead::kFailed) {
     log.Logf(kLogWarning, "Node back-off is off for this request: %s: %s", statePath.c_str(),
-             std::strerror(errno));
+             why.c_str());
     return kCacheAccessError;
   }
-  Table table;
-  std::istringstream lines(text);
-  std::string line;
-  bool damaged = false;
-  while (std::getline(lines, line)) {
-    if (line.empty()) continue;
-    std::istringstream fields(line);
-    int slot = -1;
-    Entry entry;
-    if (!(fields >> slot >> entry.failures >> entry.pauseSecs >> entry.pausedUntil)) slot = -1;
-    std::getline(fields >> std::ws, entry.url);
-    if (slot < 0 || slot >= kMaxNodes || entry.failures < 0 || entry.pauseSecs < 0 ||
-        entry.pausedUntil < 0) {
-      damaged = true;
-      continue;
-    }
-    entry.present = true;
-    entry.pauseSecs = std::min(entry.pauseSecs, kBackoffMaxPauseSecs);
-    table[slot] = std::move(entry);
-  }
+  if (read == StateFileRead::kRefused)
+    log.Logf(kLogWarning,
+             "Node back-off state file %s was not read (%s); the back-off starts afresh",
+             statePath.c_str(), why.c_str());
+  BackoffTable table;
+  bool damaged = !ParseBackoffState(text, table);
   if (damaged)
     log.Logf(kLogWarning, "Node back-off state file %s had unreadable lines; they were dropped",
              statePath.c_str());
+  damaged |= read == StateFileRead::kRefused;
 
   if (!change(table) && !damaged) return kOk;
-  std::string out;
-  for (int slot = 0; slot < kMaxNodes; ++slot) {
-    const Entry& entry = table[slot];
-    if (!entry.present) continue;
-    out += Format("%d %d %lld %lld %s\n", slot, entry.failures,
-                  static_cast<long long>(entry.pauseSecs),
-                  static_cast<long long>(entry.pausedUntil), entry.url.c_str());
-  }
-  std::string temporary = statePath + ".tmp";
-  if (!WriteFileText(temporary, out) || std::rename(temporary.c_str(), statePath.c_str()) != 0) {
-    log.Logf(kLogWarning, "Could not write the node back-off state file %s: %s",
-             statePath.c_str(), std::strerror(errno));
-    std::remove(temporary.c_str());
+  if (!ReplaceBackoffState(statePath, FormatBackoffState(table), why)) {
+    log.Logf(kLogWarning, "Could not write the node back-off state file %s: %s", statePath.c_str(),
+             why.c_str());
     return kCacheWriteFailed;
   }
   return kOk;
@@ -132,10 +152,10 @@ Status NodeBackoff::Decide(const Config& config, BackoffDecision& decision, LogS
   const int64_t now = now_();
   int count = std::clamp(config.nodeCount, 0, kMaxNodes);
   return Update(
-      [&](Table& table) {
+      [&](BackoffTable& table) {
         bool changed = false;
         for (int n = 0; n < count; ++n) {
-          Entry& entry = table[n];
+          BackoffEntry& entry = table.entries[n];
           const NodeRecord& node = config.nodes[n];
           if (!entry.present || node.disabled || entry.pausedUntil == 0) continue;
           if (entry.url != BackoffNodeUrl(node)) continue;  // another node now: Record resets it
@@ -160,36 +180,41 @@ Status NodeBackoff::Decide(const Config& config, BackoffDecision& decision, LogS
       log);
 }
 
-Status NodeBackoff::Record(const Config& config, const std::array<Status, kMaxNodes>& status,
+Status NodeBackoff::Record(const Config& config, std::string_view query,
+                           const std::array<Status, kMaxNodes>& status,
                            const BackoffDecision& decision, LogSink& log) {
   if (policy_.firstPauseSecs <= 0) return kOk;
   const int64_t now = now_();
+  const uint32_t fingerprint = Fingerprint(query);
   int count = std::clamp(config.nodeCount, 0, kMaxNodes);
   return Update(
-      [&](Table& table) {
+      [&](BackoffTable& table) {
         bool changed = false;
         for (int n = 0; n < count; ++n) {
           Status result = status[n];
           if (!decision.asked[n]) continue;
-          Entry& entry = table[n];
+          BackoffEntry& entry = table.entries[n];
           std::string url = BackoffNodeUrl(config.nodes[n]);
-          if (entry.present && entry.url != url) entry = Entry();
+          if (entry.present && entry.url != url) entry = BackoffEntry();
           if (result == kOk || result == kFewerItemsThanRequested) {
             changed |= entry.present;
-            entry = Entry();
+            entry = BackoffEntry();
             continue;
           }
+          changed = true;
           entry.present = true;
           entry.url = url;
-          if (entry.failures < INT32_MAX) ++entry.failures;
-          if (decision.probe[n]) {
-            entry.pauseSecs = std::min(entry.pauseSecs * 2, kBackoffMaxPauseSecs);
-            entry.pausedUntil = now + entry.pauseSecs;
-          } else if (entry.pausedUntil == 0 && entry.failures >= policy_.failures) {
-            entry.pauseSecs = std::min(policy_.firstPauseSecs, kBackoffMaxPauseSecs);
-            entry.pausedUntil = now + entry.pauseSecs;
+          if (decision.probe[n] && !BeforeTheQuery(result)) {
+            // This request's query may be what failed: the node is asked
+            // again, and pauses once the failures meet the rule anew.
+            entry.pausedUntil = 0;
+            StartRun(entry, now);
           }
-          changed = true;
+          CountFailure(entry, result, fingerprint, now);
+          if (decision.probe[n] && entry.pausedUntil != 0)
+            Pause(entry, entry.pauseSecs * 2, now);
+          else if (entry.pausedUntil == 0 && PauseIsDue(entry, policy_, now))
+            Pause(entry, entry.pauseSecs > 0 ? entry.pauseSecs * 2 : policy_.firstPauseSecs, now);
         }
         return changed;
       },

@@ -2,16 +2,26 @@
 // pauses is shared by every search process through a small state file, so a
 // dead node costs its time-out only until the pause starts.
 //
+// A failure that the query itself may have caused (a time-out, an error or
+// unusable answer, a transfer that broke off) counts toward a pause only once
+// the run of failures holds kBackoffDistinctQueries distinct queries and spans
+// kBackoffFailureSpanSecs: one visitor's expensive query, asked many times at
+// once, pauses no node. Failures before the query is sent (the description
+// document, a refused address) count alone.
+//
 // State file: one line per paused or failing node,
-//   "<slot> <failures> <pause seconds> <paused until> <node URL>",
-// rewritten whole (temporary file, then rename) while holding an exclusive
-// flock on the lock file beside it; readers take the same lock.
+//   "<slot> <failures> <pause seconds> <paused until> since=<first failure>
+//    unreachable=<failures before the query> queries=<hex>,... <node URL>",
+// rewritten whole (a temporary file of a fresh name, then rename) while holding
+// an exclusive flock on the lock file beside it; readers take the same lock.
+// Lines without the named fields (older files) are read too.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "config/settings.h"
 #include "nodequery/records.h"
@@ -20,9 +30,13 @@
 
 namespace quorix {
 
+struct BackoffTable;
+
 inline constexpr const char* kBackoffStateFile = "node_backoff.state";
 inline constexpr const char* kBackoffLockFile = "node_backoff.lock";
 inline constexpr int64_t kBackoffMaxPauseSecs = 15 * 60;
+inline constexpr int kBackoffDistinctQueries = 3;
+inline constexpr int64_t kBackoffFailureSpanSecs = 30;
 
 struct BackoffPolicy {
   int32_t failures = 3;        // consecutive failures that start the first pause
@@ -48,32 +62,29 @@ class NodeBackoff {
   // cannot be used; nothing is skipped then.
   Status Decide(const Config& config, BackoffDecision& decision, LogSink& log);
 
-  // Records the outcome of every node marked as asked: a success clears the node's record; a failure counts, starts the
-  // first pause at the policy's count, and after a failed try doubles the
-  // pause up to kBackoffMaxPauseSecs.
-  Status Record(const Config& config, const std::array<Status, kMaxNodes>& status,
-                const BackoffDecision& decision, LogSink& log);
+  // Records the outcome of every node marked as asked for the request's
+  // `query`: a success clears the node's record; a failure counts, and starts
+  // a pause once the policy's count and the rule above are met, doubling the
+  // last one up to kBackoffMaxPauseSecs. A failed try after a pause doubles it
+  // when the failure came before the query was sent; otherwise the node is
+  // asked again until the rule is met anew.
+  Status Record(const Config& config, std::string_view query,
+                const std::array<Status, kMaxNodes>& status, const BackoffDecision& decision,
+                LogSink& log);
 
  private:
-  struct Entry {
-    bool present = false;
-    int32_t failures = 0;
-    int64_t pauseSecs = 0;
-    int64_t pausedUntil = 0;
-    std::string url;
-  };
-  using Table = std::array<Entry, kMaxNodes>;
-
   // Runs `change` on the table under the lock; writes the file back when it
   // returns true.
-  Status Update(const std::function<bool(Table&)>& change, LogSink& log);
+  Status Update(const std::function<bool(BackoffTable&)>& change, LogSink& log);
 
   std::string directory_;
   BackoffPolicy policy_;
   std::function<int64_t()> now_;
 };
 
-// The URL a node is known by in the state file (a changed URL starts afresh).
+// The URL a node is known by in the state file (a changed URL starts afresh):
+// spaces and control characters escaped, a very long one cut and marked with
+// a fingerprint of the whole.
 std::string BackoffNodeUrl(const NodeRecord& node);
 
 }  // namespace quorix
