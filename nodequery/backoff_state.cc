@@ -1,19 +1,18 @@
 #include "nodequery/backoff_state.h"
 
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
 #include "nodequery/node_backoff.h"
 #include "platform/text.h"
+#include "platform/unique_file.h"
 
 namespace quorix {
 namespace {
@@ -105,21 +104,6 @@ int OpenRegular(const std::string& path, int flags, int& error, std::string& why
   return fd;
 }
 
-std::string UniqueSuffix() {
-  static constexpr char kLetters[] =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  unsigned char bytes[6];
-  if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
-    uint64_t mix =
-        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-        (static_cast<uint64_t>(getpid()) << 16);
-    for (unsigned char& byte : bytes) byte = static_cast<unsigned char>(mix >>= 8);
-  }
-  std::string suffix;
-  for (unsigned char byte : bytes) suffix += kLetters[byte % (sizeof kLetters - 1)];
-  return suffix;
-}
-
 bool WriteAll(int fd, const std::string& text) {
   size_t done = 0;
   while (done < text.size()) {
@@ -205,12 +189,10 @@ StateFileRead ReadBackoffState(const std::string& path, std::string& text, std::
 
 bool ReplaceBackoffState(const std::string& path, const std::string& text, std::string& why) {
   std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = path + ".tmp-" + UniqueSuffix();
-    fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0640);
-    if (fd < 0 && errno != EEXIST) break;
-  }
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  int fd = CreateUniqueFile(dir, name + ".tmp-", &temporary, 0640);
   if (fd < 0) {
     why = std::strerror(errno);
     return false;

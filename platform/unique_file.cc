@@ -8,7 +8,8 @@
 
 namespace quorix {
 
-int CreateUniqueFile(const std::string& dir, std::string_view prefix, std::string* path) {
+int CreateUniqueFile(const std::string& dir, std::string_view prefix, std::string* path,
+                     unsigned mode) {
   static constexpr char kLetters[] =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   thread_local std::mt19937_64 random{std::random_device{}() ^ static_cast<uint64_t>(getpid())
@@ -17,7 +18,7 @@ int CreateUniqueFile(const std::string& dir, std::string_view prefix, std::strin
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = dir + "/" + std::string(prefix);
     for (size_t i = 0; i < kUniqueSuffixLength; ++i) name += kLetters[pick(random)];
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd >= 0) {
       *path = std::move(name);
       return fd;

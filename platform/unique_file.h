@@ -10,9 +10,10 @@ namespace quorix {
 // Creates and opens for writing a new file `dir`/`prefix` followed by six
 // random letters and digits. The file is created, never opened when a file or
 // link of that name exists, so a link planted there cannot redirect the write;
-// its mode is 0666 less the umask. Returns the descriptor with `path` set, or
-// -1 (errno set) when no name could be created.
-int CreateUniqueFile(const std::string& dir, std::string_view prefix, std::string* path);
+// its mode is `mode` less the umask. Returns the descriptor with `path` set,
+// or -1 (errno set) when no name could be created.
+int CreateUniqueFile(const std::string& dir, std::string_view prefix, std::string* path,
+                     unsigned mode = 0666);
 
 // Length of the random part CreateUniqueFile adds to the prefix.
 inline constexpr size_t kUniqueSuffixLength = 6;
