@@ -34,7 +34,7 @@ TEST(AnswerFormat, ChosenByTheRequestAndHopsReadFromTheHeader) {
     EXPECT_EQ(RequestedAnswerFormat(form), expected) << queryString;
   }
   const std::pair<const char*, int32_t> kHeaders[] = {
-      {"", 0}, {"1", 1}, {" 3 ", 3}, {"4", 4}, {"99999999999999", kHopLimit},
+      {"", 0},   {"1", 1},  {" 3 ", 3}, {"4", 4}, {"99999999999999", kHopLimit},
       {"-2", 0}, {"2x", 0}, {"x", 0},
   };
   for (const auto& [header, hops] : kHeaders) EXPECT_EQ(ReadHopCount(header), hops) << header;
@@ -73,8 +73,8 @@ class AnswerDocumentTest : public ::testing::Test {
     // Texts as the parser stores them: a Vexa node's as sent, an OpenSearch
     // node's decoded ("&lt;img ...&gt;" and "&#xFFFE;" were sent).
     Add(1, "<img src=x onerror=alert(1)>", "\xEF\xBF\xBE", "", "http://o.example/", 20, 0);
-    Add(0, "Alpha &amp; Omega", "<![CDATA[a\x01\x1F<i>b</i>\x0B]]>", "&#x110000;&#x100000041;",
-        "", 10, 0);
+    Add(0, "Alpha &amp; Omega", "<![CDATA[a\x01\x1F<i>b</i>\x0B]]>", "&#x110000;&#x100000041;", "",
+        10, 0);
     Add(1, "&#x100000041; \x1B[2J", "U+FFFF \xEF\xBF\xBF", "", "", 5, 0);
   }
 
@@ -132,9 +132,7 @@ TEST_F(AnswerDocumentTest, RssReadsBackAsAVexaNodesAnswer) {
     EXPECT_NE(line.level, kLogDetailWarning) << line.text;
     EXPECT_NE(line.level, kLogError) << line.text;
   }
-  EXPECT_TRUE(channel.valid);
-  EXPECT_EQ(channel.totalResults, 42);
-  EXPECT_EQ(channel.osStartIndex, 11);
+  EXPECT_TRUE(channel.valid && channel.totalResults == 42 && channel.osStartIndex == 11);
   EXPECT_EQ(channel.vexaSearchQuery, "fish &amp; chips");
   EXPECT_TRUE(channel.settings.DisplayContext);
   EXPECT_EQ(channel.settings.LinkTarget, "_blank");
@@ -168,9 +166,8 @@ TEST_F(AnswerDocumentTest, RssReadsBackAsAVexaNodesAnswer) {
     EXPECT_EQ(item.vexaDateTime, data_.items[i].vexaDateTime) << i;
   }
   EXPECT_EQ(NodeHtml(channel, channel.items[0]->category[0]), "Food &amp; drink");
-  EXPECT_EQ(channel.items[0]->link, "http://a.example/1");
-  EXPECT_EQ(channel.items[1]->link, "");
-  EXPECT_EQ(channel.items[2]->link, "/relative");
+  for (const auto& [i, link] : {std::pair{0, "http://a.example/1"}, {1, ""}, {2, "/relative"}})
+    EXPECT_EQ(channel.items[i]->link, link) << i;
   // Ordinary text is written as it stands; a Vexa node's CDATA section as it came.
   for (const char* written :
        {"<title>Plain title</title>", "<title><![CDATA[<b>Fish</b> & chips]]></title>",
