@@ -96,20 +96,34 @@ int64_t ReadNumber(std::string_view text, int base, size_t* used) {
   return negative ? -value : value;
 }
 
-// `body` is the text between "&#" and ";". Returns true with the code unit when
-// the reference decodes.
-bool DecodeNumericBody(std::string_view body, uint16_t* unit) {
+// A decoded reference's character: nothing for a NUL, which never reaches our
+// text; U+FFFD for a surrogate or a value beyond Unicode.
+void AppendCodePoint(std::string& out, int64_t value) {
+  if (value <= 0xFFFF) {
+    AppendCodeUnit(out, static_cast<uint16_t>(value));
+  } else if (value > 0x10FFFF) {
+    AppendCodeUnit(out, kReplacementCharacter);
+  } else {
+    const char16_t pair[2] = {static_cast<char16_t>(0xD800 + ((value - 0x10000) >> 10)),
+                              static_cast<char16_t>(0xDC00 + ((value - 0x10000) & 0x3FF))};
+    out += Utf16ToUtf8(std::u16string_view(pair, 2));
+  }
+}
+
+// `body` is the text between "&#" and ";". Returns true with the reference's
+// whole value (never cut to fewer bits) when the reference decodes.
+bool DecodeNumericBody(std::string_view body, int64_t* codePoint) {
   size_t used = 0;
   int64_t value = ReadNumber(body, 10, &used);
   if (value > 0 || (value == 0 && !body.empty() && body[0] == '0')) {
-    *unit = static_cast<uint16_t>(value & 0xFFFF);
+    *codePoint = value;
     return true;
   }
   if (value != 0 || body.empty() || body[0] != 'x') return false;
   std::string_view hex = body.substr(1);
   value = ReadNumber(hex, 16, &used);
   if (hex.empty() || used != hex.size() || value < 0) return false;
-  *unit = static_cast<uint16_t>(value & 0xFFFF);
+  *codePoint = value;
   return true;
 }
 
@@ -148,9 +162,9 @@ void DecodeNumericReferences(std::string& text) {
     }
     if (out.empty()) out.reserve(text.size());
     out.append(text, copied, amp - copied);
-    uint16_t unit = 0;
-    if (DecodeNumericBody(std::string_view(text).substr(amp + 2, semi - amp - 2), &unit))
-      AppendCodeUnit(out, unit);
+    int64_t codePoint = 0;
+    if (DecodeNumericBody(std::string_view(text).substr(amp + 2, semi - amp - 2), &codePoint))
+      AppendCodePoint(out, codePoint);
     else
       out += '&';
     copied = pos = semi + 1;

@@ -30,6 +30,13 @@ std::string HtmlElement(std::string_view name, std::string_view html);
 // The same for a double-quoted attribute ('"' becomes "&quot;").
 std::string HtmlAttributeValue(std::string_view html);
 
+// <name>html</name> for a text whose value is HTML: an XML parser reads
+// exactly `html` (characters XML does not allow replaced as MarkupSafeText
+// does), and so does a second Quorix, which takes a Vexa node's texts as HTML.
+// Text without "&" and "<" is written as it is, any other as one CDATA
+// section ("]]>" in it as "]]&gt;"), cut to what a reader takes whole.
+std::string HtmlTextElement(std::string_view name, std::string_view html);
+
 // The XML declaration, the rss element with its namespaces and the channel's start.
 std::string VexaRssOpening();
 // The channel's and the document's end.

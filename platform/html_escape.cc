@@ -24,6 +24,9 @@ std::string_view TextReference(char c) {
   }
 }
 
+constexpr std::string_view kCdataOpen = "<![CDATA[";
+constexpr std::string_view kCdataClose = "]]>";
+
 }  // namespace
 
 std::string EscapeHtmlText(std::string_view text) {
@@ -80,6 +83,14 @@ std::string EscapeHtml(std::string_view text) {
     }
   }
   return out;
+}
+
+std::optional<std::string_view> CdataSectionContent(std::string_view text) {
+  if (!text.starts_with(kCdataOpen) || text.size() < kCdataOpen.size() + kCdataClose.size())
+    return std::nullopt;
+  std::string_view inner = text.substr(kCdataOpen.size());
+  if (inner.find(kCdataClose) != inner.size() - kCdataClose.size()) return std::nullopt;
+  return inner.substr(0, inner.size() - kCdataClose.size());
 }
 
 }  // namespace quorix

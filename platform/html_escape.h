@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,9 @@ std::string HtmlEscapeLimited(std::string_view text, size_t limit);
 // Replaces & < > " and ' by their character references, so the text can stand
 // in element content and in a double- or single-quoted attribute (HTML or XML).
 std::string EscapeHtml(std::string_view text);
+
+// The content of `text` when `text` is one whole CDATA section
+// ("<![CDATA[" ... "]]>" with no other "]]>"); nothing otherwise.
+std::optional<std::string_view> CdataSectionContent(std::string_view text);
 
 }  // namespace quorix

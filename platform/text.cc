@@ -1,10 +1,10 @@
 #include "platform/text.h"
 
-#include <cstdint>
-#include <cstring>
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace quorix {
@@ -88,6 +88,27 @@ std::string RepairUtf8(std::string_view text) {
     char32_t cp;
     size_t length = DecodeOne(text, pos, &cp);
     if (cp == kReplacement && length == 1)
+      AppendUtf8(out, kReplacement);
+    else
+      out.append(text.substr(pos, length));
+    pos += length;
+  }
+  return out;
+}
+
+std::string MarkupSafeText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t pos = 0; pos < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[pos]);
+    if (c < 0x80) {
+      if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') out += static_cast<char>(c);
+      ++pos;
+      continue;
+    }
+    char32_t cp;
+    size_t length = DecodeOne(text, pos, &cp);
+    if (cp == 0xFFFE || cp == 0xFFFF || (cp == kReplacement && length == 1))
       AppendUtf8(out, kReplacement);
     else
       out.append(text.substr(pos, length));

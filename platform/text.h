@@ -18,6 +18,12 @@ std::string RepairUtf8(std::string_view text);
 // RepairUtf8 on `text` itself; valid text is neither copied nor changed.
 void RepairUtf8InPlace(std::string& text);
 
+// `text` holding only characters that both XML 1.0 and HTML accept in a
+// document: control bytes other than tab, line feed and carriage return are
+// dropped; invalid UTF-8 and the non-characters U+FFFE and U+FFFF become
+// U+FFFD. Text without such characters comes back unchanged.
+std::string MarkupSafeText(std::string_view text);
+
 // Converts UTF-8 (invalid sequences become U+FFFD) to UTF-16.
 std::u16string Utf8ToUtf16(std::string_view text);
 

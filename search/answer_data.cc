@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/text.h"
 #include "search/driver.h"
 #include "search/html_text.h"
 #include "search/results_context.h"
@@ -9,8 +10,8 @@
 namespace quorix {
 
 int64_t AnswerTotal(const AnswerData& data) {
-  int64_t shown = data.items.empty() ? 0
-                                     : data.firstNumber - 1 + static_cast<int64_t>(data.items.size());
+  int64_t shown =
+      data.items.empty() ? 0 : data.firstNumber - 1 + static_cast<int64_t>(data.items.size());
   return std::max(data.total, shown);
 }
 
@@ -20,8 +21,8 @@ const Channel* ChannelOf(const AnswerView& view, const Item& item) {
 }
 
 std::string ItemHtml(const Channel* channel, std::string_view text, bool stripTags) {
-  if (channel != nullptr && IsTrustedNode(*channel)) return std::string(text);
-  return EscapeHtml(stripTags ? StripTags(text) : std::string(text));
+  if (channel != nullptr) return NodeHtml(*channel, text, stripTags);
+  return EscapeHtml(MarkupSafeText(stripTags ? StripTags(text) : text));
 }
 
 std::string ItemLink(const Channel* channel, std::string_view link) {

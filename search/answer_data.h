@@ -39,9 +39,8 @@ int64_t AnswerTotal(const AnswerData& data);
 // The node record that `item` came from, or null.
 const Channel* ChannelOf(const AnswerView& view, const Item& item);
 
-// An item's text as HTML, as the results page would show it without
-// highlighting: a Vexa node's text as it is, any other node's escaped (with
-// tags removed first when `stripTags`).
+// An item's text as the HTML the results page shows without highlighting
+// (NodeHtml; escaped when the node is unknown).
 std::string ItemHtml(const Channel* channel, std::string_view text, bool stripTags = false);
 
 // The item's link for an href: empty when the node may not lead there.

@@ -1,5 +1,6 @@
 #include "search/results_context.h"
 
+#include "platform/text.h"
 #include "search/highlight.h"
 #include "search/html_text.h"
 
@@ -12,17 +13,23 @@ void WriteNodeText(const ResultsContext& context, const Channel& channel, std::s
   options.substring = channel.settings.SearchAsSubstring;
   options.caseless = channel.settings.ToLowerSearchWords;
   if (IsTrustedNode(channel)) {
-    context.out.Write(HighlightText(text, context.terms.termPatterns, options, TextKind::kMarkup,
-                                    context.terms.regexes.get()));
+    context.out.Write(HighlightText(NodeHtml(channel, text), context.terms.termPatterns, options,
+                                    TextKind::kMarkup, context.terms.regexes.get()));
     return;
   }
-  std::string plain = stripTags ? StripTags(text) : std::string(text);
+  std::string plain = MarkupSafeText(stripTags ? StripTags(text) : text);
   context.out.Write(HighlightText(plain, context.terms.termPatterns, options, TextKind::kPlain,
                                   context.terms.regexes.get()));
 }
 
-std::string NodeAttribute(const Channel& channel, std::string_view text) {
-  return IsTrustedNode(channel) ? std::string(text) : EscapeHtml(text);
+std::string NodeHtml(const Channel& channel, std::string_view text, bool stripTags) {
+  if (!IsTrustedNode(channel))
+    return EscapeHtml(MarkupSafeText(stripTags ? StripTags(text) : text));
+  std::string html = MarkupSafeText(CdataSectionContent(text).value_or(text));
+  // Outside a CDATA section "]]>" is the same text as "]]&gt;", which any CDATA section can hold.
+  for (size_t at = html.find("]]>"); at != std::string::npos; at = html.find("]]>", at + 2))
+    html.replace(at + 2, 1, "&gt;");
+  return html;
 }
 
 std::string LinkAnchor(const Channel& channel, std::string_view link) {

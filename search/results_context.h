@@ -7,8 +7,8 @@
 #include "config/lang_keys.h"
 #include "config/settings.h"
 #include "nodequery/records.h"
-#include "platform/log.h"
 #include "nodequery/settings_check.h"
+#include "platform/log.h"
 #include "search/page_output.h"
 #include "search/query.h"
 
@@ -34,8 +34,16 @@ inline bool IsTrustedNode(const Channel& channel) { return channel.nodeType == 0
 void WriteNodeText(const ResultsContext& context, const Channel& channel, std::string_view text,
                    bool stripTags = false);
 
-// `text` of `channel`'s node for an attribute or plain spot, escaped unless trusted.
-std::string NodeAttribute(const Channel& channel, std::string_view text);
+// `text` of `channel`'s node as the HTML the page shows, without highlighting:
+// a trusted node's HTML (the content of a whole CDATA section, "]]>" written
+// "]]&gt;"), an untrusted node's text escaped (with tags removed first when
+// `stripTags`); either way only with characters that MarkupSafeText keeps.
+std::string NodeHtml(const Channel& channel, std::string_view text, bool stripTags = false);
+
+// NodeHtml for an attribute or plain spot.
+inline std::string NodeAttribute(const Channel& channel, std::string_view text) {
+  return NodeHtml(channel, text);
+}
 
 // "<a href=\"link\" target=\"...\">" or "<a href=\"link\">" (no target when the
 // node's LinkTarget is empty).

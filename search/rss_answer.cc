@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "nodequery/vexa_rss.h"
+#include "platform/html_escape.h"
 #include "platform/text.h"
 
 namespace quorix {
@@ -21,8 +22,7 @@ int OwnCategoryCount(const Config& config) {
 std::string SearchedCategories(const AnswerView& view) {
   std::string names;
   for (int32_t number : view.query.cat) {
-    if (number < 0 || static_cast<size_t>(number) >= view.config.categoryNames.size())
-      return "All";
+    if (number < 0 || static_cast<size_t>(number) >= view.config.categoryNames.size()) return "All";
     names += (names.empty() ? "" : ", ") + view.config.categoryNames[number];
   }
   return names.empty() ? "All" : names;
@@ -66,10 +66,11 @@ std::string ChannelElements(const AnswerView& view, const Channel* vexa) {
   std::string out;
   std::string title = view.config.openSearchShortName.empty() ? std::string("Quorix search")
                                                               : view.config.openSearchShortName;
-  out += XmlElement("title", title + ": " + view.query.query) + "\n";
-  out += XmlElement("description", view.config.openSearchDescription) + "\n";
+  out += HtmlTextElement("title", EscapeHtml(title + ": " + view.query.query)) + "\n";
+  out += HtmlTextElement("description", EscapeHtml(view.config.openSearchDescription)) + "\n";
   const int64_t perPage = view.query.itemsPerPage;
-  out += OpenSearchCounts(AnswerTotal(view.data), (view.query.currentPageNum - 1) * perPage + 1, perPage);
+  out += OpenSearchCounts(AnswerTotal(view.data), (view.query.currentPageNum - 1) * perPage + 1,
+                          perPage);
   out += VexaSettingElements(AnswerSettings(vexa, view.config));
   out += HtmlElement("vexa:searchquery", view.query.query_out) + "\n";
   int categories = OwnCategoryCount(view.config);
@@ -95,8 +96,9 @@ std::string SuggestionElements(const AnswerView& view) {
     }
     for (const Item& link : channel.recommended) {
       if (recommended++ >= kMaxRecommended) break;
-      out += "<vexa:recommended>" + HtmlElement("title", link.title) +
-             HtmlElement("link", link.link) + HtmlElement("description", link.description) +
+      out += "<vexa:recommended>" + HtmlTextElement("title", ItemHtml(&channel, link.title)) +
+             HtmlElement("link", link.link) +
+             HtmlTextElement("description", ItemHtml(&channel, link.description)) +
              "</vexa:recommended>\n";
     }
   }
@@ -116,15 +118,15 @@ std::string ErrorElements(const AnswerView& view) {
 std::string ItemElement(const AnswerView& view, const Item& item) {
   const Channel* channel = ChannelOf(view, item);
   std::string out = "<item>\n";
-  out += HtmlElement("title", ItemHtml(channel, item.title)) + "\n";
+  out += HtmlTextElement("title", ItemHtml(channel, item.title)) + "\n";
   out += HtmlElement("link", ItemLink(channel, item.link)) + "\n";
-  out += HtmlElement("description", ItemHtml(channel, item.description, true)) + "\n";
+  out += HtmlTextElement("description", ItemHtml(channel, item.description, true)) + "\n";
   std::string date = RssDate(item.vexaDateTime);
   if (!date.empty()) out += XmlElement("pubDate", date) + "\n";
   for (const std::string& category : item.category)
-    if (!category.empty()) out += HtmlElement("category", ItemHtml(channel, category)) + "\n";
+    if (!category.empty()) out += HtmlTextElement("category", ItemHtml(channel, category)) + "\n";
   if (!item.vexaContext.empty())
-    out += HtmlElement("vexa:context", ItemHtml(channel, item.vexaContext)) + "\n";
+    out += HtmlTextElement("vexa:context", ItemHtml(channel, item.vexaContext)) + "\n";
   out += XmlElement("vexa:score", std::to_string(item.vexaScore)) + "\n";
   out += XmlElement("vexa:termsMatched", std::to_string(item.vexaTermsMatched)) + "\n";
   out += XmlElement("vexa:fileSize", std::to_string(item.vexaItemSize)) + "\n";

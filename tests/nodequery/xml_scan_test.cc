@@ -26,8 +26,13 @@ TEST(DecodeCharacterReferences, NumericAndNamedReferences) {
       {"&#x4G;", "&"},               // the hexadecimal number must end at the ";"
       {"&#123456;", "&#123456;"},    // ";" too far from the "&"
       {"&#12345;", "\xE3\x80\xB9"},  // 12345 = U+3039
-      {"&#65536;", ""},              // low 16 bits are 0: a NUL
-      {"&#55296;", "\xEF\xBF\xBD"},  // a lone surrogate
+      {"&#65536;", "\xF0\x90\x80\x80"},  // the whole value: U+10000, not a NUL
+      {"&#65601;", "\xF0\x90\x81\x81"},  // U+10041, not "A"
+      {"&#55296;", "\xEF\xBF\xBD"},      // a lone surrogate
+      {"&#xDFFF;", "\xEF\xBF\xBD"},
+      {"&#xFFFE;", "\xEF\xBF\xBE"},      // kept; the writers replace it
+      {"&#x110000;", "&#x110000;"},        // ";" too far from the "&"
+      {"&#x100000041;", "&#x100000041;"},
       {"x &# no semicolon", "x &# no semicolon"},
       {"&amp;", "&"},
       {"&AMP;", "&AMP;"},

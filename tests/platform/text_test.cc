@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/file_name_check.h"
+#include "platform/html_escape.h"
 #include "platform/program_dir.h"
 #include "platform/url_escape.h"
 
@@ -28,6 +31,30 @@ TEST(Text, RepairReplacesInvalidSequences) {
     RepairUtf8InPlace(inPlace);
     EXPECT_EQ(inPlace, c.out) << "input: " << c.in;
   }
+}
+
+TEST(Text, MarkupSafeTextKeepsOnlyCharactersXmlAllows) {
+  const std::pair<std::string, std::string> kCases[] = {
+      {"Fish <b>chips</b> &amp; 42", "Fish <b>chips</b> &amp; 42"},
+      {"tab\tline\ncr\r", "tab\tline\ncr\r"},
+      {std::string("a\x01\x08\x0B\x0C\x1F\x00z", 8), "az"},          // C0 controls dropped
+      {"x\xEF\xBF\xBEy\xEF\xBF\xBF", "x\xEF\xBF\xBDy\xEF\xBF\xBD"},  // U+FFFE, U+FFFF
+      {"\xEF\xBF\xBD\xEE\x80\x80\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF",      // allowed
+       "\xEF\xBF\xBD\xEE\x80\x80\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF"},
+      {"\xED\xA0\x80!", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD!"},  // encoded surrogate
+      {"\xF4\x90\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // above U+10FFFF
+  };
+  for (const auto& [in, out] : kCases) EXPECT_EQ(MarkupSafeText(in), out) << "input: " << in;
+
+  const std::pair<std::string, std::optional<std::string>> kSections[] = {
+      {"<![CDATA[<b>a</b> &amp;]]>", "<b>a</b> &amp;"},
+      {"<![CDATA[]]>", ""},
+      {"<![CDATA[a]]> b]]>", std::nullopt},
+      {"<![CDATA[a]]>b", std::nullopt},
+      {"<![CDATA[a]>", std::nullopt},
+      {"a <![CDATA[b]]>", std::nullopt},
+  };
+  for (const auto& [in, content] : kSections) EXPECT_EQ(CdataSectionContent(in), content) << in;
 }
 
 TEST(Text, Utf16RoundTripKeepsAstralCharacters) {

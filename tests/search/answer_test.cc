@@ -2,13 +2,18 @@
 // and the RSS and JSON documents, the RSS read back as a Vexa node's answer.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "nodequery/response_parser.h"
 #include "search/answer_format.h"
 #include "search/json_answer.h"
+#include "search/results_context.h"
 #include "search/rss_answer.h"
 #include "tests/support/recording_log.h"
+#include "tests/support/xml_reader.h"
 
 namespace quorix {
 namespace {
@@ -29,7 +34,7 @@ TEST(AnswerFormat, ChosenByTheRequestAndHopsReadFromTheHeader) {
     EXPECT_EQ(RequestedAnswerFormat(form), expected) << queryString;
   }
   const std::pair<const char*, int32_t> kHeaders[] = {
-      {"", 0}, {"1", 1}, {" 3 ", 3}, {"4", 4}, {"99999999999999", kHopLimit},
+      {"", 0},   {"1", 1},  {" 3 ", 3}, {"4", 4}, {"99999999999999", kHopLimit},
       {"-2", 0}, {"2x", 0}, {"x", 0},
   };
   for (const auto& [header, hops] : kHeaders) EXPECT_EQ(ReadHopCount(header), hops) << header;
@@ -65,6 +70,12 @@ class AnswerDocumentTest : public ::testing::Test {
         "http://a.example/1", 90, 1750000000);
     Add(1, "Salt & <vinegar>", "<p>Crisp</p> & hot", "", "javascript:alert(1)", 60, 0);
     Add(0, "Plain title", "Bell\x07 rings", "", "/relative", 30, 1);
+    // Texts as the parser stores them: a Vexa node's as sent, an OpenSearch
+    // node's decoded ("&lt;img ...&gt;" and "&#xFFFE;" were sent).
+    Add(1, "<img src=x onerror=alert(1)>", "\xEF\xBF\xBE", "", "http://o.example/", 20, 0);
+    Add(0, "Alpha &amp; Omega", "<![CDATA[a\x01\x1F<i>b</i>\x0B]]>", "&#x110000;&#x100000041;", "",
+        10, 0);
+    Add(1, "&#x100000041; \x1B[2J", "U+FFFF \xEF\xBF\xBF", "", "", 5, 0);
   }
 
   void Add(int node, std::string title, std::string description, std::string context,
@@ -90,62 +101,80 @@ class AnswerDocumentTest : public ::testing::Test {
   AnswerData data_;
 };
 
+// Each item's title, description and context as the HTML the results page shows.
+struct PageTexts {
+  const char* title;
+  const char* description;
+  const char* context;
+};
+const PageTexts kPageTexts[] = {
+    {"<b>Fish</b> & chips", "Cod&nbsp;and ]]&gt; chips & peas", "a &eacute; b"},
+    {"Salt &amp; &lt;vinegar&gt;", "Crisp &amp; hot", ""},
+    {"Plain title", "Bell rings", ""},
+    {"&lt;img src=x onerror=alert(1)&gt;", "\xEF\xBF\xBD", ""},
+    {"Alpha &amp; Omega", "a<i>b</i>", "&#x110000;&#x100000041;"},
+    {"&amp;#x100000041; [2J", "U+FFFF \xEF\xBF\xBD", ""},
+};
+
 TEST_F(AnswerDocumentTest, RssReadsBackAsAVexaNodesAnswer) {
   NodeRecord node;
   node.disabled = false;
   NodeRun run;
   run.responseBody = RssAnswer(View());
+  const std::string& rss = run.responseBody;
   Channel channel;
   NodeTotals totals;
   testing::RecordingLog log;
-  ASSERT_EQ(ParseResponse(0, 3, node, run, channel, totals, log), kOk) << run.responseBody;
+  const int32_t count = static_cast<int32_t>(data_.items.size());
+  ASSERT_EQ(ParseResponse(0, count, node, run, channel, totals, log), kOk) << rss;
   for (const auto& line : log.Lines()) {
     EXPECT_NE(line.level, kLogWarning) << line.text;
     EXPECT_NE(line.level, kLogDetailWarning) << line.text;
     EXPECT_NE(line.level, kLogError) << line.text;
   }
-  EXPECT_TRUE(channel.valid);
-  EXPECT_EQ(channel.totalResults, 42);
-  EXPECT_EQ(channel.osStartIndex, 11);
+  EXPECT_TRUE(channel.valid && channel.totalResults == 42 && channel.osStartIndex == 11);
   EXPECT_EQ(channel.vexaSearchQuery, "fish &amp; chips");
   EXPECT_TRUE(channel.settings.DisplayContext);
   EXPECT_EQ(channel.settings.LinkTarget, "_blank");
   EXPECT_EQ(channel.settings.NumCats, 2);
   EXPECT_EQ(channel.catNames[1], "Drink &amp; more");
   EXPECT_EQ(channel.vexaSearchCategory, "Drink &amp; more");
-  ASSERT_EQ(channel.items.size(), 3u);
+  ASSERT_EQ(channel.items.size(), data_.items.size());
 
-  // The texts come back as the HTML the results page would have shown.
-  struct Expected {
-    const char* title;
-    const char* description;
-    const char* context;
-    const char* link;
-    int32_t score;
-    int64_t time;
-  };
-  const Expected kItems[] = {
-      {"<![CDATA[<b>Fish</b> & chips]]>", "Cod&#160;and ]]&gt; chips &amp; peas", "a &#233; b",
-       "http://a.example/1", 90, 1750000000},
-      {"Salt &amp; &lt;vinegar&gt;", "Crisp &amp; hot", "", "", 60, 0},
-      {"Plain title", "Bell rings", "", "/relative", 30, 1},
-  };
-  for (size_t i = 0; i < 3; ++i) {
+  // An XML parser reads each text as the HTML the page shows, and a second
+  // Quorix, taking this answer as a Vexa node's, shows the same HTML.
+  std::vector<testing::XmlText> texts;
+  std::string error;
+  ASSERT_TRUE(testing::ReadXml(rss, texts, error)) << error << "\n" << rss;
+  std::map<std::string, std::vector<std::string>> values;
+  for (const auto& text : texts) values[text.element].push_back(text.value);
+  std::vector<std::string> contexts;
+  for (const PageTexts& expected : kPageTexts)
+    if (*expected.context) contexts.push_back(expected.context);
+  EXPECT_EQ(values["vexa:context"], contexts);
+  ASSERT_EQ(std::size(kPageTexts), data_.items.size());
+  const size_t firstItemTitle = values["title"].size() - data_.items.size();
+  for (size_t i = 0; i < data_.items.size(); ++i) {
+    const PageTexts& expected = kPageTexts[i];
     const Item& item = *channel.items[i];
-    const Expected& expected = kItems[i];
-    EXPECT_EQ(item.title, expected.title) << i;
-    EXPECT_EQ(item.description, expected.description) << i;
-    EXPECT_EQ(item.vexaContext, expected.context) << i;
-    EXPECT_EQ(item.link, expected.link) << i;
-    EXPECT_EQ(item.vexaScore, expected.score) << i;
-    EXPECT_EQ(item.vexaDateTime, expected.time) << i;
+    EXPECT_EQ(values["title"][firstItemTitle + i], expected.title) << i;
+    EXPECT_EQ(values["description"][1 + i], expected.description) << i;
+    EXPECT_EQ(NodeHtml(channel, item.title), expected.title) << i;
+    EXPECT_EQ(NodeHtml(channel, item.description), expected.description) << i;
+    EXPECT_EQ(NodeHtml(channel, item.vexaContext), expected.context) << i;
+    EXPECT_EQ(item.vexaScore, data_.items[i].vexaScore) << i;
+    EXPECT_EQ(item.vexaDateTime, data_.items[i].vexaDateTime) << i;
   }
-  EXPECT_EQ(channel.items[0]->category[0], "Food &amp; drink");
-  EXPECT_NE(run.responseBody.find(
-                "<vexa:error node=\"2\" status=\"-5001\">Node #2 timeout exceeded</vexa:error>"),
-            std::string::npos);
-  EXPECT_NE(run.responseBody.find("<vexa:error>Cache unreadable</vexa:error>"),
-            std::string::npos);
+  EXPECT_EQ(NodeHtml(channel, channel.items[0]->category[0]), "Food &amp; drink");
+  for (const auto& [i, link] : {std::pair{0, "http://a.example/1"}, {1, ""}, {2, "/relative"}})
+    EXPECT_EQ(channel.items[i]->link, link) << i;
+  // Ordinary text is written as it stands; a Vexa node's CDATA section as it came.
+  for (const char* written :
+       {"<title>Plain title</title>", "<title><![CDATA[<b>Fish</b> & chips]]></title>",
+        "<title><![CDATA[Quorix search: fish &amp; chips]]></title>",
+        "<vexa:error node=\"2\" status=\"-5001\">Node #2 timeout exceeded</vexa:error>",
+        "<vexa:error>Cache unreadable</vexa:error>"})
+    EXPECT_NE(rss.find(written), std::string::npos) << written << "\n" << rss;
 }
 
 TEST_F(AnswerDocumentTest, JsonHoldsItemsAndEveryNodesStatus) {
@@ -156,7 +185,6 @@ TEST_F(AnswerDocumentTest, JsonHoldsItemsAndEveryNodesStatus) {
   EXPECT_EQ(answer["total"], 42);
   EXPECT_EQ(answer["sort"], "relevance");
   EXPECT_EQ(answer["errors"], nlohmann::json::array({"Cache unreadable"}));
-  ASSERT_EQ(answer["items"].size(), 3u);
   const nlohmann::json& first = answer["items"][0];
   EXPECT_EQ(first["number"], 11);
   EXPECT_EQ(first["date"], "2025-06-15T15:06:40Z");
@@ -170,6 +198,12 @@ TEST_F(AnswerDocumentTest, JsonHoldsItemsAndEveryNodesStatus) {
   EXPECT_EQ(answer["nodes"][2]["status"], kNodeTimeoutExceeded);
   EXPECT_EQ(answer["nodes"][2]["message"], "Node #2 timeout exceeded");
   EXPECT_EQ(answer["nodes"][1]["message"], "");
+  ASSERT_EQ(answer["items"].size(), std::size(kPageTexts));
+  for (size_t i = 0; i < std::size(kPageTexts); ++i) {
+    EXPECT_EQ(answer["items"][i]["title"], kPageTexts[i].title) << i;
+    EXPECT_EQ(answer["items"][i]["description"], kPageTexts[i].description) << i;
+    EXPECT_EQ(answer["items"][i]["context"], kPageTexts[i].context) << i;
+  }
 }
 
 }  // namespace
