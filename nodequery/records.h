@@ -134,9 +134,9 @@ struct RequestTotals {
 struct NodeRun {
   std::string osScheme, osHost, osPath, osQuery;  // osQuery begins with "?"
   bool descriptionResolved = false;  // the query URL came from the description document
-  // The description's configured host, a name, was reached on a local address.
+  // The first hop of the description's fetch went straight to a local address.
   bool descriptionHostLocal = false;
-  std::string requestPath;           // path and query sent
+  std::string requestPath;   // path and query sent
   std::string responseBody;  // UTF-8 (repaired); emptied once a usable answer is parsed
   bool countSupported = true;
   bool startPageSupported = true;
