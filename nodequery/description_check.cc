@@ -38,7 +38,8 @@ constexpr const char* kConnectFailure = "Failed to connect";
 Status FetchDescription(int n, const NodeRecord& node, NodeRun& run, const NodeQueryEnv& env) {
   auto connection = std::make_shared<NodeConnection>(env.cancel);
   RegisterNodeHandles(n, connection);
-  connection->SetAddressReach(ReachFor(node, false));
+  connection->SetAddressReach(ReachFor(node, false, false));
+  connection->SetSelfAddress(std::string(env.selfHost), std::string(env.selfPath));
   Endpoint endpoint = ChooseEndpoint(node.osDescScheme, node.osDescHost);
   if (!connection->Connect(endpoint.host, endpoint.port)) {
     LogNodeHostFailure(env.log, n, kConnectFailure, node.osDescHost);
@@ -46,8 +47,14 @@ Status FetchDescription(int n, const NodeRecord& node, NodeRun& run, const NodeQ
   }
   std::string path = CutUtf16(node.osDescPath, kRequestPathUnits);
   int32_t error = 0;
-  if (!connection->RequestGet(path, static_cast<uint32_t>(node.timeoutMs), endpoint.secure,
-                              &error)) {
+  bool sent =
+      connection->RequestGet(path, static_cast<uint32_t>(node.timeoutMs), endpoint.secure, &error);
+  run.descriptionHostLocal = connection->FirstHopLocal();
+  if (!sent) {
+    if (error == kHttpLeadsToSelf) {
+      LogLeadsToSelf(env.log, n, node.osDescHost + path);
+      return kNodeLeadsToSelf;
+    }
     if (error == kHttpAddressRefused) {
       LogRefusedAddress(env.log, n, kConnectFailure, node.osDescHost);
       return kDescConnectFailed;
@@ -93,9 +100,13 @@ Status CheckOpenSearchDescriptionFileURL(int n, const NodeRecord& node, NodeRun&
   UrlParts parts;
   switch (SplitQueryTemplate(templ, base, parts)) {
     case TemplateSplit::kOk:
-      if (!TemplateHostAllowed(node, parts.host)) {
+      if (!TemplateHostAllowed(node, run.descriptionHostLocal, parts.host)) {
         LogRefusedAddress(env.log, n, "Failed to send connect", parts.host);
         return kQueryConnectFailed;
+      }
+      if (LeadsToSelf(env.selfHost, env.selfPath, parts.scheme, parts.host, parts.path)) {
+        LogLeadsToSelf(env.log, n, parts.host + parts.path);
+        return kNodeLeadsToSelf;
       }
       run.osScheme = std::move(parts.scheme);
       run.osHost = std::move(parts.host);

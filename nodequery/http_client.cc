@@ -1,17 +1,13 @@
 #include "nodequery/http_client.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <mutex>
 
 #include "config/settings.h"
 #include "platform/curl_library.h"
-#include "platform/text.h"
 
 namespace quorix {
 namespace {
@@ -20,72 +16,7 @@ namespace {
 constexpr size_t kHeaderKeepLimit = kHttpHeaderBytes;
 constexpr long kMaxRedirects = 10;
 
-bool ParsePort(std::string_view text, uint16_t& port) {
-  if (text.empty()) return false;
-  unsigned value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535)
-    return false;
-  port = static_cast<uint16_t>(value);
-  return true;
-}
-
-// Splits "host", "host:port", "[v6]" or "[v6]:port". False for a malformed port.
-bool SplitHostPort(std::string_view text, std::string& host, uint16_t& port) {
-  size_t colon = std::string_view::npos;
-  if (!text.empty() && text.front() == '[') {
-    size_t close = text.find(']');
-    if (close == std::string_view::npos) return false;
-    if (close + 1 < text.size()) {
-      if (text[close + 1] != ':') return false;
-      colon = close + 1;
-    }
-  } else {
-    colon = text.rfind(':');
-  }
-  if (colon == std::string_view::npos) {
-    host = std::string(text);
-    return true;
-  }
-  host = std::string(text.substr(0, colon));
-  return ParsePort(text.substr(colon + 1), port);
-}
-
 bool StartsWithHttpVersion(std::string_view line) { return line.substr(0, 5) == "HTTP/"; }
-
-bool IsLocalIpv4(uint32_t address) {
-  struct Range {
-    uint32_t prefix, mask;
-  } constexpr kLocal[] = {
-      {0x00000000, 0xFF000000},  // 0.0.0.0/8
-      {0x0A000000, 0xFF000000},  // 10/8
-      {0x7F000000, 0xFF000000},  // 127/8
-      {0xA9FE0000, 0xFFFF0000},  // 169.254/16
-      {0xAC100000, 0xFFF00000},  // 172.16/12
-      {0xC0A80000, 0xFFFF0000},  // 192.168/16
-  };
-  for (const Range& range : kLocal)
-    if ((address & range.mask) == range.prefix) return true;
-  return false;
-}
-
-bool IsLocalIpv6(const in6_addr& address) {
-  const uint8_t* b = address.s6_addr;
-  if (IN6_IS_ADDR_V4MAPPED(&address) || IN6_IS_ADDR_V4COMPAT(&address))
-    return IsLocalIpv4(uint32_t{b[12]} << 24 | uint32_t{b[13]} << 16 | uint32_t{b[14]} << 8 |
-                       b[15]);
-  return IN6_IS_ADDR_LOOPBACK(&address) || IN6_IS_ADDR_UNSPECIFIED(&address) ||
-         (b[0] == 0xFE && (b[1] & 0xC0) == 0x80) ||  // fe80::/10
-         (b[0] & 0xFE) == 0xFC;                      // fc00::/7
-}
-
-bool IsLocalSocketAddress(const sockaddr* address) {
-  if (address->sa_family == AF_INET)
-    return IsLocalIpv4(ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr));
-  if (address->sa_family == AF_INET6)
-    return IsLocalIpv6(reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr);
-  return true;  // not an internet address: nothing a node should lead us to
-}
 
 }  // namespace
 
@@ -105,24 +36,6 @@ size_t BodyCapacity(int64_t contentLength) {
   if (contentLength < 0 || contentLength >= static_cast<int64_t>(kHttpUnsizedBodyBytes))
     return kHttpUnsizedBodyBytes;
   return static_cast<size_t>(contentLength) + 1;
-}
-
-bool IsLocalNetworkHost(std::string_view hostWithPort) {
-  std::string host(hostWithPort);
-  uint16_t port = 0;
-  bool bareIpv6 = std::count(host.begin(), host.end(), ':') > 1 && host.front() != '[';
-  if (!bareIpv6 && !SplitHostPort(hostWithPort, host, port)) host = std::string(hostWithPort);
-  if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
-    host = host.substr(1, host.size() - 2);
-  while (!host.empty() && host.back() == '.') host.pop_back();
-  host = AsciiLower(host);
-  if (host == "localhost" || host.ends_with(".localhost")) return true;
-  in_addr v4{};
-  // inet_aton also reads the short and numeric forms ("127.1", "2130706433").
-  if (inet_aton(host.c_str(), &v4) != 0) return IsLocalIpv4(ntohl(v4.s_addr));
-  in6_addr v6{};
-  if (inet_pton(AF_INET6, host.substr(0, host.find('%')).c_str(), &v6) == 1) return IsLocalIpv6(v6);
-  return false;
 }
 
 size_t KeptByPieces(size_t size, size_t capacity) {
@@ -158,6 +71,7 @@ const char* HttpStatusText(int32_t status) {
 std::string HttpErrorText(int32_t code) {
   if (code == kHttpNoRequest) return "No request handle";
   if (code == kHttpAddressRefused) return "Address not allowed for this node";
+  if (code == kHttpLeadsToSelf) return "Address leads back to this search";
   const CurlLibrary* api = Curl();
   if (!api) return "HTTP library not available: " + CurlLoadError();
   return api->easy_strerror(static_cast<CURLcode>(code));
@@ -183,6 +97,8 @@ struct NodeConnection::Transfer {
   AddressReach reach = AddressReach::kPublicAfterFirstHop;
   int responsesSeen = 0;  // status lines so far: every later connection is a redirect's
   bool addressRefused = false;
+  bool firstHopLocal = false;
+  bool leadsToSelf = false;
   char errorText[CURL_ERROR_SIZE] = {};
 
   ~Transfer() {
@@ -208,6 +124,8 @@ struct NodeConnection::Transfer {
   void ResetResponse() {
     responsesSeen = 0;
     addressRefused = false;
+    firstHopLocal = false;
+    leadsToSelf = false;
     errorText[0] = '\0';
     headers.clear();
     headersTooLong = false;
@@ -249,9 +167,22 @@ struct NodeConnection::Transfer {
   }
 
   bool MayOpen(const sockaddr* address) const {
-    if (reach == AddressReach::kAny) return true;
-    if (reach == AddressReach::kPublicAfterFirstHop && responsesSeen == 0) return true;
-    return !IsLocalSocketAddress(address);
+    return MayConnect(reach, responsesSeen == 0, firstHopLocal, IsLocalNetworkAddress(address));
+  }
+
+  // Called once a request's connection is up, before the request is sent:
+  // the first request tells where the configured host really is; a
+  // redirect's must not lead back to this search.
+  static int OnRequestReady(void* self, char* primaryIp, char*, int, int) {
+    auto* t = static_cast<Transfer*>(self);
+    if (t->responsesSeen == 0) {
+      t->firstHopLocal = primaryIp && DirectConnection(t->host) && IsLocalAddressLiteral(primaryIp);
+      return CURL_PREREQFUNC_OK;
+    }
+    char* url = nullptr;
+    t->api->easy_getinfo(t->curl, CURLINFO_EFFECTIVE_URL, &url);
+    t->leadsToSelf = url && UrlLeadsToSelf(t->owner->selfHost_, t->owner->selfPath_, url);
+    return t->leadsToSelf ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
   }
 
   // Every connection of a transfer, redirects' included, is opened here, after
@@ -279,6 +210,8 @@ bool NodeConnection::Cancelled() const {
 }
 
 bool NodeConnection::IsOpen() const { return transfer_ != nullptr; }
+
+bool NodeConnection::FirstHopLocal() const { return transfer_ && transfer_->firstHopLocal; }
 
 bool NodeConnection::Connect(std::string_view host, uint16_t port) {
   CloseNodeHandles();
@@ -337,7 +270,7 @@ bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs,
   api.easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
   api.easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   api.easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  api.easy_setopt(curl, CURLOPT_NOPROXY, "127.0.0.1,localhost,::1");
+  api.easy_setopt(curl, CURLOPT_NOPROXY, kDirectHosts);
   api.easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, limitMs);
   api.easy_setopt(curl, CURLOPT_TIMEOUT_MS, limitMs);
   api.easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -348,6 +281,8 @@ bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs,
   api.easy_setopt(curl, CURLOPT_ERRORBUFFER, t.errorText);
   api.easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &Transfer::OnOpenSocket);
   api.easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &t);
+  api.easy_setopt(curl, CURLOPT_PREREQFUNCTION, &Transfer::OnRequestReady);
+  api.easy_setopt(curl, CURLOPT_PREREQDATA, &t);
   api.easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
   api.easy_setopt(curl, CURLOPT_HEADERDATA, &t);
   api.easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
@@ -361,6 +296,7 @@ bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs,
   long httpStatus = 0;
   api.easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &httpStatus);
   if (Cancelled()) return fail(CURLE_ABORTED_BY_CALLBACK);
+  if (t.leadsToSelf) return fail(kHttpLeadsToSelf);
   if (t.addressRefused && code != CURLE_OK) return fail(kHttpAddressRefused);
   // A failure after the answer began still counts as an answer: the body is
   // whatever arrived, as when a read ends early.

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <utility>
 
+#include "nodequery/address_policy.h"
+
 namespace quorix {
 
 inline constexpr const char* kUserAgent = "Quorix";
@@ -36,6 +38,7 @@ inline constexpr int32_t kHttpLimitGraceMs = 250;
 // Error codes of the client that are not the transport's own (which are positive).
 inline constexpr int32_t kHttpNoRequest = -1000;       // no request handle
 inline constexpr int32_t kHttpAddressRefused = -1001;  // a hop would reach a refused address
+inline constexpr int32_t kHttpLeadsToSelf = -1002;     // a redirect leads back to this search
 inline constexpr int32_t kHttpHeaderAbsent = 12150;    // the queried header is not in the response
 
 // Where a transfer goes: a host may carry its own ":port", which wins over the
@@ -51,19 +54,6 @@ Endpoint ChooseEndpoint(std::string_view scheme, std::string_view hostWithPort);
 // Body capacity (terminator included) for a response: Content-Length + 1 when
 // the server sent one, else kHttpUnsizedBodyBytes, and never more than that.
 size_t BodyCapacity(int64_t contentLength);
-
-// True when `hostWithPort` (a host that may carry ":port", an IPv6 literal in
-// brackets or not) is "localhost" or an address of the loopback, link-local,
-// private or unspecified ranges. Every other host name counts as public.
-bool IsLocalNetworkHost(std::string_view hostWithPort);
-
-// Which addresses a transfer may open connections to. Where a description's
-// template or a redirect leads is chosen by the node, not by our settings.
-enum class AddressReach {
-  kAny,                  // the node's configured address is itself local
-  kPublicAfterFirstHop,  // the first connection goes where the settings say
-  kPublicOnly,           // the target itself came from the node
-};
 
 // How many bytes of a body of `size` bytes are kept within `capacity` (room
 // for a terminator included): the body is taken in consecutive pieces of
@@ -96,7 +86,8 @@ class NodeConnection {
   // receiving and the whole transfer; the request bypasses caches and follows
   // redirects. Over https the certificate chain and the host name (or IP
   // address) are checked. Connections that the reach forbids are not opened:
-  // the request fails with kHttpAddressRefused. True with the HTTP status in
+  // the request fails with kHttpAddressRefused; a redirect to this search's
+  // own address (SetSelfAddress) is not sent: kHttpLeadsToSelf. True with the HTTP status in
   // `status` whatever it is (404 included); false with the transport's error
   // code in `status`. `status` may be null.
   bool RequestGet(std::string_view objectName, uint32_t timeoutMs, bool secure,
@@ -106,8 +97,18 @@ class NodeConnection {
   // say), or "". It may name the host.
   std::string FailureDetail() const;
 
-  // Kept across Connect. The default reach keeps later hops public.
+  // Kept across Connect. The default reach keeps later hops public unless the
+  // first hop itself went to a local address.
   void SetAddressReach(AddressReach reach) { reach_ = reach; }
+  // This search's own host (with any port) and path, where redirects may not
+  // lead (LeadsToSelf); empty when unknown. Kept across Connect.
+  void SetSelfAddress(std::string host, std::string path) {
+    selfHost_ = std::move(host);
+    selfPath_ = std::move(path);
+  }
+  // True when the last request's first connection went straight (not through
+  // a proxy) to a local address (IsLocalNetworkAddress).
+  bool FirstHopLocal() const;
   // Certificates of this CA file are trusted instead of the system's. Only
   // tests that make their own CA use it.
   void SetCaFile(std::string path) { caFile_ = std::move(path); }
@@ -143,6 +144,7 @@ class NodeConnection {
   std::atomic<bool> ownCancel_{false};
   AddressReach reach_ = AddressReach::kPublicAfterFirstHop;
   std::string caFile_;
+  std::string selfHost_, selfPath_;
   int32_t hops_ = 1;
   std::unique_ptr<Transfer> transfer_;
 };

@@ -20,6 +20,10 @@ struct NodeQueryRequest {
   // The hop count every query carries (X-Quorix-Hops): one more than the
   // request that caused them arrived with.
   int32_t hops = 1;
+  // Where this search itself is reached (HTTP_HOST with any port, SCRIPT_NAME),
+  // so that no node leads a query back to it; empty when unknown.
+  std::string selfHost;
+  std::string selfPath;
 
   NodeQueryRequest() { nodeStartPage.fill(1); }
 };

@@ -24,6 +24,10 @@ Status SendQuery(const NodeJob& job, const NodeRecord& node, NodeRun& run,
   bool sent = connection.RequestGet(run.requestPath, static_cast<uint32_t>(node.timeoutMs), secure,
                                     &httpStatus);
   log.TimerStop(n, "Node [%d]: RequestGet", n);
+  if (!sent && httpStatus == kHttpLeadsToSelf) {
+    LogLeadsToSelf(log, n, run.osHost + run.requestPath);
+    return kNodeLeadsToSelf;
+  }
   if (!sent && httpStatus == kHttpAddressRefused) {
     LogRefusedAddress(log, n, kConnectFailure, run.osHost);
     return kQueryConnectFailed;
@@ -93,13 +97,14 @@ Status QuerySlaves(const NodeJob& job, const NodeRecord& node, NodeRun& run, Cha
   run = NodeRun();
   if (node.disabled) return kOk;
 
-  NodeQueryEnv env{log, job.options, cancel};
+  NodeQueryEnv env{log, job.options, cancel, job.request.selfHost, job.request.selfPath};
   Status result = ResolveQueryUrl(n, node, run, env);
   if (result != kOk && (!node.IsVexa() || result == kQueryUrlEmpty)) return result;
 
   auto connection = std::make_shared<NodeConnection>(cancel);
   RegisterNodeHandles(n, connection);
-  connection->SetAddressReach(ReachFor(node, run.descriptionResolved));
+  connection->SetAddressReach(ReachFor(node, run.descriptionHostLocal, run.descriptionResolved));
+  connection->SetSelfAddress(job.request.selfHost, job.request.selfPath);
   connection->SetHops(job.request.hops);
   Endpoint endpoint = ChooseEndpoint(run.osScheme, run.osHost);
   log.TimerStart(n);

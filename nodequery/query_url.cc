@@ -44,17 +44,17 @@ void UseConfiguredUrl(const NodeRecord& node, NodeRun& run) {
   run.descriptionResolved = false;
 }
 
-bool ConfiguredOnLocalNetwork(const NodeRecord& node) {
-  return IsLocalNetworkHost(node.vexaHost) || IsLocalNetworkHost(node.osDescHost) ||
-         IsLocalNetworkHost(node.osHost);
+bool ConfiguredOnLocalNetwork(const NodeRecord& node, bool nameResolvedLocal) {
+  return nameResolvedLocal || IsLocalAddressLiteral(node.vexaHost) ||
+         IsLocalAddressLiteral(node.osDescHost) || IsLocalAddressLiteral(node.osHost);
 }
 
-bool TemplateHostAllowed(const NodeRecord& node, std::string_view host) {
-  return !IsLocalNetworkHost(host) || ConfiguredOnLocalNetwork(node);
+bool TemplateHostAllowed(const NodeRecord& node, bool nameResolvedLocal, std::string_view host) {
+  return !IsLocalNetworkHost(host) || ConfiguredOnLocalNetwork(node, nameResolvedLocal);
 }
 
-AddressReach ReachFor(const NodeRecord& node, bool targetFromNode) {
-  if (ConfiguredOnLocalNetwork(node)) return AddressReach::kAny;
+AddressReach ReachFor(const NodeRecord& node, bool nameResolvedLocal, bool targetFromNode) {
+  if (ConfiguredOnLocalNetwork(node, nameResolvedLocal)) return AddressReach::kAny;
   return targetFromNode ? AddressReach::kPublicOnly : AddressReach::kPublicAfterFirstHop;
 }
 
@@ -66,6 +66,11 @@ void LogNodeHostFailure(LogSink& log, int n, const char* failure, const std::str
 void LogRefusedAddress(LogSink& log, int n, const char* failure, const std::string& host) {
   LogNodeHostFailure(log, n, failure, host);
   log.Logf(kLogInfo, "Node #%d: (%s)", n, HttpErrorText(kHttpAddressRefused).c_str());
+}
+
+void LogLeadsToSelf(LogSink& log, int n, const std::string& where) {
+  std::string line = Format("Node #%d: %s", n, HttpErrorText(kHttpLeadsToSelf).c_str());
+  log.WriteWithDetail(kLogError, line, line + " \"" + where + "\"");
 }
 
 void LogSendFailure(const NodeQueryEnv& env, int n, const std::string& host,

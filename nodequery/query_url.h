@@ -27,12 +27,15 @@ inline constexpr size_t kTemplateHostUnits = 255;   // osHost: 256 including the
 inline constexpr size_t kTemplatePathUnits = 2047;  // osPath
 inline constexpr size_t kTemplateQueryUnits = 511;  // query template from a description
 
-// What a node's query needs besides its record: where it logs, its options and
-// the flag that cancels its transfers (may be null).
+// What a node's query needs besides its record: where it logs, its options,
+// the flag that cancels its transfers (may be null) and this search's own
+// host and path (NodeQueryRequest::selfHost, selfPath; empty when unknown).
 struct NodeQueryEnv {
   LogSink& log;
   const NodeQueryOptions& options;
   const std::atomic<bool>* cancel = nullptr;
+  std::string_view selfHost = {};
+  std::string_view selfPath = {};
 };
 
 // Copies the query URL of the settings into the run (empty when the node
@@ -48,22 +51,26 @@ Status ResolveQueryUrl(int n, const NodeRecord& node, NodeRun& run, const NodeQu
 
 // Fetches node `n`'s description document and, when it holds a usable RSS
 // template, stores it in the run split into osScheme, osHost, osPath and
-// osQuery and sets descriptionResolved. Also stores the document's body in the run. Returns 0, -1001, -1002, -1003, -1004, -1005, or -2001 for
-// a template that leads to a local address the node may not reach.
+// osQuery and sets descriptionResolved. Also stores the document's body and
+// descriptionHostLocal in the run. Returns 0, -1001, -1002, -1003, -1004,
+// -1005, -2001 for a template that leads to a local address the node may not
+// reach, or -2007 when the template or a redirect leads back to this search.
 Status CheckOpenSearchDescriptionFileURL(int n, const NodeRecord& node, NodeRun& run,
                                          const NodeQueryEnv& env);
 
 // True when one of the node's hosts from the settings (node URL, description
-// URL, query URL) is on the local network (IsLocalNetworkHost): then the
-// node's templates and redirects may lead there too.
-bool ConfiguredOnLocalNetwork(const NodeRecord& node);
+// URL, query URL) is a local address (IsLocalAddressLiteral), or when
+// `nameResolvedLocal`: a configured name was reached on a local address
+// (NodeRun::descriptionHostLocal). Then the node's templates and redirects
+// may lead to the local network too.
+bool ConfiguredOnLocalNetwork(const NodeRecord& node, bool nameResolvedLocal);
 
 // Whether a query template of the node may name `host`.
-bool TemplateHostAllowed(const NodeRecord& node, std::string_view host);
+bool TemplateHostAllowed(const NodeRecord& node, bool nameResolvedLocal, std::string_view host);
 
 // How far a transfer to the node may reach: `targetFromNode` when the host
 // itself came from the node (a description's template).
-AddressReach ReachFor(const NodeRecord& node, bool targetFromNode);
+AddressReach ReachFor(const NodeRecord& node, bool nameResolvedLocal, bool targetFromNode);
 
 // Logs "Node #N: <failure> to \"host\"" at error level; visitors' pages get
 // "Node #N: <failure>" alone.
@@ -72,6 +79,10 @@ void LogNodeHostFailure(LogSink& log, int n, const char* failure, const std::str
 // The lines of a connection to `host` refused by the local-address rule: the
 // failure as LogNodeHostFailure writes it, and the reason for debug mode.
 void LogRefusedAddress(LogSink& log, int n, const char* failure, const std::string& host);
+
+// The line of a template or redirect refused because it leads back to this
+// search: `where` (host and path) only in the debug lines.
+void LogLeadsToSelf(LogSink& log, int n, const std::string& where);
 
 // The lines of a failed send, with the transport's detail for debug mode. The
 // control panel's form (detailedSendFailure) names the host alone and adds the

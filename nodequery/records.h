@@ -134,7 +134,9 @@ struct RequestTotals {
 struct NodeRun {
   std::string osScheme, osHost, osPath, osQuery;  // osQuery begins with "?"
   bool descriptionResolved = false;  // the query URL came from the description document
-  std::string requestPath;           // path and query sent
+  // The first hop of the description's fetch went straight to a local address.
+  bool descriptionHostLocal = false;
+  std::string requestPath;   // path and query sent
   std::string responseBody;  // UTF-8 (repaired); emptied once a usable answer is parsed
   bool countSupported = true;
   bool startPageSupported = true;

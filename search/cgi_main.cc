@@ -123,6 +123,8 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
   query.startTicks = NowTicks();
   query.clientAddress = Lookup(environment, "REMOTE_ADDR");
   query.arrivedHops = ReadHopCount(Lookup(environment, "HTTP_X_QUORIX_HOPS"));
+  query.selfHost = Lookup(environment, "HTTP_HOST");
+  query.selfPath = Lookup(environment, "SCRIPT_NAME");
   RequestValues values =
       ReadRequestValues(form, html ? kMaxItemsPerPage : kMaxAnswerItemsPerPage, query);
   if (html) page.Printf("<!--Vexa Search Engine %s-->\n", "");

@@ -38,6 +38,7 @@ constexpr NodeMessage kNodeMessages[] = {
      "Node #%d's query server did not return a recognised VexaSearchResponse/OpenSearchResponse "
      "format",
      kLogError},
+    {kNodeLeadsToSelf, "Node #%d leads back to this search", kLogError},
     {kNodeTimeoutZero, "Node #%d's timeout value is zero", kLogError},
     {kNodeTimeoutExceeded, "Node #%d timeout exceeded", kLogError},
     {kWorkerStartFailed, "Node #%d could not be asked: no thread for its query", kLogError},

@@ -47,6 +47,8 @@ struct VexaQuery {
   // Not part of the query itself, but of the request it came with.
   std::string clientAddress;  // REMOTE_ADDR, empty when unset
   int32_t arrivedHops = 0;    // X-Quorix-Hops of a request sent by another Quorix, else 0
+  std::string selfHost;       // HTTP_HOST: where this search is reached, empty when unset
+  std::string selfPath;       // SCRIPT_NAME, empty when unset
   int64_t startTicks = 0;     // NowTicks() when the program started
   double searchSeconds = 0;   // set by results display when the search time is shown
 

@@ -34,6 +34,8 @@ class NodeQuery : public NodeQueryStep {
     NodeBackoff backoff(CacheDirectoryPath(context_.programDir), policy, CalendarSeconds);
     if (policy.firstPauseSecs > 0) options.backoff = &backoff;
     request.hops = query.arrivedHops + 1;
+    request.selfHost = query.selfHost;
+    request.selfPath = query.selfPath;
     quorix::PerformVexaQuery(config, request, requested, results, context_.log, options);
     // The search log reports how many items the nodes returned.
     context_.query.matches = results.totals.queriedItems;

@@ -294,10 +294,19 @@ TEST_F(DispatchFixture, LocalAddressesFromTheNodeOnlyForLocalNodes) {
   node.osHost = server.HostPort();
   node.osPath = "/rss";
   node.osQuery = "?q={searchTerms}";
+  // A node that sends the query back to this search itself is refused.
+  server.Answer("/loop", HttpAnswer().Status(302).Header(
+                             "Location", server.Url("/quorix.cgi?vexa_query=test")));
+  VexaNode(2, "/loop");
+  request.selfHost = server.HostPort();
+  request.selfPath = "/quorix.cgi";
   Run();
   EXPECT_EQ(results.status[0], kOk);
   EXPECT_EQ(results.status[1], kOk);
-  EXPECT_EQ(server.RequestCount(), 3u);
+  EXPECT_EQ(results.status[2], kNodeLeadsToSelf);
+  EXPECT_TRUE(
+      log.Contains("Node #2: Address leads back to this search \"" + server.HostPort() + "/loop?"));
+  EXPECT_EQ(server.RequestCount(), 4u);
 }
 
 TEST_F(DispatchFixture, DirectQueryWithThePanelOptions) {

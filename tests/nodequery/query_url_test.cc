@@ -255,25 +255,32 @@ TEST(TemplateHostAllowedTest, LocalTemplatesOnlyForNodesConfiguredOnTheLocalNetw
   struct Case {
     const char* vexaHost;
     const char* descHost;
+    bool nameResolvedLocal;  // the description's host was reached on a local address
     const char* templateHost;
     bool allowed;
   } cases[] = {
-      {"", "search.example.org", "127.0.0.1", false},
-      {"", "search.example.org", "10.0.0.1:8080", false},
-      {"", "search.example.org", "169.254.1.1", false},
-      {"", "search.example.org", "[::1]", false},
-      {"", "search.example.org", "localhost", false},
-      {"vexa.example", "", "192.168.0.9", false},
-      {"", "search.example.org", "results.example.net", true},
-      {"", "127.0.0.1:8081", "127.0.0.1:9000", true},
-      {"", "10.1.1.1", "192.168.0.9", true},
-      {"[::1]:81", "search.example.org", "localhost", true},
+      {"", "search.example.org", false, "127.0.0.1", false},
+      {"", "search.example.org", false, "10.0.0.1:8080", false},
+      {"", "search.example.org", false, "169.254.1.1", false},
+      {"", "search.example.org", false, "100.100.100.200", false},
+      {"", "search.example.org", false, "[64:ff9b::7f00:1]", false},
+      {"", "search.example.org", false, "[::1]", false},
+      {"", "search.example.org", false, "localhost", false},
+      {"vexa.example", "", false, "192.168.0.9", false},
+      {"", "search.example.org", false, "results.example.net", true},
+      {"", "127.0.0.1:8081", false, "127.0.0.1:9000", true},
+      {"", "10.1.1.1", false, "192.168.0.9", true},
+      {"[::1]:81", "search.example.org", false, "localhost", true},
+      // A configured name counts by the address it was reached on, not by its text.
+      {"", "localhost:8081", false, "127.0.0.1", false},
+      {"", "localhost:8081", true, "127.0.0.1", true},
+      {"", "intranet.example", true, "10.0.0.5", true},
   };
   for (const Case& c : cases) {
     NodeRecord node;
     node.vexaHost = c.vexaHost;
     node.osDescHost = c.descHost;
-    EXPECT_EQ(TemplateHostAllowed(node, c.templateHost), c.allowed)
+    EXPECT_EQ(TemplateHostAllowed(node, c.nameResolvedLocal, c.templateHost), c.allowed)
         << c.vexaHost << " " << c.descHost << " -> " << c.templateHost;
   }
 }
@@ -313,27 +320,34 @@ TEST_F(DescriptionFixture, TemplatesAreFoundSplitAndDecoded) {
     const char* name;
     std::string urls;
     std::string scheme, host, path, query;
+    bool byName;  // the node is configured as localhost:<port>
   } cases[] = {
       {"self-closing RSS Url",
        "<Url type=\"text/html\" template=\"http://www.example/html?q={searchTerms}\"/>\n"
        "<Url type=\"application/rss+xml\" "
        "template=\"http://search.example/rss.php?q={searchTerms}&amp;n={count}\"/>",
-       "http", "search.example", "/rss.php", "?q={searchTerms}&n={count}"},
+       "http", "search.example", "/rss.php", "?q={searchTerms}&n={count}", false},
       {"content form", "<Url>http://plain.example:81/s?q={searchTerms}&amp;p={startPage?}</Url>",
-       "http", "plain.example:81", "/s", "?q={searchTerms}&p={startPage?}"},
+       "http", "plain.example:81", "/s", "?q={searchTerms}&p={startPage?}", false},
       {"Url with Param children",
        "<Url type=\"application/rss+xml\" template=\"https://sec.example/find?q={searchTerms}\">"
        "<Param name=\"a\" value=\"b\"/></Url>",
-       "https", "sec.example", "/find", "?q={searchTerms}"},
+       "https", "sec.example", "/find", "?q={searchTerms}", false},
       {"relative template", "<Url type=\"application/rss+xml\" template=\"/rss?q={searchTerms}\"/>",
-       "http", "", "/rss", "?q={searchTerms}"},
+       "http", "", "/rss", "?q={searchTerms}", false},
+      // A name that resolves to 127.0.0.1 is a node on the local network.
+      {"local template of a node configured by name",
+       "<Url type=\"application/rss+xml\" template=\"http://127.0.0.1:1/rss?q={searchTerms}\"/>",
+       "http", "127.0.0.1:1", "/rss", "?q={searchTerms}", true},
   };
   for (const Case& c : cases) {
     server.Answer("/os.xml", HttpAnswer(Description(c.urls)));
     NodeRecord node = Node();
+    if (c.byName) node.osDescHost = "localhost:" + std::to_string(server.port());
     ASSERT_EQ(Check(node), kOk) << c.name;
+    EXPECT_TRUE(run.descriptionHostLocal) << c.name;
     EXPECT_EQ(run.osScheme, c.scheme) << c.name;
-    EXPECT_EQ(run.osHost, c.host.empty() ? server.HostPort() : c.host) << c.name;
+    EXPECT_EQ(run.osHost, c.host.empty() ? node.osDescHost : c.host) << c.name;
     EXPECT_EQ(run.osPath, c.path) << c.name;
     EXPECT_EQ(run.osQuery, c.query) << c.name;
     EXPECT_TRUE(run.descriptionResolved) << c.name;
@@ -367,12 +381,20 @@ TEST_F(DescriptionFixture, UnusableDescriptions) {
        "Node #0: Open Search Description query URL is too long (host over 255, path over 2047 or "
        "query over 511 characters) \"http://" +
            std::string(300, 'h') + "/s?q={searchTerms}\""},
+      {"template back to this search",
+       HttpAnswer(Description("<Url type=\"application/rss+xml\" template=\"http://" +
+                              server.HostPort() + "/quorix.cgi?vexa_query={searchTerms}\"/>")),
+       kNodeLeadsToSelf, "Node #0: Address leads back to this search \"HOST/quorix.cgi\""},
+      {"redirect back to this search",
+       HttpAnswer().Status(302).Header("Location", server.Url("/quorix.cgi?vexa_query=x")),
+       kNodeLeadsToSelf, "Node #0: Address leads back to this search \"HOST/os.xml\""},
   };
   for (const Case& c : cases) {
     server.Answer("/os.xml", c.answer);
     NodeRecord node = Node();
     RecordingLog fresh;
-    NodeQueryEnv env{fresh, options};
+    std::string self = server.HostPort();  // this search, as far as the node can tell
+    NodeQueryEnv env{fresh, options, nullptr, self, "/quorix.cgi"};
     NodeRun run;
     EXPECT_EQ(CheckOpenSearchDescriptionFileURL(0, node, run, env), c.want) << c.name;
     EXPECT_TRUE(run.osHost.empty()) << c.name;

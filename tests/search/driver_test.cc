@@ -298,6 +298,7 @@ TEST_F(DriverTest, NodeFailureLines) {
       {-5001, kLogError, "Node #3 timeout exceeded"},
       {-7000, kLogError, "Node #3 could not be asked: no thread for its query"},
       {-9000, kLogWarning, "Node #3: Did not returned the requested number of items."},
+      {kNodeLeadsToSelf, kLogError, "Node #3 leads back to this search"},
       {-2006, kLogError, "Node #3 error.  Error code: -2006"},
       {-4000, kLogError, "Node #3 error.  Error code: -4000"},
       {-1, kLogError, "Node #3 error.  Error code: -1"},
