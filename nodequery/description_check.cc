@@ -34,7 +34,7 @@ bool FindQueryTemplate(const std::string& document, std::string& templ) {
 constexpr const char* kConnectFailure = "Failed to connect";
 
 // Fetches the description document into run.responseBody. Returns 0, or
-// -1001..-1003.
+// kDescConnectFailed..kDescNoResponse.
 Status FetchDescription(int n, const NodeRecord& node, NodeRun& run, const NodeQueryEnv& env) {
   auto connection = std::make_shared<NodeConnection>(env.cancel);
   RegisterNodeHandles(n, connection);

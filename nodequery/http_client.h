@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "nodequery/address_policy.h"
+#include "platform/status.h"
 
 namespace quorix {
 
@@ -34,12 +35,6 @@ inline constexpr size_t kHttpReadPieceBytes = 1023;
 // Extra time given to the transport's own connect and stall limits beyond the
 // node's time-out, so that they never end a transfer before the node's deadline.
 inline constexpr int32_t kHttpLimitGraceMs = 250;
-
-// Error codes of the client that are not the transport's own (which are positive).
-inline constexpr int32_t kHttpNoRequest = -1000;       // no request handle
-inline constexpr int32_t kHttpAddressRefused = -1001;  // a hop would reach a refused address
-inline constexpr int32_t kHttpLeadsToSelf = -1002;     // a redirect leads back to this search
-inline constexpr int32_t kHttpHeaderAbsent = 12150;    // the queried header is not in the response
 
 // Where a transfer goes: a host may carry its own ":port", which wins over the
 // scheme's port. "https" gives port 443 and a secure transfer; every other

@@ -11,7 +11,7 @@ namespace quorix {
 using Status = int32_t;
 
 inline constexpr Status kOk = 0;
-inline constexpr Status kNodeNotRun = 1;  // node slot disabled or not looked at yet
+inline constexpr Status kNodeNotRun = 1;       // node slot disabled or not looked at yet
 inline constexpr Status kCachePurgeDone = 18;  // the purge looked at the whole cache directory
 
 // Loading the category names (0 is kOk: loaded).
@@ -52,7 +52,7 @@ inline constexpr Status kNodeTimeoutExceeded = -5001;
 inline constexpr Status kNodeBackedOff = -5002;  // skipped: paused after repeated failures
 
 // The request itself.
-inline constexpr Status kWorkerStartFailed = -7000;     // no thread for a node's query
+inline constexpr Status kWorkerStartFailed = -7000;      // no thread for a node's query
 inline constexpr Status kMergeAllocationFailed = -7001;  // no room for the merged results
 
 // Cache.
@@ -68,6 +68,13 @@ inline constexpr Status kCacheTooSmall = -6007;
 // cannot hold, or too long) is never cached; lookup and write return this.
 inline constexpr Status kCacheNameNotUsable = -6008;
 inline constexpr Status kCacheOutOfMemory = -6009;  // no room for a cache file's bytes
+inline constexpr Status kCacheListFailed = -6010;   // the cache directory could not be listed
+
+// The HTTP client's own failures; the transport's are positive.
+inline constexpr Status kHttpNoRequest = -8001;       // no request handle
+inline constexpr Status kHttpAddressRefused = -8002;  // a hop would reach a refused address
+inline constexpr Status kHttpLeadsToSelf = -8003;     // a redirect leads back to this search
+inline constexpr Status kHttpHeaderAbsent = 12150;    // the queried header is not in the response
 
 inline constexpr Status kFewerItemsThanRequested = -9000;
 inline constexpr Status kInvalidPage = -10000;

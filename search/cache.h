@@ -84,7 +84,7 @@ class CCache : public ResultCacheStep {
   Status WriteCacheByQueryString(const ItemList& items, int32_t count) override;
 
   // Deletes the expired cache files on the calling thread; never the current
-  // request's own file. Returns kCachePurgeDone, kCacheNotFound or -1.
+  // request's own file. Returns kCachePurgeDone, kCacheNotFound or kCacheListFailed.
   Status DeleteExpiredCache();
   // The expiry test of one file (see cache_files.h).
   Status IsCacheFileValid(const std::string& path);

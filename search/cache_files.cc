@@ -107,7 +107,7 @@ Status DeleteQueryCacheFiles(const std::string& dir, LogSink& log) {
   std::error_code error = ListNames(dir, &names, &couldStart);
   if (!couldStart) {
     log.Logf(kLogError, "Invalid file handle. Error is %u\n", static_cast<unsigned>(error.value()));
-    return -1;
+    return kCacheListFailed;
   }
   for (const std::string& name : names) {
     std::string path = dir + "/" + name;
@@ -121,7 +121,7 @@ Status DeleteQueryCacheFiles(const std::string& dir, LogSink& log) {
   }
   if (error) {
     log.Logf(kLogError, "FindNextFile error. Error is %u\n", static_cast<unsigned>(error.value()));
-    return -1;
+    return kCacheListFailed;
   }
   return kOk;
 }
@@ -136,7 +136,7 @@ Status DeleteExpiredCacheFiles(const std::string& dir, const std::string& keepPa
   std::vector<std::string> names;
   bool couldStart = false;
   std::error_code error = ListNames(dir, &names, &couldStart);
-  if (!couldStart) return -1;
+  if (!couldStart) return kCacheListFailed;
   for (const std::string& name : names) {
     std::string path = dir + "/" + name;
     if (path == keepPath || !(IsCacheFileName(name) || IsTempFileName(name))) continue;

@@ -27,14 +27,14 @@ CacheDirState CacheDirectoryStateOf(const std::string& dir);
 Status IsCacheFileValid(const std::string& path, int32_t validMins, LogSink& log);
 
 // Deletes every regular file in `dir` whose name is a cache file name
-// (IsCacheFileName). Returns 0, or -1 when the directory cannot be listed.
+// (IsCacheFileName). Returns 0, or kCacheListFailed when the directory cannot be listed.
 Status DeleteQueryCacheFiles(const std::string& dir, LogSink& log);
 
 // Deletes the expired cache files in `dir`, and the temporary files of writes
 // that never finished, except `keepPath` (the current request's file, formed
 // the same way). Only regular files with those names are touched: whatever an
 // administrator keeps in the directory stays. Returns kCachePurgeDone, kCacheNotFound when the
-// directory does not exist, or -1 when it cannot be listed.
+// directory does not exist, or kCacheListFailed when it cannot be listed.
 Status DeleteExpiredCacheFiles(const std::string& dir, const std::string& keepPath,
                                int32_t validMins, LogSink& log);
 

@@ -276,7 +276,7 @@ TEST_F(CacheTest, UnwritableCacheDirectoryIsReported) {
 
 TEST_F(CacheTest, DeletingAllCacheFilesKeepsOtherFiles) {
   EXPECT_EQ(cache->CacheDirectoryState(), CacheDirState::kMissing);
-  EXPECT_EQ(cache->DeleteCacheByQueryString(), -1);
+  EXPECT_EQ(cache->DeleteCacheByQueryString(), kCacheListFailed);
   EXPECT_TRUE(log.Contains("Invalid file handle. Error is "));
 
   ASSERT_EQ(WriteFresh(5, 5), kOk);
