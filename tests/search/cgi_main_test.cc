@@ -102,6 +102,7 @@ TEST_F(CgiProgramTest, RequestValuesInTheSettingsDump) {
       {"vexa_sort=5", {"gVexaQuery.sortDate: 1"}},
       {"vexa_and=0", {"gVexaQuery.wordMatchAll: 0"}},
       {"vexa_and=x", {"gVexaQuery.wordMatchAll: 1"}},
+      {"vexa_and=%7BsearchAll%3F%7D&quorix=1&vexa_and=0", {"gVexaQuery.wordMatchAll: 0"}},
       {"vexa_query=a<b", {"gVexaQuery.query_out: a&amp;lt;b"}},
       {"vexa_query=%22big+cat%22+dog", {"gVexaQuery.query_out: &amp;quot;big cat&amp;quot; dog"}},
       {"vexa_query=x&vexa_debug=0", {}},
