@@ -35,6 +35,8 @@ inline constexpr Status kQuerySendFailed = -2002;
 inline constexpr Status kQueryNoResponse = -2003;
 inline constexpr Status kResponseNotRecognised = -2005;
 inline constexpr Status kResponseMalformed = -2006;
+// The template filled with this query gives a URL longer than a node is sent.
+inline constexpr Status kQueryUrlTooLong = -2007;
 
 // Finding an element in an XML document (description documents, node answers);
 // a result that does not fit its buffer is kTooLong.

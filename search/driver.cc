@@ -32,6 +32,7 @@ constexpr NodeMessage kNodeMessages[] = {
      kLogError},
     {kQueryUrlEmpty, "Node #%d's query server's URL is empty", kLogError},
     {kQueryConnectFailed, "Error connecting to node #%d's query server", kLogError},
+    {kQueryUrlTooLong, "Node #%d could not be asked: the query makes its URL too long", kLogError},
     {kQuerySendFailed, "Error sending HTTP GET request to node #%d's query  server", kLogError},
     {kQueryNoResponse, "Error getting  HTTP response from node #%d's query server", kLogError},
     {kResponseNotRecognised,
