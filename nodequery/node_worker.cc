@@ -116,12 +116,12 @@ Status QuerySlaves(const NodeJob& job, const NodeRecord& node, NodeRun& run, Cha
   } else if (result == kOk) {
     start = NowTicks();
     if (job.onQueryStart) job.onQueryStart();
-    if (BuildQueryString(n, node, run, job.request, job.requested, job.useCats,
-                         job.searchMultiCats, log) != kOk) {
+    result = BuildQueryString(n, node, run, job.request, job.requested, job.useCats,
+                              job.searchMultiCats, log);
+    if (result != kOk) {
       log.WriteWithDetail(
           kLogError, Format("Node #%d: Failed to build query string", n),
           Format("Node #%d: Failed to build query string for \"%s\"", n, run.osHost.c_str()));
-      result = kQuerySyntaxUnsupported;
     } else {
       result = SendQuery(job, node, run, *connection, endpoint.secure, log);
       if (result == kOk) result = ParseAnswer(job, node, run, channel, totals, log);

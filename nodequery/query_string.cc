@@ -19,7 +19,7 @@ bool ReplaceAll(std::string_view placeholder, std::string_view value, std::strin
   }
   if (!found) return false;
   result.append(text, from, std::string::npos);
-  if (Utf16Length(result) <= kRequestPathUnits) text = std::move(result);
+  text = std::move(result);
   return true;
 }
 
@@ -82,7 +82,14 @@ Status BuildQueryString(int n, const NodeRecord& node, NodeRun& run,
 
   std::string path = run.osPath + query;
   if (node.IsVexa()) path += VexaParameters(request, useCats, searchMultiCats);
-  run.requestPath = CutUtf16(path, kRequestPathUnits);
+  const size_t units = Utf16Length(path);
+  if (units > kRequestPathUnits) {
+    log.Logf(kLogError, "Node #%d: the query URL would be %zu characters long, more than %zu", n,
+             units, kRequestPathUnits);
+    run.requestPath.clear();
+    return kQueryUrlTooLong;
+  }
+  run.requestPath = std::move(path);
   return kOk;
 }
 

@@ -22,7 +22,10 @@
 
 namespace quorix {
 
-inline constexpr size_t kRequestPathUnits = 2083;   // 2084 including the terminator
+// The longest path and query sent to a node. It holds any query of 255
+// characters, escaped, in the longest template a description may give, and
+// stays within the 8 KB request line that web servers accept.
+inline constexpr size_t kRequestPathUnits = 8000;
 inline constexpr size_t kTemplateHostUnits = 255;   // osHost: 256 including the terminator
 inline constexpr size_t kTemplatePathUnits = 2047;  // osPath
 inline constexpr size_t kTemplateQueryUnits = 511;  // query template from a description
@@ -54,7 +57,7 @@ Status ResolveQueryUrl(int n, const NodeRecord& node, NodeRun& run, const NodeQu
 // osQuery and sets descriptionResolved. Also stores the document's body and
 // descriptionHostLocal in the run. Returns 0, -1001, -1002, -1003, -1004,
 // -1005, -2001 for a template that leads to a local address the node may not
-// reach, or -2007 when the template or a redirect leads back to this search.
+// reach, or kNodeLeadsToSelf when the template or a redirect leads back to this search.
 Status CheckOpenSearchDescriptionFileURL(int n, const NodeRecord& node, NodeRun& run,
                                          const NodeQueryEnv& env);
 
@@ -103,14 +106,15 @@ TemplateSplit SplitQueryTemplate(std::string_view templ, const UrlParts& base, U
 // Fills the template of node `n`'s run with the escaped query, the item count,
 // the start page and start index, and stores the path and query to send in
 // run.requestPath (Vexa nodes get their fixed parameters and categories
-// appended). Sets run.countSupported and run.startPageSupported. Returns 0 or -1004.
+// appended). Sets run.countSupported and run.startPageSupported. Returns 0,
+// -1004, or kQueryUrlTooLong (run.requestPath empty) when the filled path and
+// query would exceed kRequestPathUnits.
 Status BuildQueryString(int n, const NodeRecord& node, NodeRun& run,
                         const NodeQueryRequest& request, int32_t requested, bool useCats,
                         bool searchMultiCats, LogSink& log);
 
 // Replaces every occurrence of `placeholder` in `text` by `value`. True when the
-// placeholder occurs (a placeholder equal to its value counts as absent). The
-// text is changed only when the result stays within kRequestPathUnits.
+// placeholder occurs (a placeholder equal to its value counts as absent).
 bool ReplaceAll(std::string_view placeholder, std::string_view value, std::string& text);
 
 }  // namespace quorix

@@ -10,11 +10,18 @@ namespace {
 
 constexpr size_t kDisplayTextUnits = 511;
 constexpr int32_t kNarrowRange = 100;
+// An OpenSearch item this many places below the top of its node's list gets
+// half the score of the first.
+constexpr double kHalfScorePosition = 10;
+constexpr int64_t kMaxStartOffset = 1000000;
 
 int UsedNodeCount(const Config& config) { return std::clamp(config.nodeCount, 0, kMaxNodes); }
 
-// Scores fall with the item's position and with the node's place in the list;
-// the first item of the first node gets the whole range.
+// Scores fall with the item's place in its node's whole result list and with
+// the node's place in the node list; the first item of the first node gets the
+// whole range. The place counts from the answer's start index against a fixed
+// scale, never against the number of items returned, so asking a node for more
+// items leaves the scores of those already received as they were.
 void ScoreMixedItems(const Config& config, NodeResults& results, LogSink& log) {
   const RequestTotals& totals = results.totals;
   int64_t minScore = totals.minVexaScore;
@@ -29,10 +36,13 @@ void ScoreMixedItems(const Config& config, NodeResults& results, LogSink& log) {
     Channel& channel = results.channels[i];
     if (!channel.valid) continue;
     const int queried = std::min<int>(channel.osTotalQueriedItems, channel.items.size());
+    const int64_t offset =
+        std::clamp<int64_t>(int64_t{channel.osStartIndex} - 1, 0, kMaxStartOffset);
     for (int j = 0; j < queried; ++j) {
       Item& item = *channel.items[j];
       if (channel.nodeType != 0) {
-        double score = (static_cast<double>(queried - j) / queried) *
+        const double position = static_cast<double>(offset) + j;
+        double score = (kHalfScorePosition / (kHalfScorePosition + position)) *
                        (static_cast<double>(nodeCount - i) / nodeCount) * range;
         item.vexaScore = static_cast<int32_t>(score);
       }

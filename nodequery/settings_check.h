@@ -27,8 +27,9 @@ struct SettingsCheckOptions {
 };
 
 // Mixed configuration (config.allVexaNodes false): gives every item of every
-// valid OpenSearch node a position-derived vexaScore within the Vexa score
-// range of results.totals, and returns 0.
+// valid OpenSearch node a vexaScore within the Vexa score range of
+// results.totals, derived from its absolute position in the node's results,
+// and returns 0.
 // All-Vexa configuration: fills `out` from the first valid node and compares
 // the settings blocks of the valid Vexa nodes pairwise; the first difference
 // is logged (one error line) and makes the result positive, else 0.

@@ -37,6 +37,8 @@ inline constexpr Status kResponseNotRecognised = -2005;
 inline constexpr Status kResponseMalformed = -2006;
 // A description's template or a redirect leads back to this search's own address.
 inline constexpr Status kNodeLeadsToSelf = -2007;
+// The template filled with this query gives a URL longer than a node is sent.
+inline constexpr Status kQueryUrlTooLong = -2008;
 
 // Finding an element in an XML document (description documents, node answers);
 // a result that does not fit its buffer is kTooLong.

@@ -62,6 +62,17 @@ int32_t LeadingInt(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
+// Whether `value` reads as an integer: kCgiOk, kCgiNoData when it is blank,
+// kCgiNotLegalType when no digit follows the optional sign.
+int IntValueStatus(std::string_view value) {
+  size_t pos = 0;
+  while (pos < value.size() && value[pos] == ' ') ++pos;
+  if (pos == value.size()) return kCgiNoData;
+  if (value[pos] == '+' || value[pos] == '-') ++pos;
+  if (pos == value.size() || !IsDigit(value[pos])) return kCgiNotLegalType;
+  return kCgiOk;
+}
+
 // Reads exactly `length` bytes; false when the input ends first.
 bool ReadExactly(const BodyReader& readBody, size_t length, std::string& body) {
   body.assign(length, '\0');
@@ -181,15 +192,16 @@ std::optional<std::string_view> FormList::NextValue(std::string_view name) {
 
 int FormList::GetIntValue(std::string_view name, int32_t& out) {
   out = 1;
-  std::optional<std::string_view> value = FindValue(name);
-  if (!value) return status_ = kCgiNotSubmitted;
-  size_t pos = 0;
-  while (pos < value->size() && (*value)[pos] == ' ') ++pos;
-  if (pos == value->size()) return status_ = kCgiNoData;
-  if ((*value)[pos] == '+' || (*value)[pos] == '-') ++pos;
-  if (pos == value->size() || !IsDigit((*value)[pos])) return status_ = kCgiNotLegalType;
-  out = LeadingInt(*value);
-  return status_ = kCgiOk;
+  int first = kCgiNotSubmitted;
+  for (auto value = FindValue(name); value; value = NextValue(name)) {
+    int status = IntValueStatus(*value);
+    if (status == kCgiOk) {
+      out = LeadingInt(*value);
+      return status_ = kCgiOk;
+    }
+    if (first == kCgiNotSubmitted) first = status;
+  }
+  return status_ = first;
 }
 
 int FormList::GetIntValues(std::string_view name, std::vector<int32_t>& values, size_t capacity) {

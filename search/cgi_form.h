@@ -65,7 +65,9 @@ class FormList {
   // Reads an integer field. Status 8 when absent, 7 when empty or blank, 6 when
   // no digit follows the optional sign; `out` is then 1 and the caller applies
   // its default. On 0 `out` holds the value of the leading spaces, sign and
-  // digits (12abc reads as 12; values beyond 32 bits are clamped).
+  // digits (12abc reads as 12; values beyond 32 bits are clamped). A repeated
+  // name gives its first value that reads as an integer; when none does, the
+  // status is the first value's.
   int GetIntValue(std::string_view name, int32_t& out);
 
   // Reads a repeated integer field into `values` (cleared first), at most

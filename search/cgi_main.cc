@@ -60,7 +60,7 @@ QueryDump DumpOf(const VexaQuery& query) {
   dump.currentPageNum = query.currentPageNum;
   dump.itemsPerPage = query.itemsPerPage;
   dump.wordMatchAll = query.wordMatchAll;
-  dump.queryOut = query.query_out;
+  dump.queryOut = query.rawQuery;  // plain: the log escapes its lines for the page
   dump.cat = query.cat;
   return dump;
 }

@@ -17,6 +17,8 @@ constexpr std::string_view kClosingTag = "</i></font></div>";
 
 bool DiagLog::ShowsOnPage(int level, int debugMode) {
   switch (level) {
+    case kLogFileOnly:
+      return debugMode == 2;  // the verbose page shows all that the debug file gets
     case kLogError:
       return true;
     case kLogWarning:
@@ -38,6 +40,7 @@ std::string_view DiagLog::OpeningTag(int level) {
       return "<div><font size=\"2\" color=#FFAA00><i>";
     case kLogError:
       return "<div><font size=\"2\" color=\"red\"><i>";
+    case kLogFileOnly:
     case kLogInfo:
     case kLogDetail:
       return "<div><font size=\"2\"><i>";

@@ -32,7 +32,8 @@ class DiagLog : public LogSink {
   // A line is kept when it shows on the page or a debug file is kept.
   bool Keeps(int level) const override;
 
-  // Whether a line of `level` is shown on the page in `debugMode`.
+  // Whether a line of `level` is shown on the page in `debugMode`; at 2 every
+  // level is.
   static bool ShowsOnPage(int level, int debugMode);
   // The HTML that opens a page line of `level` (empty for levels never shown).
   static std::string_view OpeningTag(int level);

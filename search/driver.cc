@@ -32,6 +32,7 @@ constexpr NodeMessage kNodeMessages[] = {
      kLogError},
     {kQueryUrlEmpty, "Node #%d's query server's URL is empty", kLogError},
     {kQueryConnectFailed, "Error connecting to node #%d's query server", kLogError},
+    {kQueryUrlTooLong, "Node #%d could not be asked: the query makes its URL too long", kLogError},
     {kQuerySendFailed, "Error sending HTTP GET request to node #%d's query  server", kLogError},
     {kQueryNoResponse, "Error getting  HTTP response from node #%d's query server", kLogError},
     {kResponseNotRecognised,
@@ -127,7 +128,7 @@ void WriteCacheIfUseful(const VexaQuery& query, SearchSteps& steps, const ItemLi
                         const RequestTotals& totals, bool cacheTooSmall, LogSink& log) {
   if (steps.cache.cachedItems() < totals.queriedItems) {
     log.Logf(kLogInfo, "Writing to cache for \"%s\", number of items being cached = %d",
-             query.query_out.c_str(), totals.queriedItems);
+             query.rawQuery.c_str(), totals.queriedItems);
     log.TimerStart(kMainThreadTimerSlot);
     steps.cache.WriteCacheByQueryString(merged, totals.queriedItems);
     log.TimerStop(kMainThreadTimerSlot, "Main thread: WriteCacheByQueryString");
@@ -135,7 +136,7 @@ void WriteCacheIfUseful(const VexaQuery& query, SearchSteps& steps, const ItemLi
     log.Logf(kLogWarning,
              "Cache file for \"%s\" contains more items than current query.  Items in cache = "
              "%lld, items queried = %d, No caching done.",
-             query.query_out.c_str(), static_cast<long long>(steps.cache.cachedItems()),
+             query.rawQuery.c_str(), static_cast<long long>(steps.cache.cachedItems()),
              totals.queriedItems);
   }
 }
@@ -180,7 +181,7 @@ int32_t PerformSearchRequest(VexaQuery& query, const Config& config, SearchSteps
     return 0;
   }
 
-  log.Logf(kLogInfo, "Checking cache for \"%s\"", query.query_out.c_str());
+  log.Logf(kLogInfo, "Checking cache for \"%s\"", query.rawQuery.c_str());
   int32_t requested = 0;
   bool cachingOn = false;
   Status cacheStatus = PrepareCache(query, config, steps.cache, log, requested, cachingOn);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/url_escape.h"
 #include "tests/support/recording_log.h"
 #include "tests/support/test_http_server.h"
 
@@ -25,7 +26,7 @@ TEST(ReplaceAllTest, Cases) {
       {"{x}", "{x}", "?a={x}", false, "?a={x}"},
       {"{x}", "{x}{x}", "?a={x}", true, "?a={x}{x}"},  // inserted text is not scanned again
       {"{q}", "", "{q}{q}", true, ""},
-      {"{q}", std::string(2100, 'v'), "?{q}", true, "?{q}"},  // too long: unchanged
+      {"{q}", std::string(9000, 'v'), "?{q}", true, "?" + std::string(9000, 'v')},
   };
   for (Case& c : cases) {
     std::string text = c.text;
@@ -115,13 +116,22 @@ TEST(BuildQueryStringTest, VexaRequestPaths) {
 }
 
 TEST(BuildQueryStringTest, OpenSearchPlaceholders) {
+  // 255 CJK characters: the longest query, 2295 bytes once escaped.
+  std::string cjk;
+  for (int i = 0; i < 255; ++i) cjk += "\xE4\xB8\xAD";
+  const std::string longQuery = UrlEscape(cjk);
+  ASSERT_EQ(longQuery.substr(0, 18), "%E4%B8%AD%E4%B8%AD");
+  ASSERT_EQ(longQuery.size(), 255u * 9);
+  const std::string twice =
+      "?a={searchTerms}&b={searchTerms}&n={count}&p={startPage}&i={startIndex}";
   struct Case {
-    const char* query;
+    std::string query;
     int strict;
     Status want;
     std::string wantPath;
     bool countSupported, startPageSupported;
     std::vector<std::string> wantLines;
+    std::string escapedQuery = "test";
   } cases[] = {
       {"?q={searchTerms}&n={count}&p={startPage?}",
        0,
@@ -165,11 +175,35 @@ TEST(BuildQueryStringTest, OpenSearchPlaceholders) {
        true,
        true,
        {}},
+      {"?q={searchTerms}&n={count}&p={startPage}",
+       0,
+       kOk,
+       "/os?q=" + longQuery + "&n=10&p=3",
+       true,
+       true,
+       {"Node #4 does not support Core Open Search query parameter {startIndex}."},
+       longQuery},
+      {twice,
+       0,
+       kOk,
+       "/os?a=" + longQuery + "&b=" + longQuery + "&n=10&p=3&i=1",
+       true,
+       true,
+       {},
+       longQuery},
+      {twice + twice + twice,
+       0,
+       kQueryUrlTooLong,
+       "",
+       true,
+       true,
+       {"Node #4: the query URL would be 13830 characters long, more than 8000"},
+       longQuery},
   };
   for (const Case& c : cases) {
-    NodeRecord node = OpenSearchNode(c.query, c.strict);
+    NodeRecord node = OpenSearchNode(c.query.c_str(), c.strict);
     NodeQueryRequest request;
-    request.escapedQuery = "test";
+    request.escapedQuery = c.escapedQuery;
     request.nodeStartPage[4] = 3;
     RecordingLog log;
     NodeRun run;
@@ -197,16 +231,16 @@ TEST(BuildQueryStringTest, MissingCountIsAWarningOrAnErrorByStrictness) {
   }
 }
 
-TEST(BuildQueryStringTest, RequestPathIsCut) {
+TEST(BuildQueryStringTest, RequestPathTooLongIsRefusedNotCut) {
   NodeRecord node = OpenSearchNode("?q={searchTerms}&n={count}");
-  node.osPath = "/" + std::string(2100, 'p');
+  node.osPath = "/" + std::string(kRequestPathUnits, 'p');
   NodeQueryRequest request;
   request.escapedQuery = "x";
   RecordingLog log;
   NodeRun run;
   UseConfiguredUrl(node, run);
-  ASSERT_EQ(BuildQueryString(0, node, run, request, 10, false, false, log), kOk);
-  EXPECT_EQ(run.requestPath.size(), kRequestPathUnits);
+  EXPECT_EQ(BuildQueryString(0, node, run, request, 10, false, false, log), kQueryUrlTooLong);
+  EXPECT_EQ(run.requestPath, "");
 }
 
 TEST(SplitQueryTemplateTest, Cases) {

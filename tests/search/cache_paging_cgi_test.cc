@@ -327,7 +327,7 @@ void MixedNodes(const TestHttpServer& server, SettingsText& settings) {
 }
 
 void AnswerMixed(TestHttpServer& server) {
-  // Scores 100, 95, ... 5: the OpenSearch items (49, 47, ...) fall in between.
+  // Scores 100, 95, ... 5: the OpenSearch items (49, 45, 41, ...) fall in between.
   std::vector<RssItem> vexa = NumberedItems("Vexa", 20);
   for (int i = 0; i < 20; ++i) {
     vexa[i].score = 100 - 5 * i;

@@ -135,6 +135,11 @@ TEST(CgiForm, GetIntValueParsesLeadingNumber) {
       {"m=5", kCgiNotSubmitted, 1},
       {"n=99999999999", kCgiOk, INT32_MAX},
       {"n=-99999999999", kCgiOk, INT32_MIN},
+      // A repeated name: the first value that is a number, whatever stands before it.
+      {"n=%7BsearchAll%3F%7D&x=1&n=0", kCgiOk, 0},
+      {"n={searchAll?}&n=&n=7&n=3", kCgiOk, 7},
+      {"n=2&n=x", kCgiOk, 2},
+      {"n=x&n=", kCgiNotLegalType, 1},
   };
   for (const auto& c : cases) {
     FormList form(ParseFormPairs(c.query));

@@ -102,8 +102,9 @@ TEST_F(CgiProgramTest, RequestValuesInTheSettingsDump) {
       {"vexa_sort=5", {"gVexaQuery.sortDate: 1"}},
       {"vexa_and=0", {"gVexaQuery.wordMatchAll: 0"}},
       {"vexa_and=x", {"gVexaQuery.wordMatchAll: 1"}},
-      {"vexa_query=a<b", {"gVexaQuery.query_out: a&amp;lt;b"}},
-      {"vexa_query=%22big+cat%22+dog", {"gVexaQuery.query_out: &amp;quot;big cat&amp;quot; dog"}},
+      {"vexa_and=%7BsearchAll%3F%7D&quorix=1&vexa_and=0", {"gVexaQuery.wordMatchAll: 0"}},
+      {"vexa_query=a<b", {"gVexaQuery.query_out: a&lt;b", "Checking cache for &quot;a&lt;b&quot;"}},
+      {"vexa_query=%22big+cat%22+dog", {"gVexaQuery.query_out: &quot;big cat&quot; dog"}},
       {"vexa_query=x&vexa_debug=0", {}},
   };
   for (const auto& c : cases) {
@@ -223,6 +224,9 @@ TEST_F(CgiProgramTest, DebugFileGetsEveryLineAfterTheSettings) {
   std::string file = sandbox_.ReadFile("logs/debug&.log");
   EXPECT_EQ(file.substr(0, 19), "oCfg->debugMode: 0\n");
   EXPECT_NE(file.find("Checking cache for \"cat\"\n"), std::string::npos);
+  sandbox_.Get("vexa_query=a%3Cb%26c");
+  EXPECT_NE(sandbox_.ReadFile("logs/debug&.log").find("gVexaQuery.query_out: a<b&c\n"),
+            std::string::npos);  // the plain query, as every line of the file
 }
 
 // Components that record what the request looked like when the search ran.

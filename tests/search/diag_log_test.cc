@@ -49,7 +49,7 @@ TEST(DiagLog, PageLinesByLevelAndDebugMode) {
     std::string tag;  // empty: never on the page
     bool shown[3];    // in debug mode 0, 1, 2
   } cases[] = {
-      {kLogFileOnly, "", {false, false, false}},
+      {kLogFileOnly, kPlain, {false, false, true}},
       {kLogWarning, kOrange, {false, true, true}},
       {kLogError, kRed, {true, true, true}},
       {kLogInfo, kPlain, {false, true, true}},
@@ -94,6 +94,15 @@ TEST(DiagLog, EveryLevelGoesToTheDebugFile) {
 
   log.Logf(kLogInfo, "appended");
   EXPECT_EQ(ReadAll(config.debugFileName).substr(56), "appended\n");
+
+  config.debugMode = 2;  // the verbose page holds every line of the file
+  PageOutput verbose;
+  DiagLog verboseLog(verbose, config);
+  for (int level = kLogFileOnly; level <= kLogTiming; ++level)
+    verboseLog.Logf(level, "level %d", level);
+  const std::string shown = verbose.Captured();
+  for (int level = kLogFileOnly; level <= kLogTiming; ++level)
+    EXPECT_NE(shown.find("level " + std::to_string(level) + kClose), std::string::npos) << shown;
 }
 
 TEST(DiagLog, NoFileWithoutDebugLogging) {

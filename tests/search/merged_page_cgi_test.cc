@@ -66,7 +66,7 @@ std::string PageLink(int page, const std::string& text) {
 TEST_F(MergedPageTest, TwoGoodNodesAndAFailingOne) {
   ThreeNodes(SettingsText().Option("INT_CACHE_VALID_PERIOD_MINS", 0).PageLinkTexts());
   // Vexa scores 98, 88, ... 8; the OpenSearch node's ten items are scored by
-  // position, scaled to 1..100 and to its place (second of three): 66, 59, 52, ...
+  // position, scaled to 1..100 and to its place (second of three): 66, 60, 55, 50, ...
   server_.Answer("/vexa/search.cgi", HttpAnswer(VexaRss(ScoredItems("Vexa", 10, 98, 10), 25)));
   server_.Answer("/os/rss", HttpAnswer(OpenSearchRss(NumberedItems("Open", 10), 15)));
 
@@ -78,7 +78,7 @@ TEST_F(MergedPageTest, TwoGoodNodesAndAFailingOne) {
       << page;
   EXPECT_EQ(TitlesInOrder(page),
             (std::vector<std::string>{"Vexa 1", "Vexa 2", "Vexa 3", "Vexa 4", "Open 1", "Open 2",
-                                      "Vexa 5", "Open 3", "Vexa 6", "Open 4"}));
+                                      "Vexa 5", "Open 3", "Open 4", "Vexa 6"}));
   EXPECT_NE(page.find("<p></p>Pages: 1 " + PageLink(2, "2") + PageLink(3, "3") + PageLink(4, "4") +
                       PageLink(2, "Next &gt;&gt;")),
             std::string::npos)
