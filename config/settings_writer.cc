@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "config/settings_escape.h"
+#include "platform/safe_file.h"
 #include "platform/text.h"
 
 namespace quorix {
@@ -77,18 +78,6 @@ int CreateTemporary(const std::string& temporary, const std::string& target) {
   int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd >= 0 && mode != 0666) fchmod(fd, mode);
   return fd;
-}
-
-bool WriteAll(int fd, const std::string& content) {
-  size_t done = 0;
-  while (done < content.size()) {
-    ssize_t written = write(fd, content.data() + done, content.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written == 0) errno = ENOSPC;
-    if (written <= 0) return false;
-    done += static_cast<size_t>(written);
-  }
-  return true;
 }
 
 // Reports `target` and the system's reason for `error` (an errno value).

@@ -11,8 +11,8 @@
 #include <cstring>
 
 #include "nodequery/node_backoff.h"
+#include "platform/safe_file.h"
 #include "platform/text.h"
-#include "platform/unique_file.h"
 
 namespace quorix {
 namespace {
@@ -102,18 +102,6 @@ int OpenRegular(const std::string& path, int flags, int& error, std::string& why
     return -1;
   }
   return fd;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0) errno = ENOSPC;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/unique_file.h"
+#include "platform/safe_file.h"
 #include "search/cache_name.h"
 
 namespace quorix {
@@ -181,18 +181,10 @@ Status WriteCacheFileAtomically(const std::string& dir, const std::string& path,
   }
   bool failed = false;
   auto writePiece = [&](std::string_view bytes) {
-    size_t written = 0;
-    while (written < bytes.size()) {
-      ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        failed = true;
-        LogWriteError(log, __LINE__);
-        return false;
-      }
-      written += static_cast<size_t>(n);
-    }
-    return true;
+    if (WriteAll(fd, bytes)) return true;
+    failed = true;
+    LogWriteError(log, __LINE__);
+    return false;
   };
   Status produced = produce(writePiece);
   if (produced != kOk && !failed) failed = true;

@@ -1,5 +1,5 @@
-// Creating a file under a name nobody else can have chosen: for temporary files
-// that are renamed over the real one once complete.
+// Writing files that replace others whole: a temporary file under a name nobody
+// else can have chosen, written completely, then renamed over the real one.
 #pragma once
 
 #include <string>
@@ -14,6 +14,10 @@ namespace quorix {
 // or -1 (errno set) when no name could be created.
 int CreateUniqueFile(const std::string& dir, std::string_view prefix, std::string* path,
                      unsigned mode = 0666);
+
+// Writes all of `bytes` to `fd`, retrying after interruptions. False (errno
+// set; ENOSPC when nothing more could be written) on failure.
+bool WriteAll(int fd, std::string_view bytes);
 
 // Length of the random part CreateUniqueFile adds to the prefix.
 inline constexpr size_t kUniqueSuffixLength = 6;

@@ -1,4 +1,4 @@
-#include "platform/unique_file.h"
+#include "platform/safe_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -27,6 +27,18 @@ int CreateUniqueFile(const std::string& dir, std::string_view prefix, std::strin
   }
   errno = EEXIST;
   return -1;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written == 0) errno = ENOSPC;
+    if (written <= 0) return false;
+    done += static_cast<size_t>(written);
+  }
+  return true;
 }
 
 }  // namespace quorix
