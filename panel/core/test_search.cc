@@ -33,6 +33,8 @@ constexpr StatusText kStatusTexts[] = {
     {kQueryNoResponse, "No answer from the query server"},
     {kResponseNotRecognised, "Answer not recognised"},
     {kResponseMalformed, "Answer malformed"},
+    {kNodeLeadsToSelf, "Leads back to this search"},
+    {kQueryUrlTooLong, "Query URL too long"},
     {kNodeTimeoutZero, "Time-out is zero"},
     {kNodeTimeoutExceeded, "Time-out exceeded"},
     {kFewerItemsThanRequested, "Answered with fewer items than asked for"},

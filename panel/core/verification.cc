@@ -43,6 +43,8 @@ constexpr SummaryText kSummaryTexts[] = {
      "Node #%d: Slave node did not return a recognised VexaSearchResponse/OpenSearchResponse "
      "format"},
     {kNodeTimeoutZero, "Node #%d: Timeout value is zero"},
+    {kNodeLeadsToSelf, "Node #%d: Address leads back to this search"},
+    {kQueryUrlTooLong, "Node #%d: The query makes the query server's URL too long"},
 };
 
 }  // namespace
