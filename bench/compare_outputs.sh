@@ -6,6 +6,7 @@
 #
 #   bench/compare_outputs.sh OLD_QUORIX [NEW_QUORIX]
 #   COMPARE_NODES=16 COMPARE_ITEMS=40 bench/compare_outputs.sh /tmp/old/quorix build-release/quorix
+#   COMPARE_BUILD=/tmp/old/build bench/compare_outputs.sh ...   # demo tools from another build
 #
 # NEW_QUORIX defaults to build-release/quorix (built here when missing). Exits 0
 # when everything matches, 1 with the differences otherwise.
@@ -14,14 +15,16 @@ cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 OLD=${1:?usage: bench/compare_outputs.sh OLD_QUORIX [NEW_QUORIX]}
 NEW=${2:-$ROOT/build-release/quorix}
-BUILD="$ROOT/build-release"
+BUILD=${COMPARE_BUILD:-$ROOT/build-release}  # where the demo nodes and the site tool are
 NODES=${COMPARE_NODES:-16}
 ITEMS=${COMPARE_ITEMS:-40}
 WORK=$(mktemp -d)
 source bench/local_servers.sh
 
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORIX_BUILD_PANEL=OFF >/dev/null
-cmake --build "$BUILD" --target quorix demo_vexa_node demo_opensearch_node quorix_demo_site >/dev/null
+if [[ ! -x $BUILD/tools/quorix_demo_site || ! -x $NEW ]]; then
+  cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORIX_BUILD_PANEL=OFF >/dev/null
+  cmake --build "$BUILD" --target quorix demo_vexa_node demo_opensearch_node quorix_demo_site >/dev/null
+fi
 
 # Every node matches "bench"; the dates vary so that the date sort reorders.
 write_corpus() {
