@@ -99,7 +99,7 @@ Status QuerySlaves(const NodeJob& job, const NodeRecord& node, NodeRun& run, Cha
 
   NodeQueryEnv env{log, job.options, cancel, job.request.selfHost, job.request.selfPath};
   Status result = ResolveQueryUrl(n, node, run, env);
-  if (result != kOk && (!node.IsVexa() || result == kQueryUrlEmpty)) return result;
+  if (result != kOk && (IsOpenSearchNode(node) || result == kQueryUrlEmpty)) return result;
 
   auto connection = std::make_shared<NodeConnection>(cancel);
   RegisterNodeHandles(n, connection);
