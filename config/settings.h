@@ -36,6 +36,8 @@ struct NodeRecord {
   bool IsVexa() const { return type == 0; }
 };
 
+inline bool IsOpenSearchNode(const NodeRecord& node) { return !node.IsVexa(); }
+
 struct Config {
   int32_t nodeCount = 0;     // number of NODE%d_DISABLED lines read
   bool allVexaNodes = true;  // false when any enabled node is an OpenSearch node

@@ -1,6 +1,4 @@
-#include <memory>
-
-#include "nodequery/http_client.h"
+#include "nodequery/node_fetch.h"
 #include "nodequery/query_url.h"
 #include "nodequery/response_parser.h"
 #include "nodequery/xml_scan.h"
@@ -31,48 +29,17 @@ bool FindQueryTemplate(const std::string& document, std::string& templ) {
                                 "type=\"application/rss", "template=", templ, 4096) == kOk;
 }
 
-constexpr const char* kConnectFailure = "Failed to connect";
-
-// Fetches the description document into run.responseBody. Returns 0, or
-// kDescConnectFailed..kDescNoResponse.
+// Fetches the description document into run.responseBody. Returns 0,
+// kDescConnectFailed..kDescNoResponse or kNodeLeadsToSelf.
 Status FetchDescription(int n, const NodeRecord& node, NodeRun& run, const NodeQueryEnv& env) {
-  auto connection = std::make_shared<NodeConnection>(env.cancel);
-  RegisterNodeHandles(n, connection);
-  connection->SetAddressReach(ReachFor(node, false, false));
-  connection->SetSelfAddress(std::string(env.selfHost), std::string(env.selfPath));
-  Endpoint endpoint = ChooseEndpoint(node.osDescScheme, node.osDescHost);
-  if (!connection->Connect(endpoint.host, endpoint.port)) {
-    LogNodeHostFailure(env.log, n, kConnectFailure, node.osDescHost);
-    return kDescConnectFailed;
-  }
-  std::string path = CutUtf16(node.osDescPath, kRequestPathUnits);
-  int32_t error = 0;
-  bool sent =
-      connection->RequestGet(path, static_cast<uint32_t>(node.timeoutMs), endpoint.secure, &error);
-  run.descriptionHostLocal = connection->FirstHopLocal();
-  if (!sent) {
-    if (error == kHttpLeadsToSelf) {
-      LogLeadsToSelf(env.log, n, node.osDescHost + path);
-      return kNodeLeadsToSelf;
-    }
-    if (error == kHttpAddressRefused) {
-      LogRefusedAddress(env.log, n, kConnectFailure, node.osDescHost);
-      return kDescConnectFailed;
-    }
-    LogSendFailure(env, n, node.osDescHost, path, error, connection->FailureDetail());
-    return kDescSendFailed;
-  }
-  uint32_t length = 0;
-  int64_t announced = connection->GetHttpResponseContentSize(length) == 0 ? length : -1;
-  std::string headers, body;
-  if (!connection->ReadResponse(headers, kHttpHeaderBytes, body, BodyCapacity(announced))) {
-    env.log.WriteWithDetail(
-        kLogError, Format("Node #%d: No response", n),
-        Format("Node #%d: No response from \"%s%s\"", n, node.osDescHost.c_str(), path.c_str()));
-    return kDescNoResponse;
-  }
-  run.responseBody = CleanResponseBody(std::move(body));
-  return kOk;
+  FetchTarget target;
+  target.scheme = node.osDescScheme;
+  target.host = node.osDescHost;
+  target.path = CutUtf16(node.osDescPath, kRequestPathUnits);
+  target.timeoutMs = static_cast<uint32_t>(node.timeoutMs);
+  target.reach = ReachFor(node, false, false);
+  target.firstHopLocal = &run.descriptionHostLocal;
+  return FetchNodeDocument(n, target, kDescriptionFetch, env, run.responseBody);
 }
 
 }  // namespace
@@ -101,7 +68,7 @@ Status CheckOpenSearchDescriptionFileURL(int n, const NodeRecord& node, NodeRun&
   switch (SplitQueryTemplate(templ, base, parts)) {
     case TemplateSplit::kOk:
       if (!TemplateHostAllowed(node, run.descriptionHostLocal, parts.host)) {
-        LogRefusedAddress(env.log, n, "Failed to send connect", parts.host);
+        LogRefusedAddress(env.log, n, kQueryFetch.connectFailure, parts.host);
         return kQueryConnectFailed;
       }
       if (LeadsToSelf(env.selfHost, env.selfPath, parts.scheme, parts.host, parts.path)) {

@@ -114,7 +114,7 @@ bool NodeIsUsable(int n, const NodeRecord& node, NodeResults& results, LogSink& 
   }
   results.status[n] = kOk;
   if (node.osDescHost.empty() && node.osDescPath.empty()) {
-    if (!node.IsVexa()) {
+    if (IsOpenSearchNode(node)) {
       log.Logf(kLogError, "Node #%d's OpenSearch Description URL is empty", n);
       results.status[n] = kDescUrlEmpty;
       return false;

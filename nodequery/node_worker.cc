@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "nodequery/http_client.h"
+#include "nodequery/node_fetch.h"
 #include "nodequery/query_url.h"
 #include "nodequery/response_parser.h"
 #include "platform/clock.h"
@@ -11,62 +11,6 @@
 
 namespace quorix {
 namespace {
-
-constexpr const char* kConnectFailure = "Failed to send connect";
-
-// The transfer of one query once its URL is known. Returns 0 or a node error
-// code; on success the body is in the run.
-Status SendQuery(const NodeJob& job, const NodeRecord& node, NodeRun& run,
-                 NodeConnection& connection, bool secure, LogSink& log) {
-  int n = job.node;
-  int32_t httpStatus = 0;
-  log.TimerStart(n);
-  bool sent = connection.RequestGet(run.requestPath, static_cast<uint32_t>(node.timeoutMs), secure,
-                                    &httpStatus);
-  log.TimerStop(n, "Node [%d]: RequestGet", n);
-  if (!sent && httpStatus == kHttpLeadsToSelf) {
-    LogLeadsToSelf(log, n, run.osHost + run.requestPath);
-    return kNodeLeadsToSelf;
-  }
-  if (!sent && httpStatus == kHttpAddressRefused) {
-    LogRefusedAddress(log, n, kConnectFailure, run.osHost);
-    return kQueryConnectFailed;
-  }
-  if (!sent) {
-    NodeQueryEnv env{log, job.options};
-    LogSendFailure(env, n, run.osHost, run.requestPath, httpStatus, connection.FailureDetail());
-    return kQuerySendFailed;
-  }
-  if (httpStatus != 200) {
-    if (const char* text = HttpStatusText(httpStatus)) {
-      log.Logf(kLogError, "Node #%d: HTTP Status %d returned (%s)", n, httpStatus, text);
-    } else {
-      log.Logf(kLogError, "Node #%d: HTTP Status %d returned.", n, httpStatus);
-    }
-  }
-
-  uint32_t length = 0;
-  log.TimerStart(n);
-  int64_t announced = connection.GetHttpResponseContentSize(length) == 0 ? length : -1;
-  log.TimerStop(n, "Node [%d]: GetHttpResponseContentSize", n);
-  std::string contentType;
-  log.TimerStart(n);
-  if (connection.GetHttpResponseContentType(contentType) != 0) contentType = "text/html";
-  log.TimerStop(n, "Node [%d]: GetHttpResponseContentType", n);
-
-  std::string headers, body;
-  log.TimerStart(n);
-  bool read = connection.ReadResponse(headers, kHttpHeaderBytes, body, BodyCapacity(announced));
-  log.TimerStop(n, "Node [%d]: Response", n);
-  if (!read) {
-    log.WriteWithDetail(kLogError, Format("Node #%d: No response", n),
-                        Format("Node #%d: No response from \"%s%s\"", n, run.osHost.c_str(),
-                               run.requestPath.c_str()));
-    return kQueryNoResponse;
-  }
-  run.responseBody = CleanResponseBody(std::move(body));
-  return kOk;
-}
 
 // Parses the stored answer. A usable answer's body is let go once parsed: its
 // records hold all the request needs, and keeping it would double the
@@ -88,6 +32,36 @@ Status ParseAnswer(const NodeJob& job, const NodeRecord& node, NodeRun& run, Cha
   return parsed;
 }
 
+// The query's target once its URL is known. Once connected, the query string
+// is built; a Vexa node whose description failed (`resolved`) keeps that
+// failure and is not asked. `start` is set when the query itself starts.
+FetchTarget QueryTarget(const NodeJob& job, const NodeRecord& node, NodeRun& run, Status resolved,
+                        int64_t& start, LogSink& log) {
+  FetchTarget target;
+  target.scheme = run.osScheme;
+  target.host = run.osHost;
+  target.timeoutMs = static_cast<uint32_t>(node.timeoutMs);
+  target.reach = ReachFor(node, run.descriptionHostLocal, run.descriptionResolved);
+  target.hops = job.request.hops;
+  target.beforeSend = [&job, &node, &run, resolved, &start, &log](std::string& path) {
+    if (resolved != kOk) return resolved;
+    int n = job.node;
+    start = NowTicks();
+    if (job.onQueryStart) job.onQueryStart();
+    Status built = BuildQueryString(n, node, run, job.request, job.requested, job.useCats,
+                                    job.searchMultiCats, log);
+    if (built != kOk) {
+      log.WriteWithDetail(
+          kLogError, Format("Node #%d: Failed to build query string", n),
+          Format("Node #%d: Failed to build query string for \"%s\"", n, run.osHost.c_str()));
+      return built;
+    }
+    path = run.requestPath;
+    return kOk;
+  };
+  return target;
+}
+
 }  // namespace
 
 Status QuerySlaves(const NodeJob& job, const NodeRecord& node, NodeRun& run, Channel& channel,
@@ -99,35 +73,11 @@ Status QuerySlaves(const NodeJob& job, const NodeRecord& node, NodeRun& run, Cha
 
   NodeQueryEnv env{log, job.options, cancel, job.request.selfHost, job.request.selfPath};
   Status result = ResolveQueryUrl(n, node, run, env);
-  if (result != kOk && (!node.IsVexa() || result == kQueryUrlEmpty)) return result;
+  if (result != kOk && (IsOpenSearchNode(node) || result == kQueryUrlEmpty)) return result;
 
-  auto connection = std::make_shared<NodeConnection>(cancel);
-  RegisterNodeHandles(n, connection);
-  connection->SetAddressReach(ReachFor(node, run.descriptionHostLocal, run.descriptionResolved));
-  connection->SetSelfAddress(job.request.selfHost, job.request.selfPath);
-  connection->SetHops(job.request.hops);
-  Endpoint endpoint = ChooseEndpoint(run.osScheme, run.osHost);
-  log.TimerStart(n);
-  bool connected = connection->Connect(endpoint.host, endpoint.port);
-  log.TimerStop(n, "Node [%d]: Connect", n);
-  if (!connected) {
-    LogNodeHostFailure(log, n, kConnectFailure, run.osHost);
-    result = kQueryConnectFailed;
-  } else if (result == kOk) {
-    start = NowTicks();
-    if (job.onQueryStart) job.onQueryStart();
-    result = BuildQueryString(n, node, run, job.request, job.requested, job.useCats,
-                              job.searchMultiCats, log);
-    if (result != kOk) {
-      log.WriteWithDetail(
-          kLogError, Format("Node #%d: Failed to build query string", n),
-          Format("Node #%d: Failed to build query string for \"%s\"", n, run.osHost.c_str()));
-    } else {
-      result = SendQuery(job, node, run, *connection, endpoint.secure, log);
-      if (result == kOk) result = ParseAnswer(job, node, run, channel, totals, log);
-    }
-  }
-  connection->CloseNodeHandles();
+  FetchTarget target = QueryTarget(job, node, run, result, start, log);
+  result = FetchNodeDocument(n, target, kQueryFetch, env, run.responseBody);
+  if (result == kOk) result = ParseAnswer(job, node, run, channel, totals, log);
   log.Logf(kLogInfo, "%s(%d): End HTTP Query for node #%d, time taken = %0.2f ms",
            "Quorix::QuerySlaves", __LINE__, n, TicksToMs(NowTicks() - start));
   return result;

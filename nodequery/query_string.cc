@@ -81,7 +81,7 @@ Status BuildQueryString(int n, const NodeRecord& node, NodeRun& run,
   }
 
   std::string path = run.osPath + query;
-  if (node.IsVexa()) path += VexaParameters(request, useCats, searchMultiCats);
+  if (!IsOpenSearchNode(node)) path += VexaParameters(request, useCats, searchMultiCats);
   const size_t units = Utf16Length(path);
   if (units > kRequestPathUnits) {
     log.Logf(kLogError, "Node #%d: the query URL would be %zu characters long, more than %zu", n,

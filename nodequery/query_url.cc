@@ -126,7 +126,7 @@ TemplateSplit SplitQueryTemplate(std::string_view templ, const UrlParts& base, U
 
 Status ResolveQueryUrl(int n, const NodeRecord& node, NodeRun& run, const NodeQueryEnv& env) {
   UseConfiguredUrl(node, run);
-  if (!node.IsVexa()) {
+  if (IsOpenSearchNode(node)) {
     if (!node.osHost.empty()) return kOk;
     Status status = TimedDescriptionCheck(n, node, run, env, "OpenSearch Node");
     if (status == kOk) {

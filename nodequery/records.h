@@ -128,6 +128,9 @@ struct RequestTotals {
   std::mutex mutex_;
 };
 
+// Whether the node an answer came from is an OpenSearch node (IsOpenSearchNode).
+inline bool IsOpenSearchNode(const Channel& channel) { return channel.nodeType != 0; }
+
 // One node's part in one request: the query URL it was asked on (from the
 // settings, or from its description document), what it answered, and which
 // template parameters that URL supports. Starts afresh at every request.

@@ -163,7 +163,7 @@ Status ParseResponse(int nodeIndex, int32_t requested, const NodeRecord& node, c
   channel.node = nodeIndex;
   channel.nodeType = node.type;
   const NodeTotals before = totals;
-  ParseState state{nodeIndex, node.IsVexa(), run, channel, totals, log, options};
+  ParseState state{nodeIndex, !IsOpenSearchNode(node), run, channel, totals, log, options};
 
   Status status = TagScanner(run.responseBody).Run(state);
   // A recommended link whose end tag never came is not kept.

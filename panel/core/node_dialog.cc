@@ -77,7 +77,7 @@ bool NodeDialog::Open(const std::vector<int>& selectedRows) {
   timeout = std::to_string(node.timeoutMs);
   name = node.name;
   strictQuerySyntax = node.strictQuerySyntax != 0;
-  openSearch = !node.IsVexa();
+  openSearch = IsOpenSearchNode(node);
   return true;
 }
 

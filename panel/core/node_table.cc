@@ -30,9 +30,9 @@ std::vector<NodeRow> FillNodeList(Config& config) {
   for (int slot = 0; slot < kept; ++slot) {
     const NodeRecord& node = config.nodes[slot];
     NodeRow row;
-    row.label = std::to_string(slot) + (node.IsVexa() ? " (Vexa)" : " (OpenSearch)");
+    row.label = std::to_string(slot) + (IsOpenSearchNode(node) ? " (OpenSearch)" : " (Vexa)");
     bool hasDescription = !node.osDescHost.empty() && !node.osDescPath.empty();
-    if (!node.IsVexa() || hasDescription)
+    if (IsOpenSearchNode(node) || hasDescription)
       row.url = JoinUrl(node.osDescScheme, node.osDescHost, node.osDescPath);
     else
       row.url = JoinUrl(node.vexaScheme, node.vexaHost, node.vexaPath);

@@ -55,7 +55,7 @@ class ProblemLines : public LogSink {
 };
 
 std::string NodeLabel(int slot, const NodeRecord& node) {
-  return std::to_string(slot) + (node.IsVexa() ? " (Vexa)" : " (OpenSearch)");
+  return std::to_string(slot) + (IsOpenSearchNode(node) ? " (OpenSearch)" : " (Vexa)");
 }
 
 std::string NodeUrl(const NodeRecord& node) {

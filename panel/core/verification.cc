@@ -170,7 +170,8 @@ VerificationOutcome VerificationRun::Execute() {
   if (session_.flags.verifyPassed && !log.Failed()) {
     config_.allVexaNodes = true;
     for (int i = 0; i < nodeCount; ++i)
-      if (!config_.nodes[i].disabled && !config_.nodes[i].IsVexa()) config_.allVexaNodes = false;
+      if (!config_.nodes[i].disabled && IsOpenSearchNode(config_.nodes[i]))
+        config_.allVexaNodes = false;
     DisplayValues display;
     SettingsCheckOptions options;
     options.colonInMismatchLine = true;
@@ -183,7 +184,7 @@ VerificationOutcome VerificationRun::Execute() {
 
 bool VerificationRun::CheckNodeUrl(int i) {
   const NodeRecord& node = config_.nodes[i];
-  if (!node.IsVexa()) {
+  if (IsOpenSearchNode(node)) {
     log_->Logf(kLogFileOnly,
                "Node #%d: Checking OpenSearch Description file's URL for valid HTTP string.", i);
     if (node.osDescHost.empty() && node.osDescPath.empty()) {

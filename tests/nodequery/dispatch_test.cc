@@ -232,6 +232,34 @@ TEST_F(DispatchFixture, OpenSearchNodeQueriedThroughItsDescription) {
   EXPECT_TRUE(config.nodes[0].osHost.empty());
 }
 
+// The description and the query are fetched alike, but only the query times
+// each step, reports a status other than 200 and carries the request's hops.
+TEST_F(DispatchFixture, DescriptionAndQueryFetchesDifferWhereTheirPlansDo) {
+  server.Answer("/os.xml", HttpAnswer("<OpenSearchDescription><Url type=\"application/rss+xml\" "
+                                      "template=\"/rss?q={searchTerms}\"/>"
+                                      "</OpenSearchDescription>")
+                               .Status(404));
+  server.Answer("/rss", HttpAnswer(RssAnswer(1, 1)).Status(503));
+  OpenSearchNode(0, "/os.xml");
+  request.hops = 4;
+  Run();
+  EXPECT_EQ(results.status[0], kOk);
+  std::vector<std::string> statusLines, timings;
+  for (const auto& line : log.Lines()) {
+    if (line.text.find("HTTP Status") != std::string::npos) statusLines.push_back(line.text);
+    if (size_t at = line.text.find(" ms - "); line.level == kLogTiming && at != std::string::npos)
+      timings.push_back(line.text.substr(at + 6));
+  }
+  EXPECT_EQ(statusLines, std::vector<std::string>{"Node #0: HTTP Status 503 returned."});
+  EXPECT_EQ(timings,
+            (std::vector<std::string>{"Node [0]: CheckOpenSearchDescriptionFileURL OpenSearch Node",
+                                      "Node [0]: Connect", "Node [0]: RequestGet",
+                                      "Node [0]: GetHttpResponseContentSize",
+                                      "Node [0]: GetHttpResponseContentType", "Node [0]: Response",
+                                      "Node [0]: ParseResponse"}));
+  EXPECT_NE(server.LastRequestHead().find("X-Quorix-Hops: 4"), std::string::npos);
+}
+
 TEST_F(DispatchFixture, TheQueryGetsTheWholeTimeOutAfterTheDescription) {
   // Each answer alone fits the time-out; both together do not. The margins
   // are wide (1 s either way) so that a loaded machine cannot tip the result.
