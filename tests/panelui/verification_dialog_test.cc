@@ -45,14 +45,10 @@ RunSeen RunVerification(PanelHarness& panel, const char* shotName) {
     auto* dialog = qobject_cast<VerificationDialog*>(window);
     seen.caption = dialog->windowTitle();
     auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("ok"));
-    if (WaitFor([&] { return dialog->Log()->topLevelItemCount() > 0; }, 5000) &&
-        dialog->Running()) {
-      seen.buttonsWaited = !ok->isEnabled();
-      dialog->reject();  // as Escape or the close button do
-      seen.escapeIgnored = dialog->isVisible();
-    }
     // After the closing box: read the log, copy it, and close with OK. (Waiting
-    // here instead would hold the box's own event loop.)
+    // here instead would hold the box's own event loop.) Connected, and the box's
+    // answer set, before anything waits: a run against a closed port can end
+    // while the wait below lets events through.
     QObject::connect(dialog, &VerificationDialog::finished_run, dialog,
                      [&seen, dialog, ok, shotName] {
                        QTreeWidget* log = dialog->Log();
@@ -67,6 +63,12 @@ RunSeen RunVerification(PanelHarness& panel, const char* shotName) {
                        ok->click();
                      });
     AnswerNextBox(QMessageBox::Ok, &seen.finalBox);
+    if (WaitFor([&] { return dialog->Log()->topLevelItemCount() > 0; }, 5000) &&
+        dialog->Running()) {
+      seen.buttonsWaited = !ok->isEnabled();
+      dialog->reject();  // as Escape or the close button do
+      seen.escapeIgnored = dialog->isVisible();
+    }
   });
   panel.window->Button(kCmdVerify)->click();
   return seen;
