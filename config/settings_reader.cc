@@ -10,12 +10,11 @@
 
 #include <array>
 #include <cctype>
-#include <cstdlib>
 #include <fstream>
-#include <limits>
 #include <string_view>
 
 #include "config/lang_keys.h"
+#include "config/settings_keys.h"
 #include "platform/text.h"
 
 namespace quorix {
@@ -24,7 +23,6 @@ namespace {
 constexpr size_t kSchemeMaxUnits = 31;
 constexpr size_t kHostMaxUnits = 255;
 constexpr size_t kPathMaxUnits = 2047;
-constexpr size_t kFileNameMaxUnits = 259;
 constexpr size_t kLangStringMaxUnits = 199;
 
 bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -52,20 +50,9 @@ bool TakeEquals(std::string_view& rest) {
   return true;
 }
 
-// " = 123": an optional sign and at least one digit; anything after the digits
-// is ignored. Values outside 32 bits do not parse.
+// " = 123"; see ParseIntSetting.
 bool ParseIntValue(std::string_view rest, int32_t& out) {
-  if (!TakeEquals(rest)) return false;
-  size_t pos = 0;
-  if (pos < rest.size() && (rest[pos] == '+' || rest[pos] == '-')) ++pos;
-  size_t digits = pos;
-  while (digits < rest.size() && std::isdigit(static_cast<unsigned char>(rest[digits]))) ++digits;
-  if (digits == pos || digits - pos > 10) return false;
-  long long value = std::strtoll(std::string(rest.substr(0, digits)).c_str(), nullptr, 10);
-  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
-    return false;
-  out = static_cast<int32_t>(value);
-  return true;
+  return TakeEquals(rest) && ParseIntSetting(rest, out);
 }
 
 // " = \"text\"". With `escaped`, \" and \\ stand for " and \ and the value ends
@@ -248,64 +235,16 @@ void ReadNodeLine(std::string_view key, std::string_view rest, Config& config) {
   }
 }
 
-struct IntKey {
-  std::string_view key;
-  int32_t Config::*field;
-};
-
-constexpr std::array<IntKey, 21> kIntKeys = {{
-    {"DEBUG", &Config::debugMode},
-    {"AllowRequestDebug", &Config::allowRequestDebug},
-    {"INT_OVER_REQUEST_FACTOR", &Config::overRequestFactor},
-    {"INT_CACHE_VALID_PERIOD_MINS", &Config::cacheValidPeriodMins},
-    {"FormFormat", &Config::formFormat},
-    {"Logging", &Config::logging},
-    {"DebugLogging", &Config::debugLogging},
-    {"DefaultToAnd", &Config::defaultToAnd},
-    {"VexaInfo", &Config::showVexaInfo},
-    {"Timing", &Config::showSearchTime},
-    {"UseCats", &Config::useCats},
-    {"SearchMultiCats", &Config::searchMultiCats},
-    {"Spelling", &Config::spelling},
-    {"SpellingWhenLessThan", &Config::spellingWhenLessThan},
-    {"RecommendedMax", &Config::recommendedMax},
-    {"Recommended", &Config::recommended},
-    {"UseDateTime", &Config::useDateTime},
-    {"MergeDuplicates", &Config::mergeDuplicates},
-    {"ShowSources", &Config::showSources},
-    {"NodeBackoffFailures", &Config::nodeBackoffFailures},
-    {"NodeBackoffSecs", &Config::nodeBackoffSecs},
-}};
-
-struct FileNameKey {
-  std::string_view key;
-  std::string Config::*field;
-};
-
-constexpr std::array<FileNameKey, 6> kFileNameKeys = {{
-    {"LanguageFileName", &Config::languageFileName},
-    {"LogFileName", &Config::logFileName},
-    {"DebugFileName", &Config::debugFileName},
-    {"OpenSearchShortName", &Config::openSearchShortName},
-    {"OpenSearchDescription", &Config::openSearchDescription},
-    {"PublicBaseUrl", &Config::publicBaseUrl},
-}};
-
 void ReadOtherLine(std::string_view key, std::string_view rest, Config& config) {
-  for (const IntKey& entry : kIntKeys) {
-    if (key == entry.key) {
-      ParseIntValue(rest, config.*entry.field);
-      return;
-    }
-  }
   std::string text;
-  for (const FileNameKey& entry : kFileNameKeys) {
-    if (key == entry.key) {
-      if (!ParseQuotedValue(rest, true, text)) return;
+  if (const SettingKey* setting = FindSettingKey(key, kSearchReads)) {
+    if (setting->number) {
+      ParseIntValue(rest, config.*setting->number);
+    } else if (ParseQuotedValue(rest, true, text)) {
       text = DecodeReferences(text);
-      if (FitsUnits(text, kFileNameMaxUnits)) config.*entry.field = text;
-      return;
+      if (FitsUnits(text, kSettingTextMaxUnits)) config.*setting->text = text;
     }
+    return;
   }
   if (key.substr(0, 4) == "STR_") {
     int index = LangKeyIndex(key);

@@ -8,9 +8,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 #include "config/settings_escape.h"
+#include "config/settings_keys.h"
 #include "platform/safe_file.h"
 #include "platform/text.h"
 
@@ -63,6 +65,26 @@ void NodeLines(std::string& out, int number, int slot, const NodeRecord& node,
   if (!node.name.empty()) TextLine(out, prefix + "_NAME", EscapeSettingsValue(node.name));
 }
 
+void SettingLine(std::string& out, const SettingKey& key, const Config& config) {
+  std::string name(key.name);
+  switch (key.kind) {
+    case SettingKind::kInt:
+      IntLine(out, name, config.*key.number);
+      break;
+    case SettingKind::kFlag:
+      IntLine(out, name, config.*key.number != 0 ? 1 : 0);
+      break;
+    case SettingKind::kFileName:
+      NameLine(out, name, config.*key.text);
+      break;
+    case SettingKind::kText:
+      // Escaped like the file names, so that a folder name with a quote or a
+      // backslash survives being read back.
+      if (!(config.*key.text).empty()) TextLine(out, name, EscapeSettingsValue(config.*key.text));
+      break;
+  }
+}
+
 // A name for the temporary file beside `target`, unique within this process.
 std::string TemporaryName(const std::string& target) {
   static std::atomic<unsigned> counter{0};
@@ -95,48 +117,16 @@ void ReportCannotSave(const SettingsWriteHooks& hooks, const std::string& target
 
 std::string FormatSettings(const Config& config, const std::function<bool(int)>& nodeVerified) {
   std::string out;
-  IntLine(out, "DEBUG", config.debugMode);
-  IntLine(out, "AllowRequestDebug", config.allowRequestDebug);
-  IntLine(out, "INT_OVER_REQUEST_FACTOR", config.overRequestFactor);
-  IntLine(out, "INT_CACHE_VALID_PERIOD_MINS", config.cacheValidPeriodMins);
-  int written = 0;
-  for (int slot = 0; slot < config.nodeCount && slot < kMaxNodes; ++slot) {
-    const NodeRecord& node = config.nodes[slot];
-    if (node.timeoutMs <= 0) continue;
-    NodeLines(out, written++, slot, node, nodeVerified);
+  for (size_t index = 0; index < std::size(kSettingKeys); ++index) {
+    if (index == kKeysBeforeNodes) {
+      int written = 0;
+      for (int slot = 0; slot < config.nodeCount && slot < kMaxNodes; ++slot) {
+        const NodeRecord& node = config.nodes[slot];
+        if (node.timeoutMs > 0) NodeLines(out, written++, slot, node, nodeVerified);
+      }
+    }
+    SettingLine(out, kSettingKeys[index], config);
   }
-  NameLine(out, "LanguageFileName", config.languageFileName);
-  NameLine(out, "TemplateFilename", config.templateFilename);
-  IntLine(out, "FormFormat", config.formFormat);
-  IntLine(out, "Logging", config.logging);
-  NameLine(out, "LogFileName", config.logFileName);
-  IntLine(out, "DebugLogging", config.debugLogging);
-  NameLine(out, "DebugFileName", config.debugFileName);
-  IntLine(out, "DefaultToAnd", config.defaultToAnd != 0 ? 1 : 0);
-  IntLine(out, "VexaInfo", config.showVexaInfo);
-  IntLine(out, "Timing", config.showSearchTime);
-  IntLine(out, "UseCats", config.useCats);
-  IntLine(out, "SearchMultiCats", config.searchMultiCats);
-  IntLine(out, "Spelling", config.spelling);
-  IntLine(out, "SpellingWhenLessThan", config.spellingWhenLessThan);
-  IntLine(out, "RecommendedMax", config.recommendedMax);
-  IntLine(out, "Recommended", config.recommended);
-  IntLine(out, "UseDateTime", config.useDateTime);
-  IntLine(out, "MergeDuplicates", config.mergeDuplicates);
-  IntLine(out, "ShowSources", config.showSources);
-  IntLine(out, "NodeBackoffFailures", config.nodeBackoffFailures);
-  IntLine(out, "NodeBackoffSecs", config.nodeBackoffSecs);
-  NameLine(out, "OpenSearchShortName", config.openSearchShortName);
-  NameLine(out, "OpenSearchDescription", config.openSearchDescription);
-  NameLine(out, "PublicBaseUrl", config.publicBaseUrl);
-  // Escaped like the other paths, so that a folder name with a quote or a
-  // backslash survives being read back.
-  if (!config.controlPanelInstallDirectory.empty())
-    TextLine(out, "ControlPanelInstallDirectory",
-             EscapeSettingsValue(config.controlPanelInstallDirectory));
-  IntLine(out, "ControlPanelLogging", config.controlPanelLogging);
-  IntLine(out, "ControlPanelDebugMode", config.controlPanelDebugMode);
-  IntLine(out, "ControlPanelWarnWord", config.controlPanelWarnWord);
   return out;
 }
 
