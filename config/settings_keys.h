@@ -83,6 +83,41 @@ inline constexpr SettingKey kSettingKeys[] = {
      kPanelReads},
 };
 
+// Node settings: "NODE<n>" and a suffix, n the node's slot (0 to 63, written
+// without leading zeros).
+enum class NodeSettingKind {
+  kDisabled,  // NODE<n>_DISABLED = 0 or 1; each such line counts one node
+  kInt,       // NODE<n>_... = 123
+  kVexaUrl,   // the URLs are quoted texts
+  kOsDescUrl,
+  kOsUrl,
+  kName,  // at most kNodeNameMaxUnits
+};
+
+struct NodeSettingKey {
+  std::string_view suffix;
+  NodeSettingKind kind;
+  int32_t NodeRecord::*number;  // kInt
+  bool prefixOnly;              // URL keys match when they begin with the suffix
+  uint8_t readers;
+};
+
+// In the writer's order.
+inline constexpr NodeSettingKey kNodeSettingKeys[] = {
+    {"_DISABLED", NodeSettingKind::kDisabled, nullptr, false, kBothRead},
+    {"_TYPE", NodeSettingKind::kInt, &NodeRecord::type, false, kBothRead},
+    {"_STRICT_QUERY_SYNTAX", NodeSettingKind::kInt, &NodeRecord::strictQuerySyntax, false,
+     kBothRead},
+    {"_TIMEOUT_MS", NodeSettingKind::kInt, &NodeRecord::timeoutMs, false, kBothRead},
+    {"_VEXA_URL", NodeSettingKind::kVexaUrl, nullptr, true, kBothRead},
+    {"_OS_DESC_URL", NodeSettingKind::kOsDescUrl, nullptr, true, kBothRead},
+    {"_OS_URL", NodeSettingKind::kOsUrl, nullptr, true, kSearchReads},
+    {"_NAME", NodeSettingKind::kName, nullptr, false, kBothRead},
+};
+
+// The node key that `key` names and `reader` takes, with its slot; null for none.
+const NodeSettingKey* FindNodeSettingKey(std::string_view key, SettingReader reader, int& slot);
+
 // The key named `name` that `reader` takes; null for none.
 const SettingKey* FindSettingKey(std::string_view name, SettingReader reader);
 

@@ -1,6 +1,5 @@
 #include "config/settings_panel_reader.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <fstream>
@@ -90,38 +89,31 @@ bool ReadNodeUrl(std::string_view rest, NodeRecord& node, std::string& scheme, s
 // Handles a key that begins with "NODE". Returns false only for an invalid URL;
 // `known` tells whether the key names a node setting.
 bool ReadNodeLine(std::string_view key, std::string_view rest, Config& config, bool& known) {
-  known = false;
-  size_t at = 4;
-  size_t digits = 0;
-  while (at + digits < key.size() && std::isdigit(static_cast<unsigned char>(key[at + digits])))
-    ++digits;
-  // The slot number is written without leading zeros; anything else names no slot.
-  if (digits == 0 || digits > 2 || (digits == 2 && key[at] == '0')) return true;
-  int slot = std::stoi(std::string(key.substr(at, digits)));
-  if (slot >= kMaxNodes) return true;
-  std::string_view name = key.substr(at + digits);
+  int slot = 0;
+  const NodeSettingKey* setting = FindNodeSettingKey(key, kPanelReads, slot);
+  std::string_view afterKey = rest;
+  known = setting != nullptr && SkipEquals(afterKey);
+  if (setting == nullptr) return true;
   NodeRecord& node = config.nodes[slot];
   int32_t value;
-  std::string_view afterKey = rest;
-  known = SkipEquals(afterKey);
-  if (name == "_DISABLED") {
-    ++config.nodeCount;
-    if (ParseInt(rest, value)) node.disabled = value != 0;
-  } else if (name == "_TYPE") {
-    ParseInt(rest, node.type);
-  } else if (name == "_STRICT_QUERY_SYNTAX") {
-    ParseInt(rest, node.strictQuerySyntax);
-  } else if (name == "_TIMEOUT_MS") {
-    ParseInt(rest, node.timeoutMs);
-  } else if (name == "_NAME") {
-    std::string text;
-    if (ParseText(rest, text) && Utf16Length(text) <= kNodeNameMaxUnits) node.name = text;
-  } else if (name.starts_with("_VEXA_URL")) {
-    return ReadNodeUrl(rest, node, node.vexaScheme, node.vexaHost, node.vexaPath);
-  } else if (name.starts_with("_OS_DESC_URL")) {
-    return ReadNodeUrl(rest, node, node.osDescScheme, node.osDescHost, node.osDescPath);
-  } else {
-    known = false;
+  std::string text;
+  switch (setting->kind) {
+    case NodeSettingKind::kDisabled:
+      ++config.nodeCount;
+      if (ParseInt(rest, value)) node.disabled = value != 0;
+      break;
+    case NodeSettingKind::kInt:
+      ParseInt(rest, node.*setting->number);
+      break;
+    case NodeSettingKind::kName:
+      if (ParseText(rest, text) && Utf16Length(text) <= kNodeNameMaxUnits) node.name = text;
+      break;
+    case NodeSettingKind::kVexaUrl:
+      return ReadNodeUrl(rest, node, node.vexaScheme, node.vexaHost, node.vexaPath);
+    case NodeSettingKind::kOsDescUrl:
+      return ReadNodeUrl(rest, node, node.osDescScheme, node.osDescHost, node.osDescPath);
+    case NodeSettingKind::kOsUrl:  // written for the search program only
+      break;
   }
   return true;
 }

@@ -146,89 +146,35 @@ void SplitUrl(std::string_view url, std::string& scheme, std::string& host, std:
   if (query && TakePart(url, "", kPathMaxUnits, part)) *query = part;
 }
 
-enum class NodeKey { kDisabled, kType, kStrict, kTimeout, kVexaUrl, kOsDescUrl, kOsUrl, kName };
-
-struct NodeKeyName {
-  std::string_view suffix;  // after "NODE" and the slot number
-  NodeKey key;
-  bool prefixOnly;  // URL keys are compared on the name's length only
-};
-
-constexpr std::array<NodeKeyName, 8> kNodeKeys = {{
-    {"_DISABLED", NodeKey::kDisabled, false},
-    {"_TYPE", NodeKey::kType, false},
-    {"_STRICT_QUERY_SYNTAX", NodeKey::kStrict, false},
-    {"_TIMEOUT_MS", NodeKey::kTimeout, false},
-    {"_VEXA_URL", NodeKey::kVexaUrl, true},
-    {"_OS_DESC_URL", NodeKey::kOsDescUrl, true},
-    {"_OS_URL", NodeKey::kOsUrl, true},
-    {"_NAME", NodeKey::kName, false},
-}};
-
-// Reads the slot number of "NODE<n>_...": decimal, without leading zeros,
-// below kMaxNodes. Leaves `key` at the rest.
-bool TakeSlot(std::string_view& key, int& slot) {
-  constexpr std::string_view kPrefix = "NODE";
-  if (key.substr(0, kPrefix.size()) != kPrefix) return false;
-  key.remove_prefix(kPrefix.size());
-  size_t digits = 0;
-  while (digits < key.size() && key[digits] >= '0' && key[digits] <= '9') ++digits;
-  if (digits == 0 || digits > 2 || (digits > 1 && key[0] == '0')) return false;
-  slot = 0;
-  for (size_t i = 0; i < digits; ++i) slot = slot * 10 + (key[i] - '0');
-  key.remove_prefix(digits);
-  return slot < kMaxNodes;
-}
-
-// Finds which node key and slot `key` names. False for none.
-bool MatchNodeKey(std::string_view key, int& slot, NodeKey& which) {
-  if (!TakeSlot(key, slot)) return false;
-  for (const NodeKeyName& name : kNodeKeys) {
-    bool match =
-        name.prefixOnly ? key.substr(0, name.suffix.size()) == name.suffix : key == name.suffix;
-    if (match) {
-      which = name.key;
-      return true;
-    }
-  }
-  return false;
-}
-
 void ReadNodeLine(std::string_view key, std::string_view rest, Config& config) {
   int slot = 0;
-  NodeKey which;
-  if (!MatchNodeKey(key, slot, which)) return;
+  const NodeSettingKey* setting = FindNodeSettingKey(key, kSearchReads, slot);
+  if (setting == nullptr) return;
   NodeRecord& node = config.nodes[slot];
   int32_t number = 0;
   std::string text;
-  switch (which) {
-    case NodeKey::kDisabled:
+  switch (setting->kind) {
+    case NodeSettingKind::kDisabled:
       ++config.nodeCount;
       if (ParseIntValue(rest, number)) node.disabled = number != 0;
       break;
-    case NodeKey::kType:
-      if (ParseIntValue(rest, number)) node.type = number;
+    case NodeSettingKind::kInt:
+      ParseIntValue(rest, node.*setting->number);
       break;
-    case NodeKey::kStrict:
-      ParseIntValue(rest, node.strictQuerySyntax);
-      break;
-    case NodeKey::kTimeout:
-      ParseIntValue(rest, node.timeoutMs);
-      break;
-    case NodeKey::kVexaUrl:
+    case NodeSettingKind::kVexaUrl:
       if (ParseQuotedValue(rest, true, text))
         SplitUrl(DecodeReferences(text), node.vexaScheme, node.vexaHost, node.vexaPath, nullptr);
       break;
-    case NodeKey::kOsDescUrl:
+    case NodeSettingKind::kOsDescUrl:
       if (ParseQuotedValue(rest, true, text))
         SplitUrl(DecodeReferences(text), node.osDescScheme, node.osDescHost, node.osDescPath,
                  nullptr);
       break;
-    case NodeKey::kOsUrl:
+    case NodeSettingKind::kOsUrl:
       if (ParseQuotedValue(rest, true, text))
         SplitUrl(text, node.osScheme, node.osHost, node.osPath, &node.osQuery);
       break;
-    case NodeKey::kName:
+    case NodeSettingKind::kName:
       if (ParseQuotedValue(rest, true, text) && FitsUnits(text, kNodeNameMaxUnits))
         node.name = DecodeReferences(text);
       break;

@@ -42,27 +42,50 @@ std::string EscapeQuotesOnly(const std::string& value) {
   return out;
 }
 
+// `verified`: the node has a query URL and passed its last verification.
+void NodeLine(std::string& out, const std::string& key, const NodeSettingKey& setting,
+              const NodeRecord& node, bool verified) {
+  switch (setting.kind) {
+    case NodeSettingKind::kDisabled:
+      IntLine(out, key, node.disabled ? 1 : 0);
+      break;
+    case NodeSettingKind::kInt:
+      IntLine(out, key, node.*setting.number);
+      break;
+    case NodeSettingKind::kVexaUrl:
+      if (!node.vexaHost.empty())
+        TextLine(out, key,
+                 EscapeSettingsValue(node.vexaScheme + "://" + node.vexaHost + node.vexaPath));
+      break;
+    case NodeSettingKind::kOsDescUrl:
+      if (!node.osDescHost.empty())
+        TextLine(
+            out, key,
+            EscapeSettingsValue(node.osDescScheme + "://" + node.osDescHost + node.osDescPath));
+      break;
+    case NodeSettingKind::kOsUrl:
+      // The query template keeps its "&" separators: the search program sends it
+      // as it stands. Only quotes and backslashes are escaped, so that the value
+      // ends at its closing quote.
+      if (verified)
+        TextLine(
+            out, key,
+            EscapeQuotesOnly(node.osScheme + "://" + node.osHost + node.osPath + node.osQuery));
+      break;
+    case NodeSettingKind::kName:
+      if (!node.name.empty()) TextLine(out, key, EscapeSettingsValue(node.name));
+      break;
+  }
+}
+
 void NodeLines(std::string& out, int number, int slot, const NodeRecord& node,
                const std::function<bool(int)>& nodeVerified) {
   std::string prefix = "NODE" + std::to_string(number);
-  IntLine(out, prefix + "_DISABLED", node.disabled ? 1 : 0);
-  IntLine(out, prefix + "_TYPE", node.type);
-  IntLine(out, prefix + "_STRICT_QUERY_SYNTAX", node.strictQuerySyntax);
-  IntLine(out, prefix + "_TIMEOUT_MS", node.timeoutMs);
-  if (!node.vexaHost.empty())
-    TextLine(out, prefix + "_VEXA_URL",
-             EscapeSettingsValue(node.vexaScheme + "://" + node.vexaHost + node.vexaPath));
-  if (!node.osDescHost.empty()) {
-    TextLine(out, prefix + "_OS_DESC_URL",
-             EscapeSettingsValue(node.osDescScheme + "://" + node.osDescHost + node.osDescPath));
-    // The query template keeps its "&" separators: the search program sends it
-    // as it stands. Only quotes and backslashes are escaped, so that the value
-    // ends at its closing quote.
-    if (!node.osHost.empty() && nodeVerified && nodeVerified(slot))
-      TextLine(out, prefix + "_OS_URL",
-               EscapeQuotesOnly(node.osScheme + "://" + node.osHost + node.osPath + node.osQuery));
-  }
-  if (!node.name.empty()) TextLine(out, prefix + "_NAME", EscapeSettingsValue(node.name));
+  // Asked only for a node whose query URL would be written.
+  bool verified =
+      !node.osDescHost.empty() && !node.osHost.empty() && nodeVerified && nodeVerified(slot);
+  for (const NodeSettingKey& setting : kNodeSettingKeys)
+    NodeLine(out, prefix + std::string(setting.suffix), setting, node, verified);
 }
 
 void SettingLine(std::string& out, const SettingKey& key, const Config& config) {
