@@ -1,7 +1,7 @@
-// The keys of settings files (settings.qxdat, the control panel's .cpdat), other
-// than the node keys (NODE<n>_...) and the page texts (STR_..., lang_keys.h).
-// The search program's reader, the control panel's reader and the writer all
-// take them from here.
+// The keys of settings files (settings.qxdat, the control panel's .cpdat) with
+// the field each one sets: the search program's reader, the control panel's
+// reader and the writer all take them from here. The page texts (STR_...) are
+// in lang_keys.h.
 #pragma once
 
 #include <cstddef>
