@@ -1,21 +1,17 @@
 #include "config/settings_panel_reader.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <fstream>
-#include <limits>
 #include <system_error>
 
 #include "config/character_references.h"
+#include "config/settings_keys.h"
 #include "config/url_split.h"
 #include "platform/text.h"
 
 namespace quorix {
 namespace {
-
-// Capacity of the file name fields in UTF-16 units, terminator excluded.
-constexpr size_t kFileNameMax = 259;
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
@@ -42,21 +38,9 @@ bool SkipEquals(std::string_view& rest) {
   return true;
 }
 
-// " = <decimal>" with an optional sign; values beyond 32 bits are clamped.
+// " = <decimal>"; see ParseIntSetting.
 bool ParseInt(std::string_view rest, int32_t& value) {
-  if (!SkipEquals(rest)) return false;
-  size_t at = 0;
-  bool negative = false;
-  if (at < rest.size() && (rest[at] == '-' || rest[at] == '+')) negative = rest[at++] == '-';
-  if (at == rest.size() || !std::isdigit(static_cast<unsigned char>(rest[at]))) return false;
-  int64_t number = 0;
-  for (; at < rest.size() && std::isdigit(static_cast<unsigned char>(rest[at])); ++at)
-    if (number <= std::numeric_limits<int32_t>::max()) number = number * 10 + (rest[at] - '0');
-  if (negative) number = -number;
-  if (number > std::numeric_limits<int32_t>::max()) number = std::numeric_limits<int32_t>::max();
-  if (number < std::numeric_limits<int32_t>::min()) number = std::numeric_limits<int32_t>::min();
-  value = static_cast<int32_t>(number);
-  return true;
+  return SkipEquals(rest) && ParseIntSetting(rest, value);
 }
 
 // " = \"<text>\"": the text runs to the first double quote not escaped by a
@@ -73,66 +57,18 @@ bool ParseText(std::string_view rest, std::string& value) {
   return true;
 }
 
-bool ReadName(std::string_view rest, std::string& field) {
-  std::string value;
-  if (ParseText(rest, value) && Utf16Length(value) <= kFileNameMax) field = value;
-  return true;
-}
-
-struct IntKey {
-  const char* key;
-  int32_t Config::*field;
-};
-constexpr IntKey kIntKeys[] = {
-    {"INT_CACHE_VALID_PERIOD_MINS", &Config::cacheValidPeriodMins},
-    {"DEBUG", &Config::debugMode},
-    {"AllowRequestDebug", &Config::allowRequestDebug},
-    {"INT_OVER_REQUEST_FACTOR", &Config::overRequestFactor},
-    {"DefaultToAnd", &Config::defaultToAnd},
-    {"FormFormat", &Config::formFormat},
-    {"Logging", &Config::logging},
-    {"DebugLogging", &Config::debugLogging},
-    {"VexaInfo", &Config::showVexaInfo},
-    {"Timing", &Config::showSearchTime},
-    {"MergeDuplicates", &Config::mergeDuplicates},
-    {"ShowSources", &Config::showSources},
-    {"NodeBackoffFailures", &Config::nodeBackoffFailures},
-    {"NodeBackoffSecs", &Config::nodeBackoffSecs},
-    {"ControlPanelLogging", &Config::controlPanelLogging},
-    {"ControlPanelDebugMode", &Config::controlPanelDebugMode},
-    {"ControlPanelWarnWord", &Config::controlPanelWarnWord},
-};
-
-struct TextKey {
-  const char* key;
-  std::string Config::*field;
-};
-constexpr TextKey kTextKeys[] = {
-    {"LanguageFileName", &Config::languageFileName},
-    {"TemplateFilename", &Config::templateFilename},
-    {"LogFileName", &Config::logFileName},
-    {"DebugFileName", &Config::debugFileName},
-    {"OpenSearchShortName", &Config::openSearchShortName},
-    {"OpenSearchDescription", &Config::openSearchDescription},
-    {"PublicBaseUrl", &Config::publicBaseUrl},
-    {"ControlPanelInstallDirectory", &Config::controlPanelInstallDirectory},
-};
-
 // True when the line names a setting ("KEY = value" with a known key).
 bool ReadSettingLine(std::string_view key, std::string_view rest, Config& config) {
   std::string_view value = rest;
   if (!SkipEquals(value)) return false;
-  for (const IntKey& entry : kIntKeys)
-    if (key == entry.key) {
-      ParseInt(rest, config.*entry.field);
-      return true;
-    }
-  for (const TextKey& entry : kTextKeys)
-    if (key == entry.key) {
-      ReadName(rest, config.*entry.field);
-      return true;
-    }
-  return false;
+  const SettingKey* setting = FindSettingKey(key, kPanelReads);
+  if (setting == nullptr) return false;
+  std::string text;
+  if (setting->number)
+    ParseInt(rest, config.*setting->number);
+  else if (ParseText(rest, text) && Utf16Length(text) <= kSettingTextMaxUnits)
+    config.*setting->text = text;
+  return true;
 }
 
 // Reads a quoted node URL into the three parts given. False when the URL is
@@ -153,38 +89,31 @@ bool ReadNodeUrl(std::string_view rest, NodeRecord& node, std::string& scheme, s
 // Handles a key that begins with "NODE". Returns false only for an invalid URL;
 // `known` tells whether the key names a node setting.
 bool ReadNodeLine(std::string_view key, std::string_view rest, Config& config, bool& known) {
-  known = false;
-  size_t at = 4;
-  size_t digits = 0;
-  while (at + digits < key.size() && std::isdigit(static_cast<unsigned char>(key[at + digits])))
-    ++digits;
-  // The slot number is written without leading zeros; anything else names no slot.
-  if (digits == 0 || digits > 2 || (digits == 2 && key[at] == '0')) return true;
-  int slot = std::stoi(std::string(key.substr(at, digits)));
-  if (slot >= kMaxNodes) return true;
-  std::string_view name = key.substr(at + digits);
+  int slot = 0;
+  const NodeSettingKey* setting = FindNodeSettingKey(key, kPanelReads, slot);
+  std::string_view afterKey = rest;
+  known = setting != nullptr && SkipEquals(afterKey);
+  if (setting == nullptr) return true;
   NodeRecord& node = config.nodes[slot];
   int32_t value;
-  std::string_view afterKey = rest;
-  known = SkipEquals(afterKey);
-  if (name == "_DISABLED") {
-    ++config.nodeCount;
-    if (ParseInt(rest, value)) node.disabled = value != 0;
-  } else if (name == "_TYPE") {
-    ParseInt(rest, node.type);
-  } else if (name == "_STRICT_QUERY_SYNTAX") {
-    ParseInt(rest, node.strictQuerySyntax);
-  } else if (name == "_TIMEOUT_MS") {
-    ParseInt(rest, node.timeoutMs);
-  } else if (name == "_NAME") {
-    std::string text;
-    if (ParseText(rest, text) && Utf16Length(text) <= kNodeNameMaxUnits) node.name = text;
-  } else if (name.starts_with("_VEXA_URL")) {
-    return ReadNodeUrl(rest, node, node.vexaScheme, node.vexaHost, node.vexaPath);
-  } else if (name.starts_with("_OS_DESC_URL")) {
-    return ReadNodeUrl(rest, node, node.osDescScheme, node.osDescHost, node.osDescPath);
-  } else {
-    known = false;
+  std::string text;
+  switch (setting->kind) {
+    case NodeSettingKind::kDisabled:
+      ++config.nodeCount;
+      if (ParseInt(rest, value)) node.disabled = value != 0;
+      break;
+    case NodeSettingKind::kInt:
+      ParseInt(rest, node.*setting->number);
+      break;
+    case NodeSettingKind::kName:
+      if (ParseText(rest, text) && Utf16Length(text) <= kNodeNameMaxUnits) node.name = text;
+      break;
+    case NodeSettingKind::kVexaUrl:
+      return ReadNodeUrl(rest, node, node.vexaScheme, node.vexaHost, node.vexaPath);
+    case NodeSettingKind::kOsDescUrl:
+      return ReadNodeUrl(rest, node, node.osDescScheme, node.osDescHost, node.osDescPath);
+    case NodeSettingKind::kOsUrl:  // written for the search program only
+      break;
   }
   return true;
 }

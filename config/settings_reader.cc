@@ -10,12 +10,11 @@
 
 #include <array>
 #include <cctype>
-#include <cstdlib>
 #include <fstream>
-#include <limits>
 #include <string_view>
 
 #include "config/lang_keys.h"
+#include "config/settings_keys.h"
 #include "platform/text.h"
 
 namespace quorix {
@@ -24,7 +23,6 @@ namespace {
 constexpr size_t kSchemeMaxUnits = 31;
 constexpr size_t kHostMaxUnits = 255;
 constexpr size_t kPathMaxUnits = 2047;
-constexpr size_t kFileNameMaxUnits = 259;
 constexpr size_t kLangStringMaxUnits = 199;
 
 bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -52,20 +50,9 @@ bool TakeEquals(std::string_view& rest) {
   return true;
 }
 
-// " = 123": an optional sign and at least one digit; anything after the digits
-// is ignored. Values outside 32 bits do not parse.
+// " = 123"; see ParseIntSetting.
 bool ParseIntValue(std::string_view rest, int32_t& out) {
-  if (!TakeEquals(rest)) return false;
-  size_t pos = 0;
-  if (pos < rest.size() && (rest[pos] == '+' || rest[pos] == '-')) ++pos;
-  size_t digits = pos;
-  while (digits < rest.size() && std::isdigit(static_cast<unsigned char>(rest[digits]))) ++digits;
-  if (digits == pos || digits - pos > 10) return false;
-  long long value = std::strtoll(std::string(rest.substr(0, digits)).c_str(), nullptr, 10);
-  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
-    return false;
-  out = static_cast<int32_t>(value);
-  return true;
+  return TakeEquals(rest) && ParseIntSetting(rest, out);
 }
 
 // " = \"text\"". With `escaped`, \" and \\ stand for " and \ and the value ends
@@ -159,153 +146,51 @@ void SplitUrl(std::string_view url, std::string& scheme, std::string& host, std:
   if (query && TakePart(url, "", kPathMaxUnits, part)) *query = part;
 }
 
-enum class NodeKey { kDisabled, kType, kStrict, kTimeout, kVexaUrl, kOsDescUrl, kOsUrl, kName };
-
-struct NodeKeyName {
-  std::string_view suffix;  // after "NODE" and the slot number
-  NodeKey key;
-  bool prefixOnly;  // URL keys are compared on the name's length only
-};
-
-constexpr std::array<NodeKeyName, 8> kNodeKeys = {{
-    {"_DISABLED", NodeKey::kDisabled, false},
-    {"_TYPE", NodeKey::kType, false},
-    {"_STRICT_QUERY_SYNTAX", NodeKey::kStrict, false},
-    {"_TIMEOUT_MS", NodeKey::kTimeout, false},
-    {"_VEXA_URL", NodeKey::kVexaUrl, true},
-    {"_OS_DESC_URL", NodeKey::kOsDescUrl, true},
-    {"_OS_URL", NodeKey::kOsUrl, true},
-    {"_NAME", NodeKey::kName, false},
-}};
-
-// Reads the slot number of "NODE<n>_...": decimal, without leading zeros,
-// below kMaxNodes. Leaves `key` at the rest.
-bool TakeSlot(std::string_view& key, int& slot) {
-  constexpr std::string_view kPrefix = "NODE";
-  if (key.substr(0, kPrefix.size()) != kPrefix) return false;
-  key.remove_prefix(kPrefix.size());
-  size_t digits = 0;
-  while (digits < key.size() && key[digits] >= '0' && key[digits] <= '9') ++digits;
-  if (digits == 0 || digits > 2 || (digits > 1 && key[0] == '0')) return false;
-  slot = 0;
-  for (size_t i = 0; i < digits; ++i) slot = slot * 10 + (key[i] - '0');
-  key.remove_prefix(digits);
-  return slot < kMaxNodes;
-}
-
-// Finds which node key and slot `key` names. False for none.
-bool MatchNodeKey(std::string_view key, int& slot, NodeKey& which) {
-  if (!TakeSlot(key, slot)) return false;
-  for (const NodeKeyName& name : kNodeKeys) {
-    bool match =
-        name.prefixOnly ? key.substr(0, name.suffix.size()) == name.suffix : key == name.suffix;
-    if (match) {
-      which = name.key;
-      return true;
-    }
-  }
-  return false;
-}
-
 void ReadNodeLine(std::string_view key, std::string_view rest, Config& config) {
   int slot = 0;
-  NodeKey which;
-  if (!MatchNodeKey(key, slot, which)) return;
+  const NodeSettingKey* setting = FindNodeSettingKey(key, kSearchReads, slot);
+  if (setting == nullptr) return;
   NodeRecord& node = config.nodes[slot];
   int32_t number = 0;
   std::string text;
-  switch (which) {
-    case NodeKey::kDisabled:
+  switch (setting->kind) {
+    case NodeSettingKind::kDisabled:
       ++config.nodeCount;
       if (ParseIntValue(rest, number)) node.disabled = number != 0;
       break;
-    case NodeKey::kType:
-      if (ParseIntValue(rest, number)) node.type = number;
+    case NodeSettingKind::kInt:
+      ParseIntValue(rest, node.*setting->number);
       break;
-    case NodeKey::kStrict:
-      ParseIntValue(rest, node.strictQuerySyntax);
-      break;
-    case NodeKey::kTimeout:
-      ParseIntValue(rest, node.timeoutMs);
-      break;
-    case NodeKey::kVexaUrl:
+    case NodeSettingKind::kVexaUrl:
       if (ParseQuotedValue(rest, true, text))
         SplitUrl(DecodeReferences(text), node.vexaScheme, node.vexaHost, node.vexaPath, nullptr);
       break;
-    case NodeKey::kOsDescUrl:
+    case NodeSettingKind::kOsDescUrl:
       if (ParseQuotedValue(rest, true, text))
         SplitUrl(DecodeReferences(text), node.osDescScheme, node.osDescHost, node.osDescPath,
                  nullptr);
       break;
-    case NodeKey::kOsUrl:
+    case NodeSettingKind::kOsUrl:
       if (ParseQuotedValue(rest, true, text))
         SplitUrl(text, node.osScheme, node.osHost, node.osPath, &node.osQuery);
       break;
-    case NodeKey::kName:
+    case NodeSettingKind::kName:
       if (ParseQuotedValue(rest, true, text) && FitsUnits(text, kNodeNameMaxUnits))
         node.name = DecodeReferences(text);
       break;
   }
 }
 
-struct IntKey {
-  std::string_view key;
-  int32_t Config::*field;
-};
-
-constexpr std::array<IntKey, 21> kIntKeys = {{
-    {"DEBUG", &Config::debugMode},
-    {"AllowRequestDebug", &Config::allowRequestDebug},
-    {"INT_OVER_REQUEST_FACTOR", &Config::overRequestFactor},
-    {"INT_CACHE_VALID_PERIOD_MINS", &Config::cacheValidPeriodMins},
-    {"FormFormat", &Config::formFormat},
-    {"Logging", &Config::logging},
-    {"DebugLogging", &Config::debugLogging},
-    {"DefaultToAnd", &Config::defaultToAnd},
-    {"VexaInfo", &Config::showVexaInfo},
-    {"Timing", &Config::showSearchTime},
-    {"UseCats", &Config::useCats},
-    {"SearchMultiCats", &Config::searchMultiCats},
-    {"Spelling", &Config::spelling},
-    {"SpellingWhenLessThan", &Config::spellingWhenLessThan},
-    {"RecommendedMax", &Config::recommendedMax},
-    {"Recommended", &Config::recommended},
-    {"UseDateTime", &Config::useDateTime},
-    {"MergeDuplicates", &Config::mergeDuplicates},
-    {"ShowSources", &Config::showSources},
-    {"NodeBackoffFailures", &Config::nodeBackoffFailures},
-    {"NodeBackoffSecs", &Config::nodeBackoffSecs},
-}};
-
-struct FileNameKey {
-  std::string_view key;
-  std::string Config::*field;
-};
-
-constexpr std::array<FileNameKey, 6> kFileNameKeys = {{
-    {"LanguageFileName", &Config::languageFileName},
-    {"LogFileName", &Config::logFileName},
-    {"DebugFileName", &Config::debugFileName},
-    {"OpenSearchShortName", &Config::openSearchShortName},
-    {"OpenSearchDescription", &Config::openSearchDescription},
-    {"PublicBaseUrl", &Config::publicBaseUrl},
-}};
-
 void ReadOtherLine(std::string_view key, std::string_view rest, Config& config) {
-  for (const IntKey& entry : kIntKeys) {
-    if (key == entry.key) {
-      ParseIntValue(rest, config.*entry.field);
-      return;
-    }
-  }
   std::string text;
-  for (const FileNameKey& entry : kFileNameKeys) {
-    if (key == entry.key) {
-      if (!ParseQuotedValue(rest, true, text)) return;
+  if (const SettingKey* setting = FindSettingKey(key, kSearchReads)) {
+    if (setting->number) {
+      ParseIntValue(rest, config.*setting->number);
+    } else if (ParseQuotedValue(rest, true, text)) {
       text = DecodeReferences(text);
-      if (FitsUnits(text, kFileNameMaxUnits)) config.*entry.field = text;
-      return;
+      if (FitsUnits(text, kSettingTextMaxUnits)) config.*setting->text = text;
     }
+    return;
   }
   if (key.substr(0, 4) == "STR_") {
     int index = LangKeyIndex(key);

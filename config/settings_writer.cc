@@ -8,9 +8,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 #include "config/settings_escape.h"
+#include "config/settings_keys.h"
 #include "platform/safe_file.h"
 #include "platform/text.h"
 
@@ -40,27 +42,70 @@ std::string EscapeQuotesOnly(const std::string& value) {
   return out;
 }
 
+// `verified`: the node has a query URL and passed its last verification.
+void NodeLine(std::string& out, const std::string& key, const NodeSettingKey& setting,
+              const NodeRecord& node, bool verified) {
+  switch (setting.kind) {
+    case NodeSettingKind::kDisabled:
+      IntLine(out, key, node.disabled ? 1 : 0);
+      break;
+    case NodeSettingKind::kInt:
+      IntLine(out, key, node.*setting.number);
+      break;
+    case NodeSettingKind::kVexaUrl:
+      if (!node.vexaHost.empty())
+        TextLine(out, key,
+                 EscapeSettingsValue(node.vexaScheme + "://" + node.vexaHost + node.vexaPath));
+      break;
+    case NodeSettingKind::kOsDescUrl:
+      if (!node.osDescHost.empty())
+        TextLine(
+            out, key,
+            EscapeSettingsValue(node.osDescScheme + "://" + node.osDescHost + node.osDescPath));
+      break;
+    case NodeSettingKind::kOsUrl:
+      // The query template keeps its "&" separators: the search program sends it
+      // as it stands. Only quotes and backslashes are escaped, so that the value
+      // ends at its closing quote.
+      if (verified)
+        TextLine(
+            out, key,
+            EscapeQuotesOnly(node.osScheme + "://" + node.osHost + node.osPath + node.osQuery));
+      break;
+    case NodeSettingKind::kName:
+      if (!node.name.empty()) TextLine(out, key, EscapeSettingsValue(node.name));
+      break;
+  }
+}
+
 void NodeLines(std::string& out, int number, int slot, const NodeRecord& node,
                const std::function<bool(int)>& nodeVerified) {
   std::string prefix = "NODE" + std::to_string(number);
-  IntLine(out, prefix + "_DISABLED", node.disabled ? 1 : 0);
-  IntLine(out, prefix + "_TYPE", node.type);
-  IntLine(out, prefix + "_STRICT_QUERY_SYNTAX", node.strictQuerySyntax);
-  IntLine(out, prefix + "_TIMEOUT_MS", node.timeoutMs);
-  if (!node.vexaHost.empty())
-    TextLine(out, prefix + "_VEXA_URL",
-             EscapeSettingsValue(node.vexaScheme + "://" + node.vexaHost + node.vexaPath));
-  if (!node.osDescHost.empty()) {
-    TextLine(out, prefix + "_OS_DESC_URL",
-             EscapeSettingsValue(node.osDescScheme + "://" + node.osDescHost + node.osDescPath));
-    // The query template keeps its "&" separators: the search program sends it
-    // as it stands. Only quotes and backslashes are escaped, so that the value
-    // ends at its closing quote.
-    if (!node.osHost.empty() && nodeVerified && nodeVerified(slot))
-      TextLine(out, prefix + "_OS_URL",
-               EscapeQuotesOnly(node.osScheme + "://" + node.osHost + node.osPath + node.osQuery));
+  // Asked only for a node whose query URL would be written.
+  bool verified =
+      !node.osDescHost.empty() && !node.osHost.empty() && nodeVerified && nodeVerified(slot);
+  for (const NodeSettingKey& setting : kNodeSettingKeys)
+    NodeLine(out, prefix + std::string(setting.suffix), setting, node, verified);
+}
+
+void SettingLine(std::string& out, const SettingKey& key, const Config& config) {
+  std::string name(key.name);
+  switch (key.kind) {
+    case SettingKind::kInt:
+      IntLine(out, name, config.*key.number);
+      break;
+    case SettingKind::kFlag:
+      IntLine(out, name, config.*key.number != 0 ? 1 : 0);
+      break;
+    case SettingKind::kFileName:
+      NameLine(out, name, config.*key.text);
+      break;
+    case SettingKind::kText:
+      // Escaped like the file names, so that a folder name with a quote or a
+      // backslash survives being read back.
+      if (!(config.*key.text).empty()) TextLine(out, name, EscapeSettingsValue(config.*key.text));
+      break;
   }
-  if (!node.name.empty()) TextLine(out, prefix + "_NAME", EscapeSettingsValue(node.name));
 }
 
 // A name for the temporary file beside `target`, unique within this process.
@@ -95,48 +140,16 @@ void ReportCannotSave(const SettingsWriteHooks& hooks, const std::string& target
 
 std::string FormatSettings(const Config& config, const std::function<bool(int)>& nodeVerified) {
   std::string out;
-  IntLine(out, "DEBUG", config.debugMode);
-  IntLine(out, "AllowRequestDebug", config.allowRequestDebug);
-  IntLine(out, "INT_OVER_REQUEST_FACTOR", config.overRequestFactor);
-  IntLine(out, "INT_CACHE_VALID_PERIOD_MINS", config.cacheValidPeriodMins);
-  int written = 0;
-  for (int slot = 0; slot < config.nodeCount && slot < kMaxNodes; ++slot) {
-    const NodeRecord& node = config.nodes[slot];
-    if (node.timeoutMs <= 0) continue;
-    NodeLines(out, written++, slot, node, nodeVerified);
+  for (size_t index = 0; index < std::size(kSettingKeys); ++index) {
+    if (index == kKeysBeforeNodes) {
+      int written = 0;
+      for (int slot = 0; slot < config.nodeCount && slot < kMaxNodes; ++slot) {
+        const NodeRecord& node = config.nodes[slot];
+        if (node.timeoutMs > 0) NodeLines(out, written++, slot, node, nodeVerified);
+      }
+    }
+    SettingLine(out, kSettingKeys[index], config);
   }
-  NameLine(out, "LanguageFileName", config.languageFileName);
-  NameLine(out, "TemplateFilename", config.templateFilename);
-  IntLine(out, "FormFormat", config.formFormat);
-  IntLine(out, "Logging", config.logging);
-  NameLine(out, "LogFileName", config.logFileName);
-  IntLine(out, "DebugLogging", config.debugLogging);
-  NameLine(out, "DebugFileName", config.debugFileName);
-  IntLine(out, "DefaultToAnd", config.defaultToAnd != 0 ? 1 : 0);
-  IntLine(out, "VexaInfo", config.showVexaInfo);
-  IntLine(out, "Timing", config.showSearchTime);
-  IntLine(out, "UseCats", config.useCats);
-  IntLine(out, "SearchMultiCats", config.searchMultiCats);
-  IntLine(out, "Spelling", config.spelling);
-  IntLine(out, "SpellingWhenLessThan", config.spellingWhenLessThan);
-  IntLine(out, "RecommendedMax", config.recommendedMax);
-  IntLine(out, "Recommended", config.recommended);
-  IntLine(out, "UseDateTime", config.useDateTime);
-  IntLine(out, "MergeDuplicates", config.mergeDuplicates);
-  IntLine(out, "ShowSources", config.showSources);
-  IntLine(out, "NodeBackoffFailures", config.nodeBackoffFailures);
-  IntLine(out, "NodeBackoffSecs", config.nodeBackoffSecs);
-  NameLine(out, "OpenSearchShortName", config.openSearchShortName);
-  NameLine(out, "OpenSearchDescription", config.openSearchDescription);
-  NameLine(out, "PublicBaseUrl", config.publicBaseUrl);
-  // Escaped like the other paths, so that a folder name with a quote or a
-  // backslash survives being read back.
-  if (!config.controlPanelInstallDirectory.empty())
-    TextLine(out, "ControlPanelInstallDirectory",
-             EscapeSettingsValue(config.controlPanelInstallDirectory));
-  IntLine(out, "ControlPanelLogging", config.controlPanelLogging);
-  IntLine(out, "ControlPanelDebugMode", config.controlPanelDebugMode);
-  IntLine(out, "ControlPanelWarnWord", config.controlPanelWarnWord);
   return out;
 }
 

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <limits>
 
+#include "platform/int_parse.h"
+
 namespace quorix {
 namespace {
 
@@ -26,21 +28,16 @@ T Saturate(int64_t value) {
 }  // namespace
 
 int64_t ReadDecimal64(std::string_view text) {
-  text = SkipBlanks(text);
-  size_t pos = 0;
-  bool negative = false;
-  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
-  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
   int64_t value = 0;
-  for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-    int digit = text[pos] - '0';
-    if (value > (kMax - digit) / 10) return negative ? std::numeric_limits<int64_t>::min() : kMax;
-    value = value * 10 + digit;
-  }
-  return negative ? -value : value;
+  ParseLeadingInt64(text, value);
+  return value;
 }
 
-int32_t ReadDecimal32(std::string_view text) { return Saturate<int32_t>(ReadDecimal64(text)); }
+int32_t ReadDecimal32(std::string_view text) {
+  int32_t value = 0;
+  ParseLeadingInt(text, value);
+  return value;
+}
 
 double ReadDouble(std::string_view text) {
   text = SkipBlanks(text);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "platform/int_parse.h"
 #include "platform/text.h"
 
 namespace quorix {
@@ -45,32 +46,21 @@ uint64_t LeadingUnsigned(std::string_view text) {
   return value;
 }
 
+constexpr IntParseOptions kFormInt{IntBlanks::kSpaces, IntOverflow::kClamp};
+
 // atoi-like: leading spaces, optional sign, digits; clamped to 32 bits.
 int32_t LeadingInt(std::string_view text) {
-  size_t pos = 0;
-  while (pos < text.size() && text[pos] == ' ') ++pos;
-  bool negative = false;
-  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
-  int64_t value = 0;
-  for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
-    value = value * 10 + (text[pos] - '0');
-    if (value > int64_t{1} << 32) break;  // already out of range either way
-  }
-  if (negative) value = -value;
-  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(value);
+  int32_t value = 0;
+  ParseLeadingInt(text, value, kFormInt);
+  return value;
 }
 
 // Whether `value` reads as an integer: kCgiOk, kCgiNoData when it is blank,
 // kCgiNotLegalType when no digit follows the optional sign.
 int IntValueStatus(std::string_view value) {
-  size_t pos = 0;
-  while (pos < value.size() && value[pos] == ' ') ++pos;
-  if (pos == value.size()) return kCgiNoData;
-  if (value[pos] == '+' || value[pos] == '-') ++pos;
-  if (pos == value.size() || !IsDigit(value[pos])) return kCgiNotLegalType;
-  return kCgiOk;
+  int32_t number = 0;
+  if (ParseLeadingInt(value, number, kFormInt)) return kCgiOk;
+  return value.find_first_not_of(' ') == std::string_view::npos ? kCgiNoData : kCgiNotLegalType;
 }
 
 // Reads exactly `length` bytes; false when the input ends first.

@@ -1,21 +1,13 @@
 #include "panel/core/command_line.h"
 
-#include <cctype>
-#include <limits>
+#include "platform/int_parse.h"
 
 namespace quorix::panel {
 
 int32_t LeadingInteger(std::string_view text) {
-  size_t at = 0;
-  while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
-  bool negative = false;
-  if (at < text.size() && (text[at] == '-' || text[at] == '+')) negative = text[at++] == '-';
-  int64_t value = 0;
-  for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at) {
-    value = value * 10 + (text[at] - '0');
-    if (value > std::numeric_limits<int32_t>::max()) value = std::numeric_limits<int32_t>::max();
-  }
-  return static_cast<int32_t>(negative ? -value : value);
+  int32_t value = 0;
+  ParseLeadingInt(text, value);
+  return value;
 }
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {

@@ -1,9 +1,8 @@
 #include "panel/core/node_table.h"
 
 #include <algorithm>
-#include <cctype>
-#include <limits>
 
+#include "platform/int_parse.h"
 #include "platform/text.h"
 
 namespace quorix::panel {
@@ -103,17 +102,9 @@ std::string NodeUrlProblem(std::string_view text, NodeUrlKind kind) {
 }
 
 int64_t LeadingInteger64(std::string_view text) {
-  size_t at = 0;
-  while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
-  bool negative = false;
-  if (at < text.size() && (text[at] == '-' || text[at] == '+')) negative = text[at++] == '-';
-  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
   int64_t value = 0;
-  for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at) {
-    int digit = text[at] - '0';
-    value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
-  }
-  return negative ? -value : value;
+  ParseLeadingInt64(text, value);
+  return value;
 }
 
 bool ParseTimeout(std::string_view text, int32_t& timeoutMs) {

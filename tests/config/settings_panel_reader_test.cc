@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "config/panel_defaults.h"
+#include "config/settings_reader.h"
 #include "config/settings_writer.h"
 #include "config/url_split.h"
 #include "tests/support/recording_log.h"
@@ -137,7 +138,7 @@ TEST_F(PanelReaderTest, SettingLineRules) {
   EXPECT_EQ(config.logging, 0);
   EXPECT_EQ(config.debugLogging, 1);
   EXPECT_EQ(config.showSearchTime, 0);
-  EXPECT_EQ(config.cacheValidPeriodMins, 2147483647);
+  EXPECT_EQ(config.cacheValidPeriodMins, 10);  // out of range: unchanged
   EXPECT_EQ(config.logFileName, "./logs/searchwords.log");
   EXPECT_EQ(config.debugFileName, "./logs/Quorix.log");
   EXPECT_EQ(config.templateFilename, "t.html");
@@ -145,6 +146,32 @@ TEST_F(PanelReaderTest, SettingLineRules) {
   EXPECT_EQ(config.useCats, 0);
   EXPECT_EQ(config.formFormat, 1);
   EXPECT_EQ(config.debugMode, 2);
+}
+
+// Both readers ignore a number outside the 32-bit range.
+TEST_F(PanelReaderTest, NumbersOutOfRangeAreIgnoredByBothReaders) {
+  struct Case {
+    std::string line;
+    int32_t debugMode;
+    int32_t timeoutMs;
+  } cases[] = {
+      {"DEBUG = 2147483647\r\nNODE0_TIMEOUT_MS = 2147483647", 2147483647, 2147483647},
+      {"DEBUG = -2147483648\r\nNODE0_TIMEOUT_MS = -2147483648", -2147483647 - 1, -2147483647 - 1},
+      {"DEBUG = 2147483648\r\nNODE0_TIMEOUT_MS = 2147483648", 5, 0},
+      {"DEBUG = -2147483649\r\nNODE0_TIMEOUT_MS = -2147483649", 5, 0},
+      {"DEBUG = 99999999999999999999\r\nNODE0_TIMEOUT_MS = 99999999999", 5, 0},
+  };
+  for (const Case& c : cases) {
+    config.debugMode = 5;
+    ASSERT_TRUE(Load(c.line)) << c.line;
+    EXPECT_EQ(config.debugMode, c.debugMode) << c.line;
+    EXPECT_EQ(config.nodes[0].timeoutMs, c.timeoutMs) << c.line;
+    Config search;
+    search.debugMode = 5;
+    ASSERT_TRUE(LoadConfig(dir + "/in.cpdat", search, log, -1, QueryDump{})) << c.line;
+    EXPECT_EQ(search.debugMode, c.debugMode) << c.line;
+    EXPECT_EQ(search.nodes[0].timeoutMs, c.timeoutMs) << c.line;
+  }
 }
 
 TEST_F(PanelReaderTest, UnescapeUndoesTheWriter) {

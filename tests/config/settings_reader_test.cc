@@ -94,7 +94,13 @@ TEST_F(SettingsReaderTest, IntegerKeys) {
       {"Logging = abc", &Config::logging, 0},
       {"Logging 1", &Config::logging, 0},
       {"logging = 1", &Config::logging, 0},  // keys are case-sensitive
+      // A number outside the 32-bit range leaves the setting as it was.
+      {"Logging = 2147483647", &Config::logging, 2147483647},
+      {"Logging = -2147483648", &Config::logging, -2147483647 - 1},
+      {"Logging = 2147483648", &Config::logging, 0},
+      {"Logging = -2147483649", &Config::logging, 0},
       {"Logging = 99999999999", &Config::logging, 0},
+      {"INT_CACHE_VALID_PERIOD_MINS = 99999999999", &Config::cacheValidPeriodMins, 1440},
       {"DEBUG = 1\r", &Config::debugMode, 1},
   };
   for (const auto& c : cases) {
