@@ -1,16 +1,15 @@
 #include "panel/core/generation.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "panel/core/settings_flows.h"
+#include "panel/core/staging.h"
+#include "panel/core/webserver_rules.h"
 #include "platform/text.h"
 
 namespace quorix::panel {
@@ -20,62 +19,6 @@ constexpr char kFolderInstruction[] =
     "Select the output directory to store the files that Quorix ControlPanel will create.  These "
     "are the Quorix CGI files that will need to be copied to your web server.";
 
-// Visitors get neither the settings, the category names, a log file nor
-// anything in cache/ or logs/. The folder rule looks at the last two parts of
-// the address only, so that a parent folder named "cache" or "logs" is not
-// caught by it. Needs AllowOverride AuthConfig FileInfo (or All).
-constexpr char kAccessRules[] =
-    "# Written by Quorix ControlPanel. The settings, the category names, the logs\n"
-    "# and the cached result sets are not for visitors.\n"
-    "<FilesMatch \"(?i)^(settings\\.qxdat|vexa_cats\\.qxdat|.*\\.log|\\.ht.*)$\">\n"
-    "    Require all denied\n"
-    "</FilesMatch>\n"
-    "RedirectMatch 404 \"(?i)/(cache|logs|webserver)(/[^/]*)?$\"\n";
-
-// The same refusals, and the CGI lines for the search program, for servers
-// that do not read .htaccess. Written for one URL prefix and folder that the
-// administrator replaces with the site's own.
-constexpr char kLighttpdRules[] =
-    "# Written by Quorix ControlPanel for lighttpd. Written for the URL prefix /search/\n"
-    "# and the folder /var/www/search: replace both with your site's own.\n"
-    "server.modules += (\"mod_access\", \"mod_cgi\")\n"
-    "$HTTP[\"url\"] =~ \"^/search/\" {\n"
-    "  cgi.assign = (\".cgi\" => \"\")\n"
-    "  index-file.names = (\"quorix.cgi\")\n"
-    "}\n"
-    "# The settings, the category names, the logs, the cache and .ht files are not for visitors.\n"
-    "$HTTP[\"url\"] =~ \"(?i)^/search/"
-    "((cache|logs|webserver)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log|\\.ht[^/"
-    "]*)$)\" {\n"
-    "  url.access-deny = (\"\")\n"
-    "}\n";
-
-constexpr char kNginxRules[] =
-    "# Written by Quorix ControlPanel for nginx with fcgiwrap, for the server block.\n"
-    "# Written for the URL prefix /search/\n"
-    "# and the folder /var/www/search: replace both with your site's own.\n"
-    "location = /search/quorix.cgi {\n"
-    "  include fastcgi_params;\n"
-    "  fastcgi_param SCRIPT_FILENAME /var/www/search/quorix.cgi;\n"
-    "  fastcgi_pass unix:/run/fcgiwrap.socket;\n"
-    "}\n"
-    "# The settings, the category names, the logs, the cache and .ht files are not for visitors.\n"
-    "location ~* \"^/search/"
-    "((cache|logs|webserver)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log|\\.ht[^/"
-    "]*)$)\" {\n"
-    "  deny all;\n"
-    "}\n";
-
-struct GeneratedFile {
-  const char* name;  // relative to the output folder
-  const char* content;
-};
-constexpr GeneratedFile kServerRules[] = {
-    {".htaccess", kAccessRules},
-    {"webserver/lighttpd.conf", kLighttpdRules},
-    {"webserver/nginx.conf", kNginxRules},
-};
-
 // Asks before `target` is replaced; true when it exists and is to be kept.
 bool KeepExistingFile(PanelSession& session, const std::string& target) {
   std::error_code error;
@@ -84,11 +27,6 @@ bool KeepExistingFile(PanelSession& session, const std::string& target) {
              BoxOwner::kMainWindow,
              "\"" + target + "\" already exist and will be overwritten.  Continue?",
              "Overwrite files?", BoxIcon::kQuestion, BoxButtons::kYesNo) != BoxAnswer::kYes;
-}
-
-// "FILE: reason" for the reports.
-std::string Failure(const std::string& file, int error) {
-  return file + ": " + std::generic_category().message(error);
 }
 
 // The folder of `fileName` when it lies inside the output folder, else "".
@@ -115,125 +53,9 @@ std::vector<std::string> SiteFolders(const Config& config) {
 std::vector<std::string> GeneratedNames() {
   std::vector<std::string> names = {"quorix.cgi", "search_template.html", "settings.qxdat",
                                     "vexa_cats.qxdat"};
-  for (const GeneratedFile& rules : kServerRules) names.push_back(rules.name);
+  for (const ServerRulesFile& rules : ServerRulesFiles()) names.push_back(rules.name);
   return names;
 }
-
-// The generation is written into a folder beside the output folder and moved
-// into place only when every file is there, so that a failure leaves the
-// output folder as it was. Everything it still holds is removed at the end.
-class Staging {
- public:
-  ~Staging() {
-    RemoveNewFolders();
-    std::error_code error;
-    if (!path_.empty()) std::filesystem::remove_all(path_, error);
-  }
-
-  // Creates ".NAME.generating-XXXXXX" beside `outputDir`, or inside it when its
-  // parent cannot be written.
-  bool Create(const std::string& outputDir, std::string& failure) {
-    outputDir_ = std::filesystem::path(outputDir).lexically_normal().string();
-    while (outputDir_.size() > 1 && outputDir_.back() == '/') outputDir_.pop_back();
-    std::filesystem::path target(outputDir_);
-    std::string beside =
-        (target.parent_path() / ("." + target.filename().string() + ".generating-XXXXXX")).string();
-    if (mkdtemp(beside.data()) != nullptr) {
-      path_ = beside;
-      return true;
-    }
-    std::string inside = outputDir_ + "/.generating-XXXXXX";
-    if (mkdtemp(inside.data()) != nullptr) {
-      path_ = inside;
-      return true;
-    }
-    failure = Failure(beside, errno);
-    return false;
-  }
-
-  const std::string& path() const { return path_; }
-
-  // Creates `relative` and its parents in the output folder, each new one with
-  // mode 0755 whatever the umask; those already there are left as they are.
-  // The new ones are removed again unless Commit succeeds.
-  bool CreateFolder(const std::string& relative, std::string& failure) {
-    std::filesystem::path path = outputDir_;
-    for (const std::filesystem::path& part : std::filesystem::path(relative)) {
-      path /= part;
-      if (mkdir(path.c_str(), 0755) == 0) {
-        newFolders_.push_back(path.string());
-        if (chmod(path.c_str(), 0755) == 0) continue;
-      } else {
-        std::error_code error;
-        if (errno == EEXIST && std::filesystem::is_directory(path, error)) continue;
-        if (errno == EEXIST) errno = ENOTDIR;
-      }
-      failure = Failure(path.string(), errno);
-      return false;
-    }
-    return true;
-  }
-
-  // Moves every staged file of `names` into the output folder, putting back
-  // the replaced ones when a move fails.
-  bool Commit(const std::vector<std::string>& names, std::string& failure) {
-    std::vector<Move> moves;
-    for (const std::string& name : names) {
-      Move move{path_ + "/" + name, outputDir_ + "/" + name,
-                path_ + "/.replaced-" + std::to_string(moves.size()), false};
-      struct stat staged;
-      if (lstat(move.staged.c_str(), &staged) != 0) continue;  // not generated, or kept
-      int error = MoveIntoPlace(move);
-      if (error != 0) {
-        failure = Failure(move.target, error);
-        for (auto done = moves.rbegin(); done != moves.rend(); ++done) Undo(*done);
-        return false;
-      }
-      moves.push_back(move);
-    }
-    newFolders_.clear();
-    return true;
-  }
-
- private:
-  struct Move {
-    std::string staged, target, replaced;
-    bool hadTarget;
-  };
-
-  // Moves the target aside (the new file taking over its permissions), then
-  // the staged file in. Returns 0 or the errno.
-  static int MoveIntoPlace(Move& move) {
-    struct stat old;
-    move.hadTarget = lstat(move.target.c_str(), &old) == 0;
-    if (move.hadTarget) {
-      if (S_ISDIR(old.st_mode)) return EISDIR;
-      if (S_ISREG(old.st_mode)) chmod(move.staged.c_str(), old.st_mode & 07777);
-      if (rename(move.target.c_str(), move.replaced.c_str()) != 0) return errno;
-    }
-    if (rename(move.staged.c_str(), move.target.c_str()) == 0) return 0;
-    int error = errno;
-    if (move.hadTarget) rename(move.replaced.c_str(), move.target.c_str());
-    return error;
-  }
-
-  static void Undo(const Move& move) {
-    if (move.hadTarget)
-      rename(move.replaced.c_str(), move.target.c_str());
-    else
-      unlink(move.target.c_str());
-  }
-
-  void RemoveNewFolders() {
-    for (auto folder = newFolders_.rbegin(); folder != newFolders_.rend(); ++folder)
-      rmdir(folder->c_str());
-    newFolders_.clear();
-  }
-
-  std::string outputDir_;
-  std::string path_;
-  std::vector<std::string> newFolders_;
-};
 
 // Copies the shipped file `name` into the staging folder.
 bool StageShippedFile(PanelSession& session, const Staging& staging, const std::string& folder,
@@ -247,21 +69,22 @@ bool StageShippedFile(PanelSession& session, const Staging& staging, const std::
   return false;
 }
 
+// Writes the web servers' rules not in `kept` into the staging folder.
 bool StageServerRules(const Staging& staging, const std::vector<std::string>& kept,
                       std::string& failure) {
-  std::string folder = staging.path() + "/webserver";
+  std::string folder = staging.path() + "/" + kServerRulesFolder;
   if (mkdir(folder.c_str(), 0755) != 0) {
-    failure = Failure(folder, errno);
+    failure = FileFailure(folder, errno);
     return false;
   }
-  for (const GeneratedFile& rules : kServerRules) {
+  for (const ServerRulesFile& rules : ServerRulesFiles()) {
     if (std::find(kept.begin(), kept.end(), rules.name) != kept.end()) continue;
     std::string path = staging.path() + "/" + rules.name;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << rules.content;
     file.close();
     if (!file) {
-      failure = Failure(path, errno != 0 ? errno : EIO);
+      failure = FileFailure(path, errno != 0 ? errno : EIO);
       return false;
     }
   }
@@ -286,7 +109,7 @@ bool GenerateThroughStaging(PanelSession& session, const std::string& folder,
   }
   if (!StageServerRules(staging, kept, failure)) return false;
   std::vector<std::string> folders = SiteFolders(session.live);
-  folders.push_back("webserver");
+  folders.push_back(kServerRulesFolder);
   for (const std::string& relative : folders)
     if (!staging.CreateFolder(relative, failure)) {
       session.log.Logf(kLogError, "Could not create folder \"%s\" in \"%s\"", relative.c_str(),
@@ -353,7 +176,8 @@ std::vector<std::string> RequiredFiles(const std::string& outputDir, const Confi
   std::vector<std::string> files = {outputDir + "/quorix.cgi", outputDir + "/search_template.html",
                                     outputDir + "/settings.qxdat"};
   if (config.useCats != 0) files.push_back(outputDir + "/vexa_cats.qxdat");
-  for (const GeneratedFile& rules : kServerRules) files.push_back(outputDir + "/" + rules.name);
+  for (const ServerRulesFile& rules : ServerRulesFiles())
+    files.push_back(outputDir + "/" + rules.name);
   for (const std::string& folder : SiteFolders(config))
     files.push_back(outputDir + "/" + folder + "/");
   return files;

@@ -76,11 +76,23 @@ QPushButton* MainWindow::AddButton(int command, const QString& text, QWidget* pa
 }
 
 QWidget* MainWindow::BuildControls() {
+  // The widgets are made in the order of the tab focus.
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(14, 12, 14, 12);
   layout->setSpacing(12);
+  auto* top = new QHBoxLayout;
+  top->addLayout(BuildTaskButtons(central));
+  top->addWidget(BuildInfoGroup(central), 1);
+  layout->addLayout(top);
+  testSearch_ = new TestSearchBox(session_, central);
+  layout->addWidget(testSearch_);
+  layout->addLayout(BuildFileButtons(central));
+  return central;
+}
 
+// The editing and verification commands, each with its icon.
+QGridLayout* MainWindow::BuildTaskButtons(QWidget* central) {
   auto* tasks = new QGridLayout;
   tasks->setHorizontalSpacing(12);
   tasks->setVerticalSpacing(8);
@@ -104,9 +116,10 @@ QWidget* MainWindow::BuildControls() {
     tasks->addWidget(button, row, 1);
     ++row;
   }
-  auto* top = new QHBoxLayout;
-  top->addLayout(tasks);
+  return tasks;
+}
 
+QGroupBox* MainWindow::BuildInfoGroup(QWidget* central) {
   info_ = new QGroupBox(QStringLiteral("Information:"), central);
   info_->setObjectName(QStringLiteral("infoGroup"));
   auto* infoLayout = new QVBoxLayout(info_);
@@ -118,14 +131,13 @@ QWidget* MainWindow::BuildControls() {
   infoText_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   infoText_->setFixedSize(380, 150);
   infoLayout->addWidget(infoText_);
-  top->addWidget(info_, 1);
-  layout->addLayout(top);
+  return info_;
+}
 
+// Load, New and Create CGI files on the left, Exit on the right.
+QHBoxLayout* MainWindow::BuildFileButtons(QWidget* central) {
   auto* bottom = new QHBoxLayout;
   bottom->setSpacing(8);
-  testSearch_ = new TestSearchBox(session_, central);
-  layout->addWidget(testSearch_);
-
   for (auto [command, text] : {std::pair{kCmdLoad, "&Load settings"},
                                {kCmdNew, "&New settings"},
                                {kCmdGenerate, "Create C&GI files"}}) {
@@ -136,8 +148,7 @@ QWidget* MainWindow::BuildControls() {
   bottom->addStretch(1);
   AddButton(kCmdExit, QStringLiteral("E&xit"), central)->setMinimumWidth(100);
   bottom->addWidget(buttons_[kCmdExit]);
-  layout->addLayout(bottom);
-  return central;
+  return bottom;
 }
 
 void MainWindow::Refresh() {

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <QAction>
+#include <QBoxLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QMainWindow>
 #include <QPlainTextEdit>
@@ -41,6 +43,9 @@ class MainWindow : public QMainWindow {
  private:
   void BuildMenu();
   QWidget* BuildControls();
+  QGridLayout* BuildTaskButtons(QWidget* central);
+  QGroupBox* BuildInfoGroup(QWidget* central);
+  QHBoxLayout* BuildFileButtons(QWidget* central);
   QAction* AddAction(QMenu* menu, int command, const QString& text,
                      const QKeySequence& shortcut = {});
   QPushButton* AddButton(int command, const QString& text, QWidget* parent);

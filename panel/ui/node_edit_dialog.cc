@@ -19,9 +19,29 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
                                const std::vector<int>& selectedRows, QWidget* parent)
     : QDialog(parent), session_(session), node_(session, mode) {
   setObjectName(QStringLiteral("nodeDialog"));
+  // The widgets are made in the order of the tab focus.
   auto* layout = new QVBoxLayout(this);
   layout->setSpacing(10);
+  layout->addLayout(BuildTypeRow());
+  layout->addWidget(BuildUrlGroup());
+  layout->addLayout(BuildTimeoutRow());
+  layout->addLayout(BuildNameRow());
+  AddTestOutput(layout);
+  layout->addWidget(BuildButtons());
+  ConnectFields();
 
+  prepared_ = node_.Open(selectedRows);
+  setWindowTitle(ToQ(node_.Caption()));
+  if (prepared_) {
+    ShowFields();
+    (node_.Controls().focusOnDescription ? description_ : nodeUrl_)->setFocus();
+  }
+  setFixedWidth(560);
+  adjustSize();
+  CentreOnScreen(this);
+}
+
+QHBoxLayout* NodeEditDialog::BuildTypeRow() {
   auto* top = new QHBoxLayout;
   auto* icon = new QLabel(this);
   icon->setPixmap(PanelPixmap(QStringLiteral("nodes"), 40));
@@ -39,9 +59,10 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
   typeLayout->addWidget(vexa_);
   typeLayout->addWidget(openSearch_);
   top->addWidget(type, 1);
-  layout->addLayout(top);
-  layout->addWidget(BuildUrlGroup());
+  return top;
+}
 
+QHBoxLayout* NodeEditDialog::BuildTimeoutRow() {
   auto* timeoutRow = new QHBoxLayout;
   auto* timeoutLabel = new QLabel(QStringLiteral("T&imeout:"), this);
   timeoutRow->addWidget(timeoutLabel);
@@ -54,7 +75,10 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
   timeoutRow->addWidget(timeout_);
   timeoutRow->addWidget(new QLabel(QStringLiteral("milliseconds"), this));
   timeoutRow->addStretch(1);
-  layout->addLayout(timeoutRow);
+  return timeoutRow;
+}
+
+QHBoxLayout* NodeEditDialog::BuildNameRow() {
   auto* nameRow = new QHBoxLayout;
   auto* nameLabel = new QLabel(QStringLiteral("Display n&ame:"), this);
   nameRow->addWidget(nameLabel);
@@ -64,8 +88,11 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
   name_->setMaxLength(kNodeNameMaxUnits);
   name_->setPlaceholderText(QStringLiteral("the node's host"));
   nameRow->addWidget(name_, 1);
-  layout->addLayout(nameRow);
+  return nameRow;
+}
 
+// The Test button's lines and busy bar, both hidden until a test runs.
+void NodeEditDialog::AddTestOutput(QVBoxLayout* layout) {
   testLines_ = new QListWidget(this);
   testLines_->setObjectName(QStringLiteral("testLines"));
   testLines_->setWordWrap(true);
@@ -78,7 +105,9 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
   testBusy_->setTextVisible(false);
   testBusy_->hide();
   layout->addWidget(testBusy_);
+}
 
+QDialogButtonBox* NodeEditDialog::BuildButtons() {
   auto* buttons = buttons_ = new QDialogButtonBox(this);
   ok_ = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
   ok_->setDefault(true);
@@ -91,8 +120,10 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
   connect(buttons, &QDialogButtonBox::rejected, this, &NodeEditDialog::reject);
   connect(help, &QPushButton::clicked, this,
           [this] { session_.ShowHelp(BoxOwner::kDialog, "HID_CONFIGURE_SLAVES.htm"); });
-  layout->addWidget(buttons);
+  return buttons;
+}
 
+void NodeEditDialog::ConnectFields() {
   connect(vexa_, &QRadioButton::clicked, this, [this] {
     node_.SetType(false);
     ShowTypeControls();
@@ -105,16 +136,6 @@ NodeEditDialog::NodeEditDialog(PanelSession& session, NodeDialogMode mode,
   connect(description_, &QLineEdit::textChanged, this, &NodeEditDialog::CheckUrl);
   connect(enable_, &QCheckBox::clicked, this, [this](bool checked) { node_.SetEnabled(checked); });
   connect(browse_, &QPushButton::clicked, this, &NodeEditDialog::BrowsePredefined);
-
-  prepared_ = node_.Open(selectedRows);
-  setWindowTitle(ToQ(node_.Caption()));
-  if (prepared_) {
-    ShowFields();
-    (node_.Controls().focusOnDescription ? description_ : nodeUrl_)->setFocus();
-  }
-  setFixedWidth(560);
-  adjustSize();
-  CentreOnScreen(this);
 }
 
 QWidget* NodeEditDialog::BuildUrlGroup() {
@@ -218,9 +239,8 @@ void NodeEditDialog::TestNode() {
   QPointer<NodeEditDialog> self(this);
   testThread_ = std::thread([self, query = std::move(query)] {
     std::vector<LogWindowLine> lines = query();
-    PostToWidget(self, [lines = std::move(lines)](NodeEditDialog& dialog) {
-      dialog.TestEnded(lines);
-    });
+    PostToWidget(self,
+                 [lines = std::move(lines)](NodeEditDialog& dialog) { dialog.TestEnded(lines); });
   });
 }
 

@@ -3,6 +3,7 @@
 // to choose from. The checks and the node table belong to panel::NodeDialog.
 #pragma once
 
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -39,7 +40,13 @@ class NodeEditDialog : public QDialog {
   void testEnded();
 
  private:
+  QHBoxLayout* BuildTypeRow();
   QWidget* BuildUrlGroup();
+  QHBoxLayout* BuildTimeoutRow();
+  QHBoxLayout* BuildNameRow();
+  void AddTestOutput(QVBoxLayout* layout);
+  QDialogButtonBox* BuildButtons();
+  void ConnectFields();
   void ShowFields();
   void ShowTypeControls();
   void ReadFields();

@@ -1,0 +1,62 @@
+#include "panel/core/webserver_rules.h"
+
+namespace quorix::panel {
+namespace {
+
+// Visitors get neither the settings, the category names, a log file nor
+// anything in cache/ or logs/. The folder rule looks at the last two parts of
+// the address only, so that a parent folder named "cache" or "logs" is not
+// caught by it. Needs AllowOverride AuthConfig FileInfo (or All).
+constexpr char kAccessRules[] =
+    "# Written by Quorix ControlPanel. The settings, the category names, the logs\n"
+    "# and the cached result sets are not for visitors.\n"
+    "<FilesMatch \"(?i)^(settings\\.qxdat|vexa_cats\\.qxdat|.*\\.log|\\.ht.*)$\">\n"
+    "    Require all denied\n"
+    "</FilesMatch>\n"
+    "RedirectMatch 404 \"(?i)/(cache|logs|webserver)(/[^/]*)?$\"\n";
+
+// The same refusals, and the CGI lines for the search program, for servers
+// that do not read .htaccess. Written for one URL prefix and folder that the
+// administrator replaces with the site's own.
+constexpr char kLighttpdRules[] =
+    "# Written by Quorix ControlPanel for lighttpd. Written for the URL prefix /search/\n"
+    "# and the folder /var/www/search: replace both with your site's own.\n"
+    "server.modules += (\"mod_access\", \"mod_cgi\")\n"
+    "$HTTP[\"url\"] =~ \"^/search/\" {\n"
+    "  cgi.assign = (\".cgi\" => \"\")\n"
+    "  index-file.names = (\"quorix.cgi\")\n"
+    "}\n"
+    "# The settings, the category names, the logs, the cache and .ht files are not for visitors.\n"
+    "$HTTP[\"url\"] =~ \"(?i)^/search/"
+    "((cache|logs|webserver)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log|\\.ht[^/"
+    "]*)$)\" {\n"
+    "  url.access-deny = (\"\")\n"
+    "}\n";
+
+constexpr char kNginxRules[] =
+    "# Written by Quorix ControlPanel for nginx with fcgiwrap, for the server block.\n"
+    "# Written for the URL prefix /search/\n"
+    "# and the folder /var/www/search: replace both with your site's own.\n"
+    "location = /search/quorix.cgi {\n"
+    "  include fastcgi_params;\n"
+    "  fastcgi_param SCRIPT_FILENAME /var/www/search/quorix.cgi;\n"
+    "  fastcgi_pass unix:/run/fcgiwrap.socket;\n"
+    "}\n"
+    "# The settings, the category names, the logs, the cache and .ht files are not for visitors.\n"
+    "location ~* \"^/search/"
+    "((cache|logs|webserver)(/|$)|(.*/)?(settings\\.qxdat|vexa_cats\\.qxdat|[^/]*\\.log|\\.ht[^/"
+    "]*)$)\" {\n"
+    "  deny all;\n"
+    "}\n";
+
+constexpr ServerRulesFile kServerRules[] = {
+    {".htaccess", kAccessRules},
+    {"webserver/lighttpd.conf", kLighttpdRules},
+    {"webserver/nginx.conf", kNginxRules},
+};
+
+}  // namespace
+
+std::span<const ServerRulesFile> ServerRulesFiles() { return kServerRules; }
+
+}  // namespace quorix::panel
