@@ -104,8 +104,9 @@ TEST_F(BrowserVisit, SearchPageTwoAndSortByDate) {
   EXPECT_EQ(Text("(() => {" + fetch +
                  " return description.querySelector('Url[type=\"text/html\"]')"
                  ".getAttribute('template'); })()"),
-            stack_.SearchUrl() + "?vexa_query={searchTerms}&vexa_page={startPage?}"
-                                 "&vexa_per_page={count?}");
+            stack_.SearchUrl() +
+                "?vexa_query={searchTerms}&vexa_page={startPage?}"
+                "&vexa_per_page={count?}");
   EXPECT_EQ(Text("(() => {" + fetch +
                  " const rss = description.querySelector('Url[type=\"application/rss+xml\"]')"
                  ".getAttribute('template').replace('{searchTerms}', 'garden')"

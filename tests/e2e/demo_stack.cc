@@ -1,5 +1,8 @@
 #include "tests/e2e/demo_stack.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -161,6 +164,17 @@ std::vector<std::string> LinksWithText(const std::string& page, const std::strin
        it != std::sregex_iterator(); ++it)
     if ((*it)[2] == text) hrefs.push_back((*it)[1]);
   return hrefs;
+}
+
+std::string TestName() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  std::replace(name.begin(), name.end(), '/', '_');
+  return name;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
 }
 
 }  // namespace quorix::e2e

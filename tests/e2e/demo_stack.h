@@ -78,6 +78,11 @@ std::vector<std::string> ReadLines(const std::string& path);
 // on the CGI ("/quorix.cgi?a=1&b=2").
 std::string TargetFromHref(const std::string& href);
 
+// "Suite.Name" of the running test, usable as a folder name.
+std::string TestName();
+// True when `text` holds `part`.
+bool Contains(const std::string& text, const std::string& part);
+
 // The hrefs of the page links whose text is exactly `text`.
 std::vector<std::string> LinksWithText(const std::string& page, const std::string& text);
 
