@@ -25,13 +25,66 @@ std::string LocalUrl(int port, const char* path) {
   return "http://127.0.0.1:" + std::to_string(port) + path;
 }
 
+// What the options give beyond DemoSiteOptions itself.
+struct ParsedExtras {
+  std::string source;
+  int timeoutMs = 5000;
+  bool portGiven = false;
+};
+
+// Stores one option's value. False for an option this program does not know.
+bool ApplyOption(std::string_view option, std::string_view value, int number,
+                 DemoSiteOptions& options, ParsedExtras& extras) {
+  if (option == "--dir") {
+    options.directory = value;
+  } else if (option == "--quorix") {
+    options.quorixBinary = value;
+  } else if (option == "--source") {
+    extras.source = value;
+  } else if (option == "--web-port") {
+    options.webPort = number;
+    extras.portGiven = true;
+  } else if (option == "--vexa-port") {
+    options.nodes.push_back({0, LocalUrl(number, "/search.cgi"), 0, false});
+  } else if (option == "--opensearch-port") {
+    options.nodes.push_back({1, LocalUrl(number, "/opensearch.xml"), 0, false});
+  } else if (option == "--vexa-url") {
+    options.nodes.push_back({0, std::string(value), 0, false});
+  } else if (option == "--debug-file") {
+    options.debugFile = value;
+  } else if (option == "--timeout-ms") {
+    extras.timeoutMs = number;
+  } else if (option == "--cache-minutes") {
+    options.cacheMinutes = number;
+  } else if (option == "--debug") {
+    options.debugMode = number;
+  } else if (option == "--fastcgi-procs") {
+    options.fastCgiProcesses = number;
+  } else if (option == "--user") {
+    options.user = value;
+  } else if (option == "--group") {
+    options.group = value;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The number an option takes, checked against its range; true for an option
+// that takes no number.
+bool ReadOptionNumber(std::string_view option, std::string_view value, int* number) {
+  bool isPort = option == "--web-port" || option == "--vexa-port" || option == "--opensearch-port";
+  bool isNumber = isPort || option == "--timeout-ms" || option == "--cache-minutes" ||
+                  option == "--debug" || option == "--fastcgi-procs";
+  int low = isPort || option == "--fastcgi-procs" ? 1 : 0;
+  return !isNumber || ParseNumber(value, low, isPort ? 65535 : 1000000, number);
+}
+
 }  // namespace
 
 bool ParseSiteOptions(int argc, const char* const* argv, DemoSiteOptions& options,
                       std::string* error) {
-  std::string source;
-  int timeoutMs = 5000;
-  bool portGiven = false;
+  ParsedExtras extras;
   for (int i = 1; i < argc; ++i) {
     std::string_view option = argv[i];
     if (option == "--fastcgi") {
@@ -44,51 +97,17 @@ bool ParseSiteOptions(int argc, const char* const* argv, DemoSiteOptions& option
     }
     std::string_view value = argv[++i];
     int number = 0;
-    bool isPort =
-        option == "--web-port" || option == "--vexa-port" || option == "--opensearch-port";
-    bool isNumber =
-        isPort || option == "--timeout-ms" || option == "--cache-minutes" || option == "--debug" ||
-        option == "--fastcgi-procs";
-    int low = isPort || option == "--fastcgi-procs" ? 1 : 0;
-    if (isNumber && !ParseNumber(value, low, isPort ? 65535 : 1000000, &number)) {
+    if (!ReadOptionNumber(option, value, &number)) {
       *error = "not a valid number for " + std::string(option) + ": " + std::string(value);
       return false;
     }
-    if (option == "--dir") {
-      options.directory = value;
-    } else if (option == "--quorix") {
-      options.quorixBinary = value;
-    } else if (option == "--source") {
-      source = value;
-    } else if (option == "--web-port") {
-      options.webPort = number;
-      portGiven = true;
-    } else if (option == "--vexa-port") {
-      options.nodes.push_back({0, LocalUrl(number, "/search.cgi"), 0, false});
-    } else if (option == "--opensearch-port") {
-      options.nodes.push_back({1, LocalUrl(number, "/opensearch.xml"), 0, false});
-    } else if (option == "--vexa-url") {
-      options.nodes.push_back({0, std::string(value), 0, false});
-    } else if (option == "--debug-file") {
-      options.debugFile = value;
-    } else if (option == "--timeout-ms") {
-      timeoutMs = number;
-    } else if (option == "--cache-minutes") {
-      options.cacheMinutes = number;
-    } else if (option == "--debug") {
-      options.debugMode = number;
-    } else if (option == "--fastcgi-procs") {
-      options.fastCgiProcesses = number;
-    } else if (option == "--user") {
-      options.user = value;
-    } else if (option == "--group") {
-      options.group = value;
-    } else {
+    if (!ApplyOption(option, value, number, options, extras)) {
       *error = "unknown option: " + std::string(option) + "\n" + kUsage;
       return false;
     }
   }
-  if (options.directory.empty() || options.quorixBinary.empty() || source.empty() || !portGiven) {
+  if (options.directory.empty() || options.quorixBinary.empty() || extras.source.empty() ||
+      !extras.portGiven) {
     *error = std::string("--dir, --quorix, --source and --web-port are required\n") + kUsage;
     return false;
   }
@@ -96,9 +115,9 @@ bool ParseSiteOptions(int argc, const char* const* argv, DemoSiteOptions& option
     *error = "--user and --group go together";
     return false;
   }
-  for (SiteNode& node : options.nodes) node.timeoutMs = timeoutMs;
-  options.templateFile = source + "/panel/resources/cgi files/search_template.html";
-  options.languageFile = source + "/panel/resources/cgi files/lang/English.vlang";
+  for (SiteNode& node : options.nodes) node.timeoutMs = extras.timeoutMs;
+  options.templateFile = extras.source + "/panel/resources/cgi files/search_template.html";
+  options.languageFile = extras.source + "/panel/resources/cgi files/lang/English.vlang";
   return true;
 }
 
