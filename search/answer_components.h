@@ -1,7 +1,7 @@
 // The components of a request answered in a machine-readable format: no
 // template, no search form, no diagnostics on the page (they go to the debug
-// file only). The results step keeps the requested page; the tail writes the
-// whole document once the search is over, or an empty one when it never ran.
+// file only). The answer is one document, which the tail writes whole from the
+// page the search produced, or from an empty page when it never ran.
 #pragma once
 
 #include <string>
@@ -12,24 +12,6 @@
 #include "search/request_components.h"
 
 namespace quorix {
-
-class AnswerResults : public ResultsStep {
- public:
-  AnswerResults(const VexaQuery& query, LogSink& log) : query_(query), log_(log) {}
-
-  int ConsolidateResults(NodeResults& results, bool sortDate, ItemList& merged) override;
-  // Keeps copies of the requested page's items. Returns 0, or kInvalidPage
-  // (keeping no item) for a page that starts beyond the results.
-  Status DisplayResults(int32_t nodeCount, const ChannelTable& channels, const ItemList& items,
-                        int64_t availableItems, int64_t itemCount, bool fromCache) override;
-
-  const AnswerData& data() const { return data_; }
-
- private:
-  const VexaQuery& query_;
-  LogSink& log_;
-  AnswerData data_;
-};
 
 // The document of `format` (kRss or kJson) for `view`.
 std::string AnswerDocument(AnswerFormat format, const AnswerView& view);

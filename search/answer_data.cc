@@ -9,15 +9,15 @@
 
 namespace quorix {
 
-int64_t AnswerTotal(const AnswerData& data) {
+int64_t AnswerTotal(const ResultPage& page) {
   int64_t shown =
-      data.items.empty() ? 0 : data.firstNumber - 1 + static_cast<int64_t>(data.items.size());
-  return std::max(data.total, shown);
+      page.items.empty() ? 0 : page.firstNumber - 1 + static_cast<int64_t>(page.items.size());
+  return std::max(page.available, shown);
 }
 
 const Channel* ChannelOf(const AnswerView& view, const Item& item) {
-  if (view.data.channels == nullptr || item.node < 0 || item.node >= kMaxNodes) return nullptr;
-  return &(*view.data.channels)[item.node];
+  if (!view.page.channels || item.node < 0 || item.node >= kMaxNodes) return nullptr;
+  return &(*view.page.channels)[item.node];
 }
 
 std::string ItemHtml(const Channel* channel, std::string_view text, bool stripTags) {
@@ -37,7 +37,7 @@ std::vector<NodeFailure> NodeFailures(const AnswerView& view) {
     if (view.config.nodes[node].disabled) continue;
     std::string line;
     int level = 0;
-    Status status = view.results.status[node];
+    Status status = view.page.nodes[node].status;
     if (NodeStatusLine(node, status, line, level)) failures.push_back({node, status, line});
   }
   return failures;

@@ -1,5 +1,5 @@
 // What a machine-readable answer is made of: the page of merged items the
-// search produced, with the nodes' records and statuses they came with.
+// search produced, with the nodes' records and outcomes it came with.
 #pragma once
 
 #include <cstdint>
@@ -10,31 +10,22 @@
 #include "config/settings.h"
 #include "nodequery/records.h"
 #include "search/query.h"
-#include "search/search_steps.h"
+#include "search/result_set.h"
 
 namespace quorix {
-
-struct AnswerData {
-  bool fromCache = false;
-  const ChannelTable* channels = nullptr;  // the records items[i].node refers to
-  std::vector<Item> items;                 // the requested page's items, in order
-  int64_t firstNumber = 1;                 // the number of items[0] in the whole set
-  int64_t total = 0;                       // results available from all nodes
-};
 
 // Everything one answer is written from. None is owned.
 struct AnswerView {
   const VexaQuery& query;
   const Config& config;
-  const AnswerData& data;
-  const NodeResults& results;
+  const ResultPage& page;  // empty when the search never ran
   double searchSeconds = 0;
   std::vector<std::string> errors;  // failures of the request itself
 };
 
 // The total the answer reports: the nodes' total, but never fewer than the
 // items up to the end of this page (a node may report less than it sent).
-int64_t AnswerTotal(const AnswerData& data);
+int64_t AnswerTotal(const ResultPage& page);
 
 // The node record that `item` came from, or null.
 const Channel* ChannelOf(const AnswerView& view, const Item& item);

@@ -8,7 +8,6 @@
 
 #include "search/cache_files.h"
 #include "search/cache_name.h"
-#include "search/result_sources.h"
 
 namespace quorix {
 
@@ -65,6 +64,22 @@ void CachePage::Clear() {
 }
 
 bool IsPurgeDue(int64_t epochSeconds) { return epochSeconds % 100 == 50; }
+
+ResultPage CachedResultPage(CachePage&& loaded, const PageSpec& spec) {
+  ResultPage page;
+  page.source = PageSource::kCache;
+  std::shared_ptr<const CachedNodes> nodes = std::move(loaded.nodes);
+  page.channels = std::shared_ptr<const ChannelTable>(nodes, &nodes->channels);
+  page.resultsValid = true;
+  page.itemCount = loaded.shownItems;
+  page.available = loaded.shownAvailable;
+  page.invalid = IsInvalidPage(spec, page.available, page.itemCount);
+  if (spec.page < 1 || spec.perPage < 1) return page;
+  page.firstNumber = (int64_t{spec.page} - 1) * spec.perPage + 1;
+  for (std::unique_ptr<Item>& item : loaded.items)
+    if (item) page.items.push_back(std::move(*item));
+  return page;
+}
 
 namespace {
 
@@ -135,14 +150,11 @@ Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int
   return ReadCachePage(source, nodeCount, page, perPage, out, nodeFilter);
 }
 
-CCache::CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log,
-               NodeResults& fresh, ResultsStep& results)
+CCache::CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log)
     : programDir_(std::move(programDir)),
       config_(config),
       query_(query),
       log_(log),
-      fresh_(fresh),
-      results_(results),
       purgeLog_(std::make_shared<PurgeLog>(log)) {}
 
 CCache::~CCache() { purgeLog_->Detach(); }
@@ -176,9 +188,8 @@ void CCache::StartExpiredPurge() {
   }
 }
 
-Status CCache::CheckCacheByQueryString(const VexaQuery& query) {
-  if (pageRead_) loaded_.Clear();
-  pageRead_ = false;
+Status CCache::CheckCacheByQueryString(const VexaQuery& query, CacheLookup* lookup) {
+  *lookup = CacheLookup();
   Status status = CacheFilePath(programDir_, config_, query, &cacheFilePath_);
   if (status != kOk) return status;
   log_.Logf(kLogInfo, "gVexaQuery.escapedQuery is \"%s\"", query.escapedQuery.c_str());
@@ -187,45 +198,40 @@ Status CCache::CheckCacheByQueryString(const VexaQuery& query) {
   status = IsCacheFileValid(cacheFilePath_);
   if (status != kOk) return status;
 
+  CachePage loaded;
   FileCacheSource file;
   status = OpenCacheFile(cacheFilePath_, &file);
   if (status == kCacheOutOfMemory)
     log_.Logf(kLogError, "%s(%d): Error allocating memory", kReadLabel, __LINE__);
-  pageRead_ = status == kOk;
-  if (status == kOk) status = ReadCacheData(file, query);
+  if (status == kOk) status = ReadCacheData(file, query, &loaded);
   if (status != kOk && status != kInvalidPage && status != kCacheTooSmall &&
       status != kCacheOpenFailed) {
     LogWithPath(log_, kLogError, "Error reading cache file", cacheFilePath_);
-    // The counts of an unreadable file cannot be trusted: with them cleared the
+    // The counts of an unreadable file cannot be trusted: without them the
     // fresh search replaces the file instead of being kept from it.
-    loaded_.Clear();
+    return status;
   }
+  lookup->cachedItems = loaded.header.cachedItems;
+  lookup->cachedAvailable = loaded.header.cachedAvailable;
+  lookup->hit = loaded.hit;
+  if (loaded.hit)
+    lookup->page = CachedResultPage(std::move(loaded),
+                                    {query.currentPageNum, query.itemsPerPage, query.nodeFilter});
   return status;
 }
 
-Status CCache::ReadCacheData(CacheSource& file, const VexaQuery& query) {
+Status CCache::ReadCacheData(CacheSource& file, const VexaQuery& query, CachePage* loaded) {
   Status status = ReadCachePage(file, config_.nodeCount, query.currentPageNum, query.itemsPerPage,
-                                &loaded_, query.nodeFilter);
-  if (!loaded_.hit) return status;
-  UseCachedCapabilities();
-  LogNodes();
-  LogItems();
+                                loaded, query.nodeFilter);
+  if (!loaded->hit) return status;
+  LogNodes(*loaded);
+  LogItems(*loaded);
   return status;
 }
 
-void CCache::UseCachedCapabilities() {
-  const CachedNodes& cached = *loaded_.nodes;
-  for (int i = 0; i < loaded_.header.nodeCount; ++i) {
-    if (!cached.present[i]) continue;
-    // Nothing queries the node on a hit: its run takes what the file kept.
-    fresh_.runs[i].countSupported = cached.capabilities[i].countSupported;
-    fresh_.runs[i].startPageSupported = cached.capabilities[i].startPageSupported;
-  }
-}
-
-void CCache::LogNodes() {
-  for (int i = 0; i < loaded_.header.nodeCount; ++i) {
-    const std::vector<Item>& links = loaded_.nodes->channels[i].recommended;
+void CCache::LogNodes(const CachePage& loaded) {
+  for (int i = 0; i < loaded.header.nodeCount; ++i) {
+    const std::vector<Item>& links = loaded.nodes->channels[i].recommended;
     for (size_t k = 0; k < links.size(); ++k) {
       int index = static_cast<int>(k);
       log_.Logf(kLogDetail, "%s(%d): m_CachedChannel[%d].recommended[%d].title = %s", kReadLabel,
@@ -238,10 +244,10 @@ void CCache::LogNodes() {
   }
 }
 
-void CCache::LogItems() {
-  const CachedNodes& cached = *loaded_.nodes;
-  for (size_t k = 0; k < loaded_.items.size(); ++k) {
-    const Item& item = *loaded_.items[k];
+void CCache::LogItems(const CachePage& loaded) {
+  const CachedNodes& cached = *loaded.nodes;
+  for (size_t k = 0; k < loaded.items.size(); ++k) {
+    const Item& item = *loaded.items[k];
     bool vexa = !cached.present[item.node] || cached.channels[item.node].nodeType == 0;
     LogItem(static_cast<int>(k), item, vexa);
   }
@@ -273,19 +279,12 @@ void CCache::LogItem(int index, const Item& item, bool vexa) {
             __LINE__, index, static_cast<long long>(item.vexaDateTime));
 }
 
-Status CCache::DisplayResultsFromCache() {
-  fresh_.totals.resultsValid = true;
-  const CacheHeader& header = loaded_.header;
-  return results_.DisplayResults(header.nodeCount, loaded_.nodes->channels, loaded_.items,
-                                 loaded_.shownAvailable, loaded_.shownItems, true);
-}
-
-Status CCache::WriteCacheByQueryString(const ItemList& items, int32_t count) {
+Status CCache::WriteCacheByQueryString(const ResultSet& set) {
   Status status = CacheFilePath(programDir_, config_, query_, &cacheFilePath_);
   if (status != kOk) return status;
   log_.Logf(kLogInfo, "Writing cache file \"%s\"", cacheFilePath_.c_str());
   // A node's negative total would make a file the reader refuses.
-  if (items.empty() || count <= 0 || fresh_.totals.availableItems < 0) return kOk;
+  if (set.items.empty() || set.itemCount <= 0 || set.available < 0) return kOk;
 
   std::string dir = CacheDirectory();
   status = PrepareCacheDirectory(programDir_, dir, log_);
@@ -296,14 +295,15 @@ Status CCache::WriteCacheByQueryString(const ItemList& items, int32_t count) {
   header.query = query_.query;
   // Only where the file lies within the site, never the folders above it.
   header.path = "cache/" + cacheFilePath_.substr(cacheFilePath_.rfind('/') + 1);
-  header.cachedAvailable = fresh_.totals.availableItems;
+  header.cachedAvailable = set.available;
+  const NodeResults& nodes = *set.nodes;
   std::array<NodeCapabilities, kMaxNodes> capabilities;
   for (int i = 0; i < kMaxNodes; ++i) {
-    capabilities[i].countSupported = fresh_.runs[i].countSupported;
-    capabilities[i].startPageSupported = fresh_.runs[i].startPageSupported;
+    capabilities[i].countSupported = nodes.runs[i].countSupported;
+    capabilities[i].startPageSupported = nodes.runs[i].startPageSupported;
   }
-  const size_t itemCount = static_cast<size_t>(count);
-  status = CheckCacheFileCounts(header, fresh_.channels, items, itemCount);
+  const size_t itemCount = static_cast<size_t>(set.itemCount);
+  status = CheckCacheFileCounts(header, nodes.channels, set.items, itemCount);
   if (status != kOk) {
     log_.Logf(kLogError, "%s(%d): Error writing cache", "CCache::WriteCacheData", __LINE__);
   } else {
@@ -311,7 +311,7 @@ Status CCache::WriteCacheByQueryString(const ItemList& items, int32_t count) {
     bool outOfMemory = false;
     auto encode = [&](const CacheBytesSink& sink) {
       try {
-        return EncodeCacheFile(header, fresh_.channels, capabilities, items, itemCount, sink);
+        return EncodeCacheFile(header, nodes.channels, capabilities, set.items, itemCount, sink);
       } catch (const std::bad_alloc&) {
         outOfMemory = true;
         return kCacheOutOfMemory;

@@ -18,6 +18,7 @@
 #include "search/cache_name.h"
 #include "search/cache_source.h"
 #include "search/query.h"
+#include "search/result_set.h"
 #include "search/search_steps.h"
 
 namespace quorix {
@@ -45,27 +46,28 @@ struct CachePage {
 
 // Reads page `page` of `perPage` items from a cache file, for `nodeCount`
 // configured nodes. The whole file is checked against its counts first, the
-// items by their length fields alone. Returns 0 with `hit` (page loaded); 0 without `hit` (the file is for
-// another node count, or is short of the page but holds more items than the
-// nodes said were available); kInvalidPage with `hit` when the file holds the
-// whole set and no item for the page; kCacheTooSmall; or kCacheReadFailed for
-// a file that is not whole. With `nodeFilter` (0 or more) the page is one of
-// that node's items alone (see ItemsOfNode), counted by shownItems and
+// items by their length fields alone. Returns 0 with `hit` (page loaded); 0 without `hit` (the file
+// is for another node count, or is short of the page but holds more items than the nodes said were
+// available); kInvalidPage with `hit` when the file holds the whole set and no item for the page;
+// kCacheTooSmall; or kCacheReadFailed for a file that is not whole. With `nodeFilter` (0 or more)
+// the page is one of that node's items alone (see ItemsOfNode), counted by shownItems and
 // shownAvailable; kCacheTooSmall when the file holds too few of them.
 Status ReadCachePage(CacheSource& file, int32_t nodeCount, int32_t page, int32_t perPage,
                      CachePage* out, int32_t nodeFilter = -1);
 Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int32_t perPage,
                      CachePage* out, int32_t nodeFilter = -1);
 
+// The result page of `loaded`, a page ReadCachePage read for `spec`: its
+// items numbered from the page's start (none for a page or size below 1),
+// the shown counts, the file's node records (taken from `loaded`).
+ResultPage CachedResultPage(CachePage&& loaded, const PageSpec& spec);
+
 class CCache : public ResultCacheStep {
  public:
   // Everything is borrowed and must outlive the cache, except for the purge
   // thread, which keeps its own copies and stops logging once the cache is
-  // gone. `fresh` holds the nodes' answers of a fresh search (written to the
-  // file); DisplayResultsFromCache sets fresh.totals.resultsValid and calls
-  // results.DisplayResults.
-  CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log,
-         NodeResults& fresh, ResultsStep& results);
+  // gone.
+  CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log);
   ~CCache() override;
   CCache(const CCache&) = delete;
   CCache& operator=(const CCache&) = delete;
@@ -73,15 +75,12 @@ class CCache : public ResultCacheStep {
   void StartExpiredPurge() override;
   CacheDirState CacheDirectoryState() override;
   Status DeleteCacheByQueryString() override;
-  // Returns 0 with cacheHit() (page loaded, or the file is for another node
-  // count: 0 without cacheHit()); kInvalidPage with cacheHit() when the file
-  // holds no item for the page; kCacheTooSmall; or another code for a miss.
-  Status CheckCacheByQueryString(const VexaQuery& query) override;
-  bool cacheHit() const override { return loaded_.hit; }
-  int64_t cachedItems() const override { return loaded_.header.cachedItems; }
-  int64_t cachedAvailable() const override { return loaded_.header.cachedAvailable; }
-  Status DisplayResultsFromCache() override;
-  Status WriteCacheByQueryString(const ItemList& items, int32_t count) override;
+  // See ResultCacheStep. A page from the cache shares the file's node records
+  // and lists no node outcome; an unreadable file leaves `lookup` empty.
+  Status CheckCacheByQueryString(const VexaQuery& query, CacheLookup* lookup) override;
+  // Writes the first set.itemCount merged items with the node records and
+  // set.available. Returns kOk without writing for an empty set.
+  Status WriteCacheByQueryString(const ResultSet& set) override;
 
   // Deletes the expired cache files on the calling thread; never the current
   // request's own file. Returns kCachePurgeDone, kCacheNotFound or kCacheListFailed.
@@ -92,27 +91,19 @@ class CCache : public ResultCacheStep {
   std::string CacheDirectory() const;
   // The path of the last lookup or write; empty when the query is not cached.
   const std::string& cacheFilePath() const { return cacheFilePath_; }
-  // The node records and page items of the last successful lookup.
-  const ChannelTable& cachedChannels() const { return loaded_.nodes->channels; }
-  const ItemList& cachedPageItems() const { return loaded_.items; }
 
  private:
-  Status ReadCacheData(CacheSource& file, const VexaQuery& query);
-  void UseCachedCapabilities();
-  void LogNodes();
-  void LogItems();
+  Status ReadCacheData(CacheSource& file, const VexaQuery& query, CachePage* loaded);
+  void LogNodes(const CachePage& loaded);
+  void LogItems(const CachePage& loaded);
   void LogItem(int index, const Item& item, bool vexa);
 
   std::string programDir_;
   const Config& config_;
   const VexaQuery& query_;
   LogSink& log_;
-  NodeResults& fresh_;
-  ResultsStep& results_;
 
   std::string cacheFilePath_;
-  CachePage loaded_;  // the last lookup's counts, node records and page items
-  bool pageRead_ = false;  // loaded_ holds what a file gave, not a new page's state
   std::shared_ptr<PurgeLog> purgeLog_;
 };
 

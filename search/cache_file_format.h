@@ -25,7 +25,7 @@
 #include "config/settings.h"
 #include "platform/status.h"
 #include "search/cache_source.h"
-#include "search/search_steps.h"
+#include "search/result_set.h"
 
 namespace quorix {
 

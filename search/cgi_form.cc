@@ -9,16 +9,21 @@
 namespace quorix {
 namespace {
 
-constexpr const char* kStatusTexts[] = {
-    "The function successfully performed",
-    "Out-of-memory error",
-    "MIME content type error",
-    "Request method error",
-    "I/O error",
-    "Value was cut short",
-    "Value was not a legal type",
-    "Value contained no data",
-    "No value was submitted",
+struct StatusText {
+  Status status;
+  const char* text;
+};
+
+constexpr StatusText kStatusTexts[] = {
+    {kCgiOk, "The function successfully performed"},
+    {kCgiOutOfMemory, "Out-of-memory error"},
+    {kCgiContentTypeError, "MIME content type error"},
+    {kCgiMethodError, "Request method error"},
+    {kCgiIoError, "I/O error"},
+    {kCgiValueCut, "Value was cut short"},
+    {kCgiNotLegalType, "Value was not a legal type"},
+    {kCgiNoData, "Value contained no data"},
+    {kCgiNotSubmitted, "No value was submitted"},
 };
 
 constexpr std::string_view kFormContentType = "application/x-www-form-urlencoded";
@@ -87,9 +92,10 @@ bool ReadExactly(const BodyReader& readBody, size_t length, std::string& body) {
 
 }  // namespace
 
-const char* CgiErrorText(int status) {
-  if (status < 0 || status > kCgiNotSubmitted) return "";
-  return kStatusTexts[status];
+const char* CgiErrorText(Status status) {
+  for (const StatusText& entry : kStatusTexts)
+    if (entry.status == status) return entry.text;
+  return "";
 }
 
 std::string DecodeFormValue(std::string_view value) {

@@ -11,23 +11,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/status.h"
+
 namespace quorix {
 
-// Status of the last form operation.
-enum CgiStatus : int {
-  kCgiOk = 0,
-  kCgiOutOfMemory = 1,
-  kCgiContentTypeError = 2,
-  kCgiMethodError = 3,
-  kCgiIoError = 4,
-  kCgiValueCut = 5,  // never produced
-  kCgiNotLegalType = 6,
-  kCgiNoData = 7,
-  kCgiNotSubmitted = 8,
-};
-
-// The text of a status code; empty for codes above 8 (and below 0).
-const char* CgiErrorText(int status);
+// The text of a form status (kCgiOk and the kCgi... codes of
+// platform/status.h); empty for any other code.
+const char* CgiErrorText(Status status);
 
 // A POST body longer than this is refused with kCgiOutOfMemory without being read.
 inline constexpr uint64_t kMaxPostBytes = 1024 * 1024;
@@ -57,23 +47,24 @@ class FormList {
   explicit FormList(std::vector<Pair> pairs) : pairs_(std::move(pairs)) {}
 
   // Restarts at the first pair and returns the value of the first pair named
-  // `name`; the cursor then stands just behind it. Status 0, or 8 when absent.
+  // `name`; the cursor then stands just behind it. Status kCgiOk, or
+  // kCgiNotSubmitted when absent.
   std::optional<std::string_view> FindValue(std::string_view name);
   // Like FindValue, but continues from the cursor.
   std::optional<std::string_view> NextValue(std::string_view name);
 
-  // Reads an integer field. Status 8 when absent, 7 when empty or blank, 6 when
-  // no digit follows the optional sign; `out` is then 1 and the caller applies
-  // its default. On 0 `out` holds the value of the leading spaces, sign and
-  // digits (12abc reads as 12; values beyond 32 bits are clamped). A repeated
-  // name gives its first value that reads as an integer; when none does, the
-  // status is the first value's.
+  // Reads an integer field. Status kCgiNotSubmitted when absent, kCgiNoData when
+  // empty or blank, kCgiNotLegalType when no digit follows the optional sign;
+  // `out` is then 1 and the caller applies its default. On kCgiOk `out` holds the value of the
+  // leading spaces, sign and digits (12abc reads as 12; values beyond 32 bits are clamped). A
+  // repeated name gives its first value that reads as an integer; when none does, the status is the
+  // first value's.
   int GetIntValue(std::string_view name, int32_t& out);
 
   // Reads a repeated integer field into `values` (cleared first), at most
   // `capacity` entries. The first value is taken without a digit check; later
-  // empty values are skipped. Status 8 when absent, 7 when the first is empty
-  // (nothing stored), else 0.
+  // empty values are skipped. Status kCgiNotSubmitted when absent, kCgiNoData
+  // when the first is empty (nothing stored), else kCgiOk.
   int GetIntValues(std::string_view name, std::vector<int32_t>& values, size_t capacity);
 
   // Status of the last operation on this list (also set by ReadForm).
@@ -102,9 +93,10 @@ std::string DecodeFormValue(std::string_view value);
 // Reads and decodes a request. POST needs the content type
 // application/x-www-form-urlencoded (in any case, parameters such as
 // "; charset=UTF-8" allowed) and reads CONTENT_LENGTH bytes
-// (0 or non-numeric: empty form; above kMaxPostBytes: status 1 without reading;
-// fewer bytes: status 4). GET decodes QUERY_STRING. Any other method: status 3.
-// Returns the status; `form` holds the fields on 0 and is empty otherwise.
+// (0 or non-numeric: empty form; above kMaxPostBytes: kCgiOutOfMemory without
+// reading; fewer bytes: kCgiIoError). GET decodes QUERY_STRING. Any other
+// method: kCgiMethodError. Returns the status; `form` holds the fields on
+// kCgiOk and is empty otherwise.
 int ReadForm(const CgiRequest& request, const BodyReader& readBody, FormList& form);
 
 }  // namespace quorix

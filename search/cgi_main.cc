@@ -34,7 +34,6 @@ int32_t IntParameter(FormList& form, const char* name, int32_t fallback) {
 
 // The request values that come straight from the form.
 struct RequestValues {
-  bool queryPresent = false;
   int32_t matchAll = -1;  // -1: absent or invalid, the settings decide
   int32_t debugOverride = -1;
 };
@@ -42,9 +41,8 @@ struct RequestValues {
 RequestValues ReadRequestValues(FormList& form, int32_t maxPerPage, VexaQuery& query) {
   RequestValues values;
   std::optional<std::string_view> raw = form.FindValue("vexa_query");
-  values.queryPresent = raw.has_value();
+  query.queryPresent = raw.has_value();
   query.rawQuery = raw ? CutBytes(RepairUtf8(*raw), kRawQueryMaxBytes) : std::string();
-  query.matches = raw ? 0 : -1;
   query.itemsPerPage = std::min(IntParameter(form, "vexa_per_page", 10), maxPerPage);
   query.currentPageNum = IntParameter(form, "vexa_page", 1);
   values.matchAll = IntParameter(form, "vexa_and", -1);
@@ -80,6 +78,41 @@ bool ApplySettingsToRequest(FormList& form, const RequestValues& values, Config&
   return true;
 }
 
+// Decodes the request's form from the environment and `input` (the POST body).
+bool ReadRequestForm(const CgiEnvironment& environment, std::istream& input, FormList& form) {
+  CgiRequest request{Lookup(environment, "REQUEST_METHOD"), Lookup(environment, "CONTENT_TYPE"),
+                     Lookup(environment, "CONTENT_LENGTH"), Lookup(environment, "QUERY_STRING")};
+  BodyReader readBody = [&input](char* buffer, size_t size) {
+    input.read(buffer, static_cast<std::streamsize>(size));
+    return static_cast<size_t>(input.gcount());
+  };
+  return ReadForm(request, readBody, form) == kCgiOk;
+}
+
+// The query record from the environment and the form.
+RequestValues ReadRequest(const CgiEnvironment& environment, FormList& form, bool html,
+                          VexaQuery& query) {
+  query.startTicks = NowTicks();
+  query.clientAddress = Lookup(environment, "REMOTE_ADDR");
+  query.arrivedHops = ReadHopCount(Lookup(environment, "HTTP_X_QUORIX_HOPS"));
+  query.selfHost = Lookup(environment, "HTTP_HOST");
+  query.selfPath = Lookup(environment, "SCRIPT_NAME");
+  return ReadRequestValues(form, html ? kMaxItemsPerPage : kMaxAnswerItemsPerPage, query);
+}
+
+// The query's terms, and its escaped forms in the query record.
+TermList PrepareQuery(VexaQuery& query, const RequestValues& values, LogSink& log) {
+  TermList terms;
+  terms.terms = SplitQueryTerms(query.rawQuery);
+  MoveExcludedTermsLast(query.rawQuery, terms.terms);
+  FillQueryForms(query, log);
+  query.wordMatchAll = values.matchAll != 0;
+  query.nodeStartPage.fill(1);
+  for (const std::string& term : terms.terms) terms.termPatterns.push_back(HighlightPattern(term));
+  terms.regexes = std::make_shared<HighlightRegexes>();
+  return terms;
+}
+
 }  // namespace
 
 CgiEnvironment ReadCgiEnvironment(const std::function<const char*(const char*)>& lookup) {
@@ -95,20 +128,12 @@ CgiEnvironment ReadCgiEnvironment(const std::function<const char*(const char*)>&
 int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& input,
            PageOutput& page, const ComponentFactory& makeComponents) {
   const std::string programDir = ProgramDir(argv0);
-
-  CgiRequest request{Lookup(environment, "REQUEST_METHOD"), Lookup(environment, "CONTENT_TYPE"),
-                     Lookup(environment, "CONTENT_LENGTH"), Lookup(environment, "QUERY_STRING")};
-  BodyReader readBody = [&input](char* buffer, size_t size) {
-    input.read(buffer, static_cast<std::streamsize>(size));
-    return static_cast<size_t>(input.gcount());
-  };
   FormList form;
-  if (ReadForm(request, readBody, form) != kCgiOk) {
+  if (!ReadRequestForm(environment, input, form)) {
     page.Printf("Content-type: %s\n\n", "text/html");
     page.Printf("<H3>%s</H3>%c", CgiErrorText(form.status()), '\n');
     return 1;
   }
-
   std::string settingsPath = Format("%s/%s", programDir.c_str(), kSettingsFileName);
   const AnswerFormat format = RequestedAnswerFormat(form);
   const bool html = format == AnswerFormat::kHtml;
@@ -120,28 +145,12 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
   if (!html) log.KeepOffPage();
   VexaQuery query;
   WriteAnswerHeader(format, page);
-  query.startTicks = NowTicks();
-  query.clientAddress = Lookup(environment, "REMOTE_ADDR");
-  query.arrivedHops = ReadHopCount(Lookup(environment, "HTTP_X_QUORIX_HOPS"));
-  query.selfHost = Lookup(environment, "HTTP_HOST");
-  query.selfPath = Lookup(environment, "SCRIPT_NAME");
-  RequestValues values =
-      ReadRequestValues(form, html ? kMaxItemsPerPage : kMaxAnswerItemsPerPage, query);
+  RequestValues values = ReadRequest(environment, form, html, query);
   if (html) page.Printf("<!--Vexa Search Engine %s-->\n", "");
-
-  TermList terms;
-  terms.terms = SplitQueryTerms(query.rawQuery);
-  MoveExcludedTermsLast(query.rawQuery, terms.terms);
-  FillQueryForms(query, log);
-  query.wordMatchAll = values.matchAll != 0;
-  query.readFromCache = false;
-  query.nodeStartPage.fill(1);
+  TermList terms = PrepareQuery(query, values, log);
   values.debugOverride = IntParameter(form, "vexa_debug", -1);
-  for (const std::string& term : terms.terms) terms.termPatterns.push_back(HighlightPattern(term));
-  terms.regexes = std::make_shared<HighlightRegexes>();
 
-  NodeResults results;
-  RequestContext context{page, log, config, query, terms, programDir, values.queryPresent, results};
+  RequestContext context{page, log, config, query, terms, programDir};
   RequestComponents components =
       html ? makeComponents(context) : MakeAnswerComponents(context, format);
 
@@ -158,9 +167,9 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
     return html ? 1 : 0;
   }
 
-  SearchSteps steps{*components.form,    *components.cache, *components.nodes,
-                    *components.results, *components.tail,  nullptr};
-  PerformSearchRequest(query, config, steps, results, log);
+  SearchSteps steps{*components.form, *components.cache, *components.nodes, *components.results,
+                    *components.tail, nullptr,           components.rules};
+  PerformSearchRequest(query, config, steps, log);
   page.Flush();
   return 0;
 }

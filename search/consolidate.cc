@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
 #include <utility>
+
+#include "search/duplicate_merge.h"
 
 namespace quorix {
 namespace {
@@ -11,6 +14,13 @@ using ItemPtr = std::unique_ptr<Item>;
 
 // Ranges of at most this many records are sorted by straight insertion.
 constexpr size_t kInsertionMax = 6;
+
+// A score range narrower than this is replaced by 1 to 100.
+constexpr int32_t kNarrowRange = 100;
+// An OpenSearch item this many places below the top of its node's list gets
+// half the score of the first.
+constexpr double kHalfScorePosition = 10;
+constexpr int64_t kMaxStartOffset = 1000000;
 
 void InsertionSort(std::span<ItemPtr> items, size_t lo, size_t hi, ItemCompare compare) {
   for (size_t i = lo + 1; i <= hi; ++i) {
@@ -134,6 +144,66 @@ int ConsolidateResults(NodeResults& results, bool sortDate, ItemList& merged, Lo
     SortItems(merged, CompareByScore);
   }
   return 0;
+}
+
+// Scores fall with the item's place in its node's whole result list and with
+// the node's place in the node list; the first item of the first node gets the
+// whole range. The place counts from the answer's start index against a fixed
+// scale, never against the number of items returned, so asking a node for more
+// items leaves the scores of those already received as they were.
+void ScaleOpenSearchScores(const Config& config, NodeResults& results, LogSink& log) {
+  const RequestTotals& totals = results.totals;
+  int64_t minScore = totals.minVexaScore;
+  int64_t maxScore = totals.maxVexaScore;
+  if (!totals.vexaScoreSeen || maxScore - minScore < kNarrowRange) {
+    minScore = 1;
+    maxScore = 100;
+  }
+  const double range = static_cast<double>(maxScore - minScore);
+  const int nodeCount = std::clamp(config.nodeCount, 0, kMaxNodes);
+  for (int i = 0; i < nodeCount; ++i) {
+    Channel& channel = results.channels[i];
+    if (!channel.valid) continue;
+    const int queried = std::min<int>(channel.osTotalQueriedItems, channel.items.size());
+    const int64_t offset =
+        std::clamp<int64_t>(int64_t{channel.osStartIndex} - 1, 0, kMaxStartOffset);
+    for (int j = 0; j < queried; ++j) {
+      Item& item = *channel.items[j];
+      if (channel.nodeType != 0) {
+        const double position = static_cast<double>(offset) + j;
+        double score = (kHalfScorePosition / (kHalfScorePosition + position)) *
+                       (static_cast<double>(nodeCount - i) / nodeCount) * range;
+        item.vexaScore = static_cast<int32_t>(score);
+      }
+      log.Logf(kLogDetail, "Node #%d, Item #%d: vexaScore = %d", i, j, item.vexaScore);
+    }
+  }
+}
+
+Status MergeResults(const Config& config, const MergeOptions& options, ResultSet* set,
+                    LogSink& log) {
+  NodeResults& results = *set->nodes;
+  const RequestTotals& totals = results.totals;
+  if (totals.queriedItems > 0) {
+    try {
+      set->items.reserve(static_cast<size_t>(totals.queriedItems));
+    } catch (const std::bad_alloc&) {
+      log.Logf(kLogInfo, "Error allocating memory in %s(%d)\n", "Quorix::PerformSearchRequest",
+               1578);
+      return kMergeAllocationFailed;
+    }
+  }
+  if (!config.allVexaNodes) ScaleOpenSearchScores(config, results, log);
+  ConsolidateResults(results, options.sortDate, set->items, log);
+  set->itemCount = totals.queriedItems;
+  set->available = totals.availableItems;
+  if (!options.foldDuplicates) return kOk;
+  // The counts shown and cached are those of the merged set.
+  int32_t folded = static_cast<int32_t>(MergeDuplicateItems(set->items, results.channels));
+  set->itemCount -= folded;
+  set->available = std::max(set->available - folded, set->itemCount);
+  if (folded > 0) log.Logf(kLogInfo, "Merged %d duplicate results", folded);
+  return kOk;
 }
 
 }  // namespace quorix

@@ -4,9 +4,10 @@
 #include <memory>
 #include <span>
 
+#include "config/settings.h"
 #include "nodequery/records.h"
 #include "platform/log.h"
-#include "search/search_steps.h"
+#include "search/result_set.h"
 
 namespace quorix {
 
@@ -35,5 +36,26 @@ void SortItems(std::span<std::unique_ptr<Item>> items, ItemCompare compare);
 // results.totals.resultsValid is set. The channels' item lists keep empty
 // pointers where items were moved out. Returns 0.
 int ConsolidateResults(NodeResults& results, bool sortDate, ItemList& merged, LogSink& log);
+
+// Gives every item of every valid OpenSearch node among the first
+// config.nodeCount a vexaScore within the Vexa score range of results.totals,
+// derived from its absolute position in the node's results and the node's
+// place in the node list, so that a mixed configuration's items sort together.
+// Logs each item's score at detail level.
+void ScaleOpenSearchScores(const Config& config, NodeResults& results, LogSink& log);
+
+struct MergeOptions {
+  bool sortDate = false;        // newest first, else by score
+  bool foldDuplicates = false;  // fold items of other nodes with the same link
+};
+
+// The merge of a fresh search: scores OpenSearch items in a mixed
+// configuration (config.allVexaNodes false), moves every valid node's items
+// into set->items in order (ConsolidateResults), folds duplicates when asked
+// and sets set->itemCount and set->available from the nodes' totals less the
+// folded items. Returns kOk, or kMergeAllocationFailed (logged) when there is
+// no room for the merged list.
+Status MergeResults(const Config& config, const MergeOptions& options, ResultSet* set,
+                    LogSink& log);
 
 }  // namespace quorix

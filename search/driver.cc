@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <ctime>
-#include <new>
 
 #include "platform/text.h"
+#include "search/consolidate.h"
 
 namespace quorix {
 namespace {
@@ -77,32 +77,49 @@ void LogSkippedNodes(const Config& config, const NodeResults& results, LogSink& 
   }
 }
 
-// Sets `requested` and `cachingOn`, purging or checking the cache. Returns the
-// cache check's status (0 when caching is off).
-Status PrepareCache(const VexaQuery& query, const Config& config, ResultCacheStep& cache,
-                    LogSink& log, int32_t& requested, bool& cachingOn) {
-  if (config.cacheValidPeriodMins == 0) {
-    requested = ClampedProduct(1, query.currentPageNum, query.itemsPerPage);
-    cachingOn = false;
-    switch (cache.CacheDirectoryState()) {
-      case CacheDirState::kWritable:
-        cache.DeleteCacheByQueryString();
-        break;
-      case CacheDirState::kNotWritable:
-        log.Logf(kLogInfo,
-                 "Caching is off but we have no permission to delete files from directory \"%s\"",
-                 kCacheDirectory);
-        break;
-      case CacheDirState::kMissing:
-        break;
-    }
+// Whether this request uses the cache, and how many items each node is asked for.
+struct CachePlan {
+  bool cachingOn = false;
+  int32_t requested = 0;
+};
+
+CachePlan PlanCache(const VexaQuery& query, const Config& config) {
+  if (config.cacheValidPeriodMins == 0)
+    return {false, ClampedProduct(1, query.currentPageNum, query.itemsPerPage)};
+  return {true, ClampedProduct(config.overRequestFactor, query.currentPageNum, query.itemsPerPage)};
+}
+
+// Caching is off: no file may outlive the setting.
+void ClearCache(ResultCacheStep& cache, LogSink& log) {
+  switch (cache.CacheDirectoryState()) {
+    case CacheDirState::kWritable:
+      if (Status status = cache.DeleteCacheByQueryString(); status != kOk)
+        log.Logf(kLogFileOnly, "Main thread: the cache files were not all deleted (status %d)",
+                 status);
+      break;
+    case CacheDirState::kNotWritable:
+      log.Logf(kLogInfo,
+               "Caching is off but we have no permission to delete files from directory \"%s\"",
+               kCacheDirectory);
+      break;
+    case CacheDirState::kMissing:
+      break;
+  }
+}
+
+// Clears the cache when caching is off, else looks the request up. Returns the
+// look-up's status (kOk when caching is off).
+Status UseCache(const VexaQuery& query, const CachePlan& plan, ResultCacheStep& cache, LogSink& log,
+                CacheLookup* lookup) {
+  if (!plan.cachingOn) {
+    ClearCache(cache, log);
     return kOk;
   }
-  requested = ClampedProduct(config.overRequestFactor, query.currentPageNum, query.itemsPerPage);
-  cachingOn = true;
-  log.TimerStart(kMainThreadTimerSlot);
-  Status status = cache.CheckCacheByQueryString(query);
-  log.TimerStop(kMainThreadTimerSlot, "Main thread: CheckCacheByQueryString");
+  Status status = kOk;
+  {
+    ScopedTimer timer(log, kMainThreadTimerSlot, "Main thread: CheckCacheByQueryString");
+    status = cache.CheckCacheByQueryString(query, lookup);
+  }
   if (status == kCacheTooSmall)
     log.Logf(kLogInfo, "Not enough items in cache file to display current page");
   else if (status == kInvalidPage)
@@ -110,35 +127,107 @@ Status PrepareCache(const VexaQuery& query, const Config& config, ResultCacheSte
   return status;
 }
 
-int32_t ShowFromCache(VexaQuery& query, SearchSteps& steps, LogSink& log) {
+ResultPage TakeCachedPage(CacheLookup& cached, LogSink& log, RequestOutcome* outcome) {
   log.Logf(kLogInfo, "Num cached items = %lld, available items from all nodes = %lld",
-           static_cast<long long>(steps.cache.cachedItems()),
-           static_cast<long long>(steps.cache.cachedAvailable()));
-  query.readFromCache = true;
-  query.matches =
-      static_cast<int32_t>(std::clamp<int64_t>(steps.cache.cachedItems(), INT32_MIN, INT32_MAX));
-  log.TimerStart(kMainThreadTimerSlot);
-  steps.cache.DisplayResultsFromCache();
-  log.TimerStop(kMainThreadTimerSlot, "Main thread: DisplayResultsFromCache");
-  steps.tail.WritePageTail();
-  return 0;
+           static_cast<long long>(cached.cachedItems),
+           static_cast<long long>(cached.cachedAvailable));
+  outcome->readFromCache = true;
+  outcome->matches =
+      static_cast<int32_t>(std::clamp<int64_t>(cached.cachedItems, INT32_MIN, INT32_MAX));
+  return std::move(cached.page);
 }
 
-void WriteCacheIfUseful(const VexaQuery& query, SearchSteps& steps, const ItemList& merged,
-                        const RequestTotals& totals, bool cacheTooSmall, LogSink& log) {
-  if (steps.cache.cachedItems() < totals.queriedItems) {
+// Asks the nodes and compares the settings they report. False, after the
+// lines that say why, when no node could be asked.
+bool AskNodes(const Config& config, int32_t requested, NodeQueryStep& nodes, LogSink& log,
+              ResultSet* set) {
+  NodeResults& results = *set->nodes;
+  {
+    ScopedTimer timer(log, kMainThreadTimerSlot, "Main thread: PerformVexaQuery");
+    nodes.PerformVexaQuery(config, requested, results);
+  }
+  log.Logf(kLogInfo, "Number of items being queried = %d, available items from all nodes = %d",
+           results.totals.queriedItems, results.totals.availableItems);
+  if (results.startedWorkers == 0) {
+    LogSkippedNodes(config, results, log);
+    log.Logf(kLogInfo, "No slaves enabled.");
+    return false;
+  }
+  {
+    ScopedTimer timer(log, kMainThreadTimerSlot, "Main thread: CheckVexaNodeSettings");
+    // A mismatch is logged by the check itself, as an error line.
+    nodes.CheckVexaNodeSettings(config, results, set->display);
+  }
+  LogNodeFailures(config, results, log);
+  return true;
+}
+
+Status Merge(const VexaQuery& query, const Config& config, const OutputRules& rules, ResultSet* set,
+             LogSink& log) {
+  ScopedTimer timer(log, kMainThreadTimerSlot, "Main thread: ConsolidateResults");
+  MergeOptions options{query.sortDate, rules.foldDuplicates && config.mergeDuplicates == 1};
+  return MergeResults(config, options, set, log);
+}
+
+Status TimedCacheWrite(ResultCacheStep& cache, const ResultSet& set, LogSink& log) {
+  ScopedTimer timer(log, kMainThreadTimerSlot, "Main thread: WriteCacheByQueryString");
+  return cache.WriteCacheByQueryString(set);
+}
+
+// Writes the set to the cache unless its file already holds as many items.
+void Store(const VexaQuery& query, const ResultSet& set, const CacheLookup& cached,
+           Status lookupStatus, ResultCacheStep& cache, LogSink& log) {
+  if (cached.cachedItems < set.itemCount) {
     log.Logf(kLogInfo, "Writing to cache for \"%s\", number of items being cached = %d",
-             query.rawQuery.c_str(), totals.queriedItems);
-    log.TimerStart(kMainThreadTimerSlot);
-    steps.cache.WriteCacheByQueryString(merged, totals.queriedItems);
-    log.TimerStop(kMainThreadTimerSlot, "Main thread: WriteCacheByQueryString");
-  } else if (cacheTooSmall) {
+             query.rawQuery.c_str(), set.itemCount);
+    Status status = TimedCacheWrite(cache, set, log);
+    if (status != kOk)
+      log.Logf(kLogFileOnly, "Main thread: the results were not cached (status %d)", status);
+  } else if (lookupStatus == kCacheTooSmall) {
     log.Logf(kLogWarning,
              "Cache file for \"%s\" contains more items than current query.  Items in cache = "
              "%lld, items queried = %d, No caching done.",
-             query.rawQuery.c_str(), static_cast<long long>(steps.cache.cachedItems()),
-             totals.queriedItems);
+             query.rawQuery.c_str(), static_cast<long long>(cached.cachedItems), set.itemCount);
   }
+}
+
+PageSpec PageSpecOf(const VexaQuery& query, const OutputRules& rules) {
+  return {query.currentPageNum, query.itemsPerPage, rules.filterByNode ? query.nodeFilter : -1};
+}
+
+Status WritePage(const ResultPage& page, const char* timerLabel, ResultsStep& results, LogSink& log,
+                 RequestOutcome* outcome) {
+  ScopedTimer timer(log, kMainThreadTimerSlot, timerLabel);
+  return results.WriteResults(page, outcome);
+}
+
+// Looks the query up in the cache or asks the nodes, merges their answers,
+// stores the set, cuts the page out of it and writes it. `page` is left
+// holding what the page tail is to see.
+Status Search(const VexaQuery& query, const Config& config, SearchSteps& steps, LogSink& log,
+              ResultPage* page, RequestOutcome* outcome) {
+  log.Logf(kLogInfo, "Checking cache for \"%s\"", query.rawQuery.c_str());
+  const CachePlan plan = PlanCache(query, config);
+  CacheLookup cached;
+  const Status lookupStatus = UseCache(query, plan, steps.cache, log, &cached);
+  if (cached.hit) {
+    *page = TakeCachedPage(cached, log, outcome);
+    return WritePage(*page, "Main thread: DisplayResultsFromCache", steps.results, log, outcome);
+  }
+  if (config.nodeCount == 0) return kOk;
+
+  ResultSet set;
+  if (!AskNodes(config, plan.requested, steps.nodes, log, &set)) {
+    page->nodes = NodeOutcomesOf(*set.nodes);  // the machine answers list the skipped nodes
+    return kOk;
+  }
+  outcome->matches = set.nodes->totals.queriedItems;
+  Status status = Merge(query, config, steps.rules, &set, log);
+  if (status != kOk) return status;
+  if (plan.cachingOn && set.nodes->totals.resultsValid)
+    Store(query, set, cached, lookupStatus, steps.cache, log);
+  *page = CutPage(set, PageSpecOf(query, steps.rules));
+  return WritePage(*page, "Main thread: DisplayResults", steps.results, log, outcome);
 }
 
 bool ArrivedAtHopLimit(const VexaQuery& query, LogSink& log) {
@@ -166,78 +255,19 @@ bool NodeStatusLine(int node, Status status, std::string& line, int& level) {
   return true;
 }
 
-int32_t PerformSearchRequest(VexaQuery& query, const Config& config, SearchSteps& steps,
-                             NodeResults& results, LogSink& log) {
+Status PerformSearchRequest(const VexaQuery& query, const Config& config, SearchSteps& steps,
+                            LogSink& log) {
   int64_t now = steps.calendarSeconds ? steps.calendarSeconds() : std::time(nullptr);
   if (now % 100 == 50) steps.cache.StartExpiredPurge();
 
-  int formStatus = steps.form.DisplaySearchForm(config, query);
-  if (formStatus != 0) {
-    steps.tail.WritePageTail();
-    return formStatus;
-  }
-  if (query.escapeFailed || ArrivedAtHopLimit(query, log)) {
-    steps.tail.WritePageTail();
-    return 0;
-  }
-
-  log.Logf(kLogInfo, "Checking cache for \"%s\"", query.rawQuery.c_str());
-  int32_t requested = 0;
-  bool cachingOn = false;
-  Status cacheStatus = PrepareCache(query, config, steps.cache, log, requested, cachingOn);
-  bool cacheTooSmall = cachingOn && cacheStatus == kCacheTooSmall;
-  if (cachingOn && steps.cache.cacheHit()) return ShowFromCache(query, steps, log);
-
-  if (config.nodeCount == 0) {
-    steps.tail.WritePageTail();
-    return 0;
-  }
-
-  log.TimerStart(kMainThreadTimerSlot);
-  steps.nodes.PerformVexaQuery(config, requested, results);
-  log.TimerStop(kMainThreadTimerSlot, "Main thread: PerformVexaQuery");
-  const RequestTotals& totals = results.totals;
-  log.Logf(kLogInfo, "Number of items being queried = %d, available items from all nodes = %d",
-           totals.queriedItems, totals.availableItems);
-  if (results.startedWorkers == 0) {
-    LogSkippedNodes(config, results, log);
-    log.Logf(kLogInfo, "No slaves enabled.");
-    steps.tail.WritePageTail();
-    return 0;
-  }
-
-  log.TimerStart(kMainThreadTimerSlot);
-  steps.nodes.CheckVexaNodeSettings(config, results);
-  log.TimerStop(kMainThreadTimerSlot, "Main thread: CheckVexaNodeSettings");
-  LogNodeFailures(config, results, log);
-
-  ItemList merged;
-  if (totals.queriedItems > 0) {
-    try {
-      merged.reserve(static_cast<size_t>(totals.queriedItems));
-    } catch (const std::bad_alloc&) {
-      log.Logf(kLogInfo, "Error allocating memory in %s(%d)\n", "Quorix::PerformSearchRequest",
-               1578);
-      return kMergeAllocationFailed;
-    }
-  }
-
-  log.TimerStart(kMainThreadTimerSlot);
-  steps.results.ConsolidateResults(results, query.sortDate, merged);
-  log.TimerStop(kMainThreadTimerSlot, "Main thread: ConsolidateResults");
-
-  log.TimerStart(kMainThreadTimerSlot);
-  int32_t displayed =
-      steps.results.DisplayResults(config.nodeCount, results.channels, merged,
-                                   totals.availableItems, totals.queriedItems, false);
-  log.TimerStop(kMainThreadTimerSlot, "Main thread: DisplayResults");
-
-  if (cachingOn && totals.resultsValid)
-    WriteCacheIfUseful(query, steps, merged, totals, cacheTooSmall, log);
-
-  merged.clear();
-  steps.tail.WritePageTail();
-  return displayed;
+  ResultPage page;  // no results until the search makes its page
+  RequestOutcome outcome;
+  Status status = steps.form.DisplaySearchForm(config, query);
+  if (status == kOk && !query.escapeFailed && !ArrivedAtHopLimit(query, log))
+    status = Search(query, config, steps, log, &page, &outcome);
+  // Results that could not even be merged get no page tail.
+  if (status != kMergeAllocationFailed) steps.tail.WritePageTail(page, outcome);
+  return status;
 }
 
 }  // namespace quorix

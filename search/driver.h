@@ -1,12 +1,14 @@
-// The search driver: runs one search request's steps in order, from the search
-// form to the page tail.
+// The search driver: one search request as a straight line over values. The
+// query is looked up in the cache, or the nodes are asked and their answers
+// merged, stored and cut into the requested page; the page is written, then
+// the page tail.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "config/settings.h"
-#include "nodequery/records.h"
 #include "platform/log.h"
 #include "search/query.h"
 #include "search/search_steps.h"
@@ -21,17 +23,17 @@ struct SearchSteps {
   ResultsStep& results;
   PageTailStep& tail;
   // Calendar time in seconds; about one request in a hundred (when it is 50
-  // modulo 100) starts the purge of expired cache files.
+  // modulo 100) starts the purge of expired cache files. Null: the clock.
   std::function<int64_t()> calendarSeconds;
+  OutputRules rules;
 };
 
-// Runs the search: form, cache check, node queries, per-node failure lines,
-// merging, display, cache write and page tail. Writes query.readFromCache and
-// query.matches on a cache hit. Returns -1 when the form step refused the
-// request, kMergeAllocationFailed (without page tail), or else the value of
-// DisplayResults (0 on the paths that show no fresh results).
-int32_t PerformSearchRequest(VexaQuery& query, const Config& config, SearchSteps& steps,
-                             NodeResults& results, LogSink& log);
+// Runs the search: form, cache look-up or node queries, per-node failure
+// lines, merging, cache write, the page and the page tail. Returns the form's
+// kNothingToSearch, kMergeAllocationFailed (without page tail), or else the
+// page writer's status (kOk on the paths that write no page).
+Status PerformSearchRequest(const VexaQuery& query, const Config& config, SearchSteps& steps,
+                            LogSink& log);
 
 // The line logged for a failed node and its level; false when the status
 // needs no line (1 not run, 0 success).

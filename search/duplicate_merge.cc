@@ -5,7 +5,6 @@
 
 #include "platform/text.h"
 #include "search/html_text.h"
-#include "search/results_context.h"
 
 namespace quorix {
 namespace {
@@ -77,8 +76,7 @@ std::string CarriedText(const std::string& text, bool fromTrusted, bool toTruste
 void Fold(Item& kept, const Item& duplicate, const ChannelTable& channels) {
   bool keptTrusted = IsTrustedNode(channels[kept.node]);
   bool duplicateTrusted = IsTrustedNode(channels[duplicate.node]);
-  if (kept.title.empty())
-    kept.title = CarriedText(duplicate.title, duplicateTrusted, keptTrusted);
+  if (kept.title.empty()) kept.title = CarriedText(duplicate.title, duplicateTrusted, keptTrusted);
   if (kept.description.empty())
     kept.description = CarriedText(duplicate.description, duplicateTrusted, keptTrusted);
   kept.alsoFoundAt |= uint64_t{1} << duplicate.node;
@@ -97,8 +95,9 @@ std::string NormaliseLink(std::string_view link) {
   rest = authorityEnd == std::string_view::npos ? std::string_view() : rest.substr(authorityEnd);
   size_t queryStart = rest.find('?');
   std::string_view path = rest.substr(0, queryStart);
-  std::string query =
-      queryStart == std::string_view::npos ? std::string() : NormaliseEscapes(rest.substr(queryStart));
+  std::string query = queryStart == std::string_view::npos
+                          ? std::string()
+                          : NormaliseEscapes(rest.substr(queryStart));
   return scheme + "://" + NormaliseAuthority(authority, scheme) + NormalisePath(path) + query;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "search/search_steps.h"
+#include "search/result_set.h"
 
 namespace quorix {
 

@@ -35,12 +35,12 @@ json NodeObjects(const AnswerView& view) {
     if (view.config.nodes[n].disabled) continue;
     auto failure = std::find_if(failures.begin(), failures.end(),
                                 [n](const NodeFailure& entry) { return entry.node == n; });
-    const Channel& channel = view.results.channels[n];
+    const NodeOutcome& outcome = view.page.nodes[n];
     nodes.push_back({{"node", n},
-                     {"status", view.results.status[n]},
+                     {"status", outcome.status},
                      {"message", failure == failures.end() ? std::string() : failure->line},
-                     {"items", channel.valid ? channel.osTotalQueriedItems : 0},
-                     {"time_ms", view.results.elapsedMs[n]}});
+                     {"items", outcome.itemsReceived},
+                     {"time_ms", outcome.elapsedMs}});
   }
   return nodes;
 }
@@ -51,14 +51,14 @@ std::string IsoDate(int64_t epochSeconds) { return FormatUtc(epochSeconds, "%Y-%
 
 std::string JsonAnswer(const AnswerView& view) {
   json items = json::array();
-  int64_t number = view.data.firstNumber;
-  for (const Item& item : view.data.items) items.push_back(ItemObject(view, item, number++));
+  int64_t number = view.page.firstNumber;
+  for (const Item& item : view.page.items) items.push_back(ItemObject(view, item, number++));
   json answer = {{"query", view.query.query},
                  {"page", view.query.currentPageNum},
                  {"per_page", view.query.itemsPerPage},
-                 {"total", AnswerTotal(view.data)},
+                 {"total", AnswerTotal(view.page)},
                  {"sort", view.query.sortDate ? "date" : "relevance"},
-                 {"from_cache", view.data.fromCache},
+                 {"from_cache", view.page.source == PageSource::kCache},
                  {"search_time", view.searchSeconds},
                  {"items", std::move(items)},
                  {"nodes", NodeObjects(view)},

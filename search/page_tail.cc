@@ -68,17 +68,18 @@ std::string PageFooter(std::string_view poweredBy) {
          "\" target=\"_blank\"><b>Vexa Search Engine</b></a></small></p></center>\n";
 }
 
-std::string SearchLogLine(const std::tm& localTime, const VexaQuery& query, const Config& config) {
+std::string SearchLogLine(const std::tm& localTime, const VexaQuery& query,
+                          const RequestOutcome& outcome, const Config& config) {
   std::string line =
       Format("%d-%02d-%02d, %02d:%02d:%02d, %s, \"%s\", Matches = %d", localTime.tm_year + 1900,
              localTime.tm_mon + 1, localTime.tm_mday, localTime.tm_hour, localTime.tm_min,
              localTime.tm_sec, query.clientAddress.c_str(), LoggedQuery(query.query).c_str(),
-             query.matches);
-  line += query.readFromCache ? ", READCACHE" : ", QUERY";
+             outcome.matches);
+  line += outcome.readFromCache ? ", READCACHE" : ", QUERY";
   line += query.wordMatchAll ? ", AND" : ", OR";
   line += Format(", PerPage = %d, PageNum = %d", query.itemsPerPage, query.currentPageNum);
   line += CategoriesField(query, config);
-  line += Format(", Time = %.3f\r\n", query.searchSeconds);
+  line += Format(", Time = %.3f\r\n", outcome.searchSeconds);
   return line;
 }
 
@@ -136,17 +137,18 @@ PageTail::PageTail(PageOutput& page, const Config& config, const VexaQuery& quer
       log_(log),
       now_(std::move(now)) {}
 
-void PageTail::WritePageTail() {
+void PageTail::WritePageTail(const ResultPage&, const RequestOutcome& outcome) {
   if (!pageTemplate_.isOpen()) return;
   page_.Write(PageFooter(config_.langStrings[kStrPoweredBy]));
   pageTemplate_.WriteTail([this](std::string_view text) { page_.Write(text); });
-  LogSearch(config_, query_, now_(), log_);
+  LogSearch(config_, query_, outcome, now_(), log_);
 }
 
-void LogSearch(const Config& config, const VexaQuery& query, const std::tm& localTime,
-               LogSink& log) {
-  if (config.logging != 1 || query.matches == -1) return;
-  int error = AppendSearchLogLine(config.logFileName, SearchLogLine(localTime, query, config));
+void LogSearch(const Config& config, const VexaQuery& query, const RequestOutcome& outcome,
+               const std::tm& localTime, LogSink& log) {
+  if (config.logging != 1 || !query.queryPresent) return;
+  int error =
+      AppendSearchLogLine(config.logFileName, SearchLogLine(localTime, query, outcome, config));
   if (error == 0) return;
   // A warning, not an error: every visitor would see it, with the log's path.
   log.Logf(kLogWarning,

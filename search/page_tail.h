@@ -23,12 +23,13 @@ std::string PageFooter(std::string_view poweredBy);
 
 // The search log line of the request, ending with CR LF: date, time, client,
 // quoted query (inner double quotes doubled, control characters written as
-// \r, \n, \t or \xNN, so that one search is always one line), match count, READCACHE or
-// QUERY, AND or OR, per page, page number, the categories and the search
+// \r, \n, \t or \xNN, so that one search is always one line), the outcome's
+// match count, READCACHE or QUERY, AND or OR, per page, page number, the categories and the search
 // time. The categories are "No cats" when categories are off, "Cat = All"
 // when all are selected, else the selected names in request order (a number
 // without a name is written as the number).
-std::string SearchLogLine(const std::tm& localTime, const VexaQuery& query, const Config& config);
+std::string SearchLogLine(const std::tm& localTime, const VexaQuery& query,
+                          const RequestOutcome& outcome, const Config& config);
 
 // Appends `line` to the file at `path` (created when missing) with a single
 // write on a descriptor opened for appending, so that lines of searches
@@ -41,8 +42,8 @@ std::string SearchLogErrorText(int errorNumber);
 
 // Appends the request's search log line when logging is 1 and the request
 // had a query; a log that cannot be written is reported as a warning.
-void LogSearch(const Config& config, const VexaQuery& query, const std::tm& localTime,
-               LogSink& log);
+void LogSearch(const Config& config, const VexaQuery& query, const RequestOutcome& outcome,
+               const std::tm& localTime, LogSink& log);
 
 // The local time now.
 std::tm CurrentLocalTime();
@@ -59,10 +60,10 @@ class PageTail : public PageTailStep {
   // footer and the template's rest, then, when logging is 1 and the request
   // had a query, appends the search log line; a log that cannot be written
   // is reported as a warning (debug file, and the page in debug mode only).
-  void WritePageTail() override;
+  // The page itself has been written by then.
+  void WritePageTail(const ResultPage& page, const RequestOutcome& outcome) override;
 
  private:
-
   PageOutput& page_;
   const Config& config_;
   const VexaQuery& query_;

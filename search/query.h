@@ -28,6 +28,7 @@ inline constexpr int32_t kMaxItemsPerPage = 100;
 inline constexpr int32_t kMaxAnswerItemsPerPage = 1000;
 
 struct VexaQuery {
+  bool queryPresent = false;  // the request carried vexa_query (maybe empty)
   std::string rawQuery;       // as received, at most kRawQueryMaxBytes
   std::string query;          // at most kQueryMaxUnits UTF-16 units
   std::string escapedQuery;   // URL-escaped query, at most kEscapedQueryMaxBytes; the cache key
@@ -39,8 +40,6 @@ struct VexaQuery {
   bool sortDate = false;
   std::vector<int32_t> cat;  // numCats == cat.size(); single -1 means all categories
   std::string linkBase;      // start of every link the program writes; stays empty
-  int32_t matches = -1;      // -1 when the request had no vexa_query
-  bool readFromCache = false;
   std::array<int32_t, kMaxNodes> nodeStartPage;
   int32_t nodeFilter = -1;  // vexa_node: show only this node's results; -1 all
 
@@ -50,7 +49,6 @@ struct VexaQuery {
   std::string selfHost;       // HTTP_HOST: where this search is reached, empty when unset
   std::string selfPath;       // SCRIPT_NAME, empty when unset
   int64_t startTicks = 0;     // NowTicks() when the program started
-  double searchSeconds = 0;   // set by results display when the search time is shown
 
   VexaQuery() { nodeStartPage.fill(1); }
 };

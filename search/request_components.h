@@ -6,7 +6,6 @@
 #include <string>
 
 #include "config/settings.h"
-#include "nodequery/records.h"
 #include "platform/log.h"
 #include "search/page_output.h"
 #include "search/query.h"
@@ -33,11 +32,9 @@ struct RequestContext {
   PageOutput& page;
   LogSink& log;
   const Config& config;
-  VexaQuery& query;
+  const VexaQuery& query;
   const TermList& terms;
   const std::string& programDir;  // directory of the program and its data files
-  bool queryPresent;              // the request carried vexa_query (maybe empty)
-  NodeResults& results;           // what the nodes answered
 };
 
 // The components that carry out a request's steps.
@@ -48,6 +45,7 @@ struct RequestComponents {
   std::unique_ptr<NodeQueryStep> nodes;
   std::unique_ptr<ResultsStep> results;
   std::unique_ptr<PageTailStep> tail;
+  OutputRules rules;
 };
 
 using ComponentFactory = std::function<RequestComponents(RequestContext&)>;

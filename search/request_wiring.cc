@@ -3,8 +3,8 @@
 
 #include "nodequery/dispatch.h"
 #include "nodequery/node_backoff.h"
-#include "platform/clock.h"
 #include "nodequery/settings_check.h"
+#include "platform/clock.h"
 #include "search/cache.h"
 #include "search/page_resources.h"
 #include "search/page_tail.h"
@@ -15,8 +15,7 @@
 namespace quorix {
 namespace {
 
-// Asks the nodes and compares what they reported. Keeps the display values
-// that the results heading shows.
+// Asks the nodes and compares what they reported.
 class NodeQuery : public NodeQueryStep {
  public:
   explicit NodeQuery(RequestContext& context) : context_(context) {}
@@ -37,19 +36,15 @@ class NodeQuery : public NodeQueryStep {
     request.selfHost = query.selfHost;
     request.selfPath = query.selfPath;
     quorix::PerformVexaQuery(config, request, requested, results, context_.log, options);
-    // The search log reports how many items the nodes returned.
-    context_.query.matches = results.totals.queriedItems;
   }
 
-  int CheckVexaNodeSettings(const Config& config, NodeResults& results) override {
-    return quorix::CheckVexaNodeSettings(config, results, context_.log, display_);
+  int CheckVexaNodeSettings(const Config& config, const NodeResults& results,
+                            DisplayValues& display) override {
+    return quorix::CheckVexaNodeSettings(config, results, context_.log, display);
   }
-
-  const DisplayValues& display() const { return display_; }
 
  private:
   RequestContext& context_;
-  DisplayValues display_;
 };
 
 }  // namespace
@@ -57,18 +52,15 @@ class NodeQuery : public NodeQueryStep {
 RequestComponents MakeRequestComponents(RequestContext& context) {
   RequestComponents components;
   auto resources = std::make_unique<PageResourceFiles>(context.page, context.programDir);
-  auto nodes = std::make_unique<NodeQuery>(context);
-  auto results = std::make_unique<ResultsPage>(context.page, context.config, context.query,
-                                               context.terms, context.log, nodes->display());
-  results->set_nodeResults(&context.results);
-  components.cache = std::make_unique<CCache>(context.programDir, context.config, context.query,
-                                              context.log, context.results, *results);
+  components.cache =
+      std::make_unique<CCache>(context.programDir, context.config, context.query, context.log);
   components.tail = std::make_unique<PageTail>(context.page, context.config, context.query,
                                                resources->pageTemplate(), context.log);
   components.form = std::make_unique<SearchForm>(context.page);
   components.resources = std::move(resources);
-  components.nodes = std::move(nodes);
-  components.results = std::move(results);
+  components.nodes = std::make_unique<NodeQuery>(context);
+  components.results = std::make_unique<ResultsPage>(context.page, context.config, context.query,
+                                                     context.terms, context.log);
   return components;
 }
 

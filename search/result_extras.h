@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
+#include "search/result_set.h"
 #include "search/results_context.h"
-#include "search/search_steps.h"
 
 namespace quorix {
 

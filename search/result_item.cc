@@ -32,73 +32,83 @@ void WriteInfoline(PageOutput& out, const Channel& channel, const Item& item) {
   out.Write("</div>\n");
 }
 
-}  // namespace
+// The linked image of a trusted node's item that has one.
+void WriteImage(PageOutput& out, const Channel& channel, const Item& item) {
+  if (!channel.settings.UseVexaImage || item.vexaImageURL.empty() || !IsTrustedNode(channel))
+    return;
+  out.Write("<div class=\"result_image\">");
+  out.Write(LinkAnchor(channel, item.link));
+  out.Printf("<img src=\"%s\" class=\"result_image\">", item.vexaImageURL.c_str());
+  out.Write("</a></div>");
+}
 
-void ResultsPage::DisplayResultItem(const ChannelTable& channels, const ItemList& items,
-                                    int64_t index, bool fromCache) {
-  if (index < 0 || static_cast<size_t>(index) >= items.size() || !items[index]) return;
-  const Item& item = *items[index];
-  if (item.node < 0 || item.node >= kMaxNodes) return;
-  const Channel& channel = channels[item.node];
+void WriteTitle(const ResultsContext& context, const Channel& channel, const Item& item,
+                int64_t number) {
+  PageOutput& out = context.out;
   const SettingsBlock& settings = channel.settings;
-  const VexaQuery& query = context_.query;
-  PageOutput& out = context_.out;
-  bool trusted = IsTrustedNode(channel);
-
-  int64_t number =
-      fromCache ? static_cast<int64_t>(query.currentPageNum - 1) * query.itemsPerPage + index + 1
-                : index + 1;
-  out.Printf("<!-- Item #%lld of page #%d -->\n", static_cast<long long>(number),
-             query.currentPageNum);
-  out.Write(index % 2 == 0 ? "<div class=\"result_block\">\n"
-                           : "<div class=\"result_altblock\">\n");
-
-  bool anchor = MayLink(channel, item.link);
-  if (settings.UseVexaImage && !item.vexaImageURL.empty() && trusted) {
-    out.Write("<div class=\"result_image\">");
-    out.Write(LinkAnchor(channel, item.link));
-    out.Printf("<img src=\"%s\" class=\"result_image\">", item.vexaImageURL.c_str());
-    out.Write("</a></div>");
-  }
-
+  const bool anchor = MayLink(channel, item.link);
   out.Write("<div class=\"result_title\">");
   out.Printf("<b>%lld.</b>&nbsp;", static_cast<long long>(number));
   if (anchor) out.Write(LinkAnchor(channel, item.link));
-  if (settings.DisplayTitle || !trusted)
-    WriteNodeText(context_, channel, item.title);
+  if (settings.DisplayTitle || !IsTrustedNode(channel))
+    WriteNodeText(context, channel, item.title);
   else
     out.Write(item.link);
   if (anchor) out.Write("</a>");
-  if (settings.UseCats && context_.config.useCats) {
+  if (settings.UseCats && context.config.useCats) {
     for (const std::string& category : item.category)
       if (!category.empty())
         out.Printf("<span class=\"category\"> [%s]</span>",
                    NodeAttribute(channel, category).c_str());
   }
   out.Write("</div>\n");
+}
 
-  if (settings.DisplayMetaDesc || !trusted) {
-    out.Write("<div class=\"description\">");
-    WriteNodeText(context_, channel, item.description, /*stripTags=*/true);
-    out.Write("</div>\n");
+void WriteDescriptionAndContext(const ResultsContext& context, const Channel& channel,
+                                const Item& item) {
+  const bool trusted = IsTrustedNode(channel);
+  if (channel.settings.DisplayMetaDesc || !trusted) {
+    context.out.Write("<div class=\"description\">");
+    WriteNodeText(context, channel, item.description, /*stripTags=*/true);
+    context.out.Write("</div>\n");
   }
-  if (settings.DisplayContext && trusted) {
-    out.Write("<div class=\"context\">\n");
-    WriteNodeText(context_, channel, item.vexaContext);
-    out.Write("</div>\n");
+  if (channel.settings.DisplayContext && trusted) {
+    context.out.Write("<div class=\"context\">\n");
+    WriteNodeText(context, channel, item.vexaContext);
+    context.out.Write("</div>\n");
   }
+}
 
+void LogItemSource(const ResultsContext& context, const Item& item) {
+  context.log.Logf(kLogInfo, "Date-Time: %llu", static_cast<unsigned long long>(item.vexaDateTime));
+  const NodeRecord& node = context.config.nodes[item.node];
+  if (node.IsVexa())
+    context.log.Logf(kLogInfo, "From Node #%d, %s%s", item.node, node.vexaHost.c_str(),
+                     node.vexaPath.c_str());
+  else
+    context.log.Logf(kLogInfo, "From Node #%d, %s%s", item.node, node.osHost.c_str(),
+                     node.osPath.c_str());
+}
+
+}  // namespace
+
+void ResultsPage::DisplayResultItem(const ResultPage& page, size_t index) {
+  if (index >= page.items.size() || !page.channels) return;
+  const Item& item = page.items[index];
+  if (item.node < 0 || item.node >= kMaxNodes) return;
+  const Channel& channel = (*page.channels)[item.node];
+  PageOutput& out = context_.out;
+  const int64_t number = page.firstNumber + static_cast<int64_t>(index);
+  out.Printf("<!-- Item #%lld of page #%d -->\n", static_cast<long long>(number),
+             context_.query.currentPageNum);
+  out.Write(index % 2 == 0 ? "<div class=\"result_block\">\n"
+                           : "<div class=\"result_altblock\">\n");
+  WriteImage(out, channel, item);
+  WriteTitle(context_, channel, item, number);
+  WriteDescriptionAndContext(context_, channel, item);
   WriteInfoline(out, channel, item);
   WriteAlsoFoundLine(context_, item);
-  context_.log.Logf(kLogInfo, "Date-Time: %llu",
-                    static_cast<unsigned long long>(item.vexaDateTime));
-  const NodeRecord& node = context_.config.nodes[item.node];
-  if (node.IsVexa())
-    context_.log.Logf(kLogInfo, "From Node #%d, %s%s", item.node, node.vexaHost.c_str(),
-                      node.vexaPath.c_str());
-  else
-    context_.log.Logf(kLogInfo, "From Node #%d, %s%s", item.node, node.osHost.c_str(),
-                      node.osPath.c_str());
+  LogItemSource(context_, item);
   out.Write("</div>\n");
   out.Write("<p></p>\n\n");
 }

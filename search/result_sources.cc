@@ -43,8 +43,9 @@ void FailureOf(Status status, const char*& className, int& textKey) {
   }
 }
 
+// `fresh`: the node's outcome in a fresh search; null for a page from the cache.
 void WriteAnswered(const ResultsContext& context, int32_t n, const Channel& channel,
-                   const NodeResults* fresh) {
+                   const NodeOutcome* fresh) {
   const VexaQuery& query = context.query;
   std::string name = EscapeHtml(NodeDisplayName(context.config.nodes[n]));
   const char* current = query.nodeFilter == n ? " source_current" : "";
@@ -53,7 +54,7 @@ void WriteAnswered(const ResultsContext& context, int32_t n, const Channel& chan
   context.out.Printf(": %d %s", std::max(channel.totalResults, 0),
                      PageText(context, kStrSourceResults).c_str());
   if (fresh)
-    context.out.Printf(", %.2f s", fresh->elapsedMs[n] / 1000.0);
+    context.out.Printf(", %.2f s", fresh->elapsedMs / 1000.0);
   else
     context.out.Printf(", %s", PageText(context, kStrSourceFromCache).c_str());
   context.out.Write("</div>\n");
@@ -78,34 +79,33 @@ std::string PageText(const ResultsContext& context, int key) {
   return text;
 }
 
-void WriteSourcesLine(const ResultsContext& context, const ChannelTable& channels,
-                      int32_t nodeCount, const NodeResults* fresh) {
+void WriteSourcesLine(const ResultsContext& context, const ResultPage& page) {
   PageOutput& out = context.out;
   out.Printf("<div class=\"sources\">%s\n", PageText(context, kStrSources).c_str());
-  int32_t slots = std::clamp<int32_t>(nodeCount, 0, kMaxNodes);
+  int32_t slots = page.channels ? std::clamp<int32_t>(context.config.nodeCount, 0, kMaxNodes) : 0;
   for (int32_t n = 0; n < slots; ++n) {
-    const Channel& channel = channels[n];
-    if (!fresh) {
+    const Channel& channel = (*page.channels)[n];
+    if (page.source == PageSource::kCache) {
       if (channel.valid) WriteAnswered(context, n, channel, nullptr);
       continue;
     }
-    Status status = fresh->status[n];
-    if (Answered(channel, status)) {
-      WriteAnswered(context, n, channel, fresh);
+    const NodeOutcome& outcome = page.nodes[n];
+    if (Answered(channel, outcome.status)) {
+      WriteAnswered(context, n, channel, &outcome);
       continue;
     }
-    if (status == kNodeNotRun || context.config.nodes[n].disabled) continue;
+    if (outcome.status == kNodeNotRun || context.config.nodes[n].disabled) continue;
     const char* className = nullptr;
     int textKey = kStrSourceFailed;
-    FailureOf(status, className, textKey);
+    FailureOf(outcome.status, className, textKey);
     out.Printf("<div class=\"source %s\">%s: %s</div>\n", className,
                EscapeHtml(NodeDisplayName(context.config.nodes[n])).c_str(),
                PageText(context, textKey).c_str());
   }
   if (context.query.nodeFilter >= 0)
     out.Write("<div class=\"source source_all\">" +
-              NodeLinkOpen(context.config, context.query, -1) +
-              PageText(context, kStrSourceAll) + "</a></div>\n");
+              NodeLinkOpen(context.config, context.query, -1) + PageText(context, kStrSourceAll) +
+              "</a></div>\n");
   out.Write("</div>\n");
 }
 
@@ -119,15 +119,6 @@ void WriteAlsoFoundLine(const ResultsContext& context, const Item& item) {
   }
   context.out.Printf("<div class=\"result_also\">%s %s</div>\n",
                      PageText(context, kStrAlsoFoundAt).c_str(), names.c_str());
-}
-
-ItemList ItemsOfNode(const ItemList& items, int32_t node) {
-  ItemList kept;
-  for (const std::unique_ptr<Item>& item : items)
-    if (item && (item->node == node || (node >= 0 && node < kMaxNodes &&
-                                        (item->alsoFoundAt >> node & 1))))
-      kept.push_back(std::make_unique<Item>(*item));
-  return kept;
 }
 
 }  // namespace quorix

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "search/result_set.h"
 #include "search/results_context.h"
-#include "search/search_steps.h"
 
 namespace quorix {
 
@@ -16,18 +16,12 @@ std::string NodeDisplayName(const NodeRecord& node);
 // The page text of `key`, or its English text when the settings have none.
 std::string PageText(const ResultsContext& context, int key);
 
-// One line per node that answered or failed: its name (linked to its results
-// alone), its result count and time, or its failure. `fresh` holds the
-// statuses and times of a fresh search; null for a page from the cache,
-// which lists the nodes whose answers the cache holds.
-void WriteSourcesLine(const ResultsContext& context, const ChannelTable& channels,
-                      int32_t nodeCount, const NodeResults* fresh);
+// One line per configured node that answered or failed: its name (linked to
+// its results alone), its result count and time, or its failure. A page from
+// the cache lists the nodes whose answers the cache holds, "from the cache".
+void WriteSourcesLine(const ResultsContext& context, const ResultPage& page);
 
 // The names of the other nodes that had the item's link; nothing when none did.
 void WriteAlsoFoundLine(const ResultsContext& context, const Item& item);
-
-// Copies of the items that node `node` found (as the item's own node or in
-// its alsoFoundAt).
-ItemList ItemsOfNode(const ItemList& items, int32_t node);
 
 }  // namespace quorix

@@ -7,27 +7,22 @@
 #include "config/lang_keys.h"
 #include "config/settings.h"
 #include "nodequery/records.h"
-#include "nodequery/settings_check.h"
 #include "platform/log.h"
 #include "search/page_output.h"
 #include "search/query.h"
+#include "search/result_set.h"
 
 namespace quorix {
 
 struct ResultsContext {
   PageOutput& out;
   const Config& config;
-  VexaQuery& query;  // searchSeconds is written when the search time is shown
+  const VexaQuery& query;
   const TermList& terms;
   LogSink& log;
-  const DisplayValues& display;
 
   const std::string& Lang(int key) const { return config.langStrings[key]; }
 };
-
-// A Vexa node's texts are HTML by contract and written as they are; everything
-// an OpenSearch node sends is untrusted text.
-inline bool IsTrustedNode(const Channel& channel) { return channel.nodeType == 0; }
 
 // Writes `text` of `channel`'s node through the highlighter: as it is for a
 // trusted node, escaped otherwise (with tags removed first when `stripTags`).

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "search/result_set.h"
 #include "search/results_context.h"
 #include "search/search_steps.h"
 
@@ -12,28 +13,22 @@ namespace quorix {
 class ResultsPage : public ResultsStep {
  public:
   // Keeps references to everything; all must outlive this object.
-  ResultsPage(PageOutput& out, const Config& config, VexaQuery& query, const TermList& terms,
-              LogSink& log, const DisplayValues& display)
-      : context_{out, config, query, terms, log, display} {}
+  ResultsPage(PageOutput& out, const Config& config, const VexaQuery& query, const TermList& terms,
+              LogSink& log)
+      : context_{out, config, query, terms, log} {}
 
-  // The node statuses and times of a fresh search, for the sources line.
-  void set_nodeResults(const NodeResults* results) { nodeResults_ = results; }
+  // Writes the results block when the page has results and nodes are
+  // configured: heading, summary, sources, suggestions, recommended links,
+  // sort links and the page's items (none when no result is available); then
+  // the page links and, when results are available and ShowSearchTime is on,
+  // the search time, which goes to outcome->searchSeconds. Returns kOk, or
+  // kInvalidPage (after logging "You have requested an invalid page." as an
+  // error, with no item) for an invalid page.
+  Status WriteResults(const ResultPage& page, RequestOutcome* outcome) override;
 
-  int ConsolidateResults(NodeResults& results, bool sortDate, ItemList& merged) override;
-
-  // Results are shown when some node among the first `nodeCount` is valid, or
-  // when they come from the cache. Returns 0, or -10000 (after logging
-  // "You have requested an invalid page." as an error) when the page holds no
-  // item. Item indexes run over the whole set for a fresh search and over the
-  // page's items when `fromCache`. Sets query.searchSeconds when the search
-  // time is shown.
-  Status DisplayResults(int32_t nodeCount, const ChannelTable& channels, const ItemList& items,
-                        int64_t availableItems, int64_t itemCount, bool fromCache) override;
-
-  // One result item; `index` as for DisplayResults. Items whose node number is
-  // out of range, and missing items, are skipped.
-  void DisplayResultItem(const ChannelTable& channels, const ItemList& items, int64_t index,
-                         bool fromCache);
+  // Item `index` of the page, numbered from page.firstNumber. Items whose
+  // node number is out of range are skipped.
+  void DisplayResultItem(const ResultPage& page, size_t index);
 
   // Links to the other result pages: up to ten either side of the current one,
   // never beyond the millionth result. With `invalidPage` the last page is
@@ -44,9 +39,10 @@ class ResultsPage : public ResultsStep {
   void DisplaySortLinks(int64_t itemCount);
 
  private:
-  void WriteHeading();
+  void WriteHeading(const DisplayValues& display);
+  // From the heading to the items; returns whether the page is invalid.
+  bool WriteResultsBlock(const ResultPage& page);
   ResultsContext context_;
-  const NodeResults* nodeResults_ = nullptr;
 };
 
 }  // namespace quorix

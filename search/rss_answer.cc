@@ -56,8 +56,8 @@ SettingsBlock AnswerSettings(const Channel* vexa, const Config& config) {
 
 // The first valid Vexa node's record: its settings describe the answer.
 const Channel* FirstVexaChannel(const AnswerView& view) {
-  if (view.data.channels == nullptr) return nullptr;
-  for (const Channel& channel : *view.data.channels)
+  if (!view.page.channels) return nullptr;
+  for (const Channel& channel : *view.page.channels)
     if (channel.valid && channel.nodeType == 0) return &channel;
   return nullptr;
 }
@@ -69,7 +69,7 @@ std::string ChannelElements(const AnswerView& view, const Channel* vexa) {
   out += HtmlTextElement("title", EscapeHtml(title + ": " + view.query.query)) + "\n";
   out += HtmlTextElement("description", EscapeHtml(view.config.openSearchDescription)) + "\n";
   const int64_t perPage = view.query.itemsPerPage;
-  out += OpenSearchCounts(AnswerTotal(view.data), (view.query.currentPageNum - 1) * perPage + 1,
+  out += OpenSearchCounts(AnswerTotal(view.page), (view.query.currentPageNum - 1) * perPage + 1,
                           perPage);
   out += VexaSettingElements(AnswerSettings(vexa, view.config));
   out += HtmlElement("vexa:searchquery", view.query.query_out) + "\n";
@@ -81,11 +81,11 @@ std::string ChannelElements(const AnswerView& view, const Channel* vexa) {
 }
 
 std::string SuggestionElements(const AnswerView& view) {
-  if (view.data.channels == nullptr) return "";
+  if (!view.page.channels) return "";
   std::vector<std::string> spellings;
   std::string out;
   size_t recommended = 0;
-  for (const Channel& channel : *view.data.channels) {
+  for (const Channel& channel : *view.page.channels) {
     if (!channel.valid || channel.nodeType != 0) continue;
     for (const std::string& spelling : channel.vexaSpellingSuggestions) {
       if (spelling.empty() || spellings.size() >= kSpellingSuggestions ||
@@ -145,7 +145,7 @@ std::string RssAnswer(const AnswerView& view) {
   out += SuggestionElements(view);
   out += XmlElement("vexa:searchtime", Format("%.3f", view.searchSeconds)) + "\n";
   out += ErrorElements(view);
-  for (const Item& item : view.data.items) out += ItemElement(view, item);
+  for (const Item& item : view.page.items) out += ItemElement(view, item);
   return out + VexaRssClosing();
 }
 

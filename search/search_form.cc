@@ -81,7 +81,7 @@ void SearchForm::WriteMatchChoice(const Config& config, const VexaQuery& query) 
   out_.Write("<br /><br /></span>\n");
 }
 
-int SearchForm::DisplaySearchForm(const Config& config, const VexaQuery& query) {
+Status SearchForm::DisplaySearchForm(const Config& config, const VexaQuery& query) {
   if (config.formFormat > 0) {
     out_.Printf("<form method=\"get\" action=\"%s\" class=\"vexa_searchform\">\n",
                 EscapeHtml(query.linkBase).c_str());
@@ -106,13 +106,13 @@ int SearchForm::DisplaySearchForm(const Config& config, const VexaQuery& query) 
   }
   if (query.rawQuery.empty()) {
     if (config.formFormat <= 0) out_.Printf("%s<br />", config.langStrings[kStrNoQuery].c_str());
-    return -1;
+    return kNothingToSearch;
   }
   if (static_cast<int64_t>(query.currentPageNum) * query.itemsPerPage >= kMaxResultsReachable) {
     out_.Printf("%s<br />", config.langStrings[kStrMaxResults].c_str());
-    return -1;
+    return kNothingToSearch;
   }
-  return 0;
+  return kOk;
 }
 
 }  // namespace quorix

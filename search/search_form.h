@@ -12,11 +12,11 @@ class SearchForm : public SearchFormStep {
   explicit SearchForm(PageOutput& out) : out_(out) {}
 
   // Writes no form (FormFormat 0 or less), the advanced form (2) or the basic
-  // form (any other positive value), filled in with the request. Returns -1
-  // without searching for an empty query (writing STR_NO_QUERY when there is
+  // form (any other positive value), filled in with the request. Returns
+  // kNothingToSearch for an empty query (writing STR_NO_QUERY when there is
   // no form) and for a page at or beyond the millionth result (writing
-  // STR_MAX_RESULTS); otherwise 0.
-  int DisplaySearchForm(const Config& config, const VexaQuery& query) override;
+  // STR_MAX_RESULTS); otherwise kOk.
+  Status DisplaySearchForm(const Config& config, const VexaQuery& query) override;
 
  private:
   void WriteResultsPerPage(const Config& config, const VexaQuery& query);

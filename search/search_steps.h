@@ -3,31 +3,36 @@
 // references to what they need (page output, settings, request, log).
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "config/settings.h"
 #include "nodequery/records.h"
 #include "platform/status.h"
 #include "search/query.h"
+#include "search/result_set.h"
 
 namespace quorix {
-
-using ItemList = std::vector<std::unique_ptr<Item>>;
-using ChannelTable = std::array<Channel, kMaxNodes>;
 
 // The search form heading the page.
 class SearchFormStep {
  public:
   virtual ~SearchFormStep() = default;
-  // Writes the form. Returns 0 to search, -1 when there is nothing to search
-  // (empty query, or page x per-page of 1000000 or more) after writing its message.
-  virtual int DisplaySearchForm(const Config& config, const VexaQuery& query) = 0;
+  // Writes the form. Returns kOk to search, or kNothingToSearch (empty query,
+  // or page x per-page of 1000000 or more) after writing its message.
+  virtual Status DisplaySearchForm(const Config& config, const VexaQuery& query) = 0;
 };
 
 enum class CacheDirState { kMissing, kWritable, kNotWritable };
+
+// What a look in the cache found.
+struct CacheLookup {
+  bool hit = false;  // the file answers the request: `page` is its page (maybe invalid)
+  // The file's counts, also on a miss; 0 when there was no readable file.
+  int64_t cachedItems = 0;
+  int64_t cachedAvailable = 0;
+  ResultPage page;
+};
 
 // The result cache of one request.
 class ResultCacheStep {
@@ -38,16 +43,13 @@ class ResultCacheStep {
   virtual CacheDirState CacheDirectoryState() = 0;
   // Deletes every cache file (caching is off).
   virtual Status DeleteCacheByQueryString() = 0;
-  // Looks for the request's cache file and loads the requested page. Sets
-  // cacheHit(), cachedItems(), cachedAvailable() (the counts even on a miss).
-  virtual Status CheckCacheByQueryString(const VexaQuery& query) = 0;
-  virtual bool cacheHit() const = 0;
-  virtual int64_t cachedItems() const = 0;
-  virtual int64_t cachedAvailable() const = 0;
-  // Writes the results page from the loaded cache file.
-  virtual Status DisplayResultsFromCache() = 0;
-  // Writes the sorted result set of a fresh search.
-  virtual Status WriteCacheByQueryString(const ItemList& items, int32_t count) = 0;
+  // Looks for the request's cache file and reads the requested page into
+  // `lookup`. Returns kOk with lookup->hit; kOk without (a file for another
+  // node count); kInvalidPage with lookup->hit when the file holds no item for
+  // the page; kCacheTooSmall; or another code for a miss.
+  virtual Status CheckCacheByQueryString(const VexaQuery& query, CacheLookup* lookup) = 0;
+  // Writes the merged set of a fresh search.
+  virtual Status WriteCacheByQueryString(const ResultSet& set) = 0;
 };
 
 // Asking the nodes.
@@ -56,28 +58,37 @@ class NodeQueryStep {
   virtual ~NodeQueryStep() = default;
   // Queries every usable node in parallel within its time-out; fills `results`.
   virtual void PerformVexaQuery(const Config& config, int32_t requested, NodeResults& results) = 0;
-  // Compares the settings the nodes reported; 0 when they agree.
-  virtual int CheckVexaNodeSettings(const Config& config, NodeResults& results) = 0;
+  // Compares the settings the nodes reported and fills `display` (all-Vexa
+  // configurations); 0 when they agree.
+  virtual int CheckVexaNodeSettings(const Config& config, const NodeResults& results,
+                                    DisplayValues& display) = 0;
 };
 
-// Merging and showing the results.
+// Writing the page of results.
 class ResultsStep {
  public:
   virtual ~ResultsStep() = default;
-  // Moves every valid node's items into `merged` and sorts them. Returns 0.
-  virtual int ConsolidateResults(NodeResults& results, bool sortDate, ItemList& merged) = 0;
-  // Writes the results. `items` holds the whole merged set for a fresh search,
-  // or only the requested page's items when `fromCache`. Returns 0 or -10000.
-  virtual Status DisplayResults(int32_t nodeCount, const ChannelTable& channels,
-                                const ItemList& items, int64_t availableItems, int64_t itemCount,
-                                bool fromCache) = 0;
+  // Writes `page`; sets outcome->searchSeconds when it shows the search time.
+  // Returns kOk, or kInvalidPage for a page that lies beyond the results.
+  virtual Status WriteResults(const ResultPage& page, RequestOutcome* outcome) = 0;
 };
 
-// Footer, the template's rest and the search log line.
+// The end of the output: footer, the template's rest and the search log line.
 class PageTailStep {
  public:
   virtual ~PageTailStep() = default;
-  virtual void WritePageTail() = 0;
+  // `page` is the page the search produced; an empty page when it never ran.
+  virtual void WritePageTail(const ResultPage& page, const RequestOutcome& outcome) = 0;
+};
+
+// How a request's output takes the merged set. The results page folds
+// duplicate links (when MergeDuplicates is 1) and cuts one node's results out
+// of a fresh set for vexa_node. The machine answers take the set as the nodes
+// sent it, whole; a page they read from the cache is cut for vexa_node by the
+// cache reader all the same.
+struct OutputRules {
+  bool foldDuplicates = true;
+  bool filterByNode = true;
 };
 
 }  // namespace quorix

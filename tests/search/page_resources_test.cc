@@ -41,7 +41,7 @@ TEST_F(PageResourcesTest, TemplateSurroundsTheSearchOutput) {
   VexaQuery query;
   NullLog log;
   PageTail tail(page, config, query, resources.pageTemplate(), log);
-  tail.WritePageTail();
+  tail.WritePageTail(ResultPage(), RequestOutcome());
   EXPECT_EQ(page.Captured(),
             "<html><body>\n[results]" + PageFooter("Powered by") + "</body></html>\n");
 }

@@ -21,7 +21,7 @@ void AddRecommended(Channel& channel, int count, const std::string& prefix) {
 }
 
 ResultsContext Context(ResultsFixture& f) {
-  return ResultsContext{f.out, f.config, f.query, f.terms, f.log, f.display};
+  return ResultsContext{f.out, f.config, f.query, f.terms, f.log};
 }
 
 TEST(Recommended, OneLinkAsWritten) {
