@@ -146,7 +146,7 @@ Status DeleteExpiredCacheFiles(const std::string& dir, const std::string& keepPa
              path.c_str());
     unlink(path.c_str());
   }
-  return error ? -1 : kCachePurgeDone;
+  return error ? kCacheListFailed : kCachePurgeDone;
 }
 
 Status PrepareCacheDirectory(const std::string& programDir, const std::string& dir, LogSink& log) {
