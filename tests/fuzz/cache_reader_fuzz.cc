@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "search/cache.h"
-#include "search/query_terms.h"
-#include "search/results_page.h"
+#include "search/cache/cache.h"
+#include "search/page/query_terms.h"
+#include "search/page/results_page.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 
 #include "nodequery/response_parser.h"
 #include "platform/text.h"
-#include "search/json_answer.h"
-#include "search/results_context.h"
-#include "search/rss_answer.h"
+#include "search/answers/json_answer.h"
+#include "search/answers/rss_answer.h"
+#include "search/page/results_context.h"
 #include "tests/support/xml_reader.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "nodequery/response_parser.h"
-#include "search/answer_format.h"
-#include "search/json_answer.h"
-#include "search/results_context.h"
-#include "search/rss_answer.h"
+#include "search/answers/json_answer.h"
+#include "search/answers/rss_answer.h"
+#include "search/page/results_context.h"
+#include "search/request/answer_format.h"
 #include "tests/support/recording_log.h"
 #include "tests/support/xml_reader.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/text.h"
-#include "search/cache.h"
+#include "search/cache/cache.h"
 #include "tests/search/cache_test_support.h"
 
 namespace quorix {

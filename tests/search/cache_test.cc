@@ -1,4 +1,4 @@
-#include "search/cache.h"
+#include "search/cache/cache.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "search/cache_files.h"
+#include "search/cache/cache_files.h"
 #include "tests/search/cache_test_support.h"
 #include "tests/support/recording_log.h"
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "search/result_set.h"
+#include "search/pipeline/result_set.h"
 
 namespace quorix::testing {
 

@@ -1,4 +1,4 @@
-#include "search/cgi_form.h"
+#include "search/request/cgi_form.h"
 
 #include <gtest/gtest.h>
 

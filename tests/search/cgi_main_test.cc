@@ -1,6 +1,6 @@
 // The request lifecycle: the built program run as a CGI, and RunCgi in process
 // with fake components where the page alone cannot show the request record.
-#include "search/cgi_main.h"
+#include "search/request/cgi_main.h"
 
 #include <gtest/gtest.h>
 

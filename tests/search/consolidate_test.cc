@@ -1,4 +1,4 @@
-#include "search/consolidate.h"
+#include "search/pipeline/consolidate.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <random>
 #include <set>
 
-#include "search/duplicate_merge.h"
+#include "search/pipeline/duplicate_merge.h"
 #include "tests/support/recording_log.h"
 
 namespace quorix {

@@ -1,9 +1,8 @@
 // The search driver with fake steps: what a request makes of the nodes' or the
 // cache's answers (the result set stored, the page written, the tail's record).
-#include "search/driver.h"
-
 #include <gtest/gtest.h>
 
+#include "search/pipeline/pipeline.h"
 #include "tests/support/recording_log.h"
 
 namespace quorix {

@@ -1,4 +1,4 @@
-#include "search/page_resources.h"
+#include "search/page/page_resources.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 
 #include "config/category_names.h"
 #include "config/lang_keys.h"
-#include "search/page_tail.h"
+#include "search/page/page_tail.h"
 
 namespace quorix {
 namespace {

@@ -1,4 +1,4 @@
-#include "search/page_tail.h"
+#include "search/page/page_tail.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

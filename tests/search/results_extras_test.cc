@@ -1,7 +1,7 @@
 // Recommended links and spelling suggestions.
 #include <gtest/gtest.h>
 
-#include "search/result_extras.h"
+#include "search/page/result_extras.h"
 #include "tests/search/results_fixture.h"
 
 namespace quorix {

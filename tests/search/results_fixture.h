@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "search/results_page.h"
+#include "search/page/results_page.h"
 #include "tests/support/recording_log.h"
 
 namespace quorix::testing {

@@ -1,4 +1,4 @@
-#include "search/search_form.h"
+#include "search/page/search_form.h"
 
 #include <gtest/gtest.h>
 
