@@ -84,7 +84,7 @@ inline constexpr Status kHttpHeaderAbsent = 12150;    // the queried header is n
 inline constexpr Status kFewerItemsThanRequested = -9000;
 inline constexpr Status kInvalidPage = -10000;
 
-// Reading the CGI request into its form fields (search/cgi_form.h). A read
+// Reading the CGI request into its form fields (search/request/cgi_form.h). A read
 // that succeeds returns kCgiOk, which is kOk; the page shows each failure's
 // text (CgiErrorText), never its number.
 inline constexpr Status kCgiOk = kOk;
