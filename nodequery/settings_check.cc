@@ -9,47 +9,6 @@ namespace quorix {
 namespace {
 
 constexpr size_t kDisplayTextUnits = 511;
-constexpr int32_t kNarrowRange = 100;
-// An OpenSearch item this many places below the top of its node's list gets
-// half the score of the first.
-constexpr double kHalfScorePosition = 10;
-constexpr int64_t kMaxStartOffset = 1000000;
-
-int UsedNodeCount(const Config& config) { return std::clamp(config.nodeCount, 0, kMaxNodes); }
-
-// Scores fall with the item's place in its node's whole result list and with
-// the node's place in the node list; the first item of the first node gets the
-// whole range. The place counts from the answer's start index against a fixed
-// scale, never against the number of items returned, so asking a node for more
-// items leaves the scores of those already received as they were.
-void ScoreMixedItems(const Config& config, NodeResults& results, LogSink& log) {
-  const RequestTotals& totals = results.totals;
-  int64_t minScore = totals.minVexaScore;
-  int64_t maxScore = totals.maxVexaScore;
-  if (!totals.vexaScoreSeen || maxScore - minScore < kNarrowRange) {
-    minScore = 1;
-    maxScore = 100;
-  }
-  const double range = static_cast<double>(maxScore - minScore);
-  const int nodeCount = UsedNodeCount(config);
-  for (int i = 0; i < nodeCount; ++i) {
-    Channel& channel = results.channels[i];
-    if (!channel.valid) continue;
-    const int queried = std::min<int>(channel.osTotalQueriedItems, channel.items.size());
-    const int64_t offset =
-        std::clamp<int64_t>(int64_t{channel.osStartIndex} - 1, 0, kMaxStartOffset);
-    for (int j = 0; j < queried; ++j) {
-      Item& item = *channel.items[j];
-      if (channel.nodeType != 0) {
-        const double position = static_cast<double>(offset) + j;
-        double score = (kHalfScorePosition / (kHalfScorePosition + position)) *
-                       (static_cast<double>(nodeCount - i) / nodeCount) * range;
-        item.vexaScore = static_cast<int32_t>(score);
-      }
-      log.Logf(kLogDetail, "Node #%d, Item #%d: vexaScore = %d", i, j, item.vexaScore);
-    }
-  }
-}
 
 void CopyDisplayValues(const Config& config, const Channel& channel, DisplayValues& out) {
   out.searchQuery = CutUtf16(channel.vexaSearchQuery, kDisplayTextUnits);
@@ -92,12 +51,9 @@ int CompareSettings(const NodeResults& results, LogSink& log, const SettingsChec
 
 }  // namespace
 
-int CheckVexaNodeSettings(const Config& config, NodeResults& results, LogSink& log,
+int CheckVexaNodeSettings(const Config& config, const NodeResults& results, LogSink& log,
                           DisplayValues& out, const SettingsCheckOptions& options) {
-  if (!config.allVexaNodes) {
-    ScoreMixedItems(config, results, log);
-    return 0;
-  }
+  if (!config.allVexaNodes) return 0;
   for (const Channel& channel : results.channels) {
     if (!channel.valid) continue;
     CopyDisplayValues(config, channel, out);

@@ -1,6 +1,5 @@
-// After all node workers have ended: scores for OpenSearch items in a mixed
-// configuration, or, when every enabled node is a Vexa node, the request's
-// display values and a comparison of the nodes' reported settings.
+// After all node workers have ended, when every enabled node is a Vexa node:
+// the request's display values and a comparison of the nodes' reported settings.
 #pragma once
 
 #include <cstdint>
@@ -26,14 +25,11 @@ struct SettingsCheckOptions {
   bool colonInMismatchLine = false;  // the control panel's "Node #%d: Vexa Indexer ..." form
 };
 
-// Mixed configuration (config.allVexaNodes false): gives every item of every
-// valid OpenSearch node a vexaScore within the Vexa score range of
-// results.totals, derived from its absolute position in the node's results,
-// and returns 0.
+// Mixed configuration (config.allVexaNodes false): returns 0 and does nothing.
 // All-Vexa configuration: fills `out` from the first valid node and compares
 // the settings blocks of the valid Vexa nodes pairwise; the first difference
 // is logged (one error line) and makes the result positive, else 0.
-int CheckVexaNodeSettings(const Config& config, NodeResults& results, LogSink& log,
+int CheckVexaNodeSettings(const Config& config, const NodeResults& results, LogSink& log,
                           DisplayValues& out, const SettingsCheckOptions& options = {});
 
 }  // namespace quorix

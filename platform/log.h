@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 namespace quorix {
 
@@ -66,6 +67,38 @@ class LogSink {
   std::array<int64_t, kTimerSlots> start_{};
   std::array<double, kTimerSlots> elapsedMs_{};
 };
+
+// Times the scope it lives in on timer `slot` of `log`: TimerStart when made,
+// TimerStop with the label `format` (printf-style, filled with `args`) when it
+// ends, so every start has its stop on every way out of the scope.
+//   ScopedTimer timer(log, kMainThreadTimerSlot, "Main thread: PerformVexaQuery");
+//   ScopedTimer timer(log, n, "Node [%d]: RequestGet", n);
+template <typename... Args>
+class ScopedTimer {
+ public:
+  ScopedTimer(LogSink& log, int slot, const char* format, Args... args)
+      : log_(log), slot_(slot), format_(format), args_(args...) {
+    log_.TimerStart(slot_);
+  }
+  ~ScopedTimer() {
+    if constexpr (sizeof...(Args) == 0) {
+      log_.TimerStop(slot_, "%s", format_);
+    } else {
+      std::apply([this](const Args&... args) { log_.TimerStop(slot_, format_, args...); }, args_);
+    }
+  }
+  ScopedTimer(const ScopedTimer&) = delete;
+  ScopedTimer& operator=(const ScopedTimer&) = delete;
+
+ private:
+  LogSink& log_;
+  int slot_;
+  const char* format_;
+  std::tuple<Args...> args_;
+};
+
+template <typename... Args>
+ScopedTimer(LogSink&, int, const char*, Args...) -> ScopedTimer<Args...>;
 
 // Discards every line. Timers still work.
 class NullLog : public LogSink {

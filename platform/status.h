@@ -56,6 +56,9 @@ inline constexpr Status kNodeBackedOff = -5002;  // skipped: paused after repeat
 // The request itself.
 inline constexpr Status kWorkerStartFailed = -7000;      // no thread for a node's query
 inline constexpr Status kMergeAllocationFailed = -7001;  // no room for the merged results
+// Nothing to search (an empty query, or a page beyond the millionth result):
+// the search form has said so.
+inline constexpr Status kNothingToSearch = -7002;
 
 // Cache.
 inline constexpr Status kCacheOpenFailed = -6001;
@@ -80,6 +83,19 @@ inline constexpr Status kHttpHeaderAbsent = 12150;    // the queried header is n
 
 inline constexpr Status kFewerItemsThanRequested = -9000;
 inline constexpr Status kInvalidPage = -10000;
+
+// Reading the CGI request into its form fields (search/request/cgi_form.h). A read
+// that succeeds returns kCgiOk, which is kOk; the page shows each failure's
+// text (CgiErrorText), never its number.
+inline constexpr Status kCgiOk = kOk;
+inline constexpr Status kCgiOutOfMemory = -12001;
+inline constexpr Status kCgiContentTypeError = -12002;
+inline constexpr Status kCgiMethodError = -12003;
+inline constexpr Status kCgiIoError = -12004;
+inline constexpr Status kCgiValueCut = -12005;  // never produced
+inline constexpr Status kCgiNotLegalType = -12006;
+inline constexpr Status kCgiNoData = -12007;
+inline constexpr Status kCgiNotSubmitted = -12008;
 
 // Control panel: reading the predefined node list. Each failure has been shown
 // to the user when returned.

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "search/cache.h"
-#include "search/query_terms.h"
-#include "search/results_page.h"
+#include "search/cache/cache.h"
+#include "search/page/query_terms.h"
+#include "search/page/results_page.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ Config MakeConfig() {
 }
 
 void ShowPage(std::string_view file, int32_t page, int32_t perPage) {
-  static const Config config = MakeConfig();
+  static Config config = MakeConfig();
   static const TermList terms = BuildTermList("item \"about 1\" c++");
   CachePage cached;
   CacheHeader header;
@@ -44,10 +44,10 @@ void ShowPage(std::string_view file, int32_t page, int32_t perPage) {
   query.query = query.query_out = query.rawQuery = "item";
   query.currentPageNum = page;
   query.itemsPerPage = perPage;
-  DisplayValues display;
-  ResultsPage results(out, config, query, terms, log, display);
-  results.DisplayResults(cached.header.nodeCount, cached.nodes->channels, cached.items,
-                         cached.header.cachedAvailable, cached.header.cachedItems, true);
+  config.nodeCount = cached.header.nodeCount;  // a hit is for the configured node count
+  ResultsPage results(out, config, query, terms, log);
+  RequestOutcome outcome;
+  results.WriteResults(CachedResultPage(std::move(cached), {page, perPage, -1}), &outcome);
 }
 
 }  // namespace

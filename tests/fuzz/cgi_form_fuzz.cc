@@ -14,8 +14,8 @@
 #include "platform/html_escape.h"
 #include "platform/log.h"
 #include "platform/text.h"
-#include "search/cgi_form.h"
-#include "search/query_terms.h"
+#include "search/page/query_terms.h"
+#include "search/request/cgi_form.h"
 
 namespace {
 

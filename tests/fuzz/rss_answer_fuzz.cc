@@ -12,9 +12,9 @@
 
 #include "nodequery/response_parser.h"
 #include "platform/text.h"
-#include "search/json_answer.h"
-#include "search/results_context.h"
-#include "search/rss_answer.h"
+#include "search/answers/json_answer.h"
+#include "search/answers/rss_answer.h"
+#include "search/page/results_context.h"
 #include "tests/support/xml_reader.h"
 
 namespace {
@@ -40,10 +40,10 @@ void CheckTitles(const quorix::AnswerView& view, const quorix::Channel& reread,
   std::vector<std::string> titles;
   for (const auto& text : texts)
     if (text.element == "title") titles.push_back(text.value);
-  const size_t count = view.data.items.size();
+  const size_t count = view.page.items.size();
   if (titles.size() < count) Fail("titles missing", std::to_string(titles.size()), rss);
   for (size_t i = 0; i < count; ++i) {
-    const quorix::Item& item = view.data.items[i];
+    const quorix::Item& item = view.page.items[i];
     std::string html = quorix::ItemHtml(quorix::ChannelOf(view, item), item.title);
     if (quorix::Utf16Length(html) > 4000) continue;
     if (titles[titles.size() - count + i] != html) Fail("XML title", html, rss);
@@ -63,15 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quorix::NodeRun run;
   run.responseBody =
       quorix::CleanResponseBody(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
-  quorix::NodeResults results;
+  auto results = std::make_shared<quorix::NodeResults>();
   quorix::NullLog log;
   quorix::NodeTotals totals;
-  quorix::ParseResponse(0, 1000, node, run, results.channels[0], totals, log);
-  quorix::Channel& channel = results.channels[0];
+  quorix::ParseResponse(0, 1000, node, run, results->channels[0], totals, log);
+  quorix::Channel& channel = results->channels[0];
   if (!channel.valid) return 0;  // an answer the search would not use
-  quorix::AnswerData answer;
-  answer.channels = &results.channels;
-  answer.total = channel.totalResults;
+  quorix::ResultPage answer;
+  answer.channels = std::shared_ptr<const quorix::ChannelTable>(results, &results->channels);
+  answer.nodes = quorix::NodeOutcomesOf(*results);
+  answer.available = channel.totalResults;
   for (const auto& item : channel.items)
     if (item) answer.items.push_back(*item);
   quorix::Config config;
@@ -79,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   config.nodes[0].disabled = false;
   quorix::VexaQuery query;
   query.itemsPerPage = 1000;
-  quorix::AnswerView view{query, config, answer, results, 0, {}};
+  quorix::AnswerView view{query, config, answer, 0, {}};
 
   quorix::NodeRecord again;
   again.disabled = false;

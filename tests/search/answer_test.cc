@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "nodequery/response_parser.h"
-#include "search/answer_format.h"
-#include "search/json_answer.h"
-#include "search/results_context.h"
-#include "search/rss_answer.h"
+#include "search/answers/json_answer.h"
+#include "search/answers/rss_answer.h"
+#include "search/page/results_context.h"
+#include "search/request/answer_format.h"
 #include "tests/support/recording_log.h"
 #include "tests/support/xml_reader.h"
 
@@ -51,21 +51,20 @@ class AnswerDocumentTest : public ::testing::Test {
     config_.nodeCount = 3;
     for (int n = 0; n < 3; ++n) config_.nodes[n].disabled = false;
     config_.nodes[1].type = 1;
-    channels_[0].valid = channels_[1].valid = true;
-    channels_[1].nodeType = 1;
-    channels_[0].settings.DisplayContext = true;
-    channels_[0].settings.LinkTarget = "_blank";
-    results_.status = {};
-    results_.status.fill(kNodeNotRun);
-    results_.status[0] = results_.status[1] = kOk;
-    results_.status[2] = kNodeTimeoutExceeded;
-    results_.elapsedMs[0] = 12;
+    ChannelTable& channels = *channels_;
+    channels[0].valid = channels[1].valid = true;
+    channels[1].nodeType = 1;
+    channels[0].settings.DisplayContext = true;
+    channels[0].settings.LinkTarget = "_blank";
+    page_.nodes[0].status = page_.nodes[1].status = kOk;
+    page_.nodes[2].status = kNodeTimeoutExceeded;
+    page_.nodes[0].elapsedMs = 12;
     config_.useCats = 1;
     config_.categoryNames = {"Food", "Drink &amp; more"};
     query_.cat = {1};
-    data_.channels = &channels_;
-    data_.firstNumber = 11;
-    data_.total = 42;
+    page_.channels = channels_;
+    page_.firstNumber = 11;
+    page_.available = 42;
     Add(0, "<![CDATA[<b>Fish</b> & chips]]>", "Cod&nbsp;and ]]> chips & peas", "a &eacute; b",
         "http://a.example/1", 90, 1750000000);
     Add(1, "Salt & <vinegar>", "<p>Crisp</p> & hot", "", "javascript:alert(1)", 60, 0);
@@ -89,16 +88,15 @@ class AnswerDocumentTest : public ::testing::Test {
     item.vexaScore = score;
     item.vexaDateTime = time;
     item.category[0] = node == 0 ? "Food &amp; drink" : "";
-    data_.items.push_back(std::move(item));
+    page_.items.push_back(std::move(item));
   }
 
-  AnswerView View() { return {query_, config_, data_, results_, 0.25, {"Cache unreadable"}}; }
+  AnswerView View() { return {query_, config_, page_, 0.25, {"Cache unreadable"}}; }
 
   VexaQuery query_;
   Config config_;
-  ChannelTable channels_;
-  NodeResults results_;
-  AnswerData data_;
+  std::shared_ptr<ChannelTable> channels_ = std::make_shared<ChannelTable>();
+  ResultPage page_;
 };
 
 // Each item's title, description and context as the HTML the results page shows.
@@ -125,7 +123,7 @@ TEST_F(AnswerDocumentTest, RssReadsBackAsAVexaNodesAnswer) {
   Channel channel;
   NodeTotals totals;
   testing::RecordingLog log;
-  const int32_t count = static_cast<int32_t>(data_.items.size());
+  const int32_t count = static_cast<int32_t>(page_.items.size());
   ASSERT_EQ(ParseResponse(0, count, node, run, channel, totals, log), kOk) << rss;
   for (const auto& line : log.Lines()) {
     EXPECT_NE(line.level, kLogWarning) << line.text;
@@ -139,7 +137,7 @@ TEST_F(AnswerDocumentTest, RssReadsBackAsAVexaNodesAnswer) {
   EXPECT_EQ(channel.settings.NumCats, 2);
   EXPECT_EQ(channel.catNames[1], "Drink &amp; more");
   EXPECT_EQ(channel.vexaSearchCategory, "Drink &amp; more");
-  ASSERT_EQ(channel.items.size(), data_.items.size());
+  ASSERT_EQ(channel.items.size(), page_.items.size());
 
   // An XML parser reads each text as the HTML the page shows, and a second
   // Quorix, taking this answer as a Vexa node's, shows the same HTML.
@@ -152,9 +150,9 @@ TEST_F(AnswerDocumentTest, RssReadsBackAsAVexaNodesAnswer) {
   for (const PageTexts& expected : kPageTexts)
     if (*expected.context) contexts.push_back(expected.context);
   EXPECT_EQ(values["vexa:context"], contexts);
-  ASSERT_EQ(std::size(kPageTexts), data_.items.size());
-  const size_t firstItemTitle = values["title"].size() - data_.items.size();
-  for (size_t i = 0; i < data_.items.size(); ++i) {
+  ASSERT_EQ(std::size(kPageTexts), page_.items.size());
+  const size_t firstItemTitle = values["title"].size() - page_.items.size();
+  for (size_t i = 0; i < page_.items.size(); ++i) {
     const PageTexts& expected = kPageTexts[i];
     const Item& item = *channel.items[i];
     EXPECT_EQ(values["title"][firstItemTitle + i], expected.title) << i;
@@ -162,8 +160,8 @@ TEST_F(AnswerDocumentTest, RssReadsBackAsAVexaNodesAnswer) {
     EXPECT_EQ(NodeHtml(channel, item.title), expected.title) << i;
     EXPECT_EQ(NodeHtml(channel, item.description), expected.description) << i;
     EXPECT_EQ(NodeHtml(channel, item.vexaContext), expected.context) << i;
-    EXPECT_EQ(item.vexaScore, data_.items[i].vexaScore) << i;
-    EXPECT_EQ(item.vexaDateTime, data_.items[i].vexaDateTime) << i;
+    EXPECT_EQ(item.vexaScore, page_.items[i].vexaScore) << i;
+    EXPECT_EQ(item.vexaDateTime, page_.items[i].vexaDateTime) << i;
   }
   EXPECT_EQ(NodeHtml(channel, channel.items[0]->category[0]), "Food &amp; drink");
   for (const auto& [i, link] : {std::pair{0, "http://a.example/1"}, {1, ""}, {2, "/relative"}})

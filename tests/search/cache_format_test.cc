@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "platform/text.h"
-#include "search/cache.h"
-#include "search/cache_file_format.h"
-#include "search/cache_source.h"
+#include "search/cache/cache.h"
+#include "search/cache/cache_file_format.h"
+#include "search/cache/cache_source.h"
 #include "tests/search/cache_test_support.h"
 
 namespace quorix {
@@ -165,8 +165,8 @@ TEST(CacheFormatTest, PiecesMakeTheSameFileAndARefusedPieceStopsIt) {
       ++pieces;
       return true;
     };
-    ASSERT_EQ(EncodeCacheFile(sample.header, *sample.channels, sample.capabilities, sample.items,
-                              4, keep, pieceBytes),
+    ASSERT_EQ(EncodeCacheFile(sample.header, *sample.channels, sample.capabilities, sample.items, 4,
+                              keep, pieceBytes),
               kOk);
     EXPECT_EQ(joined, whole) << pieceBytes;
     // Pieces end between records: the smallest size gives one per record.
@@ -278,7 +278,7 @@ TEST(CacheFormatTest, CorruptCountsAndIndexesAreReadErrors) {
 // Fixed fields end at their first zero unit whatever follows it, and a field
 // without one is text to its last unit.
 TEST(CacheFormatTest, FixedWideFieldsEndAtTheirTerminator) {
-  const size_t block = kCacheHeaderBytes + kCacheNodeBlockBytes;  // node 1's
+  const size_t block = kCacheHeaderBytes + kCacheNodeBlockBytes;      // node 1's
   const size_t suggestion = block + 550 + 2 * kCacheSuggestionUnits;  // the second
   std::string wideX;
   for (size_t i = 0; i < kCacheSuggestionUnits; ++i) wideX += std::string("x\0", 2);
@@ -290,7 +290,8 @@ TEST(CacheFormatTest, FixedWideFieldsEndAtTheirTerminator) {
     std::string read;
   } cases[] = {
       {"ascii", "katzen", "", false, "katzen"},
-      {"non-ascii", "k\xC3\xA4tzchen \xF0\x9F\x98\x80", "", false, "k\xC3\xA4tzchen \xF0\x9F\x98\x80"},
+      {"non-ascii", "k\xC3\xA4tzchen \xF0\x9F\x98\x80", "", false,
+       "k\xC3\xA4tzchen \xF0\x9F\x98\x80"},
       {"as long as the field holds", std::string(4095, 'a'), "", false, std::string(4095, 'a')},
       {"longer than the field", std::string(5000, 'b'), "", false, std::string(4095, 'b')},
       {"bytes after the terminator", "ab", "zz", false, "ab"},
@@ -330,11 +331,11 @@ TEST(CacheFormatTest, FileReadByRangeGivesThePagesOfTheBytes) {
   const struct {
     int32_t page, perPage;
     size_t shrinkBy;  // bytes cut from the file once it is open
-  } cases[] = {{1, 10, 0}, {7, 13, 0}, {12, 25, 0}, {13, 25, 0}, {1, 300, 0}, {2, 150, 0},
-               {1, 10, 1}, {30, 10, 0}, {1, 300, 40000}};
+  } cases[] = {{1, 10, 0},  {7, 13, 0}, {12, 25, 0}, {13, 25, 0},    {1, 300, 0},
+               {2, 150, 0}, {1, 10, 1}, {30, 10, 0}, {1, 300, 40000}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "page " << c.page << " of " << c.perPage << ", cut "
-                                      << c.shrinkBy);
+    SCOPED_TRACE(::testing::Message()
+                 << "page " << c.page << " of " << c.perPage << ", cut " << c.shrinkBy);
     testing::WriteBytes(path, bytes);
     FileCacheSource file;
     ASSERT_EQ(file.Open(path), kOk);

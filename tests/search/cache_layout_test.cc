@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/text.h"
-#include "search/cache.h"
+#include "search/cache/cache.h"
 #include "tests/search/cache_test_support.h"
 
 namespace quorix {
@@ -25,9 +25,9 @@ TEST(CacheLayoutTest, WrittenFileHasEveryFieldAtItsOffset) {
   VexaQuery query;
   query.query = "kätzchen";
   query.escapedQuery = "k%C3%A4tzchen";
-  auto fresh = std::make_unique<NodeResults>();
-  fresh->runs[1].startPageSupported = false;
-  Channel& node = fresh->channels[1];  // slot 0 and 2 gave nothing usable
+  ResultSet fresh;
+  fresh.nodes->runs[1].startPageSupported = false;
+  Channel& node = fresh.nodes->channels[1];  // slot 0 and 2 gave nothing usable
   node.valid = true;
   node.nodeType = 0;
   node.osTotalQueriedItems = 2;
@@ -39,12 +39,12 @@ TEST(CacheLayoutTest, WrittenFileHasEveryFieldAtItsOffset) {
   node.recommended.push_back(Item{});
   node.recommended[0].title = "Rec";
   node.recommended[0].link = "http://r";
-  fresh->totals.availableItems = 42;
-  testing::RecordingResults results;
+  fresh.available = 42;
+  fresh.items = testing::MakeItems(2, 1);
+  fresh.itemCount = 2;
   NullLog log;
-  CCache cache(dir.path(), config, query, log, *fresh, results);
-  ItemList items = testing::MakeItems(2, 1);
-  ASSERT_EQ(cache.WriteCacheByQueryString(items, 2), kOk);
+  CCache cache(dir.path(), config, query, log);
+  ASSERT_EQ(cache.WriteCacheByQueryString(fresh), kOk);
   std::string b = testing::ReadBytes(cache.cacheFilePath());
 
   // Header.
@@ -85,7 +85,7 @@ TEST(CacheLayoutTest, WrittenFileHasEveryFieldAtItsOffset) {
 
   // First item record, of a Vexa node.
   size_t item = r + 34;
-  const Item& first = *items[0];
+  const Item& first = *fresh.items[0];
   int32_t length = 2 * (6 + 7 + 21 + 29) + 32 +            // title, description, link, pubDate
                    (2 * 4 + 8 * 4) + 2 * 7 + 2 * 25 + 16;  // category, context, image
   ASSERT_EQ(first.link.size(), 21u);

@@ -1,4 +1,4 @@
-#include "search/cache_name.h"
+#include "search/cache/cache_name.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "search/cache.h"
+#include "search/cache/cache.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "search/cache_files.h"
+#include "search/cache/cache_files.h"
 #include "tests/search/cache_test_support.h"
 #include "tests/support/recording_log.h"
 
@@ -29,23 +29,30 @@ class CacheTest : public ::testing::Test {
   }
 
   std::unique_ptr<CCache> MakeCache(const VexaQuery& forQuery) {
-    return std::make_unique<CCache>(dir.path(), config, forQuery, log, *fresh, results);
+    return std::make_unique<CCache>(dir.path(), config, forQuery, log);
   }
 
   // A fresh search that returned `count` of `available` items from node 0.
   Status WriteFresh(int count, int available) {
-    Channel& channel = fresh->channels[0];
+    Channel& channel = fresh.nodes->channels[0];
     channel.valid = true;
     channel.totalResults = available;
     channel.osTotalQueriedItems = count;
-    fresh->totals.availableItems = available;
-    ItemList items = MakeItems(count, 0);
-    return cache->WriteCacheByQueryString(items, count);
+    fresh.items = MakeItems(count, 0);
+    fresh.itemCount = count;
+    fresh.available = available;
+    return cache->WriteCacheByQueryString(fresh);
   }
 
   Status CheckPage(int page) {
     query.currentPageNum = page;
-    return cache->CheckCacheByQueryString(query);
+    return cache->CheckCacheByQueryString(query, &lookup);
+  }
+
+  std::vector<std::string> PageTitles() const {
+    std::vector<std::string> titles;
+    for (const Item& item : lookup.page.items) titles.push_back(item.title);
+    return titles;
   }
 
   std::vector<std::string> CacheDirNames() {
@@ -63,10 +70,10 @@ class CacheTest : public ::testing::Test {
   testing::ScratchDir dir;
   Config config;
   VexaQuery query;
-  std::unique_ptr<NodeResults> fresh = std::make_unique<NodeResults>();
+  ResultSet fresh;
   quorix::testing::RecordingLog log;
-  testing::RecordingResults results;
   std::unique_ptr<CCache> cache = MakeCache(query);
+  CacheLookup lookup;
 };
 
 std::vector<std::string> Titles(int first, int last) {
@@ -79,45 +86,48 @@ TEST_F(CacheTest, OverRequestedItemsServeLaterPagesUntilTheFileRunsOut) {
   ASSERT_EQ(WriteFresh(20, 100), kOk);  // page 1 with factor 2 and 10 per page
 
   EXPECT_EQ(CheckPage(2), kOk);
-  EXPECT_TRUE(cache->cacheHit());
-  ASSERT_EQ(cache->DisplayResultsFromCache(), kOk);
-  EXPECT_EQ(results.last.titles, Titles(11, 20));
-  EXPECT_EQ(results.last.nodeCount, 1);
-  EXPECT_EQ(results.last.itemCount, 20);
-  EXPECT_EQ(results.last.availableItems, 100);
-  EXPECT_TRUE(results.last.fromCache);
-  EXPECT_TRUE(fresh->totals.resultsValid);
-  EXPECT_TRUE(results.channelsSeen->at(0).valid);
+  ASSERT_TRUE(lookup.hit);
+  const ResultPage& page = lookup.page;
+  EXPECT_EQ(PageTitles(), Titles(11, 20));
+  EXPECT_EQ(page.firstNumber, 11);
+  EXPECT_EQ(page.itemCount, 20);
+  EXPECT_EQ(page.available, 100);
+  EXPECT_EQ(page.source, PageSource::kCache);
+  EXPECT_TRUE(page.resultsValid);
+  EXPECT_FALSE(page.invalid);
+  ASSERT_TRUE(page.channels);
+  EXPECT_TRUE(page.channels->at(0).valid);
+  EXPECT_EQ(page.nodes[0].status, kNodeNotRun) << "a page from the cache asked no node";
+  EXPECT_EQ(lookup.cachedItems, 20);
 
   EXPECT_EQ(CheckPage(3), kCacheTooSmall);
-  EXPECT_FALSE(cache->cacheHit());
-  EXPECT_EQ(cache->cachedItems(), 20);
-  EXPECT_EQ(cache->cachedAvailable(), 100);
+  EXPECT_FALSE(lookup.hit);
+  EXPECT_EQ(lookup.cachedItems, 20);
+  EXPECT_EQ(lookup.cachedAvailable, 100);
 
   ASSERT_EQ(WriteFresh(60, 100), kOk);  // the deeper search replaces the file
   EXPECT_EQ(CheckPage(3), kOk);
-  ASSERT_EQ(cache->DisplayResultsFromCache(), kOk);
-  EXPECT_EQ(results.last.titles, Titles(21, 30));
+  EXPECT_EQ(PageTitles(), Titles(21, 30));
   EXPECT_EQ(CacheDirNames().size(), 1u) << "no temporary file is left behind";
 }
 
 TEST_F(CacheTest, LastPartialPageThenInvalidPage) {
   ASSERT_EQ(WriteFresh(15, 15), kOk);
   EXPECT_EQ(CheckPage(2), kOk);
-  ASSERT_EQ(cache->DisplayResultsFromCache(), kOk);
-  EXPECT_EQ(results.last.titles, Titles(11, 15));
+  EXPECT_EQ(PageTitles(), Titles(11, 15));
+  EXPECT_FALSE(lookup.page.invalid);
 
   EXPECT_EQ(CheckPage(3), kInvalidPage);
-  EXPECT_TRUE(cache->cacheHit());
-  EXPECT_EQ(cache->DisplayResultsFromCache(), kInvalidPage);
-  EXPECT_TRUE(results.last.titles.empty());
-  EXPECT_EQ(results.last.itemCount, 15);
+  EXPECT_TRUE(lookup.hit);
+  EXPECT_TRUE(lookup.page.invalid);
+  EXPECT_TRUE(PageTitles().empty());
+  EXPECT_EQ(lookup.page.itemCount, 15);
   EXPECT_FALSE(log.Contains("Error reading cache file"));
 }
 
 TEST_F(CacheTest, ItemsAndRecommendedLinksAreLoggedInDetail) {
-  fresh->channels[0].recommended.push_back(Item{});
-  fresh->channels[0].recommended[0].title = "See also";
+  fresh.nodes->channels[0].recommended.push_back(Item{});
+  fresh.nodes->channels[0].recommended[0].title = "See also";
   ASSERT_EQ(WriteFresh(20, 20), kOk);
   ASSERT_EQ(CheckPage(2), kOk);
   EXPECT_TRUE(log.Contains("CCache::ReadCacheData("));
@@ -130,10 +140,11 @@ TEST_F(CacheTest, QueriesWithoutAUsableFileNameAreNeverCached) {
   for (const char* escaped : {"say%20\"hi\"", "site:example"}) {
     query.escapedQuery = escaped;
     auto other = MakeCache(query);
-    ItemList items = MakeItems(5, 0);
-    EXPECT_EQ(other->WriteCacheByQueryString(items, 5), kCacheNameNotUsable) << escaped;
-    EXPECT_EQ(other->CheckCacheByQueryString(query), kCacheNameNotUsable) << escaped;
-    EXPECT_FALSE(other->cacheHit()) << escaped;
+    fresh.items = MakeItems(5, 0);
+    fresh.itemCount = 5;
+    EXPECT_EQ(other->WriteCacheByQueryString(fresh), kCacheNameNotUsable) << escaped;
+    EXPECT_EQ(other->CheckCacheByQueryString(query, &lookup), kCacheNameNotUsable) << escaped;
+    EXPECT_FALSE(lookup.hit) << escaped;
   }
   EXPECT_FALSE(fs::exists(dir.path() + "/cache"));
 }
@@ -154,8 +165,7 @@ TEST_F(CacheTest, PurgeDeletesOnlyExpiredCacheFilesNeverTheCurrentRequests) {
   VexaQuery otherQuery = query;
   otherQuery.escapedQuery = "dogs";
   auto other = MakeCache(otherQuery);
-  ItemList items = MakeItems(5, 0);
-  ASSERT_EQ(other->WriteCacheByQueryString(items, 5), kOk);
+  ASSERT_EQ(other->WriteCacheByQueryString(fresh), kOk);
   std::string expired = other->cacheFilePath();
   const std::string cacheDir = dir.path() + "/cache/";
   const std::string staleWrite = cacheDir + ".writing-a1B2c3";  // left by a crash mid-write
@@ -180,7 +190,7 @@ TEST_F(CacheTest, PurgeDeletesOnlyExpiredCacheFilesNeverTheCurrentRequests) {
     Age(path, 61);
 
   EXPECT_EQ(CheckPage(1), kCacheExpired);
-  EXPECT_FALSE(cache->cacheHit());
+  EXPECT_FALSE(lookup.hit);
 
   EXPECT_EQ(cache->DeleteExpiredCache(), kCachePurgeDone);
   EXPECT_TRUE(fs::exists(current)) << "the current request's own file";
@@ -208,8 +218,8 @@ TEST_F(CacheTest, FileOfAnotherNodeCountIsIgnored) {
   ASSERT_EQ(WriteFresh(20, 100), kOk);
   config.nodeCount = 2;
   EXPECT_EQ(CheckPage(1), kOk);
-  EXPECT_FALSE(cache->cacheHit());
-  EXPECT_EQ(cache->cachedItems(), 20);
+  EXPECT_FALSE(lookup.hit);
+  EXPECT_EQ(lookup.cachedItems, 20);
 }
 
 TEST_F(CacheTest, CorruptFileIsAMissWhoseCountsDoNotBlockRewriting) {
@@ -232,20 +242,20 @@ TEST_F(CacheTest, CorruptFileIsAMissWhoseCountsDoNotBlockRewriting) {
       std::memcpy(&bytes[c.offset], &c.value, sizeof c.value);  // little-endian host
     testing::WriteBytes(cache->cacheFilePath(), bytes);
     EXPECT_EQ(CheckPage(2), kCacheReadFailed) << c.label;
-    EXPECT_FALSE(cache->cacheHit()) << c.label;
-    EXPECT_EQ(cache->cachedItems(), 0) << c.label;
-    EXPECT_EQ(cache->cachedAvailable(), 0) << c.label;
+    EXPECT_FALSE(lookup.hit) << c.label;
+    EXPECT_EQ(lookup.cachedItems, 0) << c.label;
+    EXPECT_EQ(lookup.cachedAvailable, 0) << c.label;
   }
   EXPECT_TRUE(log.Has(kLogError, "Error reading cache file \"" + cache->cacheFilePath() + "\""));
 }
 
-TEST_F(CacheTest, NodeCapabilitiesComeBackFromTheFile) {
-  fresh->runs[0].countSupported = false;
+TEST_F(CacheTest, NodeCapabilitiesAreKeptInTheFile) {
+  fresh.nodes->runs[0].countSupported = false;
   ASSERT_EQ(WriteFresh(5, 5), kOk);
-  fresh->runs[0].countSupported = true;
-  ASSERT_EQ(CheckPage(1), kOk);
-  EXPECT_FALSE(fresh->runs[0].countSupported);
-  EXPECT_TRUE(fresh->runs[0].startPageSupported);
+  CachePage loaded;
+  ASSERT_EQ(ReadCachePage(testing::ReadBytes(cache->cacheFilePath()), 1, 1, 10, &loaded), kOk);
+  EXPECT_FALSE(loaded.nodes->capabilities[0].countSupported);
+  EXPECT_TRUE(loaded.nodes->capabilities[0].startPageSupported);
 }
 
 TEST_F(CacheTest, FailedWriteLeavesNoPartialFile) {
@@ -260,7 +270,7 @@ TEST_F(CacheTest, FailedWriteLeavesNoPartialFile) {
 }
 
 TEST_F(CacheTest, WriteWithoutAProgramDirectoryFails) {
-  cache = std::make_unique<CCache>(dir.path() + "/missing", config, query, log, *fresh, results);
+  cache = std::make_unique<CCache>(dir.path() + "/missing", config, query, log);
   EXPECT_EQ(WriteFresh(5, 5), kCacheWriteFailed);
 }
 

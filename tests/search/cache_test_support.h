@@ -1,5 +1,4 @@
-// Helpers shared by the cache tests: a scratch program directory, items, and a
-// results step that records what it was asked to show.
+// Helpers shared by the cache tests: a scratch program directory and items.
 #pragma once
 
 #include <unistd.h>
@@ -11,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "search/search_steps.h"
+#include "search/pipeline/result_set.h"
 
 namespace quorix::testing {
 
@@ -62,33 +61,5 @@ inline ItemList MakeItems(int count, int32_t node, int first = 1) {
   }
   return items;
 }
-
-struct DisplayCall {
-  int32_t nodeCount = -1;
-  std::vector<std::string> titles;
-  int64_t availableItems = -1;
-  int64_t itemCount = -1;
-  bool fromCache = false;
-  int calls = 0;
-};
-
-class RecordingResults : public ResultsStep {
- public:
-  int ConsolidateResults(NodeResults&, bool, ItemList&) override { return 0; }
-  Status DisplayResults(int32_t nodeCount, const ChannelTable& channels, const ItemList& items,
-                        int64_t availableItems, int64_t itemCount, bool fromCache) override {
-    last.nodeCount = nodeCount;
-    last.titles.clear();
-    for (const auto& item : items) last.titles.push_back(item->title);
-    last.availableItems = availableItems;
-    last.itemCount = itemCount;
-    last.fromCache = fromCache;
-    ++last.calls;
-    channelsSeen = &channels;
-    return items.empty() ? kInvalidPage : kOk;
-  }
-  DisplayCall last;
-  const ChannelTable* channelsSeen = nullptr;
-};
 
 }  // namespace quorix::testing

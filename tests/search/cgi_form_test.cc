@@ -1,4 +1,4 @@
-#include "search/cgi_form.h"
+#include "search/request/cgi_form.h"
 
 #include <gtest/gtest.h>
 
@@ -182,11 +182,12 @@ TEST(CgiForm, CursorWalksRepeatedNames) {
 }
 
 TEST(CgiForm, ErrorTexts) {
-  EXPECT_STREQ(CgiErrorText(0), "The function successfully performed");
-  EXPECT_STREQ(CgiErrorText(2), "MIME content type error");
-  EXPECT_STREQ(CgiErrorText(3), "Request method error");
-  EXPECT_STREQ(CgiErrorText(4), "I/O error");
-  EXPECT_STREQ(CgiErrorText(8), "No value was submitted");
+  EXPECT_STREQ(CgiErrorText(kCgiOk), "The function successfully performed");
+  EXPECT_STREQ(CgiErrorText(kCgiContentTypeError), "MIME content type error");
+  EXPECT_STREQ(CgiErrorText(kCgiMethodError), "Request method error");
+  EXPECT_STREQ(CgiErrorText(kCgiIoError), "I/O error");
+  EXPECT_STREQ(CgiErrorText(kCgiNotSubmitted), "No value was submitted");
+  EXPECT_STREQ(CgiErrorText(kCacheReadFailed), "");
   EXPECT_STREQ(CgiErrorText(9), "");
   EXPECT_STREQ(CgiErrorText(-1), "");
 }

@@ -1,6 +1,6 @@
 // The request lifecycle: the built program run as a CGI, and RunCgi in process
 // with fake components where the page alone cannot show the request record.
-#include "search/cgi_main.h"
+#include "search/request/cgi_main.h"
 
 #include <gtest/gtest.h>
 
@@ -233,7 +233,6 @@ TEST_F(CgiProgramTest, DebugFileGetsEveryLineAfterTheSettings) {
 struct SeenRequest {
   VexaQuery query;
   TermList terms;
-  bool queryPresent = false;
   bool searched = false;
   std::vector<std::string> order;
 };
@@ -256,20 +255,21 @@ struct RecordingForm : SearchFormStep {
   RequestContext& context;
   SeenRequest& seen;
   RecordingForm(RequestContext& c, SeenRequest& s) : context(c), seen(s) {}
-  int DisplaySearchForm(const Config&, const VexaQuery& query) override {
+  Status DisplaySearchForm(const Config&, const VexaQuery& query) override {
     seen.order.push_back("form");
     seen.query = query;
     seen.terms = context.terms;
-    seen.queryPresent = context.queryPresent;
     seen.searched = true;
-    return -1;
+    return kNothingToSearch;
   }
 };
 
 struct NoTail : PageTailStep {
   SeenRequest& seen;
   explicit NoTail(SeenRequest& s) : seen(s) {}
-  void WritePageTail() override { seen.order.push_back("tail"); }
+  void WritePageTail(const ResultPage&, const RequestOutcome&) override {
+    seen.order.push_back("tail");
+  }
 };
 
 class CgiInProcessTest : public ::testing::Test {
@@ -335,9 +335,8 @@ TEST_F(CgiInProcessTest, RequestRecordAndTerms) {
   EXPECT_EQ(query.currentPageNum, 2);
   EXPECT_TRUE(query.sortDate);
   EXPECT_FALSE(query.wordMatchAll);  // absent: DefaultToAnd decides
-  EXPECT_EQ(query.matches, 0);
   EXPECT_EQ(query.clientAddress, "192.0.2.7");
-  EXPECT_TRUE(seen_.queryPresent);
+  EXPECT_TRUE(query.queryPresent);
   EXPECT_EQ(seen_.terms.terms, (std::vector<std::string>{"big cat", "c++", "-old"}));
   EXPECT_EQ(seen_.terms.termPatterns, (std::vector<std::string>{"big cat", "c\\+\\+", "-old"}));
   EXPECT_EQ(seen_.order, (std::vector<std::string>{"head", "form", "tail"}));
@@ -345,13 +344,11 @@ TEST_F(CgiInProcessTest, RequestRecordAndTerms) {
 
 TEST_F(CgiInProcessTest, AbsentQueryAndExplicitMatchAll) {
   EXPECT_EQ(Get("vexa_and=1", "DefaultToAnd = 0\n"), 0);
-  EXPECT_EQ(seen_.query.matches, -1);
-  EXPECT_FALSE(seen_.queryPresent);
+  EXPECT_FALSE(seen_.query.queryPresent);
   EXPECT_TRUE(seen_.query.wordMatchAll);
   seen_ = SeenRequest();
   EXPECT_EQ(Get("vexa_query=", "DefaultToAnd = 3\n"), 0);
-  EXPECT_EQ(seen_.query.matches, 0);
-  EXPECT_TRUE(seen_.queryPresent);
+  EXPECT_TRUE(seen_.query.queryPresent);
   EXPECT_TRUE(seen_.query.wordMatchAll);
   EXPECT_TRUE(seen_.terms.terms.empty());
 }

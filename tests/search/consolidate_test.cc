@@ -1,5 +1,4 @@
-#include "search/consolidate.h"
-#include "search/duplicate_merge.h"
+#include "search/pipeline/consolidate.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +6,7 @@
 #include <random>
 #include <set>
 
+#include "search/pipeline/duplicate_merge.h"
 #include "tests/support/recording_log.h"
 
 namespace quorix {
@@ -262,6 +262,85 @@ TEST(MergeDuplicateItems, FoldsLaterItemsOfOtherNodesIntoTheFirst) {
   EXPECT_EQ(items[2]->description, "From Vexa") << "HTML of a Vexa node kept as plain text";
   EXPECT_EQ(items[2]->alsoFoundAt, 0b1u);
   EXPECT_EQ(items[3]->title, "No link");
+}
+
+// Node `index` of kind `type` with `items` empty items received.
+void AddNodeAnswer(NodeResults& results, int index, int type, bool valid, int items = 0) {
+  Channel& channel = results.channels[index];
+  channel.node = index;
+  channel.nodeType = type;
+  channel.valid = valid;
+  for (int i = 0; i < items; ++i) channel.items.push_back(std::make_unique<Item>());
+  channel.osTotalQueriedItems = items;
+}
+
+TEST(ScaleOpenSearchScores, ByPlaceInTheNodesListAndInTheNodeList) {
+  struct Case {
+    const char* name;
+    bool vexaSeen;
+    int minScore, maxScore;
+    int first, fourth, secondNodeFirst;
+    int items = 4;       // returned by each OpenSearch node
+    int startIndex = 0;  // their answers' startIndex (0: none given)
+  } cases[] = {
+      {"narrow range 5 to 60", true, 5, 60, 99, 76, 49},
+      {"no Vexa items", false, 0, 0, 99, 76, 49},
+      {"wide range 0 to 400", true, 0, 400, 400, 307, 200},
+      // The same place scores the same however many items were asked for.
+      {"20 items returned", true, 5, 60, 99, 76, 49, 20},
+      {"60 items returned", true, 5, 60, 99, 76, 49, 60, 1},
+      {"answer starting at index 11", true, 5, 60, 49, 43, 24, 4, 11},
+  };
+  for (const auto& c : cases) {
+    Config config;
+    config.nodeCount = 2;
+    config.allVexaNodes = false;
+    NodeResults results;
+    AddNodeAnswer(results, 0, 1, true, c.items);
+    AddNodeAnswer(results, 1, 1, true, c.items);
+    results.channels[0].osStartIndex = results.channels[1].osStartIndex = c.startIndex;
+    AddNodeAnswer(results, 2, 0, true, 1);  // beyond the node count: left alone
+    results.channels[2].items[0]->vexaScore = 7;
+    results.totals.vexaScoreSeen = c.vexaSeen;
+    results.totals.minVexaScore = c.minScore;
+    results.totals.maxVexaScore = c.maxScore;
+    RecordingLog log;
+    ScaleOpenSearchScores(config, results, log);
+    EXPECT_EQ(results.channels[0].items[0]->vexaScore, c.first) << c.name;
+    EXPECT_EQ(results.channels[0].items[3]->vexaScore, c.fourth) << c.name;
+    EXPECT_EQ(results.channels[1].items[0]->vexaScore, c.secondNodeFirst) << c.name;
+    EXPECT_EQ(results.channels[2].items[0]->vexaScore, 7) << c.name;
+    EXPECT_TRUE(log.Has(kLogDetail, "Node #0, Item #3: vexaScore = " + std::to_string(c.fourth)))
+        << c.name;
+    const auto& items = results.channels[0].items;
+    for (int j = 1; j < c.items; ++j) {
+      // Strictly lower over a page of ten, never higher further down.
+      if (j < 10) {
+        EXPECT_LT(items[j]->vexaScore, items[j - 1]->vexaScore) << c.name << " " << j;
+      }
+      EXPECT_LE(items[j]->vexaScore, items[j - 1]->vexaScore) << c.name << " " << j;
+    }
+  }
+}
+
+TEST(ScaleOpenSearchScores, KeepsVexaScoresAndSkipsInvalidNodes) {
+  Config config;
+  config.nodeCount = 3;
+  config.allVexaNodes = false;
+  NodeResults results;
+  AddNodeAnswer(results, 0, 0, true, 1);
+  AddNodeAnswer(results, 1, 1, false, 1);
+  AddNodeAnswer(results, 2, 1, true, 1);
+  results.channels[0].items[0]->vexaScore = 42;
+  results.channels[0].settings.Version = "a";
+  results.channels[2].settings.Version = "b";
+  RecordingLog log;
+  ScaleOpenSearchScores(config, results, log);
+  EXPECT_EQ(results.channels[0].items[0]->vexaScore, 42);
+  EXPECT_EQ(results.channels[1].items[0]->vexaScore, 0);
+  EXPECT_EQ(results.channels[2].items[0]->vexaScore, 33);  // 1/3 of 99
+  EXPECT_TRUE(log.Has(kLogDetail, "Node #0, Item #0: vexaScore = 42"));
+  EXPECT_FALSE(log.Contains("Node #1"));
 }
 
 }  // namespace

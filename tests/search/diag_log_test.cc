@@ -1,4 +1,4 @@
-#include "search/diag_log.h"
+#include "search/request/diag_log.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,7 +1,8 @@
-#include "search/driver.h"
-
+// The search driver with fake steps: what a request makes of the nodes' or the
+// cache's answers (the result set stored, the page written, the tail's record).
 #include <gtest/gtest.h>
 
+#include "search/pipeline/pipeline.h"
 #include "tests/support/recording_log.h"
 
 namespace quorix {
@@ -11,47 +12,49 @@ using Calls = std::vector<std::string>;
 
 struct FakeForm : SearchFormStep {
   Calls& calls;
-  int answer = 0;
+  Status answer = kOk;
   explicit FakeForm(Calls& c) : calls(c) {}
-  int DisplaySearchForm(const Config&, const VexaQuery&) override {
+  Status DisplaySearchForm(const Config&, const VexaQuery&) override {
     calls.push_back("form");
     return answer;
   }
 };
 
+// The titles of a page's items.
+std::vector<std::string> Titles(const std::vector<Item>& items) {
+  std::vector<std::string> titles;
+  for (const Item& item : items) titles.push_back(item.title);
+  return titles;
+}
+
 struct FakeCache : ResultCacheStep {
   Calls& calls;
   CacheDirState dirState = CacheDirState::kMissing;
   Status checkStatus = kCacheNotFound;
-  bool hit = false;
-  int64_t items = 0, available = 0;
+  Status writeStatus = kOk;
+  CacheLookup found;  // what the look-up finds
+  // What was stored: -1 when nothing.
   int32_t written = -1;
+  int32_t writtenAvailable = -1;
+  std::vector<std::string> writtenTitles;
   explicit FakeCache(Calls& c) : calls(c) {}
   void StartExpiredPurge() override { calls.push_back("purge"); }
-  CacheDirState CacheDirectoryState() override {
-    calls.push_back("dirstate");
-    return dirState;
-  }
+  CacheDirState CacheDirectoryState() override { return dirState; }
   Status DeleteCacheByQueryString() override {
     calls.push_back("delete");
-    return kOk;
+    return kCacheListFailed;
   }
-  Status CheckCacheByQueryString(const VexaQuery&) override {
+  Status CheckCacheByQueryString(const VexaQuery&, CacheLookup* lookup) override {
     calls.push_back("check");
+    *lookup = std::move(found);
     return checkStatus;
   }
-  bool cacheHit() const override { return hit; }
-  int64_t cachedItems() const override { return items; }
-  int64_t cachedAvailable() const override { return available; }
-  Status DisplayResultsFromCache() override {
-    calls.push_back("fromcache");
-    return kOk;
-  }
-  Status WriteCacheByQueryString(const ItemList& list, int32_t count) override {
-    calls.push_back("write");
-    EXPECT_EQ(list.size(), static_cast<size_t>(count));
-    written = count;
-    return kOk;
+  Status WriteCacheByQueryString(const ResultSet& set) override {
+    written = set.itemCount;
+    writtenAvailable = set.available;
+    writtenTitles.clear();
+    for (const auto& item : set.items) writtenTitles.push_back(item->title);
+    return writeStatus;
   }
 };
 
@@ -65,50 +68,61 @@ struct FakeNodes : NodeQueryStep {
     requested = count;
     if (fill) fill(results);
   }
-  int CheckVexaNodeSettings(const Config&, NodeResults&) override {
-    calls.push_back("settings");
+  int CheckVexaNodeSettings(const Config&, const NodeResults&, DisplayValues& display) override {
+    display.searchQuery = "echoed";
     return 0;
   }
 };
 
+// Keeps a copy of the page it was given.
 struct FakeResults : ResultsStep {
-  Calls& calls;
-  Status displayAnswer = 0;
-  explicit FakeResults(Calls& c) : calls(c) {}
-  int ConsolidateResults(NodeResults& results, bool, ItemList& merged) override {
-    calls.push_back("consolidate");
-    for (auto& channel : results.channels)
-      for (auto& item : channel.items) merged.push_back(std::move(item));
-    return 0;
-  }
-  Status DisplayResults(int32_t, const ChannelTable&, const ItemList& items, int64_t, int64_t count,
-                        bool fromCache) override {
-    calls.push_back("display");
-    EXPECT_FALSE(fromCache);
-    EXPECT_EQ(static_cast<int64_t>(items.size()), count);
-    return displayAnswer;
+  int writes = 0;
+  ResultPage page;
+  Status WriteResults(const ResultPage& written, RequestOutcome* outcome) override {
+    ++writes;
+    page = written;
+    outcome->searchSeconds = 0.5;
+    return written.invalid ? kInvalidPage : kOk;
   }
 };
 
 struct FakeTail : PageTailStep {
-  Calls& calls;
-  explicit FakeTail(Calls& c) : calls(c) {}
-  void WritePageTail() override { calls.push_back("tail"); }
+  int writes = 0;
+  ResultPage page;
+  RequestOutcome outcome;
+  void WritePageTail(const ResultPage& written, const RequestOutcome& done) override {
+    ++writes;
+    page = written;
+    outcome = done;
+  }
 };
 
-// Nodes that answer with `items` items each and the given statuses.
-std::function<void(NodeResults&)> Answer(std::vector<Status> statuses, int items) {
-  return [statuses, items](NodeResults& results) {
+// Nodes that answer with `items` items each and the given statuses; item i of
+// node n is titled "n.i" and scores 100 - 10 * i - n (so the merge interleaves
+// the nodes) and links to a page of its own unless `sameLinks`.
+std::function<void(NodeResults&)> Answer(std::vector<Status> statuses, int items,
+                                         bool sameLinks = false) {
+  return [statuses, items, sameLinks](NodeResults& results) {
     for (size_t node = 0; node < statuses.size(); ++node) {
       results.status[node] = statuses[node];
-      if (statuses[node] == kOk)
-        for (int i = 0; i < items; ++i)
-          results.channels[node].items.push_back(std::make_unique<Item>());
-      if (statuses[node] == kOk) {
-        results.totals.queriedItems += items;
-        results.totals.availableItems += 100;
-        results.totals.resultsValid = true;
+      results.elapsedMs[node] = 10 + static_cast<int32_t>(node);
+      if (statuses[node] != kOk && statuses[node] != kFewerItemsThanRequested) continue;
+      Channel& channel = results.channels[node];
+      channel.valid = true;
+      channel.totalResults = 100;
+      channel.osTotalQueriedItems = items;
+      for (int i = 0; i < items; ++i) {
+        auto item = std::make_unique<Item>();
+        item->node = static_cast<int32_t>(node);
+        item->title = std::to_string(node) + "." + std::to_string(i);
+        item->link = "http://example.test/" + (sameLinks ? "" : std::to_string(node) + "/") +
+                     std::to_string(i);
+        item->vexaScore = 100 - 10 * i - static_cast<int32_t>(node);
+        channel.items.push_back(std::move(item));
       }
+      results.totals.queriedItems += items;
+      results.totals.availableItems += 100;
+      results.totals.resultsValid = true;
     }
     results.startedWorkers = static_cast<int32_t>(statuses.size());
   };
@@ -122,12 +136,13 @@ class DriverTest : public ::testing::Test {
     query.currentPageNum = 3;
     query.itemsPerPage = 10;
     config.nodeCount = 2;
+    config.allVexaNodes = true;
     config.nodes[0].disabled = false;
     config.nodes[1].disabled = false;
   }
-  int32_t Run(int64_t seconds = 1) {
-    SearchSteps steps{form, cache, nodes, results, tail, [seconds] { return seconds; }};
-    return PerformSearchRequest(query, config, steps, nodeResults, log);
+  Status Run(int64_t seconds = 1) {
+    SearchSteps steps{form, cache, nodes, results, tail, [seconds] { return seconds; }, rules};
+    return PerformSearchRequest(query, config, steps, log);
   }
   // The timer labels in the order they were logged.
   Calls Timers() const {
@@ -143,110 +158,165 @@ class DriverTest : public ::testing::Test {
   FakeForm form{calls};
   FakeCache cache{calls};
   FakeNodes nodes{calls};
-  FakeResults results{calls};
-  FakeTail tail{calls};
+  FakeResults results;
+  FakeTail tail;
+  OutputRules rules;
   VexaQuery query;
   Config config;
-  NodeResults nodeResults;
   testing::RecordingLog log;
 };
 
-TEST_F(DriverTest, FreshSearchRunsEveryStepInOrder) {
-  nodes.fill = Answer({kOk, kOk}, 5);
-  results.displayAnswer = 7;
-  EXPECT_EQ(Run(), 7);
-  EXPECT_EQ(calls, (Calls{"form", "check", "query", "settings", "consolidate", "display", "write",
-                          "tail"}));
-  EXPECT_EQ(nodes.requested, 60);  // factor 2 x page 3 x 10 per page
-  EXPECT_EQ(cache.written, 10);
+TEST_F(DriverTest, SearchMergesStoresAndCutsTheRequestedPage) {
+  nodes.fill = Answer({kOk, kOk}, 3);
+  query.currentPageNum = 2;
+  query.itemsPerPage = 2;
+  EXPECT_EQ(Run(), kOk);
+  EXPECT_EQ(nodes.requested, 8);  // factor 2 x page 2 x 2 per page
+  EXPECT_EQ(cache.written, 6);
+  EXPECT_EQ(cache.writtenAvailable, 200);
+  EXPECT_EQ(cache.writtenTitles, (Calls{"0.0", "1.0", "0.1", "1.1", "0.2", "1.2"}));
+
+  ASSERT_EQ(results.writes, 1);
+  const ResultPage& page = results.page;
+  EXPECT_EQ(page.source, PageSource::kNodes);
+  EXPECT_EQ(Titles(page.items), (Calls{"0.1", "1.1"}));
+  EXPECT_EQ(page.firstNumber, 3);
+  EXPECT_EQ(page.itemCount, 6);
+  EXPECT_EQ(page.available, 200);
+  EXPECT_TRUE(page.resultsValid);
+  EXPECT_FALSE(page.invalid);
+  EXPECT_EQ(page.display.searchQuery, "echoed");
+  ASSERT_TRUE(page.channels);
+  EXPECT_TRUE(page.channels->at(1).valid);
+  EXPECT_EQ(page.nodes[1].status, kOk);
+  EXPECT_EQ(page.nodes[1].elapsedMs, 11);
+  EXPECT_EQ(page.nodes[1].itemsReceived, 3);
+
+  ASSERT_EQ(tail.writes, 1);
+  EXPECT_EQ(Titles(tail.page.items), (Calls{"0.1", "1.1"}));
+  EXPECT_EQ(tail.outcome.matches, 6);
+  EXPECT_FALSE(tail.outcome.readFromCache);
+  EXPECT_EQ(tail.outcome.searchSeconds, 0.5) << "the time the page showed";
+
   EXPECT_EQ(Timers(),
             (Calls{"Main thread: CheckCacheByQueryString", "Main thread: PerformVexaQuery",
                    "Main thread: CheckVexaNodeSettings", "Main thread: ConsolidateResults",
-                   "Main thread: DisplayResults", "Main thread: WriteCacheByQueryString"}));
+                   "Main thread: WriteCacheByQueryString", "Main thread: DisplayResults"}));
   EXPECT_TRUE(log.Has(kLogInfo, "Checking cache for \"cat\""));
-  EXPECT_TRUE(log.Has(kLogInfo,
-                      "Number of items being queried = 10, available items from all nodes = 200"));
-  EXPECT_TRUE(log.Has(kLogInfo, "Writing to cache for \"cat\", number of items being cached = 10"));
-  EXPECT_FALSE(query.readFromCache);
+  EXPECT_TRUE(
+      log.Has(kLogInfo, "Number of items being queried = 6, available items from all nodes = 200"));
+  EXPECT_TRUE(log.Has(kLogInfo, "Writing to cache for \"cat\", number of items being cached = 6"));
+}
+
+TEST_F(DriverTest, CacheHitGivesThePageFromTheCacheAndAsksNoNode) {
+  cache.found.hit = true;
+  cache.found.cachedItems = 40;
+  cache.found.cachedAvailable = 123;
+  cache.found.page.source = PageSource::kCache;
+  cache.found.page.firstNumber = 21;
+  for (const char* title : {"a", "b"}) cache.found.page.items.emplace_back().title = title;
+  cache.checkStatus = kOk;
+  EXPECT_EQ(Run(), kOk);
+  EXPECT_EQ(calls, (Calls{"form", "check"}));
+  ASSERT_EQ(results.writes, 1);
+  EXPECT_EQ(results.page.source, PageSource::kCache);
+  EXPECT_EQ(Titles(results.page.items), (Calls{"a", "b"}));
+  EXPECT_EQ(results.page.firstNumber, 21);
+  EXPECT_EQ(cache.written, -1);
+  EXPECT_TRUE(tail.outcome.readFromCache);
+  EXPECT_EQ(tail.outcome.matches, 40);
+  EXPECT_EQ(Titles(tail.page.items), (Calls{"a", "b"}));
+  EXPECT_TRUE(log.Has(kLogInfo, "Num cached items = 40, available items from all nodes = 123"));
+  EXPECT_EQ(Timers(), (Calls{"Main thread: CheckCacheByQueryString",
+                             "Main thread: DisplayResultsFromCache"}));
+
+  // An invalid page from the cache is written all the same, and its status returned.
+  cache.found.hit = true;
+  cache.found.page.invalid = true;
+  cache.checkStatus = kInvalidPage;
+  EXPECT_EQ(Run(), kInvalidPage);
+  EXPECT_TRUE(log.Has(kLogInfo, "There are not enough items to display the requested page."));
+  EXPECT_EQ(results.writes, 2);
 }
 
 TEST_F(DriverTest, PurgeStartsWhenTheSecondsEndIn50) {
-  form.answer = -1;
+  form.answer = kNothingToSearch;
   Run(1234550);
-  EXPECT_EQ(calls, (Calls{"purge", "form", "tail"}));
+  EXPECT_EQ(calls, (Calls{"purge", "form"}));
   calls.clear();
   Run(1234551);
-  EXPECT_EQ(calls, (Calls{"form", "tail"}));
+  EXPECT_EQ(calls, (Calls{"form"}));
 }
 
-TEST_F(DriverTest, RefusedFormOrUnescapedQueryEndsWithTheTail) {
-  form.answer = -1;
-  EXPECT_EQ(Run(), -1);
-  EXPECT_EQ(calls, (Calls{"form", "tail"}));
+TEST_F(DriverTest, RefusedFormUnescapedQueryOrHopLimitGiveTheTailAnEmptyPage) {
+  form.answer = kNothingToSearch;
+  EXPECT_EQ(Run(), kNothingToSearch);
   EXPECT_TRUE(log.Lines().empty());
 
   // A query that could not be escaped must not reach the cache (its key would
   // be empty and shared) nor the nodes (they would be asked for nothing).
-  calls.clear();
-  form.answer = 0;
+  form.answer = kOk;
   query.escapeFailed = true;
   nodes.fill = Answer({kOk, kOk}, 5);
-  EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(calls, (Calls{"form", "tail"}));
+  EXPECT_EQ(Run(), kOk);
+  query.escapeFailed = false;
+  query.arrivedHops = kHopLimit;
+  EXPECT_EQ(Run(), kOk);
+  EXPECT_TRUE(log.Contains("4 or more Quorix instances"));
+
+  EXPECT_EQ(calls, (Calls{"form", "form", "form"}));
+  EXPECT_EQ(results.writes, 0);
+  EXPECT_EQ(tail.writes, 3);
+  EXPECT_TRUE(tail.page.items.empty());
+  EXPECT_FALSE(tail.page.channels);
+  EXPECT_EQ(tail.outcome.matches, 0);
 }
 
-TEST_F(DriverTest, CachingOffAsksForExactlyThePageAndPurges) {
+TEST_F(DriverTest, CachingOffAsksForExactlyThePageAndDeletesTheFiles) {
   struct Case {
     CacheDirState state;
     Calls calls;
     bool warned;
   } cases[] = {
-      {CacheDirState::kMissing, {"form", "dirstate", "query", "tail"}, false},
-      {CacheDirState::kWritable, {"form", "dirstate", "delete", "query", "tail"}, false},
-      {CacheDirState::kNotWritable, {"form", "dirstate", "query", "tail"}, true},
+      {CacheDirState::kMissing, {"form", "query"}, false},
+      {CacheDirState::kWritable, {"form", "delete", "query"}, false},
+      {CacheDirState::kNotWritable, {"form", "query"}, true},
   };
   config.cacheValidPeriodMins = 0;
+  nodes.fill = Answer({kOk}, 4);
   for (const auto& c : cases) {
     calls.clear();
     cache.dirState = c.state;
     testing::RecordingLog caseLog;
-    NodeResults none;
-    SearchSteps steps{form, cache, nodes, results, tail, [] { return int64_t{1}; }};
-    PerformSearchRequest(query, config, steps, none, caseLog);
+    SearchSteps steps{form, cache, nodes, results, tail, [] { return int64_t{1}; }, rules};
+    PerformSearchRequest(query, config, steps, caseLog);
     EXPECT_EQ(calls, c.calls) << static_cast<int>(c.state);
     EXPECT_EQ(nodes.requested, 30);
     EXPECT_EQ(caseLog.Has(kLogInfo,
                           "Caching is off but we have no permission to delete files "
                           "from directory \"cache\""),
               c.warned);
-    EXPECT_TRUE(caseLog.Has(kLogInfo, "No slaves enabled."));
+    // The failed deletion's status is kept in the debug file.
+    EXPECT_EQ(caseLog.Has(kLogFileOnly,
+                          "Main thread: the cache files were not all deleted (status -6010)"),
+              c.state == CacheDirState::kWritable);
+    EXPECT_EQ(cache.written, -1) << "nothing is cached";
   }
-}
-
-TEST_F(DriverTest, CacheHitShowsTheCacheAndQueriesNoNode) {
-  cache.hit = true;
-  cache.items = 40;
-  cache.available = 123;
-  EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(calls, (Calls{"form", "check", "fromcache", "tail"}));
-  EXPECT_TRUE(query.readFromCache);
-  EXPECT_EQ(query.matches, 40);
-  EXPECT_TRUE(log.Has(kLogInfo, "Num cached items = 40, available items from all nodes = 123"));
-  EXPECT_EQ(Timers(), (Calls{"Main thread: CheckCacheByQueryString",
-                             "Main thread: DisplayResultsFromCache"}));
 }
 
 TEST_F(DriverTest, CacheCheckStatusesAreReported) {
   cache.checkStatus = kInvalidPage;
   config.nodeCount = 0;
-  Run();
+  EXPECT_EQ(Run(), kOk);
   EXPECT_TRUE(log.Has(kLogInfo, "There are not enough items to display the requested page."));
-  EXPECT_EQ(calls, (Calls{"form", "check", "tail"}));  // no nodes at all
+  EXPECT_EQ(calls, (Calls{"form", "check"}));  // no nodes at all
+  EXPECT_EQ(results.writes, 0);
+  EXPECT_EQ(tail.writes, 1);
 }
 
 TEST_F(DriverTest, CacheWithMoreItemsIsNotRewritten) {
   cache.checkStatus = kCacheTooSmall;
-  cache.items = 30;
+  cache.found.cachedItems = 30;
   nodes.fill = Answer({kOk, kOk}, 15);
   Run();
   EXPECT_TRUE(log.Has(kLogInfo, "Not enough items in cache file to display current page"));
@@ -254,20 +324,74 @@ TEST_F(DriverTest, CacheWithMoreItemsIsNotRewritten) {
                       "Cache file for \"cat\" contains more items than current query.  Items in "
                       "cache = 30, items queried = 30, No caching done."));
   EXPECT_EQ(cache.written, -1);
+  EXPECT_EQ(results.writes, 1);
 }
 
 TEST_F(DriverTest, SmallerCacheWithoutTooSmallStatusIsSilentlyKept) {
-  cache.items = 30;
+  cache.found.cachedItems = 30;
   nodes.fill = Answer({kOk}, 10);
   Run();
   EXPECT_EQ(cache.written, -1);
   EXPECT_FALSE(log.Contains("No caching done"));
 }
 
-TEST_F(DriverTest, InvalidResultsAreNotCached) {
+TEST_F(DriverTest, FailedCacheWriteIsKeptInTheDebugFile) {
+  cache.writeStatus = kCacheWriteFailed;
+  nodes.fill = Answer({kOk}, 10);
+  EXPECT_EQ(Run(), kOk);
+  EXPECT_TRUE(log.Has(kLogFileOnly, "Main thread: the results were not cached (status -6003)"));
+  EXPECT_EQ(results.writes, 1);
+}
+
+TEST_F(DriverTest, InvalidResultsAreNotCachedButShown) {
   nodes.fill = Answer({kNodeTimeoutExceeded, kQueryConnectFailed}, 0);
-  Run();
-  EXPECT_EQ(calls, (Calls{"form", "check", "query", "settings", "consolidate", "display", "tail"}));
+  query.currentPageNum = 1;
+  EXPECT_EQ(Run(), kOk);
+  EXPECT_EQ(cache.written, -1);
+  ASSERT_EQ(results.writes, 1);
+  EXPECT_FALSE(results.page.resultsValid);
+  EXPECT_EQ(results.page.nodes[0].status, kNodeTimeoutExceeded);
+  EXPECT_EQ(results.page.nodes[1].status, kQueryConnectFailed);
+}
+
+TEST_F(DriverTest, NoNodeAskedGivesTheTailTheNodesStatuses) {
+  config.nodes[1].disabled = true;
+  nodes.fill = [](NodeResults& r) { r.status[0] = kNodeBackedOff; };
+  EXPECT_EQ(Run(), kOk);
+  EXPECT_TRUE(log.Has(kLogWarning, "Node #0 skipped after repeated failures"));
+  EXPECT_TRUE(log.Has(kLogInfo, "No slaves enabled."));
+  EXPECT_EQ(results.writes, 0);
+  ASSERT_EQ(tail.writes, 1);
+  EXPECT_EQ(tail.page.nodes[0].status, kNodeBackedOff);
+  EXPECT_EQ(tail.page.nodes[1].status, kNodeNotRun);
+}
+
+// The results page folds duplicate links and cuts one node's results; the
+// machine answers take the set whole.
+TEST_F(DriverTest, OutputRulesDecideFoldingAndTheNodeFilter) {
+  struct Case {
+    const char* name;
+    OutputRules rules;
+    int32_t mergeDuplicates, nodeFilter;
+    int32_t stored;
+    Calls shown;
+  } cases[] = {
+      {"page, merging on", {true, true}, 1, -1, 3, {"0.0", "0.1", "0.2"}},
+      {"page, merging off", {true, true}, 0, -1, 6, {"0.0", "1.0", "0.1"}},
+      {"page, node 1", {true, true}, 0, 1, 6, {"1.0", "1.1", "1.2"}},
+      {"answer", {false, false}, 1, 1, 6, {"0.0", "1.0", "0.1"}},
+  };
+  for (const auto& c : cases) {
+    rules = c.rules;
+    config.mergeDuplicates = c.mergeDuplicates;
+    query.nodeFilter = c.nodeFilter;
+    query.currentPageNum = 1;
+    query.itemsPerPage = 3;
+    nodes.fill = Answer({kOk, kOk}, 3, /*sameLinks=*/true);
+    Run();
+    EXPECT_EQ(cache.written, c.stored) << c.name;
+    EXPECT_EQ(Titles(results.page.items), c.shown) << c.name;
+  }
 }
 
 TEST_F(DriverTest, NodeFailureLines) {
@@ -318,14 +442,12 @@ TEST_F(DriverTest, FailedNodesAreReportedAndTheOthersShown) {
   config.nodeCount = 4;
   config.nodes[2].disabled = true;
   config.nodes[3].disabled = false;
-  nodes.fill = [](NodeResults& r) {
-    Answer({kOk, kQueryNoResponse, kNodeTimeoutExceeded, kFewerItemsThanRequested}, 4)(r);
-  };
+  nodes.fill = Answer({kOk, kQueryNoResponse, kNodeTimeoutExceeded, kFewerItemsThanRequested}, 4);
   Run();
   EXPECT_TRUE(log.Has(kLogError, "Error getting  HTTP response from node #1's query server"));
   EXPECT_FALSE(log.Contains("Node #2"));  // disabled slots are not reported
   EXPECT_TRUE(log.Has(kLogWarning, "Node #3: Did not returned the requested number of items."));
-  EXPECT_EQ(cache.written, 4);
+  EXPECT_EQ(cache.written, 8);
 }
 
 TEST_F(DriverTest, RequestedCountIsClampedWhenItWouldOverflow) {
@@ -334,6 +456,13 @@ TEST_F(DriverTest, RequestedCountIsClampedWhenItWouldOverflow) {
   query.itemsPerPage = 9;
   Run();
   EXPECT_EQ(nodes.requested, INT32_MAX);
+}
+
+TEST_F(DriverTest, MixedConfigurationsScoreOpenSearchItemsInTheMerge) {
+  config.allVexaNodes = false;
+  nodes.fill = Answer({kOk}, 2);
+  Run();
+  EXPECT_TRUE(log.Has(kLogDetail, "Node #0, Item #1: vexaScore = 90"));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "search/highlight.h"
+#include "search/page/highlight.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "search/page_resources.h"
+#include "search/page/page_resources.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 
 #include "config/category_names.h"
 #include "config/lang_keys.h"
-#include "search/page_tail.h"
+#include "search/page/page_tail.h"
 
 namespace quorix {
 namespace {
@@ -41,7 +41,7 @@ TEST_F(PageResourcesTest, TemplateSurroundsTheSearchOutput) {
   VexaQuery query;
   NullLog log;
   PageTail tail(page, config, query, resources.pageTemplate(), log);
-  tail.WritePageTail();
+  tail.WritePageTail(ResultPage(), RequestOutcome());
   EXPECT_EQ(page.Captured(),
             "<html><body>\n[results]" + PageFooter("Powered by") + "</body></html>\n");
 }

@@ -1,4 +1,4 @@
-#include "search/page_tail.h"
+#include "search/page/page_tail.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -154,14 +154,12 @@ TEST(SearchLogLine, HoldsEveryFieldInOrder) {
     VexaQuery query;
     query.clientAddress = "10.0.0.7";
     query.query = c.query;
-    query.matches = c.matches;
-    query.readFromCache = c.fromCache;
     query.wordMatchAll = c.matchAll;
     query.itemsPerPage = c.perPage;
     query.currentPageNum = c.page;
     query.cat = c.cat;
-    query.searchSeconds = c.seconds;
-    EXPECT_EQ(SearchLogLine(FixedTime(), query, config), c.expected) << c.name;
+    RequestOutcome outcome{c.matches, c.fromCache, c.seconds};
+    EXPECT_EQ(SearchLogLine(FixedTime(), query, outcome, config), c.expected) << c.name;
   }
 }
 
@@ -198,7 +196,8 @@ class PageTailTest : public ::testing::Test {
     config_.logging = 1;
     config_.logFileName = dir_ + "/search.log";
     query_.query = "cats";
-    query_.matches = 4;
+    query_.queryPresent = true;
+    outcome_.matches = 4;
     query_.clientAddress = "127.0.0.1";
   }
   void TearDown() override { fs::remove_all(dir_); }
@@ -214,37 +213,40 @@ class PageTailTest : public ::testing::Test {
     }
     PageOutput page;
     PageTail tail(page, config_, query_, pageTemplate, log_, FixedTime);
-    tail.WritePageTail();
+    tail.WritePageTail(ResultPage(), outcome_);
     return page.Captured();
   }
+
+  std::string LogLine() const { return SearchLogLine(FixedTime(), query_, outcome_, config_); }
 
   std::string dir_;
   Config config_;
   VexaQuery query_;
+  RequestOutcome outcome_;
   testing::RecordingLog log_;
 };
 
 TEST_F(PageTailTest, WritesFooterTemplateTailAndLogLine) {
   EXPECT_EQ(RunTail(), PageFooter("Powered by") + "<t>\n");
-  EXPECT_EQ(ReadFile(config_.logFileName), SearchLogLine(FixedTime(), query_, config_));
+  EXPECT_EQ(ReadFile(config_.logFileName), LogLine());
   RunTail();
-  EXPECT_EQ(ReadFile(config_.logFileName), SearchLogLine(FixedTime(), query_, config_) +
-                                               SearchLogLine(FixedTime(), query_, config_))
+  EXPECT_EQ(ReadFile(config_.logFileName), LogLine() + LogLine())
       << "the second search is appended";
 }
 
 TEST_F(PageTailTest, NoLogLineWithoutQueryOrWithLoggingOff) {
   struct Case {
     std::string name;
-    int32_t logging, matches;
+    int32_t logging;
+    bool queryPresent;
   } cases[] = {
-      {"no query parameter", 1, -1},
-      {"logging off", 0, 4},
-      {"logging 2 counts as off", 2, 4},
+      {"no query parameter", 1, false},
+      {"logging off", 0, true},
+      {"logging 2 counts as off", 2, true},
   };
   for (const auto& c : cases) {
     config_.logging = c.logging;
-    query_.matches = c.matches;
+    query_.queryPresent = c.queryPresent;
     EXPECT_EQ(RunTail(), PageFooter("Powered by") + "<t>\n") << c.name;
     EXPECT_FALSE(fs::exists(config_.logFileName)) << c.name;
   }

@@ -1,4 +1,4 @@
-#include "search/query_terms.h"
+#include "search/page/query_terms.h"
 
 #include <gtest/gtest.h>
 

@@ -143,8 +143,8 @@ TEST(ResultsDisplay, SearchTimeFromTheMonotonicClock) {
   EXPECT_NE(f.Page().find("<div class=\"searchtime\"><br /><br /><small>Search took 1.5"),
             std::string::npos)
       << f.Page();
-  EXPECT_GE(f.query.searchSeconds, 1.5);
-  EXPECT_LT(f.query.searchSeconds, 60.0);
+  EXPECT_GE(f.outcome.searchSeconds, 1.5);
+  EXPECT_LT(f.outcome.searchSeconds, 60.0);
 }
 
 TEST(ResultsDisplay, PiecesComeInPageOrder) {

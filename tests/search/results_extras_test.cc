@@ -1,7 +1,7 @@
 // Recommended links and spelling suggestions.
 #include <gtest/gtest.h>
 
-#include "search/result_extras.h"
+#include "search/page/result_extras.h"
 #include "tests/search/results_fixture.h"
 
 namespace quorix {
@@ -21,7 +21,7 @@ void AddRecommended(Channel& channel, int count, const std::string& prefix) {
 }
 
 ResultsContext Context(ResultsFixture& f) {
-  return ResultsContext{f.out, f.config, f.query, f.terms, f.log, f.display};
+  return ResultsContext{f.out, f.config, f.query, f.terms, f.log};
 }
 
 TEST(Recommended, OneLinkAsWritten) {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "search/results_page.h"
+#include "search/page/results_page.h"
 #include "tests/support/recording_log.h"
 
 namespace quorix::testing {
@@ -15,10 +15,12 @@ struct ResultsFixture {
   VexaQuery query;
   TermList terms;
   RecordingLog log;
-  DisplayValues display;
-  std::unique_ptr<ChannelTable> channels = std::make_unique<ChannelTable>();
-  ItemList items;
-  ResultsPage page{out, config, query, terms, log, display};
+  DisplayValues display;  // what the nodes echoed, for a fresh set
+  std::shared_ptr<NodeResults> nodes = std::make_shared<NodeResults>();
+  ChannelTable* channels = &nodes->channels;
+  ItemList items;  // the whole merged set, or a cached page's items alone
+  RequestOutcome outcome;
+  ResultsPage page{out, config, query, terms, log};
 
   ResultsFixture() {
     query.rawQuery = query.query = "cats";
@@ -59,8 +61,42 @@ struct ResultsFixture {
     for (int i = 0; i < count; ++i) AddItem(node);
   }
 
+  // Writes the page the query asks for: cut out of `items` as a fresh set of
+  // `itemCount` items, or, `fromCache`, with `items` as the page the cache read.
   Status Display(int64_t available, int64_t itemCount, bool fromCache = false) {
-    return page.DisplayResults(config.nodeCount, *channels, items, available, itemCount, fromCache);
+    const PageSpec spec{query.currentPageNum, query.itemsPerPage, query.nodeFilter};
+    if (!fromCache) {
+      ResultSet set;
+      set.nodes = nodes;
+      set.display = display;
+      set.items = Copies();
+      set.itemCount = static_cast<int32_t>(itemCount);
+      set.available = static_cast<int32_t>(available);
+      return page.WriteResults(CutPage(set, spec), &outcome);
+    }
+    ResultPage cached = WholePage();
+    cached.source = PageSource::kCache;
+    cached.resultsValid = true;
+    cached.itemCount = itemCount;
+    cached.available = available;
+    cached.firstNumber = (int64_t{spec.page} - 1) * spec.perPage + 1;
+    cached.invalid = IsInvalidPage(spec, available, itemCount);
+    return page.WriteResults(cached, &outcome);
+  }
+
+  // Every item of `items` as one page, numbered from 1.
+  ResultPage WholePage() const {
+    ResultPage whole;
+    whole.channels = std::shared_ptr<const ChannelTable>(nodes, channels);
+    whole.nodes = NodeOutcomesOf(*nodes);
+    for (const auto& item : items) whole.items.push_back(*item);
+    return whole;
+  }
+
+  ItemList Copies() const {
+    ItemList copies;
+    for (const auto& item : items) copies.push_back(std::make_unique<Item>(*item));
+    return copies;
   }
 
   std::string Page() const { return out.Captured(); }

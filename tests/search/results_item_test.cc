@@ -14,7 +14,7 @@ namespace {
 using testing::ResultsFixture;
 
 std::string ItemHtml(ResultsFixture& f, int64_t index = 0) {
-  f.page.DisplayResultItem(*f.channels, f.items, index, false);
+  f.page.DisplayResultItem(f.WholePage(), static_cast<size_t>(index));
   return f.Page();
 }
 

@@ -1,4 +1,4 @@
-#include "search/search_form.h"
+#include "search/page/search_form.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ struct FormFixture {
     query.query_out = "a&amp;b";
     query.cat = {-1};
   }
-  int Run() { return form.DisplaySearchForm(config, query); }
+  Status Run() { return form.DisplaySearchForm(config, query); }
   std::string Page() const { return out.Captured(); }
 };
 
@@ -38,7 +38,7 @@ TEST(SearchForm, BasicFormKeepsChoicesInHiddenFields) {
   f.config.formFormat = 1;
   f.query.itemsPerPage = 20;
   f.query.wordMatchAll = true;
-  EXPECT_EQ(f.Run(), 0);
+  EXPECT_EQ(f.Run(), kOk);
   EXPECT_EQ(f.Page(),
             "<form method=\"get\" action=\"\" class=\"vexa_searchform\">\n"
             "Search for <input type=\"text\" name=\"vexa_query\" size=\"20\" "
@@ -55,7 +55,7 @@ TEST(SearchForm, AdvancedFormWithoutCategories) {
   f.config.formFormat = 2;
   f.query.itemsPerPage = 20;
   f.query.sortDate = true;
-  EXPECT_EQ(f.Run(), 0);
+  EXPECT_EQ(f.Run(), kOk);
   std::string page = f.Page();
   EXPECT_NE(page.find("<span class=\"vexa_results_per_page\">Per page\n<select "
                       "name='vexa_per_page'><option>10</option><option "
@@ -148,17 +148,18 @@ TEST(SearchForm, WhenNotToSearch) {
     int32_t formFormat;
     std::string rawQuery;
     int32_t page, perPage;
-    int expectedResult;
+    Status expectedResult;
     std::string expectedTail;  // what follows the form, or the whole page without one
   } cases[] = {
-      {0, "", 1, 10, -1, "Please enter a query<br />"},
-      {-4, "", 1, 10, -1, "Please enter a query<br />"},
-      {1, "", 1, 10, -1, "</form>\n"},
-      {0, "cats", 100000, 10, -1, "Too far<br />"},
-      {1, "cats", 100000, 10, -1, "</form>\nToo far<br />"},
-      {0, "cats", 99999, 10, 0, ""},
-      {0, "cats", 2, 500000, -1, "Too far<br />"},
-      {0, "cats", 70000, 70000, -1, "Too far<br />"},  // the product overflows 32 bits
+      {0, "", 1, 10, kNothingToSearch, "Please enter a query<br />"},
+      {-4, "", 1, 10, kNothingToSearch, "Please enter a query<br />"},
+      {1, "", 1, 10, kNothingToSearch, "</form>\n"},
+      {0, "cats", 100000, 10, kNothingToSearch, "Too far<br />"},
+      {1, "cats", 100000, 10, kNothingToSearch, "</form>\nToo far<br />"},
+      {0, "cats", 99999, 10, kOk, ""},
+      {0, "cats", 2, 500000, kNothingToSearch, "Too far<br />"},
+      {0, "cats", 70000, 70000, kNothingToSearch,
+       "Too far<br />"},  // the product overflows 32 bits
   };
   for (const auto& c : cases) {
     FormFixture f;

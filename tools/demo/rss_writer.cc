@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "nodequery/vexa_rss.h"
+#include "search/answers/vexa_rss.h"
 
 namespace quorix::demo {
 namespace {

@@ -1,0 +1,36 @@
+// The page resources of the search program's directory: the template head at
+// the start of the page and the category names.
+#pragma once
+
+#include <string>
+
+#include "config/page_template.h"
+#include "config/settings.h"
+#include "search/page/page_output.h"
+#include "search/pipeline/pipeline.h"
+
+namespace quorix {
+
+class PageResourceFiles : public PageResources {
+ public:
+  // Reads from `programDir` and writes to `page` (not owned). The template
+  // opened by WriteTemplateHead stays open in pageTemplate() for the tail.
+  PageResourceFiles(PageOutput& page, std::string programDir);
+
+  // Opens the template and writes its head; nothing without a template.
+  void WriteTemplateHead() override;
+
+  // Loads the category names into `config` (see LoadCategoryNames in
+  // config/category_names.h). On kCategoryNamesSeekFailed it writes
+  // "Error seeking in file." first; the caller then ends with exit status 1.
+  int LoadCategoryNames(Config& config) override;
+
+  PageTemplate& pageTemplate() { return pageTemplate_; }
+
+ private:
+  PageOutput& page_;
+  std::string programDir_;
+  PageTemplate pageTemplate_;
+};
+
+}  // namespace quorix

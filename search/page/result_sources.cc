@@ -1,0 +1,124 @@
+#include "search/page/result_sources.h"
+
+#include <algorithm>
+
+#include "config/lang_keys.h"
+#include "platform/html_escape.h"
+#include "search/page/result_links.h"
+
+namespace quorix {
+namespace {
+
+struct DefaultText {
+  int key;
+  const char* text;
+};
+
+constexpr DefaultText kDefaultTexts[] = {
+    {kStrSources, "Sources:"},
+    {kStrSourceResults, "results"},
+    {kStrSourceTimeout, "did not answer in time"},
+    {kStrSourceFailed, "failed"},
+    {kStrSourceSkipped, "skipped after repeated failures"},
+    {kStrSourceAll, "all sources"},
+    {kStrAlsoFoundAt, "Also found at:"},
+    {kStrSourceFromCache, "from the cache"},
+};
+
+bool Answered(const Channel& channel, Status status) {
+  return channel.valid && (status == kOk || status == kFewerItemsThanRequested);
+}
+
+// The failure class and words of a node that did not answer.
+void FailureOf(Status status, const char*& className, int& textKey) {
+  if (status == kNodeTimeoutExceeded) {
+    className = "source_timeout";
+    textKey = kStrSourceTimeout;
+  } else if (status == kNodeBackedOff) {
+    className = "source_skipped";
+    textKey = kStrSourceSkipped;
+  } else {
+    className = "source_failed";
+    textKey = kStrSourceFailed;
+  }
+}
+
+// `fresh`: the node's outcome in a fresh search; null for a page from the cache.
+void WriteAnswered(const ResultsContext& context, int32_t n, const Channel& channel,
+                   const NodeOutcome* fresh) {
+  const VexaQuery& query = context.query;
+  std::string name = EscapeHtml(NodeDisplayName(context.config.nodes[n]));
+  const char* current = query.nodeFilter == n ? " source_current" : "";
+  context.out.Printf("<div class=\"source source_ok%s\">", current);
+  context.out.Write(NodeLinkOpen(context.config, query, n) + name + "</a>");
+  context.out.Printf(": %d %s", std::max(channel.totalResults, 0),
+                     PageText(context, kStrSourceResults).c_str());
+  if (fresh)
+    context.out.Printf(", %.2f s", fresh->elapsedMs / 1000.0);
+  else
+    context.out.Printf(", %s", PageText(context, kStrSourceFromCache).c_str());
+  context.out.Write("</div>\n");
+}
+
+}  // namespace
+
+std::string NodeDisplayName(const NodeRecord& node) {
+  if (!node.name.empty()) return node.name;
+  if (node.IsVexa() || node.osHost.empty()) {
+    if (!node.vexaHost.empty()) return node.vexaHost;
+    if (!node.osDescHost.empty()) return node.osDescHost;
+  }
+  return node.osHost;
+}
+
+std::string PageText(const ResultsContext& context, int key) {
+  const std::string& text = context.Lang(key);
+  if (!text.empty()) return text;
+  for (const DefaultText& entry : kDefaultTexts)
+    if (entry.key == key) return entry.text;
+  return text;
+}
+
+void WriteSourcesLine(const ResultsContext& context, const ResultPage& page) {
+  PageOutput& out = context.out;
+  out.Printf("<div class=\"sources\">%s\n", PageText(context, kStrSources).c_str());
+  int32_t slots = page.channels ? std::clamp<int32_t>(context.config.nodeCount, 0, kMaxNodes) : 0;
+  for (int32_t n = 0; n < slots; ++n) {
+    const Channel& channel = (*page.channels)[n];
+    if (page.source == PageSource::kCache) {
+      if (channel.valid) WriteAnswered(context, n, channel, nullptr);
+      continue;
+    }
+    const NodeOutcome& outcome = page.nodes[n];
+    if (Answered(channel, outcome.status)) {
+      WriteAnswered(context, n, channel, &outcome);
+      continue;
+    }
+    if (outcome.status == kNodeNotRun || context.config.nodes[n].disabled) continue;
+    const char* className = nullptr;
+    int textKey = kStrSourceFailed;
+    FailureOf(outcome.status, className, textKey);
+    out.Printf("<div class=\"source %s\">%s: %s</div>\n", className,
+               EscapeHtml(NodeDisplayName(context.config.nodes[n])).c_str(),
+               PageText(context, textKey).c_str());
+  }
+  if (context.query.nodeFilter >= 0)
+    out.Write("<div class=\"source source_all\">" +
+              NodeLinkOpen(context.config, context.query, -1) + PageText(context, kStrSourceAll) +
+              "</a></div>\n");
+  out.Write("</div>\n");
+}
+
+void WriteAlsoFoundLine(const ResultsContext& context, const Item& item) {
+  if (item.alsoFoundAt == 0) return;
+  std::string names;
+  for (int n = 0; n < kMaxNodes; ++n) {
+    if (!(item.alsoFoundAt >> n & 1)) continue;
+    if (!names.empty()) names += ", ";
+    names += EscapeHtml(NodeDisplayName(context.config.nodes[n]));
+  }
+  context.out.Printf("<div class=\"result_also\">%s %s</div>\n",
+                     PageText(context, kStrAlsoFoundAt).c_str(), names.c_str());
+}
+
+}  // namespace quorix

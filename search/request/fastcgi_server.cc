@@ -1,0 +1,75 @@
+#include "search/request/fastcgi_server.h"
+
+#include <fcgiapp.h>
+#include <malloc.h>
+
+#include <csignal>
+#include <istream>
+#include <streambuf>
+
+#include "nodequery/dispatch.h"
+#include "search/request/cgi_main.h"
+
+namespace quorix {
+namespace {
+
+// The request body as a std::istream.
+class FcgiInputBuffer : public std::streambuf {
+ public:
+  explicit FcgiInputBuffer(FCGX_Stream* stream) : stream_(stream) {}
+
+ protected:
+  int_type underflow() override {
+    int got = FCGX_GetStr(buffer_, sizeof buffer_, stream_);
+    if (got <= 0) return traits_type::eof();
+    setg(buffer_, buffer_, buffer_ + got);
+    return traits_type::to_int_type(buffer_[0]);
+  }
+
+ private:
+  FCGX_Stream* stream_;
+  char buffer_[8192];
+};
+
+void AnswerOne(const char* argv0, FCGX_Request& request) {
+  CgiEnvironment environment = ReadCgiEnvironment(
+      [&request](const char* name) { return FCGX_GetParam(name, request.envp); });
+  FcgiInputBuffer body(request.in);
+  std::istream input(&body);
+  FCGX_Stream* out = request.out;
+  PageOutput page(
+      [out](std::string_view text) {
+        FCGX_PutStr(text.data(), static_cast<int>(text.size()), out);
+      },
+      [out] { FCGX_FFlush(out); });
+  RunCgi(argv0, environment, input, page);
+  page.Flush();
+}
+
+extern "C" void OnStopSignal(int) { FCGX_ShutdownPending(); }
+
+}  // namespace
+
+bool StartedAsFastCgi() { return FCGX_IsCGI() == 0; }
+
+int ServeFastCgiRequests(const char* argv0) {
+  if (FCGX_Init() != 0) return 1;
+  // A stop request ends the loop after the current answer; the web server's
+  // own restart then starts a fresh process.
+  std::signal(SIGUSR1, OnStopSignal);
+  std::signal(SIGPIPE, SIG_IGN);
+  FCGX_Request request;
+  if (FCGX_InitRequest(&request, 0, 0) != 0) return 1;
+  while (FCGX_Accept_r(&request) >= 0) {
+    AnswerOne(argv0, request);
+    FCGX_Finish_r(&request);
+    // What the request freed goes back to the system. (Node workers given up
+    // at their time-out are joined by the next dispatch once they have ended.)
+    malloc_trim(0);
+  }
+  FCGX_Free(&request, 1);
+  JoinAbandonedWorkers(std::chrono::seconds(2));
+  return 0;
+}
+
+}  // namespace quorix

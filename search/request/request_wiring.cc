@@ -1,0 +1,73 @@
+// The search program's components for one request, wired together.
+#include <algorithm>
+
+#include "nodequery/dispatch.h"
+#include "nodequery/node_backoff.h"
+#include "nodequery/settings_check.h"
+#include "platform/clock.h"
+#include "search/cache/cache.h"
+#include "search/request/request_components.h"
+
+namespace quorix {
+namespace {
+
+// Asks the nodes and compares what they reported.
+class NodeQuery : public NodeQueryStep {
+ public:
+  explicit NodeQuery(RequestContext& context) : context_(context) {}
+
+  void PerformVexaQuery(const Config& config, int32_t requested, NodeResults& results) override {
+    const VexaQuery& query = context_.query;
+    NodeQueryRequest request;
+    request.escapedQuery = query.escapedQuery;
+    request.wordMatchAll = query.wordMatchAll;
+    request.sortDate = query.sortDate;
+    request.cat = query.cat;
+    request.nodeStartPage = query.nodeStartPage;
+    DispatchOptions options;
+    BackoffPolicy policy{std::max(config.nodeBackoffFailures, 1), config.nodeBackoffSecs};
+    NodeBackoff backoff(CacheDirectoryPath(context_.programDir), policy, CalendarSeconds);
+    if (policy.firstPauseSecs > 0) options.backoff = &backoff;
+    request.hops = query.arrivedHops + 1;
+    request.selfHost = query.selfHost;
+    request.selfPath = query.selfPath;
+    quorix::PerformVexaQuery(config, request, requested, results, context_.log, options);
+  }
+
+  int CheckVexaNodeSettings(const Config& config, const NodeResults& results,
+                            DisplayValues& display) override {
+    return quorix::CheckVexaNodeSettings(config, results, context_.log, display);
+  }
+
+ private:
+  RequestContext& context_;
+};
+
+// The cache and the node queries, which every kind of output shares, with the
+// output's own steps.
+RequestComponents ComponentsWith(RequestContext& context, OutputSteps output) {
+  RequestComponents components;
+  components.resources = std::move(output.resources);
+  components.form = std::move(output.form);
+  components.cache =
+      std::make_unique<CCache>(context.programDir, context.config, context.query, context.log);
+  components.nodes = std::make_unique<NodeQuery>(context);
+  components.results = std::move(output.results);
+  components.tail = std::move(output.tail);
+  components.rules = output.rules;
+  return components;
+}
+
+}  // namespace
+
+RequestComponents MakeRequestComponents(RequestContext& context) {
+  return ComponentsWith(context, MakePageSteps(context.page, context.config, context.query,
+                                               context.terms, context.log, context.programDir));
+}
+
+RequestComponents MakeAnswerComponents(RequestContext& context, AnswerFormat format) {
+  return ComponentsWith(context, MakeAnswerSteps(format, context.page, context.config,
+                                                 context.query, context.log, context.programDir));
+}
+
+}  // namespace quorix
