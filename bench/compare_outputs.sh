@@ -59,6 +59,7 @@ REQUESTS=(
   "vexa_query=bench&vexa_sort=1&vexa_page=2"
   "vexa_query=bench&vexa_node=3"
   "vexa_query=bench&vexa_page=5"
+  "vexa_query=town&vexa_per_page=7&vexa_page=2"
   "vexa_query=garden&vexa_and=1"
   "vexa_query=bench&vexa_format=rss"
   "vexa_query=bench&vexa_format=json&vexa_page=2"

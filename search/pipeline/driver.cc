@@ -201,7 +201,7 @@ Status WritePage(const ResultPage& page, const char* timerLabel, ResultsStep& re
 }
 
 // Looks the query up in the cache or asks the nodes, merges their answers,
-// stores the set, cuts the page out of it and writes it. `page` is left
+// cuts the page out of the set, writes it and stores the set. `page` is left
 // holding what the page tail is to see.
 Status Search(const VexaQuery& query, const Config& config, SearchSteps& steps, LogSink& log,
               ResultPage* page, RequestOutcome* outcome) {
@@ -223,10 +223,13 @@ Status Search(const VexaQuery& query, const Config& config, SearchSteps& steps, 
   outcome->matches = set.nodes->totals.queriedItems;
   Status status = Merge(query, config, steps.rules, &set, log);
   if (status != kOk) return status;
+  *page = CutPage(set, PageSpecOf(query, steps.rules));
+  status = WritePage(*page, "Main thread: DisplayResults", steps.results, log, outcome);
+  // Stored once the page is out, so that the visitor never waits for the disk
+  // and the cache's lines follow the results.
   if (plan.cachingOn && set.nodes->totals.resultsValid)
     Store(query, set, cached, lookupStatus, steps.cache, log);
-  *page = CutPage(set, PageSpecOf(query, steps.rules));
-  return WritePage(*page, "Main thread: DisplayResults", steps.results, log, outcome);
+  return status;
 }
 
 bool ArrivedAtHopLimit(const VexaQuery& query, LogSink& log) {

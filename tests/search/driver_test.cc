@@ -166,7 +166,7 @@ class DriverTest : public ::testing::Test {
   testing::RecordingLog log;
 };
 
-TEST_F(DriverTest, SearchMergesStoresAndCutsTheRequestedPage) {
+TEST_F(DriverTest, SearchMergesCutsWritesAndStoresTheRequestedPage) {
   nodes.fill = Answer({kOk, kOk}, 3);
   query.currentPageNum = 2;
   query.itemsPerPage = 2;
@@ -201,7 +201,8 @@ TEST_F(DriverTest, SearchMergesStoresAndCutsTheRequestedPage) {
   EXPECT_EQ(Timers(),
             (Calls{"Main thread: CheckCacheByQueryString", "Main thread: PerformVexaQuery",
                    "Main thread: CheckVexaNodeSettings", "Main thread: ConsolidateResults",
-                   "Main thread: WriteCacheByQueryString", "Main thread: DisplayResults"}));
+                   "Main thread: DisplayResults", "Main thread: WriteCacheByQueryString"}))
+      << "the set is stored once the page is written";
   EXPECT_TRUE(log.Has(kLogInfo, "Checking cache for \"cat\""));
   EXPECT_TRUE(
       log.Has(kLogInfo, "Number of items being queried = 6, available items from all nodes = 200"));
