@@ -11,6 +11,7 @@ PACKAGES=(
   lighttpd chromium clang libclang-rt-14-dev
   curl ca-certificates openssl xvfb xauth
   libfcgi-dev spawn-fcgi
+  dpkg-dev lintian
 )
 
 missing=()

@@ -2,7 +2,8 @@
 # Builds Quorix and runs every test:
 #   1. the fuzz targets, each for a short bounded time (clang, libFuzzer);
 #   2. the unit tests under AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. the normal build with every test, end-to-end and browser tests included.
+#   3. the normal build with every test, end-to-end and browser tests included, and
+#      the Debian packages built from it, checked with lintian and unpacked.
 # QUORIX_SKIP_FUZZ=1 or QUORIX_SKIP_SANITIZERS=1 leave out steps 1 or 2;
 # FUZZ_SECONDS sets the time per fuzz target (default 15).
 set -euo pipefail
@@ -30,6 +31,9 @@ fi
 echo "== Build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORIX_WERROR=ON >/dev/null
 cmake --build build -j "$JOBS"
+
+echo "== Debian packages"
+bash scripts/package_test.sh build
 
 echo "== Tests"
 ctest --test-dir build --output-on-failure -j "$JOBS"
