@@ -17,14 +17,23 @@ void LogHttpStatus(LogSink& log, int n, int32_t httpStatus) {
   }
 }
 
+// Runs `step`, timed in the node's timer slot as "Node [n]: <label>" when the
+// plan times its steps.
+template <typename Step>
+auto TimedStep(bool timed, LogSink& log, int n, const char* label, Step step) {
+  if (!timed) return step();
+  ScopedTimer timer(log, n, "Node [%d]: %s", n, label);
+  return step();
+}
+
 // Sends the GET. Returns 0 once the node answered with any HTTP status.
 Status SendRequest(int n, const FetchTarget& target, const FetchPlan& plan, const NodeQueryEnv& env,
                    NodeConnection& connection, bool secure) {
   LogSink& log = env.log;
   int32_t httpStatus = 0;
-  if (plan.timed) log.TimerStart(n);
-  bool sent = connection.RequestGet(target.path, target.timeoutMs, secure, &httpStatus);
-  if (plan.timed) log.TimerStop(n, "Node [%d]: RequestGet", n);
+  bool sent = TimedStep(plan.timed, log, n, "RequestGet", [&] {
+    return connection.RequestGet(target.path, target.timeoutMs, secure, &httpStatus);
+  });
   if (target.firstHopLocal) *target.firstHopLocal = connection.FirstHopLocal();
   if (!sent && httpStatus == kHttpLeadsToSelf) {
     LogLeadsToSelf(log, n, target.host + target.path);
@@ -46,20 +55,19 @@ Status SendRequest(int n, const FetchTarget& target, const FetchPlan& plan, cons
 Status ReadAnswer(int n, const FetchTarget& target, const FetchPlan& plan, LogSink& log,
                   NodeConnection& connection, std::string& body) {
   uint32_t length = 0;
-  if (plan.timed) log.TimerStart(n);
-  int64_t announced = connection.GetHttpResponseContentSize(length) == 0 ? length : -1;
-  if (plan.timed) log.TimerStop(n, "Node [%d]: GetHttpResponseContentSize", n);
+  int64_t announced = TimedStep(plan.timed, log, n, "GetHttpResponseContentSize", [&] {
+    return connection.GetHttpResponseContentSize(length) == 0 ? int64_t{length} : int64_t{-1};
+  });
   if (plan.timed) {
     // Only timed: the parser judges an answer by what it holds, whatever its type.
     std::string contentType;
-    log.TimerStart(n);
-    connection.GetHttpResponseContentType(contentType);
-    log.TimerStop(n, "Node [%d]: GetHttpResponseContentType", n);
+    TimedStep(true, log, n, "GetHttpResponseContentType",
+              [&] { return connection.GetHttpResponseContentType(contentType); });
   }
   std::string headers, received;
-  if (plan.timed) log.TimerStart(n);
-  bool read = connection.ReadResponse(headers, kHttpHeaderBytes, received, BodyCapacity(announced));
-  if (plan.timed) log.TimerStop(n, "Node [%d]: Response", n);
+  bool read = TimedStep(plan.timed, log, n, "Response", [&] {
+    return connection.ReadResponse(headers, kHttpHeaderBytes, received, BodyCapacity(announced));
+  });
   if (!read) {
     log.WriteWithDetail(
         kLogError, Format("Node #%d: No response", n),
@@ -80,9 +88,8 @@ Status FetchNodeDocument(int n, FetchTarget& target, const FetchPlan& plan, cons
   connection->SetSelfAddress(std::string(env.selfHost), std::string(env.selfPath));
   connection->SetHops(target.hops);
   Endpoint endpoint = ChooseEndpoint(target.scheme, target.host);
-  if (plan.timed) env.log.TimerStart(n);
-  bool connected = connection->Connect(endpoint.host, endpoint.port);
-  if (plan.timed) env.log.TimerStop(n, "Node [%d]: Connect", n);
+  bool connected = TimedStep(plan.timed, env.log, n, "Connect",
+                             [&] { return connection->Connect(endpoint.host, endpoint.port); });
   if (!connected) {
     LogNodeHostFailure(env.log, n, plan.connectFailure, target.host);
     return plan.connectFailed;

@@ -18,10 +18,11 @@ namespace {
 Status ParseAnswer(const NodeJob& job, const NodeRecord& node, NodeRun& run, Channel& channel,
                    NodeTotals& totals, LogSink& log) {
   int n = job.node;
-  log.TimerStart(n);
-  Status parsed =
-      ParseResponse(n, job.requested, node, run, channel, totals, log, job.options.parse);
-  log.TimerStop(n, "Node [%d]: ParseResponse", n);
+  Status parsed;
+  {
+    ScopedTimer timer(log, n, "Node [%d]: ParseResponse", n);
+    parsed = ParseResponse(n, job.requested, node, run, channel, totals, log, job.options.parse);
+  }
   if (parsed == kFewerItemsThanRequested) {
     log.Logf(kLogWarning,
              "Node #%d failed to return the requested number of items.  Requested = %d, Total = "

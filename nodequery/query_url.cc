@@ -28,10 +28,8 @@ void UseNodeUrl(const NodeRecord& node, NodeRun& run, const NodeQueryOptions& op
 // and logs whether the description URL was usable.
 Status TimedDescriptionCheck(int n, const NodeRecord& node, NodeRun& run, const NodeQueryEnv& env,
                              const char* label) {
-  env.log.TimerStart(n);
-  Status status = CheckOpenSearchDescriptionFileURL(n, node, run, env);
-  env.log.TimerStop(n, "Node [%d]: CheckOpenSearchDescriptionFileURL %s", n, label);
-  return status;
+  ScopedTimer timer(env.log, n, "Node [%d]: CheckOpenSearchDescriptionFileURL %s", n, label);
+  return CheckOpenSearchDescriptionFileURL(n, node, run, env);
 }
 
 }  // namespace
