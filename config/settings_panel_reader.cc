@@ -195,7 +195,7 @@ bool LoadPanelSettings(const std::string& path, Config& config, LogSink& log, st
 
   config.allVexaNodes = true;
   for (const NodeRecord& node : config.nodes)
-    if (!node.disabled && node.type != 0) config.allVexaNodes = false;
+    if (!node.disabled && IsOpenSearchNode(node)) config.allVexaNodes = false;
   log.Logf(kLogInfo, "oCfg->debugMode: %d", config.debugMode);
   log.Logf(kLogInfo, "oCfg->cacheValidPeriodMins: %d", config.cacheValidPeriodMins);
   log.Logf(kLogInfo, "oCfg->overRequestFactor: %d", config.overRequestFactor);

@@ -248,7 +248,7 @@ bool LoadConfig(const std::string& path, Config& config, LogSink& log, int32_t d
     ReadLine(RepairUtf8(line), config);
   }
   for (const NodeRecord& node : config.nodes)
-    if (!node.disabled && node.type != 0) config.allVexaNodes = false;
+    if (!node.disabled && IsOpenSearchNode(node)) config.allVexaNodes = false;
   if (debugOverride != -1 && config.allowRequestDebug == 1) config.debugMode = debugOverride;
   LogDump(config, dump, log);
   return true;

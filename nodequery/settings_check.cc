@@ -28,7 +28,9 @@ const SettingField* FirstDifference(const SettingsBlock& a, const SettingsBlock&
   return nullptr;
 }
 
-bool ComparableVexaNode(const Channel& channel) { return channel.valid && channel.nodeType == 0; }
+bool ComparableVexaNode(const Channel& channel) {
+  return channel.valid && !IsOpenSearchNode(channel);
+}
 
 int CompareSettings(const NodeResults& results, LogSink& log, const SettingsCheckOptions& options) {
   for (int i = 0; i < kMaxNodes - 1; ++i) {

@@ -58,7 +58,7 @@ SettingsBlock AnswerSettings(const Channel* vexa, const Config& config) {
 const Channel* FirstVexaChannel(const AnswerView& view) {
   if (!view.page.channels) return nullptr;
   for (const Channel& channel : *view.page.channels)
-    if (channel.valid && channel.nodeType == 0) return &channel;
+    if (channel.valid && !IsOpenSearchNode(channel)) return &channel;
   return nullptr;
 }
 
@@ -86,7 +86,7 @@ std::string SuggestionElements(const AnswerView& view) {
   std::string out;
   size_t recommended = 0;
   for (const Channel& channel : *view.page.channels) {
-    if (!channel.valid || channel.nodeType != 0) continue;
+    if (!channel.valid || IsOpenSearchNode(channel)) continue;
     for (const std::string& spelling : channel.vexaSpellingSuggestions) {
       if (spelling.empty() || spellings.size() >= kSpellingSuggestions ||
           std::find(spellings.begin(), spellings.end(), spelling) != spellings.end())

@@ -248,7 +248,7 @@ void CCache::LogItems(const CachePage& loaded) {
   const CachedNodes& cached = *loaded.nodes;
   for (size_t k = 0; k < loaded.items.size(); ++k) {
     const Item& item = *loaded.items[k];
-    bool vexa = !cached.present[item.node] || cached.channels[item.node].nodeType == 0;
+    bool vexa = !cached.present[item.node] || !IsOpenSearchNode(cached.channels[item.node]);
     LogItem(static_cast<int>(k), item, vexa);
   }
 }

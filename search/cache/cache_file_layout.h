@@ -30,7 +30,7 @@ inline constexpr bool SettingsBlock::*kDisplayFlags[] = {
 // of the node's block, and a node without a block counts as a Vexa node.
 inline bool HasVexaFields(const ChannelTable& channels, const std::array<bool, kMaxNodes>& present,
                           int32_t node) {
-  return !present[node] || channels[node].nodeType == 0;
+  return !present[node] || !IsOpenSearchNode(channels[node]);
 }
 
 // True when every bit of `mask` names a node below `nodeCount`.

@@ -169,7 +169,7 @@ void ScaleOpenSearchScores(const Config& config, NodeResults& results, LogSink& 
         std::clamp<int64_t>(int64_t{channel.osStartIndex} - 1, 0, kMaxStartOffset);
     for (int j = 0; j < queried; ++j) {
       Item& item = *channel.items[j];
-      if (channel.nodeType != 0) {
+      if (IsOpenSearchNode(channel)) {
         const double position = static_cast<double>(offset) + j;
         double score = (kHalfScorePosition / (kHalfScorePosition + position)) *
                        (static_cast<double>(nodeCount - i) / nodeCount) * range;

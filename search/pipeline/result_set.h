@@ -19,7 +19,7 @@ using ChannelTable = std::array<Channel, kMaxNodes>;
 
 // A Vexa node's texts are HTML by contract and written as they are; everything
 // an OpenSearch node sends is untrusted text.
-inline bool IsTrustedNode(const Channel& channel) { return channel.nodeType == 0; }
+inline bool IsTrustedNode(const Channel& channel) { return !IsOpenSearchNode(channel); }
 
 // What the nodes answered to one search, and the merged list of their items.
 struct ResultSet {
