@@ -120,8 +120,15 @@ int CreateTemporary(const std::string& temporary, const std::string& target) {
   mode_t mode = 0666;
   struct stat existing;
   if (stat(target.c_str(), &existing) == 0) mode = existing.st_mode & 07777;
-  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd >= 0 && mode != 0666) fchmod(fd, mode);
+  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  // A copy that kept the default mode could show a protected file to everyone.
+  if (fd >= 0 && mode != 0666 && fchmod(fd, mode) != 0) {
+    int error = errno;
+    close(fd);
+    unlink(temporary.c_str());
+    errno = error;
+    return -1;
+  }
   return fd;
 }
 
