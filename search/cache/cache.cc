@@ -6,34 +6,11 @@
 #include <system_error>
 #include <thread>
 
+#include "nodequery/gated_log.h"
 #include "search/cache/cache_files.h"
 #include "search/cache/cache_name.h"
 
 namespace quorix {
-
-// The log of the purge thread: forwards to the request's log until the cache
-// is destroyed, then drops lines, so the detached thread never touches a log
-// that has gone.
-class PurgeLog : public LogSink {
- public:
-  explicit PurgeLog(LogSink& target) : target_(&target) {}
-  void Write(int level, std::string_view line) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (target_) target_->Write(level, line);
-  }
-  void WriteWithDetail(int level, std::string_view publicLine, std::string_view fullLine) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (target_) target_->WriteWithDetail(level, publicLine, fullLine);
-  }
-  void Detach() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    target_ = nullptr;
-  }
-
- private:
-  std::mutex mutex_;
-  LogSink* target_;
-};
 
 namespace {
 
@@ -155,9 +132,9 @@ CCache::CCache(std::string programDir, const Config& config, const VexaQuery& qu
       config_(config),
       query_(query),
       log_(log),
-      purgeLog_(std::make_shared<PurgeLog>(log)) {}
+      purgeLog_(std::make_shared<GatedLog>(log)) {}
 
-CCache::~CCache() { purgeLog_->Detach(); }
+CCache::~CCache() { purgeLog_->Close(); }
 
 std::string CCache::CacheDirectory() const { return CacheDirectoryPath(programDir_); }
 
@@ -178,7 +155,7 @@ Status CCache::DeleteExpiredCache() {
 void CCache::StartExpiredPurge() {
   std::string keep;
   CacheFilePath(programDir_, config_, query_, &keep);
-  std::shared_ptr<PurgeLog> log = purgeLog_;
+  std::shared_ptr<GatedLog> log = purgeLog_;
   try {
     std::thread([dir = CacheDirectory(), keep, mins = config_.cacheValidPeriodMins, log] {
       DeleteExpiredCacheFiles(dir, keep, mins, *log);

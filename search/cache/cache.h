@@ -21,7 +21,7 @@
 
 namespace quorix {
 
-class PurgeLog;
+class GatedLog;
 
 // True on the requests that start the purge of expired files: when the
 // calendar time in seconds is 50 modulo 100 (about one request in a hundred).
@@ -102,7 +102,7 @@ class CCache : public ResultCacheStep {
   LogSink& log_;
 
   std::string cacheFilePath_;
-  std::shared_ptr<PurgeLog> purgeLog_;
+  std::shared_ptr<GatedLog> purgeLog_;  // the purge thread's log, closed with the cache
 };
 
 }  // namespace quorix

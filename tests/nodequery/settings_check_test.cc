@@ -4,21 +4,15 @@
 
 #include <memory>
 
+#include "tests/support/node_answers.h"
 #include "tests/support/recording_log.h"
 
 namespace quorix {
 namespace {
 
-using testing::RecordingLog;
+using testing::AddNodeAnswer;
 
-void AddNode(NodeResults& results, int index, int type, bool valid, int items = 0) {
-  Channel& channel = results.channels[index];
-  channel.node = index;
-  channel.nodeType = type;
-  channel.valid = valid;
-  for (int i = 0; i < items; ++i) channel.items.push_back(std::make_unique<Item>());
-  channel.osTotalQueriedItems = items;
-}
+using testing::RecordingLog;
 
 TEST(CheckVexaNodeSettings, MismatchNamesTheFirstDifferingSetting) {
   struct Case {
@@ -43,9 +37,9 @@ TEST(CheckVexaNodeSettings, MismatchNamesTheFirstDifferingSetting) {
     Config config;
     config.nodeCount = 3;
     NodeResults results;
-    AddNode(results, 0, 0, false);
-    AddNode(results, 1, 0, true);
-    AddNode(results, 2, 0, true);
+    AddNodeAnswer(results, 0, 0, false);
+    AddNodeAnswer(results, 1, 0, true);
+    AddNodeAnswer(results, 2, 0, true);
     results.channels[0].settings.Version = "differs but invalid";
     c.change(results.channels[2].settings);
     RecordingLog log;
@@ -60,7 +54,7 @@ TEST(CheckVexaNodeSettings, OneLinePerRequestAndPanelForm) {
   Config config;
   config.nodeCount = 3;
   NodeResults results;
-  for (int i = 0; i < 3; ++i) AddNode(results, i, 0, true);
+  for (int i = 0; i < 3; ++i) AddNodeAnswer(results, i, 0, true);
   results.channels[1].settings.UseCats = true;
   results.channels[2].settings.NumCats = 5;
   RecordingLog log;
@@ -77,13 +71,13 @@ TEST(CheckVexaNodeSettings, EqualOrSingleNodesGiveZero) {
   Config config;
   config.nodeCount = 2;
   NodeResults single;
-  AddNode(single, 1, 0, true);
+  AddNodeAnswer(single, 1, 0, true);
   RecordingLog log;
   DisplayValues display;
   EXPECT_EQ(CheckVexaNodeSettings(config, single, log, display), 0);
   NodeResults same;
-  AddNode(same, 0, 0, true);
-  AddNode(same, 1, 0, true);
+  AddNodeAnswer(same, 0, 0, true);
+  AddNodeAnswer(same, 1, 0, true);
   same.channels[0].settings.Version = same.channels[1].settings.Version = "5";
   EXPECT_EQ(CheckVexaNodeSettings(config, same, log, display), 0);
   EXPECT_TRUE(log.Lines().empty());
@@ -94,9 +88,9 @@ TEST(CheckVexaNodeSettings, DisplayValuesComeFromTheFirstValidNode) {
   config.nodeCount = 3;
   config.useCats = 1;
   NodeResults results;
-  AddNode(results, 0, 0, false);
-  AddNode(results, 1, 0, true);
-  AddNode(results, 2, 0, true);
+  AddNodeAnswer(results, 0, 0, false);
+  AddNodeAnswer(results, 1, 0, true);
+  AddNodeAnswer(results, 2, 0, true);
   results.channels[0].vexaSearchQuery = "invalid node";
   Channel& first = results.channels[1];
   first.vexaSearchQuery = "cats";
@@ -140,8 +134,8 @@ TEST(CheckVexaNodeSettings, MixedConfigurationIsNotCompared) {
   config.nodeCount = 3;
   config.allVexaNodes = false;
   NodeResults results;
-  AddNode(results, 0, 0, true, 1);
-  AddNode(results, 2, 0, true, 1);
+  AddNodeAnswer(results, 0, 0, true, 1);
+  AddNodeAnswer(results, 2, 0, true, 1);
   results.channels[0].items[0]->vexaScore = 42;
   results.channels[0].settings.Version = "a";
   results.channels[2].settings.Version = "b";

@@ -7,10 +7,13 @@
 #include <set>
 
 #include "search/pipeline/duplicate_merge.h"
+#include "tests/support/node_answers.h"
 #include "tests/support/recording_log.h"
 
 namespace quorix {
 namespace {
+
+using testing::AddNodeAnswer;
 
 using testing::RecordingLog;
 
@@ -262,16 +265,6 @@ TEST(MergeDuplicateItems, FoldsLaterItemsOfOtherNodesIntoTheFirst) {
   EXPECT_EQ(items[2]->description, "From Vexa") << "HTML of a Vexa node kept as plain text";
   EXPECT_EQ(items[2]->alsoFoundAt, 0b1u);
   EXPECT_EQ(items[3]->title, "No link");
-}
-
-// Node `index` of kind `type` with `items` empty items received.
-void AddNodeAnswer(NodeResults& results, int index, int type, bool valid, int items = 0) {
-  Channel& channel = results.channels[index];
-  channel.node = index;
-  channel.nodeType = type;
-  channel.valid = valid;
-  for (int i = 0; i < items; ++i) channel.items.push_back(std::make_unique<Item>());
-  channel.osTotalQueriedItems = items;
 }
 
 TEST(ScaleOpenSearchScores, ByPlaceInTheNodesListAndInTheNodeList) {
