@@ -242,19 +242,23 @@ std::string AsciiLower(std::string_view text) {
   return out;
 }
 
-std::string Format(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
+std::string FormatV(const char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);
   int length = vsnprintf(nullptr, 0, format, copy);
   va_end(copy);
   std::string out;
   if (length > 0) {
-    std::vector<char> buffer(static_cast<size_t>(length) + 1);
-    vsnprintf(buffer.data(), buffer.size(), format, args);
-    out.assign(buffer.data(), static_cast<size_t>(length));
+    out.resize(static_cast<size_t>(length));
+    vsnprintf(out.data(), out.size() + 1, format, args);
   }
+  return out;
+}
+
+std::string Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string out = FormatV(format, args);
   va_end(args);
   return out;
 }

@@ -6,6 +6,7 @@
 // UTF-16LE appears only where a file format fixes it (cache files, .vlang files).
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -55,5 +56,7 @@ std::string AsciiLower(std::string_view text);
 
 // printf-style formatting into a std::string.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Format with the arguments of a variadic caller.
+std::string FormatV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
 
 }  // namespace quorix

@@ -19,12 +19,7 @@ void PageOutput::Write(std::string_view text) {
 void PageOutput::Printf(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  int length = vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-  if (length > 0) vsnprintf(text.data(), text.size() + 1, format, args);
+  std::string text = FormatV(format, args);
   va_end(args);
   Write(text);
 }
