@@ -1,12 +1,49 @@
 // The quorix search program: one search request per run as a CGI program, or
 // request after request when the web server starts it as a FastCGI application.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <string_view>
 
 #include "nodequery/http_client.h"
 #include "search/request/cgi_main.h"
 #include "search/request/fastcgi_server.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: quorix            run by a web server as a CGI program or FastCGI application\n"
+    "       quorix --version  print the version\n"
+    "       quorix --help     print this text\n"
+    "quorix answers the searches of the site in its own folder; see quorix(8).\n";
+
+// Started without a web server's variables: prints the version or the usage
+// and returns the exit status; -1 when the program is to answer a request.
+int CommandLine(int argc, char** argv) {
+  if (std::getenv("REQUEST_METHOD") || std::getenv("GATEWAY_INTERFACE")) return -1;
+  const std::string_view option = argc > 1 ? argv[1] : "";
+  if (argc == 2 && option == "--version") {
+    std::printf("quorix %s\n", QUORIX_VERSION);
+    return 0;
+  }
+  if (argc == 2 && (option == "--help" || option == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc > 1) {
+    std::fprintf(stderr, "quorix: unknown argument \"%s\"\n%s", argv[1], kUsage);
+    return 2;
+  }
+  if (isatty(STDIN_FILENO)) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  return -1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const char* argv0 = argc > 0 ? argv[0] : "";
@@ -15,6 +52,7 @@ int main(int argc, char** argv) {
     quorix::CloseAllNodeHandles();
     std::_Exit(status);
   }
+  if (int status = CommandLine(argc, argv); status >= 0) return status;
   std::ios::sync_with_stdio(false);
   quorix::PageOutput page(stdout);
   int status = quorix::RunCgi(argv0, quorix::ReadCgiEnvironment(std::getenv), std::cin, page);

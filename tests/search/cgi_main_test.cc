@@ -3,7 +3,9 @@
 #include "search/request/cgi_main.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
@@ -203,6 +205,36 @@ TEST_F(CgiProgramTest, MachineAnswersCarryNoHtmlAndExitZero) {
   EXPECT_NE(CgiBody(missing.output).find("\"errors\":[\"settings.qxdat file not found!\"]"),
             std::string::npos)
       << missing.output;
+}
+
+// Started by hand rather than by a web server, the program says what it is
+// instead of answering a request it was never sent.
+TEST(CommandLine, VersionAndUsageWithoutAWebServer) {
+  struct Case {
+    const char* command;  // after the program's path
+    int exitStatus;
+    const char* output;          // a part of standard output and error
+    const char* variables = "";  // the environment, none when empty
+  } cases[] = {
+      {"--version", 0, "quorix 1."},
+      {"--help", 0, "usage: quorix"},
+      {"--check-everything", 2, "quorix: unknown argument \"--check-everything\"\nusage: quorix"},
+      {"garden", 2, "unknown argument"},
+      // A web server may pass the words of a query without "=" as arguments.
+      {"garden", 0, "Content-type:", "REQUEST_METHOD=GET QUERY_STRING=garden "},
+  };
+  for (const Case& c : cases) {
+    std::string command = std::string("env -i ") + c.variables + QuorixBinary() + " " + c.command +
+                          " 2>&1 </dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[512];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    int status = pclose(pipe);
+    EXPECT_EQ(WEXITSTATUS(status), c.exitStatus) << c.command;
+    EXPECT_NE(output.find(c.output), std::string::npos) << c.command << ": " << output;
+  }
 }
 
 TEST_F(CgiProgramTest, DebugOverrideShowsDetailFromTheSettingsOn) {
