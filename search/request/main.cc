@@ -5,19 +5,48 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <string>
 #include <string_view>
 
 #include "nodequery/http_client.h"
+#include "platform/program_dir.h"
 #include "search/request/cgi_main.h"
+#include "search/request/check_command.h"
 #include "search/request/fastcgi_server.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: quorix            run by a web server as a CGI program or FastCGI application\n"
+    "       quorix --check [--nodes] [FOLDER]\n"
+    "                         check a site's files (default: the program's folder);\n"
+    "                         --nodes also asks every enabled node once\n"
     "       quorix --version  print the version\n"
     "       quorix --help     print this text\n"
     "quorix answers the searches of the site in its own folder; see quorix(8).\n";
+
+// quorix --check [--nodes] [FOLDER], in either order.
+int CheckCommand(int argc, char** argv) {
+  bool askNodes = false;
+  std::string folder;
+  for (int i = 2; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--nodes") {
+      askNodes = true;
+    } else if (folder.empty() && !argument.starts_with("-")) {
+      folder = argument;
+    } else {
+      std::fprintf(stderr, "quorix: unknown argument \"%s\"\n%s", argv[i], kUsage);
+      return 2;
+    }
+  }
+  if (folder.empty()) folder = quorix::ProgramDir(argv[0]);
+  int status = quorix::RunCheckCommand(folder, askNodes, stdout);
+  std::fflush(stdout);
+  quorix::CloseAllNodeHandles();
+  // A node given up at its time-out may still be running: see main.
+  std::_Exit(status);
+}
 
 // Started without a web server's variables: prints the version or the usage
 // and returns the exit status; -1 when the program is to answer a request.
@@ -32,6 +61,7 @@ int CommandLine(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
+  if (option == "--check") return CheckCommand(argc, argv);
   if (argc > 1) {
     std::fprintf(stderr, "quorix: unknown argument \"%s\"\n%s", argv[1], kUsage);
     return 2;
