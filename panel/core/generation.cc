@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "panel/core/fastcgi_units.h"
 #include "panel/core/settings_flows.h"
 #include "panel/core/staging.h"
 #include "panel/core/webserver_rules.h"
@@ -54,6 +55,7 @@ std::vector<std::string> GeneratedNames() {
   std::vector<std::string> names = {"quorix.cgi", "search_template.html", "settings.qxdat",
                                     "vexa_cats.qxdat"};
   for (const ServerRulesFile& rules : ServerRulesFiles()) names.push_back(rules.name);
+  for (const UnitFile& unit : FastCgiUnits("/")) names.push_back(unit.name);
   return names;
 }
 
@@ -69,25 +71,37 @@ bool StageShippedFile(PanelSession& session, const Staging& staging, const std::
   return false;
 }
 
-// Writes the web servers' rules not in `kept` into the staging folder.
-bool StageServerRules(const Staging& staging, const std::vector<std::string>& kept,
-                      std::string& failure) {
-  std::string folder = staging.path() + "/" + kServerRulesFolder;
-  if (mkdir(folder.c_str(), 0755) != 0) {
-    failure = FileFailure(folder, errno);
+// Writes `content` into the staging folder as `name`.
+bool StageText(const Staging& staging, const std::string& name, const std::string& content,
+               std::string& failure) {
+  std::string path = staging.path() + "/" + name;
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << content;
+  file.close();
+  if (file) return true;
+  failure = FileFailure(path, errno != 0 ? errno : EIO);
+  return false;
+}
+
+// Writes the web servers' rules and the FastCGI units for `folder` not in
+// `kept` into the staging folder.
+bool StageServerRules(const Staging& staging, const std::string& folder,
+                      const std::vector<std::string>& kept, std::string& failure) {
+  std::string rulesFolder = staging.path() + "/" + kServerRulesFolder;
+  if (mkdir(rulesFolder.c_str(), 0755) != 0) {
+    failure = FileFailure(rulesFolder, errno);
     return false;
   }
-  for (const ServerRulesFile& rules : ServerRulesFiles()) {
-    if (std::find(kept.begin(), kept.end(), rules.name) != kept.end()) continue;
-    std::string path = staging.path() + "/" + rules.name;
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << rules.content;
-    file.close();
-    if (!file) {
-      failure = FileFailure(path, errno != 0 ? errno : EIO);
+  auto isKept = [&kept](const std::string& name) {
+    return std::find(kept.begin(), kept.end(), name) != kept.end();
+  };
+  for (const ServerRulesFile& rules : ServerRulesFiles())
+    if (!isKept(rules.name) && !StageText(staging, rules.name, rules.content, failure))
       return false;
-    }
-  }
+  std::error_code error;
+  std::filesystem::path site = std::filesystem::absolute(folder, error);
+  for (const UnitFile& unit : FastCgiUnits(error ? folder : site.string()))
+    if (!isKept(unit.name) && !StageText(staging, unit.name, unit.content, failure)) return false;
   return true;
 }
 
@@ -107,7 +121,7 @@ bool GenerateThroughStaging(PanelSession& session, const std::string& folder,
                      folder.c_str());
     return false;
   }
-  if (!StageServerRules(staging, kept, failure)) return false;
+  if (!StageServerRules(staging, folder, kept, failure)) return false;
   std::vector<std::string> folders = SiteFolders(session.live);
   folders.push_back(kServerRulesFolder);
   for (const std::string& relative : folders)
@@ -178,6 +192,7 @@ std::vector<std::string> RequiredFiles(const std::string& outputDir, const Confi
   if (config.useCats != 0) files.push_back(outputDir + "/vexa_cats.qxdat");
   for (const ServerRulesFile& rules : ServerRulesFiles())
     files.push_back(outputDir + "/" + rules.name);
+  for (const UnitFile& unit : FastCgiUnits("/")) files.push_back(outputDir + "/" + unit.name);
   for (const std::string& folder : SiteFolders(config))
     files.push_back(outputDir + "/" + folder + "/");
   return files;

@@ -3,7 +3,8 @@
 // panel, settings.qxdat written from the live settings, the category names
 // when categories are used, the folders the search program writes into
 // (cache/ and the folders of relative log file names) and an Apache .htaccess
-// that keeps visitors away from the settings, the logs and the cache.
+// that keeps visitors away from the settings, the logs and the cache, with
+// rules for lighttpd and nginx and the systemd units of the FastCGI mode.
 #pragma once
 
 #include <string>
@@ -29,8 +30,8 @@ int GenerateCgiFiles(PanelSession& session, std::string& failure);
 int GenerateCgiFiles(PanelSession& session);
 
 // The files to copy to the web server, from `outputDir` (the web servers'
-// rules last, webserver/ holding those to put in the server's own
-// configuration), then the folders the
+// rules and the FastCGI units last, webserver/ holding those to put in the
+// server's own configuration), then the folders the
 // search program writes into (each ending in "/"): cache/, and the folder of
 // each log file name that lies inside the output folder.
 std::vector<std::string> RequiredFiles(const std::string& outputDir, const Config& config);

@@ -6,10 +6,16 @@ namespace {
 // Visitors get neither the settings, the category names, a log file nor
 // anything in cache/ or logs/. The folder rule looks at the last two parts of
 // the address only, so that a parent folder named "cache" or "logs" is not
-// caught by it. Needs AllowOverride AuthConfig FileInfo (or All).
+// caught by it.
 constexpr char kAccessRules[] =
-    "# Written by Quorix ControlPanel. The settings, the category names, the logs\n"
-    "# and the cached result sets are not for visitors.\n"
+    "# Written by Quorix ControlPanel. The search program runs as a CGI program, the\n"
+    "# folder's index; needs AllowOverride AuthConfig FileInfo Indexes Options=ExecCGI\n"
+    "# (or All) for this folder in the server's configuration.\n"
+    "Options +ExecCGI\n"
+    "AddHandler cgi-script .cgi\n"
+    "DirectoryIndex quorix.cgi\n"
+    "# The settings, the category names, the logs and the cached result sets are not\n"
+    "# for visitors.\n"
     "<FilesMatch \"(?i)^(settings\\.qxdat|vexa_cats\\.qxdat|.*\\.log|\\.ht.*)$\">\n"
     "    Require all denied\n"
     "</FilesMatch>\n"

@@ -8,9 +8,11 @@
 #include <functional>
 #include <regex>
 
+#include "panel/core/fastcgi_units.h"
 #include "panel/core/main_flow.h"
 #include "panel/core/settings_flows.h"
 #include "panel_fixture.h"
+#include "tests/support/cgi_runner.h"
 
 namespace quorix::panel::testing {
 namespace {
@@ -54,6 +56,7 @@ TEST_F(GenerationTest, CreatesTheFilesAndShowsTheList) {
             (std::vector<std::string>{
                 out + "/quorix.cgi", out + "/search_template.html", out + "/settings.qxdat",
                 out + "/.htaccess", out + "/webserver/lighttpd.conf", out + "/webserver/nginx.conf",
+                out + "/webserver/quorix-fastcgi.service", out + "/webserver/quorix-fastcgi.socket",
                 out + "/cache/", out + "/logs/"}));
   session->live.useCats = 1;
   EXPECT_EQ(RequiredFiles("/o", session->live)[3], "/o/vexa_cats.qxdat");
@@ -111,6 +114,10 @@ TEST_F(GenerationTest, CreatesTheFoldersItWritesIntoAndKeepsVisitorsOut) {
   ASSERT_TRUE(std::regex_search(htaccess, folders,
                                 std::regex("\nRedirectMatch 404 \"\\(\\?i\\)([^\"]+)\"\n")))
       << htaccess;
+  for (const char* line :
+       {"\nOptions +ExecCGI\n", "\nAddHandler cgi-script .cgi\n", "\nDirectoryIndex quorix.cgi\n",
+        "AllowOverride AuthConfig FileInfo Indexes Options=ExecCGI\n"})
+    EXPECT_NE(htaccess.find(line), std::string::npos) << line;
   std::regex fileRule(files[1].str(), std::regex::icase);
   std::regex folderRule(folders[1].str(), std::regex::icase);
   // The lighttpd and nginx rules match the whole address below the prefix.
@@ -159,6 +166,75 @@ TEST_F(GenerationTest, CreatesTheFoldersItWritesIntoAndKeepsVisitorsOut) {
     for (int i = 0; i < 2; ++i)
       EXPECT_EQ(std::regex_search(c.path, urlRules[i]), c.denied) << snippets[i].name << c.path;
   }
+}
+
+// systemd must read the chosen folder back unchanged from the units: quoted
+// where it holds spaces, its specifiers (%) kept literal; the socket is named
+// as systemd-escape --path names the folder.
+TEST_F(GenerationTest, FastCgiUnitsNameTheFolderAsSystemdReadsIt) {
+  struct Case {
+    std::string folder, escaped, execStart, readWrite;
+  } cases[] = {
+      {"/var/www/search", "var-www-search", "\"/var/www/search/quorix.cgi\"",
+       "\"-/var/www/search/cache\" \"-/var/www/search/logs\""},
+      {"/srv/my site/", "srv-my\\x20site", "\"/srv/my site/quorix.cgi\"",
+       "\"-/srv/my site/cache\" \"-/srv/my site/logs\""},
+      {"/srv//.w/a-b_c:d", "srv-.w-a\\x2db_c:d", "\"/srv/.w/a-b_c:d/quorix.cgi\"",
+       "\"-/srv/.w/a-b_c:d/cache\" \"-/srv/.w/a-b_c:d/logs\""},
+      {"/.x/1%$ \xc3\xa9", "\\x2ex-1\\x25\\x24\\x20\\xc3\\xa9", "\"/.x/1%%$ \xc3\xa9/quorix.cgi\"",
+       "\"-/.x/1%%$ \xc3\xa9/cache\" \"-/.x/1%%$ \xc3\xa9/logs\""},
+  };
+  const std::string vroot = root + "/units";
+  bool verify = std::filesystem::exists("/usr/bin/systemd-analyze");
+  if (verify) {
+    std::filesystem::create_directories(vroot + "/lib/systemd");
+    std::filesystem::create_directories(vroot + "/etc/systemd/system");
+    std::filesystem::copy(
+        "/lib/systemd/system", vroot + "/lib/systemd/system",
+        std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks);
+  }
+  for (const Case& c : cases) {
+    std::vector<UnitFile> units = FastCgiUnits(c.folder);
+    ASSERT_EQ(units.size(), 2u);
+    EXPECT_EQ(units[0].name, "webserver/quorix-fastcgi.service");
+    EXPECT_EQ(units[1].name, "webserver/quorix-fastcgi.socket");
+    EXPECT_EQ(EscapedPath(c.folder), c.escaped) << c.folder;
+    for (const std::string& line :
+         {"\nExecStart=" + c.execStart + "\n", "\nReadWritePaths=" + c.readWrite + "\n",
+          std::string("\nStandardInput=socket\nStandardOutput=journal\n"),
+          std::string("\nUser=www-data\nGroup=www-data\nNoNewPrivileges=yes\n"
+                      "ProtectSystem=strict\nProtectHome=read-only\n"),
+          std::string("\nPrivateTmp=yes\n")})
+      EXPECT_NE(units[0].content.find(line), std::string::npos) << line << units[0].content;
+    EXPECT_NE(units[1].content.find("\nListenStream=/run/quorix/" + c.escaped +
+                                    ".sock\nSocketUser=www-data\n"),
+              std::string::npos)
+        << units[1].content;
+    if (!verify) continue;
+    // Verified in a copy of this system's units, with the program in place.
+    std::string program = vroot + c.folder + "/quorix.cgi";
+    std::filesystem::create_directories(vroot + c.folder);
+    WriteWholeFile(program, "#!/bin/sh\n");
+    std::filesystem::permissions(program, std::filesystem::perms(0755));
+    for (const UnitFile& unit : units)
+      WriteWholeFile(vroot + "/etc/systemd/system/" + unit.name.substr(10), unit.content);
+    quorix::testing::ProcessResult run =
+        quorix::testing::RunProcess("/usr/bin/systemd-analyze",
+                                    {"verify", "--root=" + vroot, "--man=no",
+                                     "quorix-fastcgi.service", "quorix-fastcgi.socket"},
+                                    root, {{"PATH", "/usr/bin:/bin"}}, "");
+    EXPECT_EQ(run.exitStatus, 0) << c.folder << run.errors;
+    EXPECT_EQ(run.errors.find("quorix-fastcgi"), std::string::npos) << c.folder << run.errors;
+    std::filesystem::remove_all(vroot + c.folder);
+  }
+
+  // Generation writes them for the chosen folder.
+  std::string spaced = root + "/my site";
+  std::filesystem::create_directories(spaced);
+  desktop.folderAnswers = {{FolderChoice::kChosen, spaced}};
+  ASSERT_EQ(GenerateCgiFiles(*session), 0);
+  for (const UnitFile& unit : FastCgiUnits(spaced))
+    EXPECT_EQ(ReadWholeFile(spaced + "/" + unit.name), unit.content) << unit.name;
 }
 
 TEST_F(GenerationTest, NotesWarnAboutLogsAndNameTheWritableFolders) {

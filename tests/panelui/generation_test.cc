@@ -90,7 +90,9 @@ void GenerationTest::createFromTheMainWindow() {
            QStringList({folder + "/quorix.cgi", folder + "/search_template.html",
                         folder + "/settings.qxdat", folder + "/.htaccess",
                         folder + "/webserver/lighttpd.conf", folder + "/webserver/nginx.conf",
-                        folder + "/cache/", folder + "/logs/", QString()})
+                        folder + "/webserver/quorix-fastcgi.service",
+                        folder + "/webserver/quorix-fastcgi.socket", folder + "/cache/",
+                        folder + "/logs/", QString()})
                .join('\n'));
   QCOMPARE(notes,
            QString::fromStdString(
@@ -165,6 +167,7 @@ void HeadlessTest::verifiesGeneratesAndServes() {
   QCOMPARE(ReadAll(out + "/search_template.html"),
            ReadAll(panel_->installDir() + "/cgi files/search_template.html"));
   QVERIFY(Exists(out + "/.htaccess"));
+  QVERIFY(Exists(out + "/webserver/quorix-fastcgi.socket"));
   QVERIFY(std::filesystem::is_directory(out + "/logs"));
   QVERIFY2(run.errors.find("must be writable by the web server's user: " + out + "/cache") !=
                std::string::npos,
