@@ -183,6 +183,8 @@ std::vector<std::string> DeploymentNotes(const std::string& outputDir, const Con
   for (const std::string& folder : writable) folders += " " + ShellWord(folder);
   notes.push_back("These folders must be writable by the web server's user:" + folders);
   notes.push_back("On the web server run: install -d -o www-data -g www-data -m 0750" + folders);
+  notes.push_back("The FastCGI units in webserver/ run " + outputDir +
+                  "/quorix.cgi: replace the folder in them if the site lies elsewhere.");
   return notes;
 }
 

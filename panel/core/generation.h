@@ -39,7 +39,8 @@ std::vector<std::string> RequiredFiles(const std::string& outputDir, const Confi
 // What the administrator must know before the search runs from `outputDir`:
 // a warning for each log in use whose name is relative (and whether it lies
 // inside the web root), then the folders the web server's user must be able to
-// write into, with the command that hands them over.
+// write into, with the command that hands them over, and the folder the
+// FastCGI units name.
 std::vector<std::string> DeploymentNotes(const std::string& outputDir, const Config& config);
 
 }  // namespace quorix::panel

@@ -240,6 +240,10 @@ TEST_F(GenerationTest, FastCgiUnitsNameTheFolderAsSystemdReadsIt) {
 TEST_F(GenerationTest, NotesWarnAboutLogsAndNameTheWritableFolders) {
   const std::string writable = "These folders must be writable by the web server's user:";
   const std::string install = "On the web server run: install -d -o www-data -g www-data -m 0750";
+  auto units = [](const std::string& folder) {
+    return "The FastCGI units in webserver/ run " + folder +
+           "/quorix.cgi: replace the folder in them if the site lies elsewhere.";
+  };
   const std::string relative = "\" is relative: it is taken from the CGI's folder.";
   const std::string inside =
       "\" lies inside the web root: give an absolute path outside the document root, or keep the "
@@ -256,7 +260,7 @@ TEST_F(GenerationTest, NotesWarnAboutLogsAndNameTheWritableFolders) {
        "./logs/Quorix.log",
        0,
        0,
-       {writable + " /w/cache /w/logs", install + " /w/cache /w/logs"}},
+       {writable + " /w/cache /w/logs", install + " /w/cache /w/logs", units("/w")}},
       {"relative log inside the folder",
        "/w",
        "./logs/searchwords.log",
@@ -265,7 +269,7 @@ TEST_F(GenerationTest, NotesWarnAboutLogsAndNameTheWritableFolders) {
        0,
        {"Log file \"./logs/searchwords.log" + relative,
         "Log file \"./logs/searchwords.log" + inside, writable + " /w/cache /w/logs",
-        install + " /w/cache /w/logs"}},
+        install + " /w/cache /w/logs", units("/w")}},
       {"relative debug file outside the folder, absolute log",
        "/w/s",
        "/var/log/quorix/s.log",
@@ -274,14 +278,15 @@ TEST_F(GenerationTest, NotesWarnAboutLogsAndNameTheWritableFolders) {
        1,
        {"Log file \"../private/d.log" + relative,
         writable + " /w/s/cache /var/log/quorix /w/private",
-        install + " /w/s/cache /var/log/quorix /w/private"}},
+        install + " /w/s/cache /var/log/quorix /w/private", units("/w/s")}},
       {"a folder that needs quoting",
        "/my site",
        "q.log",
        "",
        0,
        0,
-       {writable + " '/my site/cache' '/my site'", install + " '/my site/cache' '/my site'"}},
+       {writable + " '/my site/cache' '/my site'", install + " '/my site/cache' '/my site'",
+        units("/my site")}},
   };
   for (const Case& c : cases) {
     Config config = session->live;

@@ -100,7 +100,8 @@ void GenerationTest::createFromTheMainWindow() {
                "/logs\n"
                "On the web server run: install -d -o www-data -g "
                "www-data -m 0750 " +
-               out + "/cache " + out + "/logs\n"));
+               out + "/cache " + out + "/logs\n" + "The FastCGI units in webserver/ run " + out +
+               "/quorix.cgi: replace the folder in them if the site lies elsewhere.\n"));
   for (const char* name :
        {"/quorix.cgi", "/search_template.html", "/settings.qxdat", "/.htaccess", "/cache", "/logs"})
     QVERIFY2(Exists(out + name), name);
