@@ -82,7 +82,10 @@ std::vector<NodeLabel> NodeLabels(const Config& config) {
 }  // namespace
 
 std::shared_ptr<SiteCounters> OpenSiteCounters(const std::string& programDir, LogSink& log) {
-  const std::string path = CacheDirectoryPath(programDir) + "/" + kMetricsFileName;
+  const std::string dir = CacheDirectoryPath(programDir);
+  // A site without a cache directory counts nothing, and says so nowhere.
+  if (CacheDirectoryStateOf(dir) == CacheDirState::kMissing) return nullptr;
+  const std::string path = dir + "/" + kMetricsFileName;
   std::string why;
   std::shared_ptr<SiteCounters> counters = SiteCounters::Open(path, why);
   if (!counters)
