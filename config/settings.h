@@ -75,6 +75,9 @@ struct Config {
   // The search program's public address ("https://www.example.org/search/quorix.cgi");
   // when empty, its own description is built from the request's Host header.
   std::string publicBaseUrl;
+  // The client addresses (REMOTE_ADDR, space-separated) that may read the
+  // metrics; empty: 127.0.0.1 and ::1.
+  std::string metricsAllowFrom;
 
   // Control panel only (ignored by the search program).
   std::string templateFilename;

@@ -74,6 +74,7 @@ inline constexpr SettingKey kSettingKeys[] = {
     {"OpenSearchDescription", SettingKind::kFileName, nullptr, &Config::openSearchDescription,
      kBothRead},
     {"PublicBaseUrl", SettingKind::kFileName, nullptr, &Config::publicBaseUrl, kBothRead},
+    {"MetricsAllowFrom", SettingKind::kText, nullptr, &Config::metricsAllowFrom, kBothRead},
     {"ControlPanelInstallDirectory", SettingKind::kText, nullptr,
      &Config::controlPanelInstallDirectory, kPanelReads},
     {"ControlPanelLogging", SettingKind::kInt, &Config::controlPanelLogging, nullptr, kPanelReads},

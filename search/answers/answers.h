@@ -17,6 +17,8 @@ enum class AnswerFormat {
   kRss,         // RSS 2.0 in the shape a Vexa node answers in
   kJson,        // one JSON object
   kOpenSearch,  // the search's OpenSearch description document
+  kMetrics,     // the site's request counters as OpenMetrics text
+  kHealth,      // whether the settings can be read and the cache written
 };
 
 // The steps of an answer in `format` (kRss or kJson): no template, no search

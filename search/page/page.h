@@ -55,4 +55,8 @@ void LogSearch(const Config& config, const VexaQuery& query, const RequestOutcom
 // The local time now.
 std::tm CurrentLocalTime();
 
+// The name a node goes by on the page: its NODE<n>_NAME, else the host it is
+// asked at.
+std::string NodeDisplayName(const NodeRecord& node);
+
 }  // namespace quorix

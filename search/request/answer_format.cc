@@ -9,6 +9,8 @@ AnswerFormat RequestedAnswerFormat(FormList& form) {
   if (format == "rss") return AnswerFormat::kRss;
   if (format == "json") return AnswerFormat::kJson;
   if (format == "opensearch") return AnswerFormat::kOpenSearch;
+  if (format == "metrics") return AnswerFormat::kMetrics;
+  if (format == "health") return AnswerFormat::kHealth;
   int32_t xml = 0;
   if (form.GetIntValue("vexa_xml", xml) == kCgiOk && xml == 1) return AnswerFormat::kRss;
   return AnswerFormat::kHtml;
@@ -22,6 +24,10 @@ const char* AnswerContentType(AnswerFormat format) {
       return "application/json";
     case AnswerFormat::kOpenSearch:
       return "application/opensearchdescription+xml";
+    case AnswerFormat::kMetrics:
+      return "application/openmetrics-text; version=1.0.0; charset=utf-8";
+    case AnswerFormat::kHealth:
+      return "application/json";
     case AnswerFormat::kHtml:
       break;
   }

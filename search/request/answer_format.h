@@ -12,7 +12,7 @@
 
 namespace quorix {
 
-// vexa_format=rss, json or opensearch; otherwise vexa_xml=1 asks for RSS (what
+// vexa_format=rss, json, opensearch, metrics or health; otherwise vexa_xml=1 asks for RSS (what
 // Quorix itself sends to a Vexa node). Anything else is the results page.
 AnswerFormat RequestedAnswerFormat(FormList& form);
 

@@ -11,6 +11,7 @@
 #include "search/request/answer_requests.h"
 #include "search/request/cgi_form.h"
 #include "search/request/diag_log.h"
+#include "search/request/site_metrics.h"
 
 namespace quorix {
 namespace {
@@ -132,6 +133,9 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
   const bool html = format == AnswerFormat::kHtml;
   if (format == AnswerFormat::kOpenSearch)
     return AnswerOpenSearchDescription(settingsPath, environment, page);
+  if (format == AnswerFormat::kMetrics)
+    return AnswerMetrics(settingsPath, programDir, environment, page);
+  if (format == AnswerFormat::kHealth) return AnswerHealth(settingsPath, programDir, page);
 
   Config config;
   DiagLog log(page, config);
@@ -159,6 +163,7 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
     page.Flush();
     return html ? 1 : 0;
   }
+  CountSearchRequest(components, OpenSiteCounters(programDir, log), format);
 
   SearchSteps steps{*components.form, *components.cache, *components.nodes, *components.results,
                     *components.tail, nullptr,           components.rules};

@@ -236,6 +236,56 @@ TEST_P(SearchFlow, AnEditedSettingsFileShowsOnTheNextRequest) {
   EXPECT_FALSE(Contains(page, "Search for:"));
 }
 
+// Two fresh searches against a broken and an answering node, two from the
+// cache: the metrics count each outcome exactly, for 127.0.0.1 alone.
+TEST_P(SearchFlow, MetricsCountEveryNodeAndCacheOutcome) {
+  StartStack({{Kind::kVexa, 0, true, "", ""}, {Kind::kOpenSearch, 0, false, "", ""}});
+  int items = 0;
+  for (const char* sort : {"0", "1"}) {
+    auto answer = nlohmann::json::parse(
+        Page(std::string("/quorix.cgi?vexa_query=garden&vexa_format=json&vexa_sort=") + sort));
+    items += answer["nodes"][1]["items"].get<int>();
+  }
+  ASSERT_GT(items, 0);
+  Page("/quorix.cgi?vexa_query=garden&vexa_page=2");
+  Page("/quorix.cgi?vexa_query=garden&vexa_format=rss");
+
+  // The nodes are named by their hosts, which carry the demo's changing ports.
+  const std::string metrics = std::regex_replace(Page("/quorix.cgi?vexa_format=metrics"),
+                                                 std::regex(",name=\"127\\.0\\.0\\.1:\\d+\""), "");
+  const std::string node0 = "{node=\"0\"";
+  const std::string node1 = "{node=\"1\"";
+  const std::string kLines[] = {
+      "quorix_node_requests_total" + node0 + "} 2",
+      "quorix_node_answers_total" + node0 + "} 0",
+      "quorix_node_failures_total" + node0 + ",kind=\"unreadable\"} 2",
+      "quorix_node_failures_total" + node0 + ",kind=\"connection\"} 0",
+      "quorix_node_latency_seconds_count" + node0 + "} 2",
+      "quorix_node_requests_total" + node1 + "} 2",
+      "quorix_node_answers_total" + node1 + "} 2",
+      "quorix_node_failures_total" + node1 + ",kind=\"timeout\"} 0",
+      "quorix_node_items_received_total" + node1 + "} " + std::to_string(items),
+      "quorix_node_latency_seconds_bucket" + node1 + ",le=\"+Inf\"} 2",
+      "quorix_searches_total{format=\"html\"} 1",
+      "quorix_searches_total{format=\"rss\"} 1",
+      "quorix_searches_total{format=\"json\"} 2",
+      "quorix_cache_hits_total 2",
+      "quorix_cache_misses_total 2",
+      "quorix_cache_writes_total 2",
+  };
+  for (const std::string& line : kLines)
+    EXPECT_TRUE(Contains(metrics, "\n" + line + "\n")) << line << "\n" << metrics;
+  EXPECT_TRUE(metrics.ends_with("\n# EOF\n")) << metrics;
+
+  std::ofstream(stack_.folder() + "/site/www/settings.qxdat", std::ios::app)
+      << "MetricsAllowFrom = \"192.0.2.1\"\n";
+  std::string body;
+  long status = 0;
+  ASSERT_TRUE(stack_.Get("/quorix.cgi?vexa_format=metrics", &body, &status));
+  EXPECT_EQ(status, 404);
+  EXPECT_FALSE(Contains(body, "quorix_")) << body;
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, SearchFlow, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? "FastCgi" : "Cgi";

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "tests/search/cgi_test_support.h"
@@ -205,6 +206,82 @@ TEST_F(CgiProgramTest, MachineAnswersCarryNoHtmlAndExitZero) {
   EXPECT_NE(CgiBody(missing.output).find("\"errors\":[\"settings.qxdat file not found!\"]"),
             std::string::npos)
       << missing.output;
+}
+
+// The operators' answers: health, and metrics for the listed addresses alone,
+// counted by every run into one file beside the cache or not at all.
+TEST_F(CgiProgramTest, HealthAndMetricsAnswers) {
+  namespace fs = std::filesystem;
+  const std::string cache = sandbox_.PathOf("cache");
+  const std::string settings = "DEBUG = 1\r\n";
+  struct HealthCase {
+    std::function<void()> setUp;
+    const char* reason;  // null: healthy
+  };
+  const HealthCase kHealth[] = {
+      {[&] {}, "the cache directory is missing"},
+      {[&] { fs::create_directory(cache); }, nullptr},
+      {[&] { fs::remove(cache), sandbox_.WriteFile("cache", ""); },
+       "the cache directory cannot be written"},
+      {[&] {
+         fs::remove(cache), fs::create_directory(cache),
+             fs::remove(sandbox_.PathOf("settings.qxdat"));
+       },
+       "the settings cannot be read"},
+  };
+  for (const HealthCase& c : kHealth) {
+    c.setUp();
+    auto run = sandbox_.Get("vexa_format=health");
+    EXPECT_EQ(run.output,
+              c.reason ? std::string("Status: 503 Service Unavailable\n"
+                                     "Content-type: application/json\nCache-Control: "
+                                     "no-store\n\n{\"status\":\"unavailable\",\"reason\":\"") +
+                             c.reason + "\"}\n"
+                       : "Status: 200 OK\nContent-type: application/json\n"
+                         "Cache-Control: no-store\n\n{\"status\":\"ok\"}\n");
+  }
+  sandbox_.WriteFile("settings.qxdat", settings);
+  for (const char* query : {"vexa_query=cat", "vexa_query=dog", "vexa_query=cat&vexa_format=json"})
+    sandbox_.Get(query);
+  auto metrics = [&](const char* address) {
+    return sandbox_.Get("vexa_format=metrics", {{"REMOTE_ADDR", address}}).output;
+  };
+  const std::string counted = metrics("127.0.0.1");
+  EXPECT_EQ(counted.rfind("Content-type: application/openmetrics-text; version=1.0.0; "
+                          "charset=utf-8\nCache-Control: no-store\n\n# TYPE quorix_build info\n",
+                          0),
+            0u)
+      << counted;
+  for (const char* line : {"\nquorix_build_info{version=\"" QUORIX_VERSION "\"} 1\n",
+                           "\nquorix_searches_total{format=\"html\"} 2\n",
+                           "\nquorix_searches_total{format=\"json\"} 1\n",
+                           "\nquorix_cache_misses_total 3\n", "\n# EOF\n"})
+    EXPECT_NE(counted.find(line), std::string::npos) << line << counted;
+
+  const std::string kNotFound =
+      "Status: 404 Not Found\nContent-type: text/plain; charset=utf-8\n\nNot found\n";
+  EXPECT_EQ(metrics("10.1.2.3"), kNotFound);
+  EXPECT_EQ(metrics("127.0.0.1 "), kNotFound);
+  sandbox_.WriteFile("settings.qxdat", settings + "MetricsAllowFrom = \"192.0.2.7  10.1.2.3\"\r\n");
+  EXPECT_EQ(metrics("127.0.0.1"), kNotFound);
+  EXPECT_NE(metrics("10.1.2.3").find("# EOF"), std::string::npos);
+
+  // A counters file that is a link or of another size is left as it is: the
+  // search goes on uncounted.
+  const std::string file = cache + "/metrics.counters";
+  const std::string target = sandbox_.PathOf("elsewhere");
+  const std::string before = sandbox_.ReadFile("cache/metrics.counters");
+  sandbox_.WriteFile("elsewhere", before);
+  fs::remove(file);
+  fs::create_symlink(target, file);
+  EXPECT_NE(sandbox_.Get("vexa_query=cat").output.find("cat"), std::string::npos);
+  EXPECT_EQ(sandbox_.ReadFile("elsewhere"), before);
+  EXPECT_NE(metrics("10.1.2.3").find("\nquorix_searches_total{format=\"html\"} 0\n"),
+            std::string::npos);
+  fs::remove(file);
+  sandbox_.WriteFile("cache/metrics.counters", "short");
+  EXPECT_NE(sandbox_.Get("vexa_query=cat").output.find("cat"), std::string::npos);
+  EXPECT_EQ(sandbox_.ReadFile("cache/metrics.counters"), "short");
 }
 
 // Started by hand rather than by a web server, the program says what it is
