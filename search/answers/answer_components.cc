@@ -50,10 +50,14 @@ class AnswerTail : public PageTailStep {
              LogSink& log)
       : format_(format), page_(page), config_(config), query_(query), log_(log) {}
   void WritePageTail(const ResultPage& page, const RequestOutcome& outcome) override {
-    AnswerView view{query_, config_, page, TicksToMs(NowTicks() - query_.startTicks) / 1000.0, {}};
+    const double seconds = TicksToMs(NowTicks() - query_.startTicks) / 1000.0;
+    AnswerView view{query_, config_, page, seconds, {}};
     if (query_.escapeFailed) view.errors.push_back("The query could not be escaped");
     page_.Write(AnswerDocument(format_, view));
-    LogSearch(config_, query_, outcome, CurrentLocalTime(), log_);
+    // The search log gives the time the answer states, as a page's line does.
+    RequestOutcome logged = outcome;
+    logged.searchSeconds = seconds;
+    LogSearch(config_, query_, logged, CurrentLocalTime(), log_);
   }
 
  private:

@@ -130,6 +130,13 @@ TEST_F(CachePagingTest, LaterPagesComeFromTheCacheUntilItRunsShort) {
   };
   for (size_t i = 0; i < lines.size(); ++i)
     EXPECT_NE(lines[i].find(expected[i]), std::string::npos) << lines[i];
+
+  // A machine answer's line gives the time the search took, as a page's does.
+  sandbox_.Get("vexa_query=fresh&vexa_format=json");
+  lines = LogLines();
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_NE(lines[4].find("\"fresh\", Matches = 60, QUERY"), std::string::npos) << lines[4];
+  EXPECT_EQ(lines[4].find("Time = 0.000"), std::string::npos) << lines[4];
 }
 
 TEST_F(CachePagingTest, WholeResultSetCachedServesEveryPage) {
