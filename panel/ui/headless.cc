@@ -17,7 +17,8 @@ namespace {
 constexpr char kUsage[] =
     "usage: QuorixControlPanel [-c SETTINGS.cpdat] [-d LEVEL]\n"
     "       QuorixControlPanel -c SETTINGS.cpdat --generate DIR [--verify] [-d LEVEL]\n"
-    "       QuorixControlPanel -c SETTINGS.cpdat --search QUERY [-d LEVEL]";
+    "       QuorixControlPanel -c SETTINGS.cpdat --search QUERY [-d LEVEL]\n"
+    "       QuorixControlPanel --version | --help";
 
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
@@ -117,7 +118,7 @@ class ConsoleDesktop : public Desktop {
   }
   void ShowFilesCreated(const std::vector<std::string>& files,
                         const std::vector<std::string>& notes) override {
-    for (const std::string& file : files) out_ << "Created " << file << "\n";
+    for (const std::string& file : files) err_ << "Created " << file << "\n";
     for (const std::string& note : notes) err_ << note << "\n";
   }
 
@@ -205,11 +206,16 @@ bool IsHeadlessRequest(const std::vector<std::string>& args) {
 
 int RunHeadless(const std::vector<std::string>& args, const std::string& installDir,
                 std::ostream& out, std::ostream& err) {
-  for (const std::string& arg : WithoutQuery(args))
+  for (const std::string& arg : WithoutQuery(args)) {
     if (IsHelp(arg)) {
       out << kUsage << "\n";
       return kHeadlessDone;
     }
+    if (arg == "--version") {
+      out << "QuorixControlPanel " << QUORIX_VERSION << "\n";
+      return kHeadlessDone;
+    }
+  }
   HeadlessOptions options = ReadOptions(args);
   if (!options.error.empty()) {
     err << "QuorixControlPanel: " << options.error << "\n" << kUsage << "\n";

@@ -162,8 +162,8 @@ void HeadlessTest::verifiesGeneratesAndServes() {
   QVERIFY2(run.exitStatus == 0, run.errors.c_str());
   QVERIFY2(run.output.find("Node #0: Verification is successful") != std::string::npos,
            run.output.c_str());
-  QVERIFY2(run.output.find("Created " + out + "/settings.qxdat") != std::string::npos,
-           run.output.c_str());
+  QVERIFY2(run.errors.find("Created " + out + "/settings.qxdat") != std::string::npos,
+           run.errors.c_str());
   QCOMPARE(ReadAll(out + "/quorix.cgi"), ReadAll(QUORIX_BINARY));
   QCOMPARE(ReadAll(out + "/search_template.html"),
            ReadAll(panel_->installDir() + "/cgi files/search_template.html"));
@@ -264,6 +264,8 @@ void HeadlessTest::errors_data() {
   QTest::newRow("--help") << QStringList{"-c", "site.cpdat", "--help"} << 0
                           << "usage: QuorixControlPanel [-c SETTINGS.cpdat]";
   QTest::newRow("-h") << QStringList{"-h"} << 0 << "--generate DIR [--verify]";
+  QTest::newRow("--version") << QStringList{"--version"} << 0
+                             << "QuorixControlPanel " QUORIX_VERSION "\n";
   QTest::newRow("mistyped option") << QStringList{"-c", "site.cpdat", "--genrate", "out"} << 2
                                    << "unknown argument \"--genrate\"";
   QTest::newRow("--verify alone") << QStringList{"--verify"} << 2
