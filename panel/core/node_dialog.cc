@@ -1,5 +1,6 @@
 #include "panel/core/node_dialog.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "nodequery/dispatch.h"
@@ -164,8 +165,9 @@ std::function<std::vector<LogWindowLine>()> NodeDialog::PrepareTest() {
     refusal = Format("Node #%d: %s", slot, UrlProblem().c_str());
   else if (!ParseTimeout(timeout, node.timeoutMs))
     refusal = Format("Node #%d: Invalid timeout value", slot);
-  config->nodes[0] = node;
-  config->nodeCount = 1;
+  // Tested in its own slot, so that every line names the node being edited.
+  config->nodes[slot_] = node;
+  config->nodeCount = std::max(config->nodeCount, slot_ + 1);
   return [config, &panelLog, detailed, slot, refusal] {
     TestLines log(panelLog, detailed);
     if (!refusal.empty()) {
@@ -173,7 +175,7 @@ std::function<std::vector<LogWindowLine>()> NodeDialog::PrepareTest() {
       return log.lines;
     }
     auto results = std::make_unique<NodeResults>();
-    Status status = QueryNode(*config, 0, VerificationRequest(), 1, *results, log,
+    Status status = QueryNode(*config, slot, VerificationRequest(), 1, *results, log,
                               NodeQueryOptions::ControlPanel());
     SummaryLine summary = VerificationSummaryLine(slot, status);
     log.Write(summary.level, summary.text);

@@ -158,6 +158,21 @@ TEST_F(VerificationTest, NodeDialogTestsTheTypedNode) {
   EXPECT_FALSE(session->flags.verified);
   EXPECT_EQ(session->verifyStatus[0], kNodeNotRun);
   EXPECT_TRUE(desktop.boxes.empty());
+
+  // A node added after another is tested as the second node in every line.
+  PutVexaNode(session->work, 0, server.HostPort(), "/search.cgi", 5000);
+  session->work.nodeCount = 1;
+  NodeDialog second(*session, NodeDialogMode::kAdd);
+  ASSERT_TRUE(second.Open({}));
+  second.nodeUrl = "http://" + server.HostPort() + "/gone.cgi";
+  second.timeout = "5000";
+  int named = 0;
+  for (const LogWindowLine& line : second.Test()) {
+    if (line.text.rfind("Node #", 0) != 0) continue;
+    ++named;
+    EXPECT_EQ(line.text.rfind("Node #1", 0), 0u) << line.text;
+  }
+  EXPECT_GE(named, 2);
 }
 
 // A good node, one answering 404, a disabled one, one with time-out 0 and one
