@@ -75,7 +75,9 @@ Status BuildQueryString(int n, const NodeRecord& node, NodeRun& run,
              n);
     run.startPageSupported = false;
   }
-  if (!ReplaceEither("{startIndex?}", "{startIndex}", "1", query)) {
+  // The built-in Vexa template pages by {startPage}: only an OpenSearch
+  // node's own template is worth a word about a missing start index.
+  if (!ReplaceEither("{startIndex?}", "{startIndex}", "1", query) && IsOpenSearchNode(node)) {
     log.Logf(kLogWarning,
              "Node #%d does not support Core Open Search query parameter {startIndex}.", n);
   }
