@@ -12,6 +12,7 @@ PACKAGES=(
   curl ca-certificates openssl xvfb xauth
   libfcgi-dev spawn-fcgi
   dpkg-dev lintian
+  libhiredis-dev redis-server
 )
 
 missing=()
