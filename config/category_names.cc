@@ -8,6 +8,7 @@
 #include <new>
 #include <thread>
 
+#include "config/loaded_files.h"
 #include "platform/text.h"
 
 namespace quorix {
@@ -39,38 +40,60 @@ bool ReadName(std::FILE* file, std::string& name) {
   return true;
 }
 
-int ReadNames(std::FILE* file, Config& config) {
+int ReadNames(std::FILE* file, std::vector<std::string>& names) {
   size_t lines = CountNames(file);
   if (std::fseek(file, 0, SEEK_SET) != 0) return kCategoryNamesSeekFailed;
   try {
-    config.categoryNames.reserve(std::min<size_t>(lines, kMaxWideCategoryNames));
+    names.reserve(std::min<size_t>(lines, kMaxWideCategoryNames));
     std::string name;
-    while (config.categoryNames.size() < static_cast<size_t>(kMaxWideCategoryNames) &&
-           ReadName(file, name))
-      config.categoryNames.push_back(CutUtf16(RepairUtf8(name), kCategoryNameMaxUnits));
+    while (names.size() < static_cast<size_t>(kMaxWideCategoryNames) && ReadName(file, name))
+      names.push_back(CutUtf16(RepairUtf8(name), kCategoryNameMaxUnits));
   } catch (const std::bad_alloc&) {
     return kCategoryNamesOutOfMemory;
   }
   return kOk;
 }
 
-}  // namespace
-
-int LoadCategoryNames(const std::string& programDir, Config& config) {
-  config.categoryNames.clear();
-  std::string path = programDir + "/" + std::string(kCategoryNamesFileName);
+// The names file, or nullptr when there is none that can be read.
+std::FILE* OpenNamesFile(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   struct stat info;
   if (file && (::fstat(::fileno(file), &info) != 0 || S_ISDIR(info.st_mode))) {
     std::fclose(file);  // a directory of that name holds no names
     file = nullptr;
   }
+  return file;
+}
+
+// The names of a file read without a fault; false otherwise.
+bool ReadNamesFile(const std::string& path, std::vector<std::string>& names) {
+  std::FILE* file = OpenNamesFile(path);
+  if (!file) return false;
+  int result = ReadNames(file, names);
+  std::fclose(file);
+  return result == kOk;
+}
+
+}  // namespace
+
+int LoadCategoryNames(const std::string& programDir, Config& config) {
+  static LoadedFile<std::vector<std::string>> namesFile;
+  std::string path = programDir + "/" + std::string(kCategoryNamesFileName);
+  std::shared_ptr<const std::vector<std::string>> names = namesFile.Get(path, ReadNamesFile);
+  config.categoryNames.clear();
+  if (names) {
+    config.useCats = 1;
+    config.categoryNames = *names;
+    return kOk;
+  }
+  // Not kept: either there is no file, or reading it failed part-way.
+  std::FILE* file = OpenNamesFile(path);
   if (!file) {
     config.useCats = 0;
     return kOk;
   }
   config.useCats = 1;
-  int result = ReadNames(file, config);
+  int result = ReadNames(file, config.categoryNames);
   std::fclose(file);
   return result;
 }

@@ -2,8 +2,9 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
+#include <cstdio>
 
+#include "config/loaded_files.h"
 #include "platform/text.h"
 
 namespace quorix {
@@ -14,50 +15,44 @@ std::optional<size_t> FindMarker(std::string_view line) {
   return position;
 }
 
-PageTemplate::~PageTemplate() {
-  if (file_) std::fclose(file_);
+bool PageTemplate::ReadText(const std::string& path, Text& text) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  struct stat info;
+  bool regular = ::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode);
+  char buffer[65536];
+  size_t count;
+  while (regular && (count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    text.bytes.append(buffer, count);
+  std::fclose(file);
+  if (!regular) return false;  // a directory of that name is no template
+  // The marker line goes from the line feed before the marker to the one after.
+  text.headEnd = text.tailStart = text.bytes.size();
+  if (std::optional<size_t> marker = FindMarker(text.bytes)) {
+    size_t lineFeed = text.bytes.rfind('\n', *marker);
+    text.headEnd = lineFeed == std::string::npos ? 0 : lineFeed + 1;
+    size_t lineEnd = text.bytes.find('\n', *marker);
+    text.tailStart = lineEnd == std::string::npos ? text.bytes.size() : lineEnd + 1;
+  }
+  return true;
 }
 
 bool PageTemplate::Open(const std::string& programDir) {
-  if (file_) std::fclose(file_);
-  std::string path = programDir + "/" + std::string(kTemplateFileName);
-  file_ = std::fopen(path.c_str(), "rb");
-  struct stat info;
-  if (file_ && (::fstat(::fileno(file_), &info) != 0 || !S_ISREG(info.st_mode))) {
-    std::fclose(file_);  // a directory of that name is no template
-    file_ = nullptr;
-  }
-  return file_ != nullptr;
-}
-
-bool PageTemplate::ReadLine(std::string& line) {
-  // A line is taken whole however long it is, so a marker is never missed
-  // because it straddles a read; NUL bytes pass through like any other.
-  char* buffer = nullptr;
-  size_t capacity = 0;
-  ssize_t length = ::getline(&buffer, &capacity, file_);
-  if (length > 0) line.assign(buffer, static_cast<size_t>(length));
-  std::free(buffer);
-  return length > 0;
+  static LoadedFile<Text> templateFile;
+  text_ = templateFile.Get(programDir + "/" + std::string(kTemplateFileName), ReadText);
+  return text_ != nullptr;
 }
 
 void PageTemplate::WriteHead(const PageSink& sink) {
-  if (!file_) return;
-  std::string line;
-  while (ReadLine(line)) {
-    if (FindMarker(line)) return;
-    sink(line);
-  }
+  if (!text_) return;
+  if (text_->headEnd > 0) sink(std::string_view(text_->bytes).substr(0, text_->headEnd));
 }
 
 void PageTemplate::WriteTail(const PageSink& sink) {
-  if (!file_) return;
-  char buffer[4096];
-  size_t count;
-  while ((count = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
-    sink(std::string_view(buffer, count));
-  std::fclose(file_);
-  file_ = nullptr;
+  if (!text_) return;
+  if (text_->tailStart < text_->bytes.size())
+    sink(std::string_view(text_->bytes).substr(text_->tailStart));
+  text_.reset();
 }
 
 }  // namespace quorix

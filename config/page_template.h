@@ -2,11 +2,11 @@
 //
 // The template is copied up to its marker line before the program writes
 // anything of its own (the head), and from after the marker line once the
-// program is done (the tail). The file stays open between the two.
+// program is done (the tail). The template is read whole when it is opened.
 #pragma once
 
-#include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,14 +26,13 @@ std::optional<size_t> FindMarker(std::string_view line);
 class PageTemplate {
  public:
   PageTemplate() = default;
-  ~PageTemplate();
   PageTemplate(const PageTemplate&) = delete;
   PageTemplate& operator=(const PageTemplate&) = delete;
 
   // Opens `programDir`/search_template.html. Returns false (and stays closed)
   // when there is no readable template.
   bool Open(const std::string& programDir);
-  bool isOpen() const { return file_ != nullptr; }
+  bool isOpen() const { return text_ != nullptr; }
 
   // Writes the lines before the first marker line to `sink`; the marker line
   // itself, with any text around the marker, is dropped. Without a marker the
@@ -45,10 +44,15 @@ class PageTemplate {
   void WriteTail(const PageSink& sink);
 
  private:
-  // Reads one line with its line feed into `line`; false at the end of the file.
-  bool ReadLine(std::string& line);
+  // The template's bytes and where its head ends and its tail starts.
+  struct Text {
+    std::string bytes;
+    size_t headEnd = 0;
+    size_t tailStart = 0;
+  };
+  static bool ReadText(const std::string& path, Text& text);
 
-  std::FILE* file_ = nullptr;
+  std::shared_ptr<const Text> text_;
 };
 
 }  // namespace quorix

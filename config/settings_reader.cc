@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "config/lang_keys.h"
+#include "config/loaded_files.h"
 #include "config/settings_keys.h"
 #include "platform/text.h"
 
@@ -231,17 +232,10 @@ void LogDump(const Config& config, const QueryDump& dump, LogSink& log) {
     log.Logf(kLogInfo, "gVexaQuery.cat[%d]=%d", static_cast<int>(i), dump.cat[i]);
 }
 
-}  // namespace
-
-bool LoadConfig(const std::string& path, Config& config, LogSink& log, int32_t debugOverride,
-                const QueryDump& dump) {
+// Parses the settings file at `path` into `config`, which holds the defaults.
+bool ReadSettingsFile(const std::string& path, Config& config) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    log.WriteWithDetail(kLogError, "Quorix::LoadConfig[185]: Failed to open config file",
-                        Format("%s[%d]: Failed to open config file \"%s\"", "Quorix::LoadConfig",
-                               185, path.c_str()));
-    return false;
-  }
+  if (!file) return false;
   std::string line;
   while (std::getline(file, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -249,6 +243,22 @@ bool LoadConfig(const std::string& path, Config& config, LogSink& log, int32_t d
   }
   for (const NodeRecord& node : config.nodes)
     if (!node.disabled && IsOpenSearchNode(node)) config.allVexaNodes = false;
+  return true;
+}
+
+}  // namespace
+
+bool LoadConfig(const std::string& path, Config& config, LogSink& log, int32_t debugOverride,
+                const QueryDump& dump) {
+  static LoadedFile<Config> settingsFile;
+  std::shared_ptr<const Config> loaded = settingsFile.Get(path, ReadSettingsFile);
+  if (!loaded) {
+    log.WriteWithDetail(kLogError, "Quorix::LoadConfig[185]: Failed to open config file",
+                        Format("%s[%d]: Failed to open config file \"%s\"", "Quorix::LoadConfig",
+                               185, path.c_str()));
+    return false;
+  }
+  config = *loaded;
   if (debugOverride != -1 && config.allowRequestDebug == 1) config.debugMode = debugOverride;
   LogDump(config, dump, log);
   return true;

@@ -104,8 +104,8 @@ class NodeConnection {
   // True when the last request's first connection went straight (not through
   // a proxy) to a local address (IsLocalNetworkAddress).
   bool FirstHopLocal() const;
-  // Certificates of this CA file are trusted instead of the system's. Only
-  // tests that make their own CA use it.
+  // Certificates of this CA file are trusted instead of the system's. Starts
+  // as the process's (SetProcessCaFile).
   void SetCaFile(std::string path) { caFile_ = std::move(path); }
   // Every request carries "X-Quorix-Hops: <hops>", so that searches which
   // lead back to a Quorix can stop a loop. Kept across Connect.
@@ -143,6 +143,15 @@ class NodeConnection {
   int32_t hops_ = 1;
   std::unique_ptr<Transfer> transfer_;
 };
+
+// Certificates of this CA file are trusted instead of the system's by every
+// connection made after the call; "" for the system's. Set once at start.
+void SetProcessCaFile(std::string path);
+const std::string& ProcessCaFile();
+
+// Keeps each node's connection, its TLS session and its DNS answers for the
+// next search (a FastCGI process). Called once at start; a CGI run keeps nothing.
+void KeepConnectionsBetweenSearches();
 
 // The process-wide table of node slots: every worker registers the connection
 // it uses so that CloseAllNodeHandles can end whatever a worker left running.

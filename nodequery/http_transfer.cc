@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "nodequery/http_handle_pool.h"
+
 namespace quorix {
 namespace {
 
@@ -12,6 +14,14 @@ constexpr size_t kHeaderKeepLimit = kHttpHeaderBytes;
 constexpr long kMaxRedirects = 10;
 
 bool StartsWithHttpVersion(std::string_view line) { return line.substr(0, 5) == "HTTP/"; }
+
+// What a kept handle's idle connection was opened under: its endpoint and the
+// rules its address was checked against.
+std::string EndpointKey(const std::string& host, uint16_t port, AddressReach reach,
+                        const std::string& caFile) {
+  return host + '\n' + std::to_string(port) + '\n' + std::to_string(static_cast<int>(reach)) +
+         '\n' + caFile;
+}
 
 }  // namespace
 
@@ -73,7 +83,7 @@ std::string HttpErrorText(int32_t code) {
 }
 
 NodeConnection::Transfer::~Transfer() {
-  if (curl) api->easy_cleanup(curl);
+  if (curl) GiveBackHandle(*api, endpointKey, curl, reusable);
   if (extraHeaders) api->slist_free_all(extraHeaders);
 }
 
@@ -192,6 +202,8 @@ void NodeConnection::Transfer::SetRequestOptions(const std::string& url, uint32_
   api->easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   if (!caFile.empty()) api->easy_setopt(curl, CURLOPT_CAINFO, caFile.c_str());
   api->easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+  api->easy_setopt(curl, CURLOPT_MAXCONNECTS, 1L);
+  UseSharedCaches(*api, curl);
 }
 
 void NodeConnection::Transfer::SetCallbacks() {
@@ -221,6 +233,10 @@ int32_t NodeConnection::Transfer::Failure(CURLcode code, long httpStatus) const 
   return 0;
 }
 
+bool NodeConnection::Transfer::LeavesReusableConnection(CURLcode code) const {
+  return code == CURLE_OK && responsesSeen <= 1 && !addressRefused && !leadsToSelf;
+}
+
 std::string TransferUrl(std::string_view host, uint16_t port, bool secure,
                         std::string_view objectName) {
   bool v6 = host.find(':') != std::string_view::npos && host.front() != '[';
@@ -231,7 +247,8 @@ std::string TransferUrl(std::string_view host, uint16_t port, bool secure,
   return url;
 }
 
-NodeConnection::NodeConnection(const std::atomic<bool>* cancel) : cancel_(cancel) {}
+NodeConnection::NodeConnection(const std::atomic<bool>* cancel)
+    : cancel_(cancel), caFile_(ProcessCaFile()) {}
 
 NodeConnection::~NodeConnection() = default;
 
@@ -248,7 +265,8 @@ bool NodeConnection::Connect(std::string_view host, uint16_t port) {
     return false;
   transfer->api = Curl();
   if (!transfer->api) return false;
-  transfer->curl = transfer->api->easy_init();
+  transfer->endpointKey = EndpointKey(transfer->host, transfer->port, reach_, caFile_);
+  transfer->curl = TakeHandle(*transfer->api, transfer->endpointKey);
   if (!transfer->curl) return false;
   transfer->owner = this;
   transfer->cancel = CancelFlags{cancel_, &ownCancel_};
@@ -266,6 +284,7 @@ bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs,
   if (!transfer_) return fail(kHttpNoRequest);
   Transfer& t = *transfer_;
   t.ResetResponse();
+  t.reusable = false;
   t.requested = true;
   t.api->easy_reset(t.curl);
   t.SetRequestOptions(TransferUrl(t.host, t.port, secure, objectName), timeoutMs, hops_, caFile_);
@@ -276,6 +295,7 @@ bool NodeConnection::RequestGet(std::string_view objectName, uint32_t timeoutMs,
   long httpStatus = 0;
   t.api->easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &httpStatus);
   if (Cancelled()) return fail(CURLE_ABORTED_BY_CALLBACK);
+  t.reusable = t.LeavesReusableConnection(code);
   if (int32_t failure = t.Failure(code, httpStatus); failure != 0) return fail(failure);
   if (status) *status = static_cast<int32_t>(httpStatus);
   return true;

@@ -21,6 +21,8 @@ struct NodeConnection::Transfer {
   const CurlLibrary* api = nullptr;
   CURL* curl = nullptr;
   curl_slist* extraHeaders = nullptr;
+  std::string endpointKey;  // the handle is kept for this endpoint between searches
+  bool reusable = false;    // the last transfer left a connection worth keeping
   std::string host;
   uint16_t port = kHttpPort;
   bool requested = false;
@@ -54,6 +56,9 @@ struct NodeConnection::Transfer {
   // 0 when the transfer that ended with `code` and `httpStatus` counts as an
   // answer, else the error code RequestGet reports.
   int32_t Failure(CURLcode code, long httpStatus) const;
+  // Whether the connection of a transfer that ended with `code` may serve a
+  // later one: it ended cleanly, without a redirect, on the endpoint's own connection.
+  bool LeavesReusableConnection(CURLcode code) const;
 
   bool MayOpen(const sockaddr* address) const;
 

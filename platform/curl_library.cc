@@ -36,7 +36,9 @@ bool ResolveAll(void* handle, CurlLibrary& c, std::string& error) {
          Resolve(handle, "curl_url_cleanup", c.url_cleanup, error) &&
          Resolve(handle, "curl_url_get", c.url_get, error) &&
          Resolve(handle, "curl_url_set", c.url_set, error) &&
-         Resolve(handle, "curl_free", c.free, error);
+         Resolve(handle, "curl_free", c.free, error) &&
+         Resolve(handle, "curl_share_init", c.share_init, error) &&
+         Resolve(handle, "curl_share_setopt", c.share_setopt, error);
 }
 
 void Load(Loaded& loaded) {

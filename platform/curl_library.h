@@ -25,6 +25,8 @@ struct CurlLibrary {
   CURLUcode (*url_get)(const CURLU*, CURLUPart, char**, unsigned int);
   CURLUcode (*url_set)(CURLU*, CURLUPart, const char*, unsigned int);
   void (*free)(void*);
+  CURLSH* (*share_init)();
+  CURLSHcode (*share_setopt)(CURLSH*, CURLSHoption, ...);
 };
 
 // The library, loaded and initialised on the first call (thread-safe). Null

@@ -7,7 +7,9 @@
 #include <istream>
 #include <streambuf>
 
+#include "config/loaded_files.h"
 #include "nodequery/dispatch.h"
+#include "nodequery/http_client.h"
 #include "search/request/cgi_main.h"
 
 namespace quorix {
@@ -54,6 +56,10 @@ bool StartedAsFastCgi() { return FCGX_IsCGI() == 0; }
 
 int ServeFastCgiRequests(const char* argv0) {
   if (FCGX_Init() != 0) return 1;
+  // The process answers request after request: what it read and the
+  // connections it opened serve the next one.
+  KeepLoadedFiles(true);
+  KeepConnectionsBetweenSearches();
   // A stop request ends the loop after the current answer; the web server's
   // own restart then starts a fresh process.
   std::signal(SIGUSR1, OnStopSignal);

@@ -77,6 +77,9 @@ int CommandLine(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   const char* argv0 = argc > 0 ? argv[0] : "";
+  // Nodes whose certificates come from a private CA (an intranet's, a test's).
+  if (const char* caFile = std::getenv("QUORIX_CA_FILE"); caFile && *caFile)
+    quorix::SetProcessCaFile(caFile);
   if (quorix::StartedAsFastCgi()) {
     int status = quorix::ServeFastCgiRequests(argv0);
     quorix::CloseAllNodeHandles();
