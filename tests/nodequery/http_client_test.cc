@@ -16,6 +16,7 @@
 #include <fstream>
 #include <thread>
 
+#include "nodequery/http_handle_pool.h"
 #include "tests/support/test_http_server.h"
 
 namespace quorix {
@@ -159,6 +160,34 @@ TEST(NodeConnectionTest, SendsOneGetWithTheUserAgentAndNoCaching) {
   head = server.LastRequestHead();
   EXPECT_EQ(head.rfind("GET /search.cgi HTTP/1.1\r\n", 0), 0u) << head;
   EXPECT_NE(head.find("X-Quorix-Hops: 3"), std::string::npos) << head;
+}
+
+TEST(NodeConnectionTest, KeptConnectionsServeTheNextSearchUntilTheNodeClosesThem) {
+  KeepConnectionsBetweenSearches();
+  struct Case {
+    const char* name;
+    HttpAnswer answer;
+    AddressReach secondReach;
+    size_t connections;  // for two fetches in a row
+  } cases[] = {
+      {"kept open by the node: reused", HttpAnswer("a").KeepAlive(), AddressReach::kAny, 1},
+      {"closed as announced", HttpAnswer("a"), AddressReach::kAny, 2},
+      {"closed without a word: a new one", HttpAnswer("a").KeepAlive(true), AddressReach::kAny, 2},
+      {"other address rules: a new one", HttpAnswer("a").KeepAlive(),
+       AddressReach::kPublicAfterFirstHop, 2},
+  };
+  for (const Case& c : cases) {
+    TestHttpServer server;
+    server.Answer("/search.cgi", c.answer);
+    Fetched first = Fetch(server, "/search.cgi?q=1");
+    // Gives the node time to close its end before the second search.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    Fetched second = Fetch(server, "/search.cgi?q=2", c.secondReach);
+    EXPECT_EQ(first.body, "a") << c.name;
+    EXPECT_EQ(second.body, "a") << c.name;
+    EXPECT_EQ(server.ConnectionCount(), c.connections) << c.name;
+  }
+  EXPECT_LE(KeptHandleCount(), kMaxKeptHandles);
 }
 
 TEST(NodeConnectionTest, ContentTypeAndLengthAreReported) {

@@ -79,7 +79,7 @@ std::string Render(const HttpAnswer& answer) {
     out += "Content-Length: " + std::to_string(length) + "\r\n";
   }
   for (const auto& [name, value] : answer.headers) out += name + ": " + value + "\r\n";
-  out += "Connection: close\r\n\r\n";
+  out += answer.keepAlive ? "\r\n" : "Connection: close\r\n\r\n";
   out += answer.body;
   return out;
 }
@@ -164,6 +164,11 @@ std::vector<std::string> TestHttpServer::RequestTargets() const {
   return targets_;
 }
 
+size_t TestHttpServer::ConnectionCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return connectionCount_;
+}
+
 size_t TestHttpServer::RequestCount() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return targets_.size();
@@ -195,6 +200,7 @@ void TestHttpServer::AcceptLoop() {
       return;
     }
     openFds_.push_back(fd);
+    ++connectionCount_;
     connections_.emplace_back(&TestHttpServer::Serve, this, fd);
   }
 }
@@ -214,6 +220,15 @@ void TestHttpServer::WaitForRelease(std::unique_lock<std::mutex>& lock) {
 }
 
 void TestHttpServer::Serve(int fd) {
+  while (ServeOne(fd)) {
+  }
+  shutdown(fd, SHUT_WR);
+  std::lock_guard<std::mutex> lock(mutex_);
+  openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
+  close(fd);
+}
+
+bool TestHttpServer::ServeOne(int fd) {
   std::string head;
   bool complete = ReadHead(fd, head);
   std::unique_lock<std::mutex> lock(mutex_);
@@ -234,11 +249,7 @@ void TestHttpServer::Serve(int fd) {
   bool send = complete && !stopping_ && !answer.neverAnswer;
   lock.unlock();
   if (send) SendAll(fd, Render(answer));
-  shutdown(fd, SHUT_WR);
-  lock.lock();
-  openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
-  lock.unlock();
-  close(fd);
+  return send && answer.keepAlive && !answer.closeAnyway;
 }
 
 }  // namespace quorix::testing

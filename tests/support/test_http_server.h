@@ -9,8 +9,8 @@
 //   server.Answer("/search.cgi", HttpAnswer("<rss ...>"));
 //   node.vexaHost = server.HostPort();  // "127.0.0.1:<port>"
 //
-// Connections are served one request each ("Connection: close"), every
-// connection on a thread of its own.
+// Connections are served one request each ("Connection: close") unless an
+// answer keeps its connection open, every connection on a thread of its own.
 #pragma once
 
 #include <chrono>
@@ -36,6 +36,8 @@ struct HttpAnswer {
   long long announcedLength = -1;      // when >= 0, announced instead of the body's real length
   std::chrono::milliseconds delay{0};  // before the answer is sent
   bool neverAnswer = false;            // keep the connection open, send nothing
+  bool keepAlive = false;              // no "Connection: close"
+  bool closeAnyway = false;            // with keepAlive: close all the same once sent
 
   HttpAnswer() = default;
   explicit HttpAnswer(std::string bodyText) : body(std::move(bodyText)) {}
@@ -62,6 +64,13 @@ struct HttpAnswer {
   }
   HttpAnswer& Delay(std::chrono::milliseconds wait) {
     delay = wait;
+    return *this;
+  }
+  // Lets the client keep the connection for its next request; with
+  // `closeAnyway` the server closes it after the answer without saying so.
+  HttpAnswer& KeepAlive(bool closeAnyway = false) {
+    keepAlive = true;
+    this->closeAnyway = closeAnyway;
     return *this;
   }
   HttpAnswer& Never() {
@@ -98,6 +107,8 @@ class TestHttpServer {
   // Request targets (path and query) in arrival order.
   std::vector<std::string> RequestTargets() const;
   size_t RequestCount() const;
+  // Connections accepted so far.
+  size_t ConnectionCount() const;
   // The raw head (request line and headers) of the last request.
   std::string LastRequestHead() const;
   // True when every held answer was released because enough requests arrived.
@@ -106,6 +117,8 @@ class TestHttpServer {
  private:
   void AcceptLoop();
   void Serve(int fd);
+  // Answers one request on `fd`; true when the connection stays open for another.
+  bool ServeOne(int fd);
   HttpAnswer FindAnswer(const std::string& target) const;
   void WaitForRelease(std::unique_lock<std::mutex>& lock);
 
@@ -125,6 +138,7 @@ class TestHttpServer {
   std::chrono::steady_clock::time_point holdDeadline_;
   bool releasedByCount_ = false;
   std::vector<int> openFds_;
+  size_t connectionCount_ = 0;
   std::vector<std::thread> connections_;
 };
 
