@@ -34,64 +34,7 @@ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORIX_BUILD_PANEL=
 cmake --build "$BUILD" -j "$(nproc)" \
   --target quorix demo_vexa_node quorix_demo_site measure_run >/dev/null
 
-PIDS=()
-stop_all() {
-  if ((${#PIDS[@]})); then
-    kill "${PIDS[@]}" 2>/dev/null || true
-    wait "${PIDS[@]}" 2>/dev/null || true
-  fi
-  PIDS=()
-}
-trap stop_all EXIT
-
-free_port() {
-  local port=$1
-  while (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
-  echo "$port"
-}
-wait_for() { for _ in $(seq 100); do [[ -s "$1" ]] && return 0; sleep 0.1; done; return 1; }
-wait_port() { for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0; sleep 0.1; done; return 1; }
-
-# A corpus in which every document matches the word "bench".
-write_corpus() {
-  local file=$1 node=$2 items=$3
-  {
-    printf '# id\ttitle\turl\tcategory\tdate (UTC)\tsize\ttext\n'
-    for ((i = 1; i <= items; i++)); do
-      printf '%d\tBench page %d of node %d\thttp://node%d.example/page/%d.html\tBench\t2026-%02d-%02dT10:00:00\t%d\t' \
-        "$i" "$i" "$node" "$node" "$i" $((i % 12 + 1)) $((i % 28 + 1)) $((1000 + i))
-      printf 'This bench page %d holds words about the town, the garden and the kitchen, ' "$i"
-      printf 'so that the description and the context have the length of a real one.\n'
-    done
-  } >"$file"
-}
-
-start_nodes() {
-  local nodes=$1 items=$2
-  NODE_ARGS=()
-  for ((n = 0; n < nodes; n++)); do
-    write_corpus "$WORK/corpus$n.tsv" "$n" "$items"
-    rm -f "$WORK/node$n.port"
-    "$BUILD/tools/demo_vexa_node" --corpus "$WORK/corpus$n.tsv" --port 0 \
-      --port-file "$WORK/node$n.port" --delay-ms "$DELAY_MS" >"$WORK/node$n.out" 2>&1 &
-    PIDS+=($!)
-  done
-  for ((n = 0; n < nodes; n++)); do
-    wait_for "$WORK/node$n.port" || { echo "node $n did not start" >&2; exit 1; }
-    NODE_ARGS+=(--vexa-port "$(cat "$WORK/node$n.port")")
-  done
-}
-
-# Writes a site; $1 its folder, $2 the web port, $3 cache minutes, $4 the
-# over-request factor, then extra options.
-write_site() {
-  local dir=$1 port=$2 minutes=$3 factor=$4
-  shift 4
-  rm -rf "$dir"
-  "$BUILD/tools/quorix_demo_site" --dir "$dir" --quorix "${SITE_BINARY:-$BUILD/quorix}" --source "$ROOT" \
-    --web-port "$port" --cache-minutes "$minutes" "${NODE_ARGS[@]}" "$@" >/dev/null
-  sed -i "s/^INT_OVER_REQUEST_FACTOR = .*/INT_OVER_REQUEST_FACTOR = $factor/" "$dir/www/settings.qxdat"
-}
+source bench/bench_sites.sh
 
 cgi_figures() {  # $1 site folder, $2 query string
   QUERY_STRING=$2 REQUEST_METHOD=GET "$BUILD/bench/measure_run" "$RUNS" "$1/www/quorix.cgi"

@@ -45,8 +45,10 @@ Status FileCacheSource::View(size_t offset, size_t count, size_t readAhead,
   if (!Within(size_, offset, count)) return kCacheReadFailed;
   bool held =
       offset >= start_ && offset - start_ <= filled_ && count <= filled_ - (offset - start_);
-  if (!held && !Fill(offset, count + std::min(readAhead, size_ - offset - count)))
-    return kCacheReadFailed;
+  // A small file is read whole at once: one read instead of one per piece.
+  size_t ahead = size_ <= kWholeFileReadBytes ? size_ - offset - count
+                                              : std::min(readAhead, size_ - offset - count);
+  if (!held && !Fill(offset, count + ahead)) return kCacheReadFailed;
   *bytes = std::string_view(buffer_.get() + (offset - start_), count);
   return kOk;
 }

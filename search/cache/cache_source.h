@@ -35,6 +35,9 @@ class MemoryCacheSource : public CacheSource {
 };
 
 // An open file, read with pread into a buffer that is kept between calls.
+// A cache file no larger than this is read whole by its first View.
+inline constexpr size_t kWholeFileReadBytes = 512 * 1024;
+
 class FileCacheSource : public CacheSource {
  public:
   FileCacheSource() = default;

@@ -48,6 +48,9 @@ void AnswerOne(const char* argv0, FCGX_Request& request) {
   page.Flush();
 }
 
+// Free heap a process keeps between requests rather than hand back.
+constexpr size_t kKeepFreeHeapBytes = 4 * 1024 * 1024;
+
 extern "C" void OnStopSignal(int) { FCGX_ShutdownPending(); }
 
 }  // namespace
@@ -69,9 +72,11 @@ int ServeFastCgiRequests(const char* argv0) {
   while (FCGX_Accept_r(&request) >= 0) {
     AnswerOne(argv0, request);
     FCGX_Finish_r(&request);
-    // What the request freed goes back to the system. (Node workers given up
-    // at their time-out are joined by the next dispatch once they have ended.)
-    malloc_trim(0);
+    // What a large request freed goes back to the system; what a small one
+    // freed stays for the next, which would otherwise fault it in again.
+    // (Node workers given up at their time-out are joined by the next
+    // dispatch once they have ended.)
+    if (mallinfo2().fordblks > kKeepFreeHeapBytes) malloc_trim(0);
   }
   FCGX_Free(&request, 1);
   JoinAbandonedWorkers(std::chrono::seconds(2));

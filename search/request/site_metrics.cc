@@ -1,5 +1,6 @@
 #include "search/request/site_metrics.h"
 
+#include "config/loaded_files.h"
 #include "config/settings_reader.h"
 #include "search/cache/cache.h"
 #include "search/request/answer_format.h"
@@ -9,6 +10,18 @@ namespace quorix {
 namespace {
 
 constexpr std::string_view kDefaultMetricsAllowFrom = "127.0.0.1 ::1";
+
+// The counters file a process keeps mapped, and which file it was.
+struct KeptCounters {
+  std::string path;
+  FileStamp stamp;
+  std::shared_ptr<SiteCounters> counters;
+  // The counters change the file's time; only another file at the path matters.
+  bool Same(const FileStamp& now) const {
+    return now.exists && now.device == stamp.device && now.inode == stamp.inode &&
+           now.size == stamp.size;
+  }
+};
 
 // Counts the look-ups and writes of the cache it passes them to.
 class CountedCache : public ResultCacheStep {
@@ -86,10 +99,15 @@ std::shared_ptr<SiteCounters> OpenSiteCounters(const std::string& programDir, Lo
   // A site without a cache directory counts nothing, and says so nowhere.
   if (CacheDirectoryStateOf(dir) == CacheDirState::kMissing) return nullptr;
   const std::string path = dir + "/" + kMetricsFileName;
+  // A process that keeps its files keeps the file mapped while it stays the same file.
+  static KeptCounters kept;
+  const bool keep = LoadedFilesKept();
+  if (keep && kept.counters && kept.path == path && kept.Same(StampOf(path))) return kept.counters;
   std::string why;
   std::shared_ptr<SiteCounters> counters = SiteCounters::Open(path, why);
   if (!counters)
     log.Logf(kLogFileOnly, "Metrics are not counted: \"%s\": %s", path.c_str(), why.c_str());
+  if (keep) kept = KeptCounters{path, StampOf(path), counters};
   return counters;
 }
 
