@@ -220,20 +220,33 @@ TEST_P(SearchFlow, SettingsCategoriesLogsAndCacheAreNotServed) {
 }
 
 // A persistent process must answer from the files as they are now.
-TEST_P(SearchFlow, AnEditedSettingsFileShowsOnTheNextRequest) {
+TEST_P(SearchFlow, AnEditedSiteFileShowsOnTheNextRequest) {
   StartStack(BothDemoNodes());
-  ASSERT_TRUE(Contains(Page("/quorix.cgi?vexa_query=garden"), "Search for:"));
-  std::string path = stack_.folder() + "/site/www/settings.qxdat";
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  std::string settings =
-      std::regex_replace(text.str(), std::regex("STR_FORM_SEARCHFOR = \"[^\"]*\""),
-                         "STR_FORM_SEARCHFOR = \"Look for:\"");
-  std::ofstream(path, std::ios::trunc) << settings;
+  // Each edit follows a request within the same second; the template's keeps its size.
+  struct Case {
+    const char* file;
+    const char* pattern;
+    const char* replacement;
+    const char* before;
+    const char* after;
+  } cases[] = {
+      {"settings.qxdat", "STR_FORM_SEARCHFOR = \"[^\"]*\"", "STR_FORM_SEARCHFOR = \"Look for:\"",
+       "Search for:", "Look for:"},
+      {"search_template.html", "<h1>Site search</h1>", "<h1>Town search</h1>",
+       "<h1>Site search</h1>", "<h1>Town search</h1>"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Contains(Page("/quorix.cgi?vexa_query=garden"), c.before)) << c.file;
+    std::string path = stack_.folder() + "/site/www/" + c.file;
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    std::ofstream(path, std::ios::trunc)
+        << std::regex_replace(text.str(), std::regex(c.pattern), c.replacement);
 
-  std::string page = Page("/quorix.cgi?vexa_query=garden");
-  EXPECT_TRUE(Contains(page, "Look for:"));
-  EXPECT_FALSE(Contains(page, "Search for:"));
+    std::string page = Page("/quorix.cgi?vexa_query=garden");
+    EXPECT_TRUE(Contains(page, c.after)) << c.file;
+    EXPECT_FALSE(Contains(page, c.before)) << c.file;
+  }
 }
 
 // Two fresh searches against a broken and an answering node, two from the
