@@ -65,36 +65,30 @@ std::FILE* OpenNamesFile(const std::string& path) {
   return file;
 }
 
-// The names of a file read without a fault; false otherwise.
-bool ReadNamesFile(const std::string& path, std::vector<std::string>& names) {
-  std::FILE* file = OpenNamesFile(path);
-  if (!file) return false;
-  int result = ReadNames(file, names);
-  std::fclose(file);
-  return result == kOk;
-}
-
 }  // namespace
 
 int LoadCategoryNames(const std::string& programDir, Config& config) {
   static LoadedFile<std::vector<std::string>> namesFile;
-  std::string path = programDir + "/" + std::string(kCategoryNamesFileName);
-  std::shared_ptr<const std::vector<std::string>> names = namesFile.Get(path, ReadNamesFile);
   config.categoryNames.clear();
-  if (names) {
+  bool present = false;
+  int result = kOk;
+  auto read = [&](const std::string& path, std::vector<std::string>& names) {
+    std::FILE* file = OpenNamesFile(path);
+    if (!file) return false;
+    present = true;
+    result = ReadNames(file, names);
+    std::fclose(file);
+    // Only a file read without a fault is kept; the names read before a fault still count.
+    if (result != kOk) config.categoryNames = std::move(names);
+    return result == kOk;
+  };
+  const std::string path = programDir + "/" + std::string(kCategoryNamesFileName);
+  if (auto names = namesFile.Get(path, read)) {
     config.useCats = 1;
     config.categoryNames = *names;
     return kOk;
   }
-  // Not kept: either there is no file, or reading it failed part-way.
-  std::FILE* file = OpenNamesFile(path);
-  if (!file) {
-    config.useCats = 0;
-    return kOk;
-  }
-  config.useCats = 1;
-  int result = ReadNames(file, config.categoryNames);
-  std::fclose(file);
+  config.useCats = present ? 1 : 0;
   return result;
 }
 

@@ -251,14 +251,20 @@ bool ReadSettingsFile(const std::string& path, Config& config) {
 bool LoadConfig(const std::string& path, Config& config, LogSink& log, int32_t debugOverride,
                 const QueryDump& dump) {
   static LoadedFile<Config> settingsFile;
-  std::shared_ptr<const Config> loaded = settingsFile.Get(path, ReadSettingsFile);
-  if (!loaded) {
+  bool read = true;
+  if (!LoadedFilesKept()) {
+    read = ReadSettingsFile(path, config);
+  } else if (std::shared_ptr<const Config> kept = settingsFile.Get(path, ReadSettingsFile)) {
+    config = *kept;  // what a fresh Config read from the file holds
+  } else {
+    read = false;
+  }
+  if (!read) {
     log.WriteWithDetail(kLogError, "Quorix::LoadConfig[185]: Failed to open config file",
                         Format("%s[%d]: Failed to open config file \"%s\"", "Quorix::LoadConfig",
                                185, path.c_str()));
     return false;
   }
-  config = *loaded;
   if (debugOverride != -1 && config.allowRequestDebug == 1) config.debugMode = debugOverride;
   LogDump(config, dump, log);
   return true;

@@ -21,8 +21,9 @@ struct QueryDump {
   std::vector<int32_t> cat;
 };
 
-// Replaces `config` with the settings read from `path` over the defaults
-// (see config/loaded_files.h for when a file is read again). `debugOverride` other
+// Reads `path` into `config` (which holds the defaults; a process that keeps
+// its files, see config/loaded_files.h, takes them to be a fresh Config's and
+// reads the file only when it has changed). `debugOverride` other
 // than -1 (the request's vexa_debug) replaces the file's DEBUG when the file
 // allows it with AllowRequestDebug = 1. Logs the debug dump at information level.
 // Returns false (after an error-level line) when the file cannot be read.
