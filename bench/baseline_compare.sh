@@ -159,6 +159,19 @@ requests_per_second() {
   stop_server
 }
 
+# The slowest of the slow nodes when all are asked at once (curl, one transfer
+# each over http, through the same front): the floor of a search's wall time.
+slowest_node_ms() {
+  local args=() maxima=()
+  for ((i = 1; i < ${#SLOW_HTTP[@]}; i += 2)); do
+    args+=(-o /dev/null "${SLOW_HTTP[i]}?vexa_query=bench&vexa_per_page=80&vexa_xml=1&vexa_sort=0")
+  done
+  for ((run = 0; run < RUNS; run++)); do
+    maxima+=("$(curl -Z --parallel-max 64 -s --no-progress-meter -w '%{time_total}\n' "${args[@]}" 2>/dev/null | sort -n | tail -1)")
+  done
+  printf '%s\n' "${maxima[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.1f", a[int(NR/2)+1]*1000}'
+}
+
 row() {  # NAME BASE NEW GOAL: one line of the table with the ratio new / base
   awk -v n="$1" -v b="$2" -v x="$3" -v g="$4" \
     'BEGIN {r = (b > 0) ? sprintf("%.2f", x / b) : "-"; printf "%-52s %10s %10s %7s  %s\n", n, b, x, r, g}'
@@ -177,13 +190,15 @@ start_nodes "$NODES" 100 0 large
 front_nodes large
 LARGE_HTTP=("${HTTP_ARGS[@]}")
 
+SLOWEST=$(slowest_node_ms)
 PORT=$(free_port 9400)
 SEARCH="vexa_query=bench&vexa_per_page=40"
 HIT="vexa_query=bench&vexa_page=2&vexa_per_page=10"
 declare -A FIG
-for build in base new; do
-  binary=$BUILD/quorix
-  [[ $build == base ]] && binary=$BASELINE
+
+# Each group of figures for one build ($1 base or new, $2 its quorix).
+cgi_figures() {
+  local build=$1 binary=$2
   site_with "$binary" "$WORK/cgi" "$PORT" 0 "${FAST_HTTP[@]}"
   read -r _ FIG[$build.cgi.cpu] _ <<<"$(cgi_run "$WORK/cgi" "$SEARCH")"
   site_with "$binary" "$WORK/cgi" "$PORT" 0 "${SLOW_HTTP[@]}"
@@ -192,8 +207,10 @@ for build in base new; do
   read -r _ _ FIG[$build.cgi.rss] <<<"$(cgi_run "$WORK/cgi" "vexa_query=bench&vexa_per_page=100")"
   site_with "$binary" "$WORK/cgi" "$PORT" 60 "${FAST_HTTP[@]}"
   FIG[$build.cgi.hits]=$(requests_per_second "$WORK/cgi" "$PORT" "/quorix.cgi?$HIT")
+}
 
-  schemes="http https"
+fastcgi_search_figures() {
+  local build=$1 binary=$2 schemes="http https"
   # A build that cannot be given the test CA is timed over http only.
   if [[ $build == base ]] && ! grep -q QUORIX_CA_FILE "$binary"; then
     schemes=http
@@ -201,14 +218,16 @@ for build in base new; do
     FIG[base.fcgi.https.wall]=-
   fi
   for scheme in $schemes; do
-    fast=FAST_${scheme^^}[@]
-    slow=SLOW_${scheme^^}[@]
+    local fast=FAST_${scheme^^}[@] slow=SLOW_${scheme^^}[@]
     site_with "$binary" "$WORK/fcgi" "$PORT" 0 "${!fast}" --fastcgi
     read -r FIG[$build.fcgi.$scheme.cpu] _ <<<"$(fastcgi_search "$WORK/fcgi" "$PORT" "$SEARCH" $((RUNS * 10)))"
     site_with "$binary" "$WORK/fcgi" "$PORT" 0 "${!slow}" --fastcgi
     read -r _ FIG[$build.fcgi.$scheme.wall] <<<"$(fastcgi_search "$WORK/fcgi" "$PORT" "$SEARCH" "$RUNS")"
   done
+}
 
+fastcgi_hit_figures() {
+  local build=$1 binary=$2
   site_with "$binary" "$WORK/fcgi" "$PORT" 60 "${FAST_HTTP[@]}" --fastcgi --fastcgi-procs 2
   start_server "$WORK/fcgi" "$PORT"
   curl -s -o /dev/null "http://127.0.0.1:$PORT/quorix.cgi?${HIT/vexa_page=2/vexa_page=1}"
@@ -218,21 +237,29 @@ for build in base new; do
   FIG[page.bytes]=$(stat -c %s "$WORK/fcgi/www/static.html")
   FIG[$build.static]=$(requests_per_second "$WORK/fcgi" "$PORT" "/static.html")
   FIG[$build.fcgi.hits]=$(requests_per_second "$WORK/fcgi" "$PORT" "/quorix.cgi?$HIT")
+}
+
+# Figure by figure, the baseline and then this build, so that a change in the
+# machine's load between two figures falls on both builds alike.
+for figures in cgi_figures fastcgi_search_figures fastcgi_hit_figures; do
+  $figures base "$BASELINE"
+  $figures new "$BUILD/quorix"
 done
 
-echo "$NODES nodes, slow nodes answer after $SLOW_MS ms; the cached page is ${FIG[page.bytes]} bytes;"
+echo "$NODES nodes, slow nodes answer after $SLOW_MS ms (the slowest of them all asked at once by"
+echo "curl: $SLOWEST ms); the cached page is ${FIG[page.bytes]} bytes;"
 echo "wrk -t2 -c8 -d${WRK_SECONDS}s; medians of $RUNS runs (FastCGI CPU over $((RUNS * 10)) searches)"
 printf '%-52s %10s %10s %7s  %s\n' figure base new new/base goal
 row "CGI search 16 x 40, CPU ms" "${FIG[base.cgi.cpu]}" "${FIG[new.cgi.cpu]}" "ratio <= 0.75"
 row "CGI search 16 x 40, wall ms (slow nodes)" "${FIG[base.cgi.wall]}" "${FIG[new.cgi.wall]}" \
-  "<= $((SLOW_MS + 5)) ms"
+  "<= slowest + 5 ms"
 row "CGI search 16 x 100, peak RSS MB" "${FIG[base.cgi.rss]}" "${FIG[new.cgi.rss]}" "<= 12 MB"
 row "CGI cache hits, requests/s" "${FIG[base.cgi.hits]}" "${FIG[new.cgi.hits]}" "ratio >= 1.3"
 for scheme in http https; do
   row "FastCGI search 16 x 40 over $scheme, CPU ms" "${FIG[base.fcgi.$scheme.cpu]}" \
     "${FIG[new.fcgi.$scheme.cpu]}" ""
   row "FastCGI search 16 x 40 over $scheme, wall ms (slow nodes)" "${FIG[base.fcgi.$scheme.wall]}" \
-    "${FIG[new.fcgi.$scheme.wall]}" "<= $((SLOW_MS + 5)) ms"
+    "${FIG[new.fcgi.$scheme.wall]}" "<= slowest + 5 ms"
 done
 row "FastCGI (2 processes) cache hits, requests/s" "${FIG[base.fcgi.hits]}" "${FIG[new.fcgi.hits]}" ""
 row "lighttpd, the same page as a static file, requests/s" "${FIG[base.static]}" "${FIG[new.static]}" ""

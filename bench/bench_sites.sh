@@ -4,7 +4,8 @@
 #   free_port FROM              the first free TCP port on 127.0.0.1 from FROM on
 #   wait_for FILE, wait_port N  wait until FILE has content, something listens on N
 #   start_nodes ...             demo Vexa nodes whose every document matches "bench"
-#   write_site DIR PORT ...     a site for SITE_BINARY (default this build's quorix)
+#   write_site DIR PORT CACHE_MINUTES OVER_REQUEST_FACTOR [SITE OPTION...]
+#                               a site for SITE_BINARY (default this build's quorix)
 
 PIDS=()
 stop_all() {
