@@ -18,6 +18,8 @@
 #include "search/cache/cache_name.h"
 #include "search/cache/cache_source.h"
 #include "search/pipeline/pipeline.h"
+#include "search/store/file_store.h"
+#include "search/store/site_store.h"
 
 namespace quorix {
 
@@ -65,7 +67,10 @@ class CCache : public ResultCacheStep {
   // Everything is borrowed and must outlive the cache, except for the purge
   // thread, which keeps its own copies and stops logging once the cache is
   // gone.
-  CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log);
+  // `site` (not owned) is the store the settings name for the entries; null:
+  // the files of the cache directory.
+  CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log,
+         SiteStore* site = nullptr);
   ~CCache() override;
   CCache(const CCache&) = delete;
   CCache& operator=(const CCache&) = delete;
@@ -91,6 +96,9 @@ class CCache : public ResultCacheStep {
   const std::string& cacheFilePath() const { return cacheFilePath_; }
 
  private:
+  SharedStore& store();
+  bool Shared();                  // the entries are in a shared store, not in the cache directory
+  std::string EntryName() const;  // the file name of cacheFilePath_
   Status ReadCacheData(CacheSource& file, const VexaQuery& query, CachePage* loaded);
   void LogNodes(const CachePage& loaded);
   void LogItems(const CachePage& loaded);
@@ -101,6 +109,8 @@ class CCache : public ResultCacheStep {
   const VexaQuery& query_;
   LogSink& log_;
 
+  FileStore files_;
+  SiteStore* site_;
   std::string cacheFilePath_;
   std::shared_ptr<GatedLog> purgeLog_;  // the purge thread's log, closed with the cache
 };
