@@ -15,7 +15,7 @@
 namespace quorix {
 
 inline constexpr int kMaxNodes = 64;
-inline constexpr int kLangStringCount = 53;  // STR_ keys (the search program ignores index 44)
+inline constexpr int kLangStringCount = 54;  // STR_ keys (the search program ignores index 44)
 inline constexpr int kMaxWideCategoryNames = 66;
 inline constexpr size_t kNodeNameMaxUnits = 63;  // NODE%d_NAME
 

@@ -173,6 +173,14 @@ void CCache::StartExpiredPurge() {
   }
 }
 
+bool CCache::Holds(const VexaQuery& query) {
+  if (config_.cacheValidPeriodMins == 0 ||
+      CacheFilePath(programDir_, config_, query, &cacheFilePath_) != kOk)
+    return false;
+  std::unique_ptr<EntrySource> entry;
+  return store().OpenEntry(EntryName(), config_.cacheValidPeriodMins, &entry, log_) == kOk;
+}
+
 Status CCache::CheckCacheByQueryString(const VexaQuery& query, CacheLookup* lookup) {
   *lookup = CacheLookup();
   Status status = CacheFilePath(programDir_, config_, query, &cacheFilePath_);

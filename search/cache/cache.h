@@ -85,6 +85,10 @@ class CCache : public ResultCacheStep {
   // set.available. Returns kOk without writing for an empty set.
   Status WriteCacheByQueryString(const ResultSet& set) override;
 
+  // True when the store holds a valid entry for `query` (its page may still
+  // lie beyond the entry's items).
+  bool Holds(const VexaQuery& query);
+
   // Deletes the expired cache files on the calling thread; never the current
   // request's own file. Returns kCachePurgeDone, kCacheNotFound or kCacheListFailed.
   Status DeleteExpiredCache();

@@ -12,6 +12,7 @@
 #include "search/request/cgi_form.h"
 #include "search/request/diag_log.h"
 #include "search/request/site_metrics.h"
+#include "search/request/visitor_limit.h"
 
 namespace quorix {
 namespace {
@@ -113,7 +114,7 @@ CgiEnvironment ReadCgiEnvironment(const std::function<const char*(const char*)>&
   CgiEnvironment environment;
   for (const char* name :
        {"REQUEST_METHOD", "CONTENT_TYPE", "CONTENT_LENGTH", "QUERY_STRING", "REMOTE_ADDR", "HTTPS",
-        "HTTP_HOST", "SCRIPT_NAME", "HTTP_X_QUORIX_HOPS"}) {
+        "HTTP_HOST", "SCRIPT_NAME", "HTTP_X_QUORIX_HOPS", "HTTP_X_FORWARDED_FOR"}) {
     if (const char* value = lookup(name)) environment[name] = value;
   }
   return environment;
@@ -141,8 +142,15 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
   DiagLog log(page, config);
   if (!html) log.KeepOffPage();
   VexaQuery query;
-  WriteAnswerHeader(format, page);
   RequestValues values = ReadRequest(environment, form, html, query);
+  VisitorLimit limit =
+      CheckVisitorLimit(settingsPath, programDir, environment, query, CalendarSeconds());
+  if (limit.over) {
+    WriteOverLimitAnswer(format, settingsPath, programDir, query, limit, page);
+    page.Flush();
+    return 0;
+  }
+  WriteAnswerHeader(format, page);
   if (html) page.Printf("<!--Vexa Search Engine %s-->\n", "");
   TermList terms = PrepareQuery(query, values, log);
   values.debugOverride = IntParameter(form, "vexa_debug", -1);

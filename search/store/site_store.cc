@@ -15,7 +15,7 @@ bool StoreSettingsOf(const Config& config, const std::string& programDir, StoreS
   const std::string& file = config.sharedStorePasswordFile;
   if (file.empty()) return true;
   std::string path = file.starts_with("/") || programDir.empty() ? file : programDir + "/" + file;
-  if (ReadStorePassword(path, &settings->password, why)) return true;
+  if (ReadStorePassword(path, &settings->user, &settings->password, why)) return true;
   *why = "SharedStorePasswordFile " + *why;
   return false;
 }

@@ -77,7 +77,9 @@ bool ParseStoreAddress(const std::string& text, StoreAddress* address, std::stri
   return ParseHostPort(hostPort, address, why);
 }
 
-bool ReadStorePassword(const std::string& path, std::string* password, std::string* why) {
+bool ReadStorePassword(const std::string& path, std::string* user, std::string* password,
+                       std::string* why) {
+  user->clear();
   password->clear();
   int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return *why = Format("%s: %s", path.c_str(), std::strerror(errno)), false;
@@ -95,7 +97,13 @@ bool ReadStorePassword(const std::string& path, std::string* password, std::stri
   if (got < 0 || static_cast<size_t>(got) > kMaxPasswordBytes)
     return *why = path + ": unreadable or longer than 512 bytes", false;
   std::string_view text(buffer, static_cast<size_t>(got));
-  *password = std::string(text.substr(0, text.find_first_of("\r\n")));
+  std::string_view first = text.substr(0, text.find_first_of("\r\n"));
+  text.remove_prefix(std::min(text.size(), first.size()));
+  text.remove_prefix(std::min(text.size(), text.find_first_not_of("\r\n")));
+  std::string_view second = text.substr(0, text.find_first_of("\r\n"));
+  // One line: the password; two: the ACL user and its password.
+  *(second.empty() ? password : user) = std::string(first);
+  if (!second.empty()) *password = std::string(second);
   return true;
 }
 
@@ -111,7 +119,8 @@ void StoreConnection::BeginRequest(const StoreSettings& settings) {
   const StoreAddress& b = settings_.address;
   bool same = haveSettings_ && a.host == b.host && a.port == b.port &&
               a.socketPath == b.socketPath && a.database == b.database &&
-              settings.password == settings_.password && settings.timeoutMs == settings_.timeoutMs;
+              settings.user == settings_.user && settings.password == settings_.password &&
+              settings.timeoutMs == settings_.timeoutMs;
   if (!same) Drop();
   settings_ = settings;
   haveSettings_ = true;
@@ -141,13 +150,21 @@ bool StoreConnection::Connect(std::string* why) {
 
 bool StoreConnection::Authenticate(std::string* why) {
   std::vector<std::vector<std::string>> steps;
-  if (!settings_.password.empty()) steps.push_back({"AUTH", settings_.password});
+  if (!settings_.user.empty())
+    steps.push_back({"AUTH", settings_.user, settings_.password});
+  else if (!settings_.password.empty())
+    steps.push_back({"AUTH", settings_.password});
   if (settings_.address.database != 0)
     steps.push_back({"SELECT", std::to_string(settings_.address.database)});
   for (const std::vector<std::string>& step : steps) {
-    const char* argv[2] = {step[0].c_str(), step[1].c_str()};
-    size_t lengths[2] = {step[0].size(), step[1].size()};
-    StoreReply reply(static_cast<redisReply*>(redisCommandArgv(context_, 2, argv, lengths)));
+    std::vector<const char*> argv;
+    std::vector<size_t> lengths;
+    for (const std::string& word : step) {
+      argv.push_back(word.c_str());
+      lengths.push_back(word.size());
+    }
+    StoreReply reply(static_cast<redisReply*>(
+        redisCommandArgv(context_, static_cast<int>(argv.size()), argv.data(), lengths.data())));
     if (!reply || reply->type == REDIS_REPLY_ERROR) {
       *why = reply ? Format("%s refused: %s", step[0].c_str(), reply->str) : context_->errstr;
       refused_ = reply != nullptr;

@@ -27,12 +27,15 @@ struct StoreAddress {
 // IPv6 address in brackets) or "unix:/PATH". False with the reason in `why`.
 bool ParseStoreAddress(const std::string& text, StoreAddress* address, std::string* why);
 
-// Reads the password from `path` (its first line). The file must be a regular
+// Reads the password from `path`: its first line, or with a second line, the
+// ACL user (first) and its password (second). The file must be a regular
 // file that no one but its owner can read or write. False with the reason.
-bool ReadStorePassword(const std::string& path, std::string* password, std::string* why);
+bool ReadStorePassword(const std::string& path, std::string* user, std::string* password,
+                       std::string* why);
 
 struct StoreSettings {
   StoreAddress address;
+  std::string user;      // empty: the default user
   std::string password;  // empty: none
   int32_t timeoutMs = 100;
 };

@@ -223,15 +223,18 @@ TEST(RedisStoreTest, AddressesAndPasswordFiles) {
   }
   RedisServer server;  // only for its folder
   const std::string path = server.folder() + "/password";
-  std::string password, why;
-  std::ofstream(path) << "s3cret\nignored\n";
+  std::string user, password, why;
+  std::ofstream(path) << "s3cret\n";
   chmod(path.c_str(), 0640);
-  EXPECT_FALSE(ReadStorePassword(path, &password, &why));
+  EXPECT_FALSE(ReadStorePassword(path, &user, &password, &why));
   EXPECT_NE(why.find("chmod 600"), std::string::npos);
   chmod(path.c_str(), 0600);
-  EXPECT_TRUE(ReadStorePassword(path, &password, &why));
-  EXPECT_EQ(password, "s3cret");
-  EXPECT_FALSE(ReadStorePassword(path + "-missing", &password, &why));
+  EXPECT_TRUE(ReadStorePassword(path, &user, &password, &why));
+  EXPECT_EQ(user + "|" + password, "|s3cret");
+  std::ofstream(path) << "quorix\r\nacl pass\n";
+  EXPECT_TRUE(ReadStorePassword(path, &user, &password, &why));
+  EXPECT_EQ(user + "|" + password, "quorix|acl pass");
+  EXPECT_FALSE(ReadStorePassword(path + "-missing", &user, &password, &why));
 }
 
 }  // namespace
