@@ -117,18 +117,21 @@ Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int
 }
 
 CCache::CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log,
-               SiteStore* site)
+               std::function<SharedStore*()> shared)
     : programDir_(std::move(programDir)),
       config_(config),
       query_(query),
       log_(log),
       files_(programDir_, CacheDirectoryPath(programDir_)),
-      site_(site),
+      shared_(std::move(shared)),
       purgeLog_(std::make_shared<GatedLog>(log)) {}
 
-SharedStore& CCache::store() { return site_ ? site_->store() : files_; }
+SharedStore& CCache::store() {
+  SharedStore* shared = shared_ ? shared_() : nullptr;
+  return shared ? *shared : files_;
+}
 
-bool CCache::Shared() { return site_ && site_->shared(); }
+bool CCache::Shared() { return shared_ && shared_() != nullptr; }
 
 std::string CCache::EntryName() const {
   return cacheFilePath_.substr(cacheFilePath_.rfind('/') + 1);

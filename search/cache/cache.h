@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,9 +18,8 @@
 #include "search/cache/cache_files.h"
 #include "search/cache/cache_name.h"
 #include "search/cache/cache_source.h"
+#include "search/cache/file_store.h"
 #include "search/pipeline/pipeline.h"
-#include "search/store/file_store.h"
-#include "search/store/site_store.h"
 
 namespace quorix {
 
@@ -67,10 +67,10 @@ class CCache : public ResultCacheStep {
   // Everything is borrowed and must outlive the cache, except for the purge
   // thread, which keeps its own copies and stops logging once the cache is
   // gone.
-  // `site` (not owned) is the store the settings name for the entries; null:
-  // the files of the cache directory.
+  // `shared` gives the store the settings name for the entries once they are
+  // read; without it, or when it gives null, the files of the cache directory.
   CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log,
-         SiteStore* site = nullptr);
+         std::function<SharedStore*()> shared = {});
   ~CCache() override;
   CCache(const CCache&) = delete;
   CCache& operator=(const CCache&) = delete;
@@ -114,7 +114,7 @@ class CCache : public ResultCacheStep {
   LogSink& log_;
 
   FileStore files_;
-  SiteStore* site_;
+  std::function<SharedStore*()> shared_;
   std::string cacheFilePath_;
   std::shared_ptr<GatedLog> purgeLog_;  // the purge thread's log, closed with the cache
 };

@@ -53,8 +53,9 @@ RequestComponents ComponentsWith(RequestContext& context, OutputSteps output) {
   components.store = std::make_unique<SiteStore>(context.programDir, context.config, context.log);
   components.resources = std::move(output.resources);
   components.form = std::move(output.form);
-  components.cache = std::make_unique<CCache>(context.programDir, context.config, context.query,
-                                              context.log, components.store.get());
+  components.cache =
+      std::make_unique<CCache>(context.programDir, context.config, context.query, context.log,
+                               [store = components.store.get()] { return store->shared(); });
   components.nodes = std::make_unique<NodeQuery>(context, *components.store);
   components.results = std::move(output.results);
   components.tail = std::move(output.tail);

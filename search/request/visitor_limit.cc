@@ -3,10 +3,10 @@
 #include "config/lang_keys.h"
 #include "config/page_template.h"
 #include "config/settings_reader.h"
+#include "platform/ip_ranges.h"
 #include "search/cache/cache.h"
 #include "search/page/page.h"
 #include "search/request/answer_requests.h"
-#include "search/request/client_address.h"
 #include "search/store/site_store.h"
 
 namespace quorix {
@@ -44,7 +44,7 @@ VisitorLimit CheckVisitorLimit(const std::string& settingsPath, const std::strin
   VexaQuery forms = query;
   FillQueryForms(forms, quiet);
   SiteStore site(programDir, config, quiet);
-  CCache cache(programDir, config, forms, quiet, &site);
+  CCache cache(programDir, config, forms, quiet, [&site] { return site.shared(); });
   if (cache.Holds(forms)) return limit;  // the cache answers: free
   int64_t count = 0;
   if (site.store().CountInWindow("visitor:" + visitor, kWindowSecs, now, &count, quiet) != kOk)

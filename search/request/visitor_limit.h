@@ -8,8 +8,8 @@
 
 #include "platform/log.h"
 #include "search/answers/answers.h"
-#include "search/page/page_output.h"
-#include "search/pipeline/query.h"
+#include "search/page/page.h"
+#include "search/pipeline/pipeline.h"
 #include "search/request/cgi_main.h"
 
 namespace quorix {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/shared_store.h"
-#include "search/store/store_connection.h"
+#include "platform/store_connection.h"
 
 namespace quorix {
 

@@ -1,24 +1,8 @@
 #include "search/store/site_store.h"
 
-#include "search/cache/cache_name.h"
+#include "config/store_settings.h"
 
 namespace quorix {
-
-bool StoreSettingsOf(const Config& config, const std::string& programDir, StoreSettings* settings,
-                     std::string* why) {
-  *settings = StoreSettings();
-  settings->timeoutMs = config.sharedStoreTimeoutMs > 0 ? config.sharedStoreTimeoutMs : 100;
-  if (!ParseStoreAddress(config.sharedStore, &settings->address, why)) {
-    *why = "SharedStore \"" + config.sharedStore + "\": " + *why;
-    return false;
-  }
-  const std::string& file = config.sharedStorePasswordFile;
-  if (file.empty()) return true;
-  std::string path = file.starts_with("/") || programDir.empty() ? file : programDir + "/" + file;
-  if (ReadStorePassword(path, &settings->user, &settings->password, why)) return true;
-  *why = "SharedStorePasswordFile " + *why;
-  return false;
-}
 
 SiteStore::SiteStore(std::string programDir, const Config& config, LogSink& log)
     : programDir_(std::move(programDir)),
@@ -47,9 +31,9 @@ SharedStore& SiteStore::store() {
   return redis_ ? static_cast<SharedStore&>(*redis_) : files_;
 }
 
-bool SiteStore::shared() {
+SharedStore* SiteStore::shared() {
   Choose();
-  return redis_ != nullptr;
+  return redis_.get();
 }
 
 }  // namespace quorix

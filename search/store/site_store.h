@@ -9,15 +9,10 @@
 
 #include "config/settings.h"
 #include "platform/log.h"
-#include "search/store/file_store.h"
+#include "search/cache/cache.h"
 #include "search/store/redis_store.h"
 
 namespace quorix {
-
-// The settings of the SharedStore keys, checked. False with the reason in
-// `why` when the address or the password file cannot be used.
-bool StoreSettingsOf(const Config& config, const std::string& programDir, StoreSettings* settings,
-                     std::string* why);
 
 class SiteStore {
  public:
@@ -25,7 +20,8 @@ class SiteStore {
   SiteStore(std::string programDir, const Config& config, LogSink& log);
 
   SharedStore& store();
-  bool shared();  // the settings name a Redis-protocol store
+  // The Redis-protocol store the settings name; null for the files.
+  SharedStore* shared();
 
  private:
   void Choose();

@@ -14,7 +14,7 @@
 
 #include "nodequery/backoff_state.h"
 #include "platform/text.h"
-#include "search/store/file_store.h"
+#include "search/cache/file_store.h"
 #include "tests/support/recording_log.h"
 
 namespace quorix {

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "search/store/file_store.h"
+#include "search/cache/file_store.h"
 #include "search/store/redis_store.h"
 #include "tests/support/recording_log.h"
 #include "tests/support/redis_server.h"

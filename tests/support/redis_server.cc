@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "search/store/store_connection.h"
+#include "platform/store_connection.h"
 
 namespace quorix::testing {
 

@@ -1,4 +1,4 @@
-#include "search/store/store_connection.h"
+#include "platform/store_connection.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "search/request/client_address.h"
+#include "platform/ip_ranges.h"
 
 #include <arpa/inet.h>
 

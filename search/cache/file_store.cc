@@ -1,4 +1,4 @@
-#include "search/store/file_store.h"
+#include "search/cache/file_store.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
