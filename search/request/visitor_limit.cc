@@ -31,7 +31,7 @@ bool ReadQuietly(const std::string& settingsPath, Config* config) {
 
 VisitorLimit CheckVisitorLimit(const std::string& settingsPath, const std::string& programDir,
                                const CgiEnvironment& environment, const VexaQuery& query,
-                               int64_t now) {
+                               const QueryPreparation& prepare, int64_t now) {
   VisitorLimit limit;
   if (query.rawQuery.empty()) return limit;  // nothing is searched
   Config config;
@@ -42,7 +42,7 @@ VisitorLimit CheckVisitorLimit(const std::string& settingsPath, const std::strin
   if (visitor.empty()) return limit;
   NullLog quiet;  // the search reports a store that fails, once
   VexaQuery forms = query;
-  FillQueryForms(forms, quiet);
+  prepare(config, forms);
   SiteStore site(programDir, config, quiet);
   CCache cache(programDir, config, forms, quiet, [&site] { return site.shared(); });
   if (cache.Holds(forms)) return limit;  // the cache answers: free

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/log.h"
@@ -19,12 +20,16 @@ struct VisitorLimit {
   int64_t retryAfterSecs = 0;  // until the current minute ends
 };
 
+// Completes a copy of the request's query with the settings, as the request
+// itself will, so that its cache name is the one the search looks up.
+using QueryPreparation = std::function<void(Config&, VexaQuery&)>;
+
 // Decides whether the request for `query` (with its form values read) is over
 // the limit of the settings at `settingsPath`, counting it when it would ask
 // the nodes. The settings are read quietly: the request reads them again.
 VisitorLimit CheckVisitorLimit(const std::string& settingsPath, const std::string& programDir,
                                const CgiEnvironment& environment, const VexaQuery& query,
-                               int64_t now);
+                               const QueryPreparation& prepare, int64_t now);
 
 // The whole answer to a request over the limit: status 429 with Retry-After,
 // the page template around a short text, or an empty RSS or JSON answer.
