@@ -8,7 +8,7 @@
 
 namespace quorix {
 
-inline constexpr int kLangKeyCount = 53;
+inline constexpr int kLangKeyCount = 54;
 
 inline constexpr std::array<std::string_view, kLangKeyCount> kLangKeys = {
     "STR_FORM_SEARCHFOR",
@@ -64,6 +64,7 @@ inline constexpr std::array<std::string_view, kLangKeyCount> kLangKeys = {
     "STR_SOURCE_ALL",
     "STR_ALSO_FOUND_AT",
     "STR_SOURCE_FROM_CACHE",
+    "STR_TOO_MANY_SEARCHES",
 };
 
 // Indexes of the keys the search program shows.
@@ -97,6 +98,7 @@ enum LangKey : int {
   kStrSourceAll = 50,
   kStrAlsoFoundAt = 51,
   kStrSourceFromCache = 52,
+  kStrTooManySearches = 53,
 };
 
 // Index of `key` in kLangKeys, or -1.

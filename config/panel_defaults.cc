@@ -19,6 +19,7 @@ void ApplyPanelDefaults(Config& config) {
   config.mergeDuplicates = 1;
   config.showSources = 1;
   config.nodeBackoffSecs = 60;
+  config.rateLimitPerMinute = 60;
 }
 
 }  // namespace quorix

@@ -15,7 +15,7 @@
 namespace quorix {
 
 inline constexpr int kMaxNodes = 64;
-inline constexpr int kLangStringCount = 53;  // STR_ keys (the search program ignores index 44)
+inline constexpr int kLangStringCount = 54;  // STR_ keys (the search program ignores index 44)
 inline constexpr int kMaxWideCategoryNames = 66;
 inline constexpr size_t kNodeNameMaxUnits = 63;  // NODE%d_NAME
 
@@ -78,6 +78,16 @@ struct Config {
   // The client addresses (REMOTE_ADDR, space-separated) that may read the
   // metrics; empty: 127.0.0.1 and ::1.
   std::string metricsAllowFrom;
+  // The store shared by several web servers: empty for the files beside the
+  // program, "redis://HOST:PORT/DB" or "unix:/PATH" for a Redis-protocol store.
+  std::string sharedStore;
+  std::string sharedStorePrefix = "quorix:";  // the start of every key
+  std::string sharedStorePasswordFile;        // a file only the search's user may read
+  int32_t sharedStoreTimeoutMs = 100;         // per connection and command
+  // Requests that ask nodes, per client address and minute; 0 turns the limit off.
+  int32_t rateLimitPerMinute = 0;
+  // Addresses and CIDR ranges (space-separated) whose X-Forwarded-For is believed.
+  std::string trustedProxies;
 
   // Control panel only (ignored by the search program).
   std::string templateFilename;

@@ -165,6 +165,13 @@ bool LoadPanelSettings(const std::string& path, Config& config, LogSink& log, st
   config.showSources = 0;
   config.nodeBackoffFailures = 3;
   config.nodeBackoffSecs = 0;
+  const Config defaults;
+  config.sharedStore = defaults.sharedStore;
+  config.sharedStorePrefix = defaults.sharedStorePrefix;
+  config.sharedStorePasswordFile = defaults.sharedStorePasswordFile;
+  config.sharedStoreTimeoutMs = defaults.sharedStoreTimeoutMs;
+  config.rateLimitPerMinute = defaults.rateLimitPerMinute;
+  config.trustedProxies = defaults.trustedProxies;
 
   std::string line;
   int lineNumber = 0;

@@ -1,13 +1,7 @@
 #include "nodequery/node_backoff.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstring>
 
 #include "nodequery/backoff_state.h"
 #include "platform/text.h"
@@ -16,20 +10,6 @@ namespace quorix {
 namespace {
 
 static_assert(kBackoffQueriesKept >= kBackoffDistinctQueries);
-
-// Closes the descriptor (and so drops its flock) when it goes.
-class LockedFile {
- public:
-  explicit LockedFile(int fd) : fd_(fd) {}
-  ~LockedFile() {
-    if (fd_ >= 0) close(fd_);
-  }
-  LockedFile(const LockedFile&) = delete;
-  LockedFile& operator=(const LockedFile&) = delete;
-
- private:
-  int fd_;
-};
 
 // 32-bit FNV-1a: a query's fingerprint in the state file.
 uint32_t Fingerprint(std::string_view text) {
@@ -99,51 +79,22 @@ std::string BackoffNodeUrl(const NodeRecord& node) {
   return key;
 }
 
-NodeBackoff::NodeBackoff(std::string directory, BackoffPolicy policy, std::function<int64_t()> now)
-    : directory_(std::move(directory)), policy_(policy), now_(std::move(now)) {}
+NodeBackoff::NodeBackoff(SharedStore& store, BackoffPolicy policy, std::function<int64_t()> now)
+    : store_(store), policy_(policy), now_(std::move(now)) {}
 
 Status NodeBackoff::Update(const std::function<bool(BackoffTable&)>& change, LogSink& log) {
-  std::string lockPath = directory_ + "/" + kBackoffLockFile;
-  std::string statePath = directory_ + "/" + kBackoffStateFile;
-  std::string why;
-  int fd = OpenBackoffLock(lockPath, why);
-  int locked = -1;
-  while (fd >= 0 && (locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-  }
-  if (fd < 0 || locked != 0) {
-    if (fd >= 0) why = std::strerror(errno);
-    log.Logf(kLogWarning, "Node back-off is off for this request: %s: %s", lockPath.c_str(),
-             why.c_str());
-    if (fd >= 0) close(fd);
-    return kCacheAccessError;
-  }
-  LockedFile lock(fd);
-
-  std::string text;
-  StateFileRead read = ReadBackoffState(statePath, text, why);
-  if (read == StateFileRead::kFailed) {
-    log.Logf(kLogWarning, "Node back-off is off for this request: %s: %s", statePath.c_str(),
-             why.c_str());
-    return kCacheAccessError;
-  }
-  if (read == StateFileRead::kRefused)
-    log.Logf(kLogWarning,
-             "Node back-off state file %s was not read (%s); the back-off starts afresh",
-             statePath.c_str(), why.c_str());
-  BackoffTable table;
-  bool damaged = !ParseBackoffState(text, table);
-  if (damaged)
-    log.Logf(kLogWarning, "Node back-off state file %s had unreadable lines; they were dropped",
-             statePath.c_str());
-  damaged |= read == StateFileRead::kRefused;
-
-  if (!change(table) && !damaged) return kOk;
-  if (!ReplaceBackoffState(statePath, FormatBackoffState(table), why)) {
-    log.Logf(kLogWarning, "Could not write the node back-off state file %s: %s", statePath.c_str(),
-             why.c_str());
-    return kCacheWriteFailed;
-  }
-  return kOk;
+  return store_.UpdateRecord(
+      kBackoffRecord,
+      [&](std::string& text) {
+        BackoffTable table;
+        bool damaged = text.size() > kBackoffMaxStateBytes || !ParseBackoffState(text, table);
+        if (damaged)
+          log.Logf(kLogWarning, "The node back-off record had unreadable lines; they were dropped");
+        if (!change(table) && !damaged) return false;
+        text = FormatBackoffState(table);
+        return true;
+      },
+      log);
 }
 
 Status NodeBackoff::Decide(const Config& config, BackoffDecision& decision, LogSink& log) {

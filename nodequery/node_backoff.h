@@ -12,8 +12,9 @@
 // State file: one line per paused or failing node,
 //   "<slot> <failures> <pause seconds> <paused until> since=<first failure>
 //    unreachable=<failures before the query> queries=<hex>,... <node URL>",
-// rewritten whole (a temporary file of a fresh name, then rename) while holding
-// an exclusive flock on the lock file beside it; readers take the same lock.
+// rewritten whole as one atomic step of the shared store (see
+// platform/shared_store.h): in files, a temporary file of a fresh name renamed
+// over the state file while holding an exclusive flock on the lock file beside it.
 // Lines without the named fields (older files) are read too.
 #pragma once
 
@@ -26,14 +27,16 @@
 #include "config/settings.h"
 #include "nodequery/records.h"
 #include "platform/log.h"
+#include "platform/shared_store.h"
 #include "platform/status.h"
 
 namespace quorix {
 
 struct BackoffTable;
 
-inline constexpr const char* kBackoffStateFile = "node_backoff.state";
-inline constexpr const char* kBackoffLockFile = "node_backoff.lock";
+// The record's name in the shared store (the files node_backoff.state and
+// node_backoff.lock in the file store).
+inline constexpr const char* kBackoffRecord = "node_backoff";
 inline constexpr int64_t kBackoffMaxPauseSecs = 15 * 60;
 inline constexpr int kBackoffDistinctQueries = 3;
 inline constexpr int64_t kBackoffFailureSpanSecs = 30;
@@ -52,8 +55,8 @@ struct BackoffDecision {
 
 class NodeBackoff {
  public:
-  // `directory` holds the state and lock files; `now` gives calendar seconds.
-  NodeBackoff(std::string directory, BackoffPolicy policy, std::function<int64_t()> now);
+  // The record is kept in `store`; `now` gives calendar seconds.
+  NodeBackoff(SharedStore& store, BackoffPolicy policy, std::function<int64_t()> now);
 
   // Decides which of the nodes in slots 0 .. nodeCount - 1 are skipped. A node
   // whose pause has ended is tried by this request alone: until its answer is
@@ -77,7 +80,7 @@ class NodeBackoff {
   // returns true.
   Status Update(const std::function<bool(BackoffTable&)>& change, LogSink& log);
 
-  std::string directory_;
+  SharedStore& store_;
   BackoffPolicy policy_;
   std::function<int64_t()> now_;
 };

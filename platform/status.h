@@ -106,4 +106,10 @@ inline constexpr Status kPredefinedInvalid = -11004;
 inline constexpr Status kPredefinedTooLong = -11005;
 inline constexpr Status kPredefinedTagError = -11006;
 
+// The shared store (cache entries, back-off records and visitor counters).
+// The request goes on without the store: nothing is stopped by these.
+inline constexpr Status kStoreUnavailable = -13001;  // no connection, or no answer in time
+inline constexpr Status kStoreRefused = -13002;      // the store refused a command (password, ACL)
+inline constexpr Status kStoreBusy = -13003;         // a record kept changing under every attempt
+
 }  // namespace quorix

@@ -6,6 +6,7 @@
 
 #include "nodequery/dispatch.h"
 #include "panel/core/node_table.h"
+#include "panel/core/store_options.h"
 #include "platform/text.h"
 #include "platform/url_escape.h"
 
@@ -111,6 +112,8 @@ TestSearchReport RunTestSearch(Config settings, const std::string& query) {
     if (!settings.nodes[slot].disabled)
       report.nodes.push_back(NodeOutcome(slot, settings.nodes[slot], *results));
   report.problems = std::move(log.lines);
+  if (std::string store = StorePingLine(settings, ""); !store.empty())
+    report.problems.push_back({store.ends_with("answers PING") ? kLogInfo : kLogError, store});
   return report;
 }
 

@@ -6,6 +6,7 @@
 #include "nodequery/dispatch.h"
 #include "nodequery/node_query_options.h"
 #include "nodequery/settings_check.h"
+#include "panel/core/store_options.h"
 #include "platform/text.h"
 
 namespace quorix::panel {
@@ -159,6 +160,8 @@ VerificationOutcome VerificationRun::Execute() {
     }
   }
   CopyResolvedUrls(*results);
+  if (std::string store = StorePingLine(config_, ""); !store.empty())
+    log.Logf(store.ends_with("answers PING") ? kLogFileOnly : kLogError, "%s", store.c_str());
 
   if (started == 0) {
     log.Logf(kLogFileOnly, "%s", kNoneStartedText);

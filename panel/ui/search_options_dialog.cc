@@ -59,6 +59,7 @@ SearchOptionsDialog::SearchOptionsDialog(PanelSession& session, QWidget* parent)
   right->addLayout(banner);
   right->addWidget(BuildLanguageGroup());
   right->addWidget(BuildLoggingGroup());
+  right->addWidget(storeOptions_ = new StoreOptionsGroup(this));
   right->addStretch(1);
   columns->addLayout(left, 1);
   columns->addLayout(right, 1);
@@ -262,6 +263,7 @@ void SearchOptionsDialog::ShowFields() {
   logFile_->setText(ToQ(options_.logFileName));
   shortName_->setText(ToQ(options_.openSearchShortName));
   description_->setText(ToQ(options_.openSearchDescription));
+  storeOptions_->Show(session_.work);
   ShowLanguages();
 }
 
@@ -294,7 +296,7 @@ void SearchOptionsDialog::ReadFields() {
 
 void SearchOptionsDialog::accept() {
   ReadFields();
-  if (options_.Ok()) QDialog::accept();
+  if (storeOptions_->Store(session_.work) && options_.Ok()) QDialog::accept();
 }
 
 }  // namespace quorix::panelui

@@ -10,6 +10,7 @@
 #include <QSlider>
 
 #include "panel/core/options_dialog.h"
+#include "panel/ui/store_options_group.h"
 
 namespace quorix::panelui {
 
@@ -48,6 +49,7 @@ class SearchOptionsDialog : public QDialog {
   QLineEdit* logFile_;
   QLineEdit* shortName_;
   QLineEdit* description_;
+  StoreOptionsGroup* storeOptions_ = nullptr;
 };
 
 }  // namespace quorix::panelui

@@ -14,18 +14,7 @@ namespace quorix {
 
 namespace {
 
-// A cache file larger than this is treated as an allocation failure.
-constexpr size_t kMaxCacheFileBytes = size_t{1} << 30;
-
 constexpr const char* kReadLabel = "CCache::ReadCacheData";
-
-// Opens the file at `path` for reading by range. Returns 0, kCacheOpenFailed,
-// kCacheReadFailed, or kCacheOutOfMemory for a file larger than the reader takes.
-Status OpenCacheFile(const std::string& path, FileCacheSource* file) {
-  Status status = file->Open(path);
-  if (status == kOk && file->size() > kMaxCacheFileBytes) status = kCacheOutOfMemory;
-  return status;
-}
 
 }  // namespace
 
@@ -127,24 +116,45 @@ Status ReadCachePage(std::string_view file, int32_t nodeCount, int32_t page, int
   return ReadCachePage(source, nodeCount, page, perPage, out, nodeFilter);
 }
 
-CCache::CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log)
+CCache::CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log,
+               std::function<SharedStore*()> shared)
     : programDir_(std::move(programDir)),
       config_(config),
       query_(query),
       log_(log),
+      files_(programDir_, CacheDirectoryPath(programDir_)),
+      shared_(std::move(shared)),
       purgeLog_(std::make_shared<GatedLog>(log)) {}
+
+SharedStore& CCache::store() {
+  SharedStore* shared = shared_ ? shared_() : nullptr;
+  return shared ? *shared : files_;
+}
+
+bool CCache::Shared() { return shared_ && shared_() != nullptr; }
+
+std::string CCache::EntryName() const {
+  return cacheFilePath_.substr(cacheFilePath_.rfind('/') + 1);
+}
 
 CCache::~CCache() { purgeLog_->Close(); }
 
 std::string CCache::CacheDirectory() const { return CacheDirectoryPath(programDir_); }
 
-CacheDirState CCache::CacheDirectoryState() { return CacheDirectoryStateOf(CacheDirectory()); }
+CacheDirState CCache::CacheDirectoryState() {
+  // A shared store is always there to be cleared: it says itself when it is not.
+  return Shared() ? CacheDirState::kWritable : CacheDirectoryStateOf(CacheDirectory());
+}
 
 Status CCache::IsCacheFileValid(const std::string& path) {
   return quorix::IsCacheFileValid(path, config_.cacheValidPeriodMins, log_);
 }
 
-Status CCache::DeleteCacheByQueryString() { return DeleteQueryCacheFiles(CacheDirectory(), log_); }
+Status CCache::DeleteCacheByQueryString() {
+  if (!Shared()) return DeleteQueryCacheFiles(CacheDirectory(), log_);
+  Status status = CacheFilePath(programDir_, config_, query_, &cacheFilePath_);
+  return status == kOk ? store().DeleteEntry(EntryName(), log_) : kOk;
+}
 
 Status CCache::DeleteExpiredCache() {
   std::string keep;
@@ -153,6 +163,7 @@ Status CCache::DeleteExpiredCache() {
 }
 
 void CCache::StartExpiredPurge() {
+  if (Shared()) return;  // the store expires its entries itself
   std::string keep;
   CacheFilePath(programDir_, config_, query_, &keep);
   std::shared_ptr<GatedLog> log = purgeLog_;
@@ -165,6 +176,14 @@ void CCache::StartExpiredPurge() {
   }
 }
 
+bool CCache::Holds(const VexaQuery& query) {
+  if (config_.cacheValidPeriodMins == 0 ||
+      CacheFilePath(programDir_, config_, query, &cacheFilePath_) != kOk)
+    return false;
+  std::unique_ptr<EntrySource> entry;
+  return store().OpenEntry(EntryName(), config_.cacheValidPeriodMins, &entry, log_) == kOk;
+}
+
 Status CCache::CheckCacheByQueryString(const VexaQuery& query, CacheLookup* lookup) {
   *lookup = CacheLookup();
   Status status = CacheFilePath(programDir_, config_, query, &cacheFilePath_);
@@ -172,15 +191,15 @@ Status CCache::CheckCacheByQueryString(const VexaQuery& query, CacheLookup* look
   log_.Logf(kLogInfo, "gVexaQuery.escapedQuery is \"%s\"", query.escapedQuery.c_str());
   log_.Logf(kLogInfo, "Checking cache file \"%s\"", cacheFilePath_.c_str());
 
-  status = IsCacheFileValid(cacheFilePath_);
-  if (status != kOk) return status;
-
   CachePage loaded;
-  FileCacheSource file;
-  status = OpenCacheFile(cacheFilePath_, &file);
+  std::unique_ptr<EntrySource> entry;
+  status = store().OpenEntry(EntryName(), config_.cacheValidPeriodMins, &entry, log_);
+  if (status == kCacheNotFound || status == kCacheExpired || status == kCacheAccessError ||
+      status == kStoreUnavailable || status == kStoreRefused)
+    return status;
   if (status == kCacheOutOfMemory)
     log_.Logf(kLogError, "%s(%d): Error allocating memory", kReadLabel, __LINE__);
-  if (status == kOk) status = ReadCacheData(file, query, &loaded);
+  if (status == kOk) status = ReadCacheData(*entry, query, &loaded);
   if (status != kOk && status != kInvalidPage && status != kCacheTooSmall &&
       status != kCacheOpenFailed) {
     LogWithPath(log_, kLogError, "Error reading cache file", cacheFilePath_);
@@ -263,10 +282,6 @@ Status CCache::WriteCacheByQueryString(const ResultSet& set) {
   // A node's negative total would make a file the reader refuses.
   if (set.items.empty() || set.itemCount <= 0 || set.available < 0) return kOk;
 
-  std::string dir = CacheDirectory();
-  status = PrepareCacheDirectory(programDir_, dir, log_);
-  if (status != kOk) return status;
-
   CacheHeader header;
   header.nodeCount = config_.nodeCount;
   header.query = query_.query;
@@ -294,7 +309,7 @@ Status CCache::WriteCacheByQueryString(const ResultSet& set) {
         return kCacheOutOfMemory;
       }
     };
-    status = WriteCacheFileAtomically(dir, cacheFilePath_, encode, log_);
+    status = store().WriteEntry(EntryName(), config_.cacheValidPeriodMins, encode, log_);
     if (outOfMemory) {
       log_.Logf(kLogError, "%s(%d): Error allocating memory", "CCache::WriteCacheData", __LINE__);
       return kCacheOutOfMemory;

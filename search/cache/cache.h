@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@
 #include "search/cache/cache_files.h"
 #include "search/cache/cache_name.h"
 #include "search/cache/cache_source.h"
+#include "search/cache/file_store.h"
 #include "search/pipeline/pipeline.h"
 
 namespace quorix {
@@ -65,7 +67,10 @@ class CCache : public ResultCacheStep {
   // Everything is borrowed and must outlive the cache, except for the purge
   // thread, which keeps its own copies and stops logging once the cache is
   // gone.
-  CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log);
+  // `shared` gives the store the settings name for the entries once they are
+  // read; without it, or when it gives null, the files of the cache directory.
+  CCache(std::string programDir, const Config& config, const VexaQuery& query, LogSink& log,
+         std::function<SharedStore*()> shared = {});
   ~CCache() override;
   CCache(const CCache&) = delete;
   CCache& operator=(const CCache&) = delete;
@@ -80,6 +85,10 @@ class CCache : public ResultCacheStep {
   // set.available. Returns kOk without writing for an empty set.
   Status WriteCacheByQueryString(const ResultSet& set) override;
 
+  // True when the store holds a valid entry for `query` (its page may still
+  // lie beyond the entry's items).
+  bool Holds(const VexaQuery& query);
+
   // Deletes the expired cache files on the calling thread; never the current
   // request's own file. Returns kCachePurgeDone, kCacheNotFound or kCacheListFailed.
   Status DeleteExpiredCache();
@@ -91,6 +100,9 @@ class CCache : public ResultCacheStep {
   const std::string& cacheFilePath() const { return cacheFilePath_; }
 
  private:
+  SharedStore& store();
+  bool Shared();                  // the entries are in a shared store, not in the cache directory
+  std::string EntryName() const;  // the file name of cacheFilePath_
   Status ReadCacheData(CacheSource& file, const VexaQuery& query, CachePage* loaded);
   void LogNodes(const CachePage& loaded);
   void LogItems(const CachePage& loaded);
@@ -101,6 +113,8 @@ class CCache : public ResultCacheStep {
   const VexaQuery& query_;
   LogSink& log_;
 
+  FileStore files_;
+  std::function<SharedStore*()> shared_;
   std::string cacheFilePath_;
   std::shared_ptr<GatedLog> purgeLog_;  // the purge thread's log, closed with the cache
 };

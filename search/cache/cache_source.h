@@ -8,20 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/shared_store.h"
 #include "platform/status.h"
 
 namespace quorix {
 
-class CacheSource {
- public:
-  virtual ~CacheSource() = default;
-  virtual size_t size() const = 0;
-  // Points `bytes` at the `count` bytes from `offset`, valid until the next
-  // call. `readAhead` is how many more bytes are worth fetching with them
-  // when they have to be read. Returns 0, or kCacheReadFailed when the range
-  // passes the end of the file or cannot be read.
-  virtual Status View(size_t offset, size_t count, size_t readAhead, std::string_view* bytes) = 0;
-};
+using CacheSource = EntrySource;
 
 // The bytes of a file already in memory.
 class MemoryCacheSource : public CacheSource {

@@ -12,6 +12,7 @@
 #include "search/request/cgi_form.h"
 #include "search/request/diag_log.h"
 #include "search/request/site_metrics.h"
+#include "search/request/visitor_limit.h"
 
 namespace quorix {
 namespace {
@@ -61,6 +62,11 @@ QueryDump DumpOf(const VexaQuery& query) {
   return dump;
 }
 
+void ReadSelectedCategories(FormList& form, const Config& config, VexaQuery& query) {
+  size_t capacity = std::max<size_t>(1, config.categoryNames.size());
+  if (form.GetIntValues(kCategoryParameter, query.cat, capacity) != kCgiOk) query.cat = {-1};
+}
+
 // Applies the settings to the request: AND/OR when the request left it open,
 // and the selected categories when categories are in use.
 // Returns false when the category names file could not be read back from its
@@ -70,10 +76,17 @@ bool ApplySettingsToRequest(FormList& form, const RequestValues& values, Config&
   if (values.matchAll == -1) query.wordMatchAll = config.defaultToAnd != 0;
   if (config.useCats == 1 && resources.LoadCategoryNames(config) == kCategoryNamesSeekFailed)
     return false;
-  if (config.useCats != 1) return true;
-  size_t capacity = std::max<size_t>(1, config.categoryNames.size());
-  if (form.GetIntValues(kCategoryParameter, query.cat, capacity) != kCgiOk) query.cat = {-1};
+  if (config.useCats == 1) ReadSelectedCategories(form, config, query);
   return true;
+}
+
+// The same for a copy of the query that only needs its cache name: the
+// category names are read straight from their file.
+void PrepareCachedQuery(FormList& form, const RequestValues& values, const std::string& programDir,
+                        Config& config, VexaQuery& query) {
+  if (values.matchAll == -1) query.wordMatchAll = config.defaultToAnd != 0;
+  if (config.useCats == 1 && LoadCategoryNames(programDir, config) == 0 && config.useCats == 1)
+    ReadSelectedCategories(form, config, query);
 }
 
 // Decodes the request's form from the environment and `input` (the POST body).
@@ -107,13 +120,31 @@ TermList PrepareQuery(VexaQuery& query, const RequestValues& values, LogSink& lo
   return terms;
 }
 
+// Answers a request over the visitor limit (true) before anything else is written.
+bool AnsweredOverLimit(AnswerFormat format, const std::string& settingsPath,
+                       const std::string& programDir, const CgiEnvironment& environment,
+                       FormList& form, const RequestValues& values, const VexaQuery& query,
+                       PageOutput& page) {
+  auto prepare = [&](Config& settings, VexaQuery& copy) {
+    NullLog quiet;
+    PrepareQuery(copy, values, quiet);
+    PrepareCachedQuery(form, values, programDir, settings, copy);
+  };
+  VisitorLimit limit =
+      CheckVisitorLimit(settingsPath, programDir, environment, query, prepare, CalendarSeconds());
+  if (!limit.over) return false;
+  WriteOverLimitAnswer(format, settingsPath, programDir, query, limit, page);
+  page.Flush();
+  return true;
+}
+
 }  // namespace
 
 CgiEnvironment ReadCgiEnvironment(const std::function<const char*(const char*)>& lookup) {
   CgiEnvironment environment;
   for (const char* name :
        {"REQUEST_METHOD", "CONTENT_TYPE", "CONTENT_LENGTH", "QUERY_STRING", "REMOTE_ADDR", "HTTPS",
-        "HTTP_HOST", "SCRIPT_NAME", "HTTP_X_QUORIX_HOPS"}) {
+        "HTTP_HOST", "SCRIPT_NAME", "HTTP_X_QUORIX_HOPS", "HTTP_X_FORWARDED_FOR"}) {
     if (const char* value = lookup(name)) environment[name] = value;
   }
   return environment;
@@ -141,8 +172,10 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
   DiagLog log(page, config);
   if (!html) log.KeepOffPage();
   VexaQuery query;
-  WriteAnswerHeader(format, page);
   RequestValues values = ReadRequest(environment, form, html, query);
+  if (AnsweredOverLimit(format, settingsPath, programDir, environment, form, values, query, page))
+    return 0;
+  WriteAnswerHeader(format, page);
   if (html) page.Printf("<!--Vexa Search Engine %s-->\n", "");
   TermList terms = PrepareQuery(query, values, log);
   values.debugOverride = IntParameter(form, "vexa_debug", -1);

@@ -10,7 +10,9 @@
 #include "config/lang_keys.h"
 #include "config/page_template.h"
 #include "config/settings_reader.h"
+#include "config/store_settings.h"
 #include "nodequery/dispatch.h"
+#include "platform/ip_ranges.h"
 #include "platform/text.h"
 #include "search/answers/answers.h"
 #include "search/pipeline/pipeline.h"
@@ -114,7 +116,7 @@ void CheckReplacedValues(const Config& config, std::vector<CheckFinding>& out) {
   if (!config.publicBaseUrl.empty() && !UsablePublicBaseUrl(config.publicBaseUrl))
     warn("PublicBaseUrl is not an http or https address without a query: not used");
   for (int i = 0; i < kLangStringCount; ++i)
-    if (i != kStrCatSummary && config.langStrings[i].empty())
+    if (i != kStrCatSummary && i != kStrTooManySearches && config.langStrings[i].empty())
       warn(std::string(kLangKeys[i]) + " is missing: the page shows nothing in its place");
 }
 
@@ -130,6 +132,26 @@ void AskNodes(const Config& config, std::vector<CheckFinding>& out) {
     if (!config.nodes[i].disabled && NodeStatusLine(i, results.status[i], line, level))
       out.push_back({level == kLogError, kSettingsFile, line});
   }
+}
+
+// The shared store answers, and the visitor limit's settings can be used.
+void CheckSharedStore(const std::string& folder, const Config& config,
+                      std::vector<CheckFinding>& out) {
+  std::string why;
+  if (!ValidAddressRanges(config.trustedProxies, &why))
+    out.push_back({true, kSettingsFile, "TrustedProxies: " + why});
+  if (config.rateLimitPerMinute < 0)
+    out.push_back({false, kSettingsFile, "RateLimitPerMinute below 0: no limit"});
+  if (config.sharedStore.empty()) return;
+  StoreSettings settings;
+  if (!StoreSettingsOf(config, folder, &settings, &why)) {
+    out.push_back({true, kSettingsFile, why});
+    return;
+  }
+  StoreConnection connection;
+  connection.BeginRequest(settings);
+  if (!connection.Ping(&why))
+    out.push_back({true, kSettingsFile, "SharedStore does not answer PING: " + why});
 }
 
 }  // namespace
@@ -154,6 +176,7 @@ std::vector<CheckFinding> CheckSite(const std::string& folder, bool askNodes) {
   if (config.debugLogging) CheckLogFile(folder, "DebugFileName", config.debugFileName, findings);
   CheckNodes(config, findings);
   CheckReplacedValues(config, findings);
+  CheckSharedStore(folder, config, findings);
   if (askNodes) AskNodes(config, findings);
   return findings;
 }

@@ -10,6 +10,7 @@
 #include "search/answers/answers.h"
 #include "search/page/page.h"
 #include "search/pipeline/pipeline.h"
+#include "search/store/site_store.h"
 
 namespace quorix {
 
@@ -27,6 +28,7 @@ struct RequestContext {
 
 // The components that carry out a request's steps.
 struct RequestComponents {
+  std::unique_ptr<SiteStore> store;  // first: the cache and the node queries use it
   std::unique_ptr<PageResources> resources;
   std::unique_ptr<SearchFormStep> form;
   std::unique_ptr<ResultCacheStep> cache;

@@ -1,5 +1,6 @@
 // The search program's components for one request, wired together.
 #include <algorithm>
+#include <optional>
 
 #include "nodequery/dispatch.h"
 #include "nodequery/node_backoff.h"
@@ -14,7 +15,7 @@ namespace {
 // Asks the nodes and compares what they reported.
 class NodeQuery : public NodeQueryStep {
  public:
-  explicit NodeQuery(RequestContext& context) : context_(context) {}
+  NodeQuery(RequestContext& context, SiteStore& store) : context_(context), store_(store) {}
 
   void PerformVexaQuery(const Config& config, int32_t requested, NodeResults& results) override {
     const VexaQuery& query = context_.query;
@@ -26,8 +27,9 @@ class NodeQuery : public NodeQueryStep {
     request.nodeStartPage = query.nodeStartPage;
     DispatchOptions options;
     BackoffPolicy policy{std::max(config.nodeBackoffFailures, 1), config.nodeBackoffSecs};
-    NodeBackoff backoff(CacheDirectoryPath(context_.programDir), policy, CalendarSeconds);
-    if (policy.firstPauseSecs > 0) options.backoff = &backoff;
+    std::optional<NodeBackoff> backoff;
+    if (policy.firstPauseSecs > 0)
+      options.backoff = &backoff.emplace(store_.store(), policy, CalendarSeconds);
     request.hops = query.arrivedHops + 1;
     request.selfHost = query.selfHost;
     request.selfPath = query.selfPath;
@@ -41,17 +43,20 @@ class NodeQuery : public NodeQueryStep {
 
  private:
   RequestContext& context_;
+  SiteStore& store_;
 };
 
 // The cache and the node queries, which every kind of output shares, with the
 // output's own steps.
 RequestComponents ComponentsWith(RequestContext& context, OutputSteps output) {
   RequestComponents components;
+  components.store = std::make_unique<SiteStore>(context.programDir, context.config, context.log);
   components.resources = std::move(output.resources);
   components.form = std::move(output.form);
   components.cache =
-      std::make_unique<CCache>(context.programDir, context.config, context.query, context.log);
-  components.nodes = std::make_unique<NodeQuery>(context);
+      std::make_unique<CCache>(context.programDir, context.config, context.query, context.log,
+                               [store = components.store.get()] { return store->shared(); });
+  components.nodes = std::make_unique<NodeQuery>(context, *components.store);
   components.results = std::move(output.results);
   components.tail = std::move(output.tail);
   components.rules = output.rules;

@@ -83,6 +83,9 @@ TEST_F(SettingsWriterTest, DefaultsAreWrittenInKeyOrder) {
             "ShowSources = 1\r\n"
             "NodeBackoffFailures = 3\r\n"
             "NodeBackoffSecs = 60\r\n"
+            "SharedStorePrefix = \"quorix:\"\r\n"
+            "SharedStoreTimeoutMs = 100\r\n"
+            "RateLimitPerMinute = 60\r\n"
             "ControlPanelLogging = 0\r\n"
             "ControlPanelDebugMode = 0\r\n"
             "ControlPanelWarnWord = 0\r\n");
@@ -166,7 +169,7 @@ TEST_F(SettingsWriterTest, ShortNamesAndDefaultToAndRules) {
   EXPECT_EQ(text.find("LanguageFileName"), std::string::npos);
   EXPECT_EQ(text.find("TemplateFilename"), std::string::npos);
   EXPECT_NE(text.find("DefaultToAnd = 1\r\n"), std::string::npos);
-  EXPECT_NE(text.find("NodeBackoffSecs = 60\r\nControlPanelInstallDirectory = \"/srv/out\"\r\n"
+  EXPECT_NE(text.find("RateLimitPerMinute = 60\r\nControlPanelInstallDirectory = \"/srv/out\"\r\n"
                       "ControlPanelLogging"),
             std::string::npos);
 }

@@ -135,6 +135,11 @@ std::vector<std::string> DemoStack::SearchLog() const {
   return ReadLines(folder_ + "/site/logs/searchwords.log");
 }
 
+std::string DemoStack::NodeUrl(size_t index) const {
+  const std::string portFile = folder_ + "/run/node" + std::to_string(index) + ".port";
+  return "http://127.0.0.1:" + std::to_string(WaitForPortFile(portFile, 1000)) + "/search.cgi";
+}
+
 std::vector<std::string> DemoStack::NodeRequests(size_t index) const {
   return ReadLines(folder_ + "/run/node" + std::to_string(index) + ".requests");
 }

@@ -59,6 +59,8 @@ class DemoStack {
   bool Get(const std::string& target, std::string* body, long* status = nullptr) const;
   // Lines of the search log, in order.
   std::vector<std::string> SearchLog() const;
+  // The address of node `index`, a Vexa demo node this stack started.
+  std::string NodeUrl(size_t index) const;
   // The request targets node `index` received, in order.
   std::vector<std::string> NodeRequests(size_t index) const;
 

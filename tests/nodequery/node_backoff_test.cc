@@ -14,12 +14,16 @@
 
 #include "nodequery/backoff_state.h"
 #include "platform/text.h"
+#include "search/cache/file_store.h"
 #include "tests/support/recording_log.h"
 
 namespace quorix {
 namespace {
 
 using testing::RecordingLog;
+
+constexpr const char* kBackoffStateFile = "node_backoff.state";
+constexpr const char* kBackoffLockFile = "node_backoff.lock";
 
 class NodeBackoffTest : public ::testing::Test {
  protected:
@@ -28,6 +32,7 @@ class NodeBackoffTest : public ::testing::Test {
         (std::filesystem::temp_directory_path() / "quorix-backoff-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir = pattern;
+    files = std::make_unique<FileStore>(dir, dir);
     config.nodeCount = 2;
     for (int n = 0; n < 2; ++n) {
       config.nodes[n].disabled = false;
@@ -67,13 +72,14 @@ class NodeBackoffTest : public ::testing::Test {
   }
 
   std::string dir;
+  std::unique_ptr<FileStore> files;
   Config config;
   RecordingLog log;
   int64_t now = 1000000;
 };
 
 TEST_F(NodeBackoffTest, PausesDoubleUpToTheLimitAndASuccessClears) {
-  NodeBackoff backoff(dir, {3, 60}, [this] { return now; });
+  NodeBackoff backoff(*files, {3, 60}, [this] { return now; });
   constexpr Status kTimeout = kNodeTimeoutExceeded;
   struct Step {
     int64_t at;  // seconds after the start
@@ -135,7 +141,7 @@ TEST_F(NodeBackoffTest, PausesDoubleUpToTheLimitAndASuccessClears) {
 }
 
 TEST_F(NodeBackoffTest, ATryInProgressKeepsOtherRequestsAway) {
-  NodeBackoff backoff(dir, {1, 10}, [this] { return now; });
+  NodeBackoff backoff(*files, {1, 10}, [this] { return now; });
   Request(backoff, kQueryConnectFailed);
   now += 10;
   BackoffDecision first, second;
@@ -148,7 +154,7 @@ TEST_F(NodeBackoffTest, ATryInProgressKeepsOtherRequestsAway) {
 }
 
 TEST_F(NodeBackoffTest, AnotherNodeInTheSlotOrADamagedFileStartsAfresh) {
-  NodeBackoff backoff(dir, {1, 60}, [this] { return now; });
+  NodeBackoff backoff(*files, {1, 60}, [this] { return now; });
   Request(backoff, kQueryConnectFailed);
   EXPECT_EQ(Request(backoff, kOk), 'S');
   config.nodes[0].vexaHost = "replaced.test";
@@ -162,11 +168,19 @@ TEST_F(NodeBackoffTest, AnotherNodeInTheSlotOrADamagedFileStartsAfresh) {
   now += 60;
   EXPECT_EQ(Request(backoff, kOk), 'P');
 
-  NodeBackoff elsewhere(dir + "/missing", {1, 60}, [this] { return now; });
+  // On a new site the first failure makes the folder and counts.
+  FileStore fresh(dir, dir + "/new");
+  NodeBackoff first(fresh, {1, 60}, [this] { return now; });
+  EXPECT_EQ(Request(first, kQueryConnectFailed), 'A');
+  EXPECT_EQ(Request(first, kOk), 'S');
+  // A folder that cannot be made leaves the back-off off for the request.
+  std::ofstream(dir + "/blocker") << "";
+  FileStore blocked(dir, dir + "/blocker/sub");
+  NodeBackoff elsewhere(blocked, {1, 60}, [this] { return now; });
   BackoffDecision decision;
   EXPECT_NE(elsewhere.Decide(config, decision, log), kOk);
   EXPECT_FALSE(decision.skip[0]);
-  EXPECT_TRUE(log.Contains("Node back-off is off for this request"));
+  EXPECT_TRUE(log.Contains("is off for this request"));
 
   // Whatever is planted at the back-off's file names, a request goes on, and
   // nothing outside them is read, written or created.
@@ -238,7 +252,7 @@ TEST_F(NodeBackoffTest, ConcurrentRecordsAreNeitherLostNorTorn) {
   std::vector<std::thread> threads;
   for (int i = 0; i < kRequests; ++i)
     threads.emplace_back([this] {
-      NodeBackoff backoff(dir, {1000000, 60}, [this] { return now; });
+      NodeBackoff backoff(*files, {1000000, 60}, [this] { return now; });
       RecordingLog own;
       BackoffDecision decision;
       decision.asked[0] = true;

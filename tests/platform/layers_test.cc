@@ -23,8 +23,8 @@ constexpr Layer kLayers[] = {
     {"nodequery", 2, nullptr},          {"search/pipeline", 3, "pipeline.h"},
     {"search/cache", 4, "cache.h"},     {"search/page", 4, "page.h"},
     {"search/answers", 5, "answers.h"}, {"search/request", 6, "cgi_main.h"},
-    {"search/metrics", 3, "metrics.h"}, {"panel/core", 3, nullptr},
-    {"panel/ui", 4, nullptr},
+    {"search/metrics", 3, "metrics.h"}, {"search/store", 5, "site_store.h"},
+    {"panel/core", 3, nullptr},         {"panel/ui", 4, nullptr},
 };
 
 const Layer* LayerOf(const std::string& path) {
