@@ -8,7 +8,7 @@
 
 namespace quorix {
 
-inline constexpr int kLangKeyCount = 53;
+inline constexpr int kLangKeyCount = 56;
 
 inline constexpr std::array<std::string_view, kLangKeyCount> kLangKeys = {
     "STR_FORM_SEARCHFOR",
@@ -64,6 +64,9 @@ inline constexpr std::array<std::string_view, kLangKeyCount> kLangKeys = {
     "STR_SOURCE_ALL",
     "STR_ALSO_FOUND_AT",
     "STR_SOURCE_FROM_CACHE",
+    "STR_NO_RESULTS_HINT_SPELLING",
+    "STR_NO_RESULTS_HINT_WORDS",
+    "STR_NO_RESULTS_HINT_ANY",
 };
 
 // Indexes of the keys the search program shows.
@@ -82,6 +85,7 @@ enum LangKey : int {
   kStrSortedByDate = 28,
   kStrSortedByRelevance = 29,
   kStrSortByDate = 30,
+  kStrNoResults = 13,
   kStrResultPages = 34,
   kStrResultPagesPrevious = 35,
   kStrResultPagesNext = 36,
@@ -97,6 +101,9 @@ enum LangKey : int {
   kStrSourceAll = 50,
   kStrAlsoFoundAt = 51,
   kStrSourceFromCache = 52,
+  kStrNoResultsHintSpelling = 53,
+  kStrNoResultsHintWords = 54,
+  kStrNoResultsHintAny = 55,
 };
 
 // Index of `key` in kLangKeys, or -1.

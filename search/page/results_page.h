@@ -39,6 +39,10 @@ class ResultsPage : public ResultsStep {
 
  private:
   void WriteHeading(const DisplayValues& display);
+  // The count of results; under PageMarkup 1 a zero count is a text with hints.
+  void WriteSummary(const ResultPage& page);
+  // The page's items; under PageMarkup 1 as an ordered list.
+  void WriteItems(const ResultPage& page);
   // From the heading to the items; returns whether the page is invalid.
   bool WriteResultsBlock(const ResultPage& page);
   ResultsContext context_;

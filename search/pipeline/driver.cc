@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <ctime>
+#include <string_view>
 
 #include "platform/text.h"
 #include "search/pipeline/consolidate.h"
@@ -76,6 +77,27 @@ void LogSkippedNodes(const Config& config, const NodeResults& results, LogSink& 
   }
 }
 
+// Passes lines on to `log`, with the errors and warnings of asking the nodes
+// kept off the visitor's page: under PageMarkup 1 the page names each failed
+// node in one plain line, and the technical lines stay for the debug file and
+// the debug page.
+class NodeQueryLog : public LogSink {
+ public:
+  NodeQueryLog(LogSink& log, bool offPage) : log_(log), offPage_(offPage) {}
+  void Write(int level, std::string_view line) override { log_.Write(LevelOf(level), line); }
+  void WriteWithDetail(int level, std::string_view publicLine, std::string_view fullLine) override {
+    log_.WriteWithDetail(LevelOf(level), publicLine, fullLine);
+  }
+  bool Keeps(int level) const override { return log_.Keeps(LevelOf(level)); }
+
+ private:
+  int LevelOf(int level) const {
+    return offPage_ && (level == kLogError || level == kLogWarning) ? kLogFileOnly : level;
+  }
+  LogSink& log_;
+  bool offPage_;
+};
+
 // Whether this request uses the cache, and how many items each node is asked for.
 struct CachePlan {
   bool cachingOn = false;
@@ -138,9 +160,10 @@ ResultPage TakeCachedPage(CacheLookup& cached, LogSink& log, RequestOutcome* out
 
 // Asks the nodes and compares the settings they report. False, after the
 // lines that say why, when no node could be asked.
-bool AskNodes(const Config& config, int32_t requested, NodeQueryStep& nodes, LogSink& log,
+bool AskNodes(const Config& config, int32_t requested, NodeQueryStep& nodes, LogSink& requestLog,
               ResultSet* set) {
   NodeResults& results = *set->nodes;
+  NodeQueryLog log(requestLog, config.pageMarkup == 1 && config.debugMode == 0);
   {
     ScopedTimer timer(log, kMainThreadTimerSlot, "Main thread: PerformVexaQuery");
     nodes.PerformVexaQuery(config, requested, results);
