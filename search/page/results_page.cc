@@ -71,7 +71,7 @@ void ResultsPage::WriteItems(const ResultPage& page) {
   if (list) context_.out.Write("</ol>\n");
 }
 
-bool ResultsPage::WriteResultsBlock(const ResultPage& page) {
+bool ResultsPage::WriteResultsBlock(const ResultPage& page, bool failuresLine) {
   PageOutput& out = context_.out;
   const ChannelTable& channels = *page.channels;
   const int32_t nodeCount = context_.config.nodeCount;
@@ -79,6 +79,7 @@ bool ResultsPage::WriteResultsBlock(const ResultPage& page) {
   out.Write("<div class=\"results\">\n");
   WriteSummary(page);
   if (context_.config.showSources == 1) WriteSourcesLine(context_, page);
+  if (failuresLine) WriteNodeFailures(context_, page);
   if (context_.config.pageMarkup != 1) out.Write("<p></p>\n\n");
   DisplaySpellingSuggestions(context_, page.itemCount, channels, nodeCount);
   DisplayRecommended(context_, channels, nodeCount);
@@ -94,9 +95,11 @@ bool ResultsPage::WriteResultsBlock(const ResultPage& page) {
 Status ResultsPage::WriteResults(const ResultPage& page, RequestOutcome* outcome) {
   const int32_t slots = std::clamp<int32_t>(context_.config.nodeCount, 0, kMaxNodes);
   bool invalidPage = false;
-  if (context_.config.pageMarkup == 1 && context_.config.showSources != 1)
+  const bool failuresLine = context_.config.pageMarkup == 1 && context_.config.showSources != 1;
+  if (page.resultsValid && page.channels && slots > 0)
+    invalidPage = WriteResultsBlock(page, failuresLine);
+  else if (failuresLine)
     WriteNodeFailures(context_, page);
-  if (page.resultsValid && page.channels && slots > 0) invalidPage = WriteResultsBlock(page);
   DisplayPageLinks(page.available, invalidPage);
   if (page.available != 0 && context_.config.showSearchTime) {
     outcome->searchSeconds = TicksToMs(NowTicks() - context_.query.startTicks) / 1000.0;

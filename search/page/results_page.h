@@ -43,8 +43,9 @@ class ResultsPage : public ResultsStep {
   void WriteSummary(const ResultPage& page);
   // The page's items; under PageMarkup 1 as an ordered list.
   void WriteItems(const ResultPage& page);
-  // From the heading to the items; returns whether the page is invalid.
-  bool WriteResultsBlock(const ResultPage& page);
+  // From the heading to the items, with the failed nodes' line under the
+  // summary when `failuresLine`; returns whether the page is invalid.
+  bool WriteResultsBlock(const ResultPage& page, bool failuresLine);
   ResultsContext context_;
 };
 

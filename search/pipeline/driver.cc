@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <ctime>
-#include <string_view>
 
 #include "platform/text.h"
 #include "search/pipeline/consolidate.h"
+#include "search/pipeline/node_query_log.h"
 #include "search/pipeline/pipeline.h"
 
 namespace quorix {
@@ -77,27 +77,6 @@ void LogSkippedNodes(const Config& config, const NodeResults& results, LogSink& 
   }
 }
 
-// Passes lines on to `log`, with the errors and warnings of asking the nodes
-// kept off the visitor's page: under PageMarkup 1 the page names each failed
-// node in one plain line, and the technical lines stay for the debug file and
-// the debug page.
-class NodeQueryLog : public LogSink {
- public:
-  NodeQueryLog(LogSink& log, bool offPage) : log_(log), offPage_(offPage) {}
-  void Write(int level, std::string_view line) override { log_.Write(LevelOf(level), line); }
-  void WriteWithDetail(int level, std::string_view publicLine, std::string_view fullLine) override {
-    log_.WriteWithDetail(LevelOf(level), publicLine, fullLine);
-  }
-  bool Keeps(int level) const override { return log_.Keeps(LevelOf(level)); }
-
- private:
-  int LevelOf(int level) const {
-    return offPage_ && (level == kLogError || level == kLogWarning) ? kLogFileOnly : level;
-  }
-  LogSink& log_;
-  bool offPage_;
-};
-
 // Whether this request uses the cache, and how many items each node is asked for.
 struct CachePlan {
   bool cachingOn = false;
@@ -163,7 +142,7 @@ ResultPage TakeCachedPage(CacheLookup& cached, LogSink& log, RequestOutcome* out
 bool AskNodes(const Config& config, int32_t requested, NodeQueryStep& nodes, LogSink& requestLog,
               ResultSet* set) {
   NodeResults& results = *set->nodes;
-  NodeQueryLog log(requestLog, config.pageMarkup == 1 && config.debugMode == 0);
+  NodeQueryLog log(requestLog, config);
   {
     ScopedTimer timer(log, kMainThreadTimerSlot, "Main thread: PerformVexaQuery");
     nodes.PerformVexaQuery(config, requested, results);

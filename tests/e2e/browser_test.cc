@@ -36,7 +36,9 @@ class BrowserVisit : public ::testing::Test {
     chromium_ = FindChromium();
     if (chromium_.empty()) GTEST_SKIP() << "chromium is not installed: no browser test";
     std::string error;
-    ASSERT_TRUE(stack_.Start("BrowserVisit", BothDemoNodes(), 5000, &error)) << error;
+    // Each suite has its own folder, so that suites may run side by side.
+    const char* suite = ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name();
+    ASSERT_TRUE(stack_.Start(suite, BothDemoNodes(), 5000, &error)) << error;
     artefacts_ = stack_.folder();
     ASSERT_TRUE(browser_.Start(chromium_, artefacts_ + "/chromium-profile", kWidth, kHeight,
                                artefacts_ + "/run/chromium.out", &error))
