@@ -83,6 +83,7 @@ struct Config {
   // Control panel only (ignored by the search program).
   std::string templateFilename;
   std::string controlPanelInstallDirectory;
+  std::string controlPanelSiteFolder;  // where the search runs on the web server
   int32_t controlPanelLogging = 0;
   int32_t controlPanelDebugMode = 0;
   int32_t controlPanelWarnWord = 0;

@@ -78,6 +78,8 @@ inline constexpr SettingKey kSettingKeys[] = {
     {"MetricsAllowFrom", SettingKind::kText, nullptr, &Config::metricsAllowFrom, kBothRead},
     {"ControlPanelInstallDirectory", SettingKind::kText, nullptr,
      &Config::controlPanelInstallDirectory, kPanelReads},
+    {"ControlPanelSiteFolder", SettingKind::kText, nullptr, &Config::controlPanelSiteFolder,
+     kPanelReads},
     {"ControlPanelLogging", SettingKind::kInt, &Config::controlPanelLogging, nullptr, kPanelReads},
     {"ControlPanelDebugMode", SettingKind::kInt, &Config::controlPanelDebugMode, nullptr,
      kPanelReads},

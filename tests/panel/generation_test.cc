@@ -138,7 +138,7 @@ TEST_F(GenerationTest, CreatesTheFoldersItWritesIntoAndKeepsVisitorsOut) {
     ASSERT_TRUE(std::regex_search(text, rule, std::regex(snippets[i].denyRule))) << text;
     urlRules[i] = std::regex(rule[1].str(), std::regex::icase);
     EXPECT_NE(text.find(snippets[i].cgiLine), std::string::npos) << text;
-    EXPECT_NE(text.find("/var/www/search: replace both"), std::string::npos) << text;
+    EXPECT_NE(text.find("/var/www/search: replace the prefix"), std::string::npos) << text;
   }
   struct Case {
     const char* path;
@@ -228,12 +228,12 @@ TEST_F(GenerationTest, FastCgiUnitsNameTheFolderAsSystemdReadsIt) {
     std::filesystem::remove_all(vroot + c.folder);
   }
 
-  // Generation writes them for the chosen folder.
   std::string spaced = root + "/my site";
   std::filesystem::create_directories(spaced);
   desktop.folderAnswers = {{FolderChoice::kChosen, spaced}};
   ASSERT_EQ(GenerateCgiFiles(*session), 0);
-  for (const UnitFile& unit : FastCgiUnits(spaced))
+  // Generation writes them for the folder on the web server.
+  for (const UnitFile& unit : FastCgiUnits(session->panel.siteFolder))
     EXPECT_EQ(ReadWholeFile(spaced + "/" + unit.name), unit.content) << unit.name;
 }
 
@@ -298,7 +298,49 @@ TEST_F(GenerationTest, NotesWarnAboutLogsAndNameTheWritableFolders) {
   }
   desktop.folderAnswers = {{FolderChoice::kChosen, out}};
   ASSERT_EQ(GenerateCgiFiles(*session), 0);
-  EXPECT_EQ(desktop.filesCreatedNotes, DeploymentNotes(out, session->live));
+  EXPECT_EQ(desktop.filesCreatedNotes, DeploymentNotes(session->panel.siteFolder, session->live));
+}
+
+// The folder on the web server is asked at the first generation only; the
+// rules, the units and the notes all name it; an unusable answer or a
+// cancelled question stops the generation before anything is written.
+TEST_F(GenerationTest, SiteFolderIsAskedOnceAndNamedEverywhere) {
+  struct Case {
+    std::string typed;  // empty: cancelled
+    int result;
+    std::string remembered;
+  } cases[] = {
+      {"/srv/our site/", 0, "/srv/our site"},
+      {"search", 1, ""},
+      {"/srv/$HOME", 1, ""},
+      {"", 1, ""},
+  };
+  for (const Case& c : cases) {
+    session->panel.siteFolder.clear();
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directories(out);
+    desktop.siteFolderAnswers = {c.typed};
+    desktop.folderAnswers = {{FolderChoice::kChosen, out}};
+    desktop.answers.assign(20, BoxAnswer::kYes);
+    EXPECT_EQ(GenerateCgiFiles(*session), c.result) << c.typed;
+    EXPECT_EQ(session->panel.siteFolder, c.remembered) << c.typed;
+    if (c.result != 0) {
+      EXPECT_FALSE(std::filesystem::exists(out + "/webserver")) << c.typed;
+      continue;
+    }
+    EXPECT_NE(ReadWholeFile(out + "/webserver/nginx.conf")
+                  .find("SCRIPT_FILENAME \"/srv/our site/quorix.cgi\";"),
+              std::string::npos);
+    EXPECT_EQ(desktop.filesCreatedNotes[1],
+              "On the web server run: install -d -o www-data -g www-data -m 0750 "
+              "'/srv/our site/cache' '/srv/our site/logs'");
+    size_t asked = desktop.siteFolderPresets.size();
+    desktop.folderAnswers = {{FolderChoice::kChosen, out}};
+    desktop.answers.assign(20, BoxAnswer::kYes);  // every file is there now
+    EXPECT_EQ(GenerateCgiFiles(*session), 0);
+    EXPECT_EQ(desktop.siteFolderPresets.size(), asked) << "asked again";
+  }
+  EXPECT_EQ(desktop.siteFolderPresets.front(), "/var/www/search");
 }
 
 TEST_F(GenerationTest, DecliningTheSettingsFileEndsSilently) {
