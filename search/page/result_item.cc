@@ -97,13 +97,19 @@ void WriteInfoline(PageOutput& out, const Channel& channel, const Item& item) {
   out.Write("</div>\n");
 }
 
-// The linked image of a trusted node's item that has one.
-void WriteImage(PageOutput& out, const Channel& channel, const Item& item) {
+// The linked image of a trusted node's item that has one. Under PageMarkup 1
+// it is a decorative duplicate of the title's link: no alternative text, and
+// kept out of the tab order and the accessibility tree.
+void WriteImage(PageOutput& out, const Channel& channel, const Item& item, bool decorative) {
   if (!channel.settings.UseVexaImage || item.vexaImageURL.empty() || !IsTrustedNode(channel))
     return;
   out.Write("<div class=\"result_image\">");
-  out.Write(LinkAnchor(channel, item.link));
-  out.Printf("<img src=\"%s\" class=\"result_image\">", item.vexaImageURL.c_str());
+  std::string anchor = LinkAnchor(channel, item.link);
+  if (decorative) anchor.insert(anchor.size() - 1, " tabindex=\"-1\" aria-hidden=\"true\"");
+  out.Write(anchor);
+  out.Printf(decorative ? "<img src=\"%s\" class=\"result_image\" alt=\"\">"
+                        : "<img src=\"%s\" class=\"result_image\">",
+             item.vexaImageURL.c_str());
   out.Write("</a></div>");
 }
 
@@ -185,7 +191,7 @@ void ResultsPage::DisplayResultItem(const ResultPage& page, size_t index) {
   const char* element = listItem ? "li" : "div";
   out.Printf(index % 2 == 0 ? "<%s class=\"result_block\">\n" : "<%s class=\"result_altblock\">\n",
              element);
-  WriteImage(out, channel, item);
+  WriteImage(out, channel, item, listItem);
   WriteTitle(context_, channel, item, number);
   WriteDescriptionAndContext(context_, channel, item);
   if (listItem)

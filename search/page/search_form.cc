@@ -160,20 +160,7 @@ void SearchForm::WriteHiddenChoices(const VexaQuery& query) {
               query.sortDate ? 1 : 0);
 }
 
-void SearchForm::WriteForm(const Config& config, const VexaQuery& query) {
-  const bool advanced = config.formFormat == kAdvancedForm;
-  if (config.pageMarkup == 1) {
-    WriteLabelledQuery(config, query);
-    if (advanced) {
-      WriteLabelledPerPage(config, query);
-      if (config.useCats) WriteLabelledCategories(config, query);
-      WriteLabelledMatch(config, query);
-    } else {
-      WriteHiddenChoices(query);
-    }
-    out_.Write("</form>\n");
-    return;
-  }
+void SearchForm::WriteQueryBox(const Config& config, const VexaQuery& query) {
   out_.Printf("<form method=\"get\" action=\"%s\" class=\"vexa_searchform\">\n",
               EscapeHtml(query.linkBase).c_str());
   out_.Printf("%s <input type=\"text\" name=\"vexa_query\" size=\"20\" ",
@@ -181,12 +168,24 @@ void SearchForm::WriteForm(const Config& config, const VexaQuery& query) {
   out_.Printf("value=\"%s\" class=\"vexa_searchbox\" />\n", query.query_out.c_str());
   out_.Printf("<input type=\"submit\" value=\"%s\" class=\"vexa_button\" />\n",
               config.langStrings[kStrFormSubmitButton].c_str());
-  if (advanced) {
+}
+
+void SearchForm::WriteForm(const Config& config, const VexaQuery& query) {
+  const bool labelled = config.pageMarkup == 1;
+  if (labelled)
+    WriteLabelledQuery(config, query);
+  else
+    WriteQueryBox(config, query);
+  if (config.formFormat != kAdvancedForm) {
+    WriteHiddenChoices(query);
+  } else if (labelled) {
+    WriteLabelledPerPage(config, query);
+    if (config.useCats) WriteLabelledCategories(config, query);
+    WriteLabelledMatch(config, query);
+  } else {
     WriteResultsPerPage(config, query);
     if (config.useCats) WriteCategories(config, query);
     WriteMatchChoice(config, query);
-  } else {
-    WriteHiddenChoices(query);
   }
   out_.Write("</form>\n");
 }

@@ -28,6 +28,7 @@ class SearchForm : public SearchFormStep {
   void WriteLabelledCategories(const Config& config, const VexaQuery& query);
   void WriteLabelledMatch(const Config& config, const VexaQuery& query);
   void WriteHiddenChoices(const VexaQuery& query);
+  void WriteQueryBox(const Config& config, const VexaQuery& query);
   void WriteForm(const Config& config, const VexaQuery& query);
   PageOutput& out_;
 };

@@ -6,7 +6,7 @@
 #include "nodequery/settings_check.h"
 #include "platform/clock.h"
 #include "search/cache/cache.h"
-#include "search/pipeline/node_query_log.h"
+#include "search/pipeline/pipeline.h"
 #include "search/request/request_components.h"
 
 namespace quorix {

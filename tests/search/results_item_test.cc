@@ -221,7 +221,9 @@ TEST(ResultItem, ConsistentItemsUnderTheCurrentMarkup) {
   } cases[] = {
       {0, "...a FINE cats page.", 1700000000, "",
        {"<div class=\"infoline\">Score: 42 - 14 Nov 2023 - URL: http:/<wbr>/<wbr>example.test/"
-        "<wbr>1</div>\n"},
+        "<wbr>1</div>\n",
+        "<a href=\"http://example.test/1\" tabindex=\"-1\" aria-hidden=\"true\">"
+        "<img src=\"http://example.test/t.png\" class=\"result_image\" alt=\"\"></a>"},
        {"class=\"context\"", "&nbsp;"}},
       {0, "cats in the garden", 1700000000, "", {"<div class=\"context\">\n"}, {}},
       {1, "", 1700000000, "Tue, 14 Nov 2023 22:13:20 GMT",
@@ -235,8 +237,9 @@ TEST(ResultItem, ConsistentItemsUnderTheCurrentMarkup) {
     f.terms.termPatterns = {"cats"};
     SettingsBlock& s = f.Node(0, c.nodeType).settings;
     s.DisplayTitle = s.DisplayMetaDesc = s.DisplayContext = s.DisplayScore = true;
-    s.DisplayDate = s.DisplayURL = true;
+    s.DisplayDate = s.DisplayURL = s.UseVexaImage = true;
     Item& item = f.AddItem(0, 42);
+    item.vexaImageURL = "http://example.test/t.png";
     item.title = "Cats and dogs";
     item.description = "A fine cats page";
     item.vexaContext = c.context;
