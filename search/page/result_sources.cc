@@ -83,12 +83,15 @@ std::string NodeDisplayName(const NodeRecord& node) {
   return node.osHost;
 }
 
-std::string PageText(const ResultsContext& context, int key) {
-  const std::string& text = context.Lang(key);
-  if (!text.empty()) return text;
+std::string DefaultPageText(int key) {
   for (const DefaultText& entry : kDefaultTexts)
     if (entry.key == key) return entry.text;
-  return text;
+  return {};
+}
+
+std::string PageText(const ResultsContext& context, int key) {
+  const std::string& text = context.Lang(key);
+  return text.empty() ? DefaultPageText(key) : text;
 }
 
 void WriteSourcesLine(const ResultsContext& context, const ResultPage& page) {
