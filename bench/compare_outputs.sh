@@ -7,6 +7,7 @@
 #   bench/compare_outputs.sh OLD_QUORIX [NEW_QUORIX]
 #   COMPARE_NODES=16 COMPARE_ITEMS=40 bench/compare_outputs.sh /tmp/old/quorix build-release/quorix
 #   COMPARE_BUILD=/tmp/old/build bench/compare_outputs.sh ...   # demo tools from another build
+#   COMPARE_PAGE_MARKUP=1 bench/compare_outputs.sh ...           # the settings' PageMarkup (0)
 #
 # NEW_QUORIX defaults to build-release/quorix (built here when missing). Exits 0
 # when everything matches, 1 with the differences otherwise.
@@ -51,6 +52,9 @@ done
 PIDS+=($!)
 for ((n = 0; n < NODES; n++)); do SITE_ARGS+=(--vexa-port "$(read_port_file "$WORK/node$n.port")"); done
 SITE_ARGS+=(--opensearch-port "$(read_port_file "$WORK/os.port")")
+# The older page markup by default, which both builds write alike; COMPARE_PAGE_MARKUP=1
+# compares the current one.
+SITE_ARGS+=(--page-markup "${COMPARE_PAGE_MARKUP:-0}")
 
 REQUESTS=(
   "vexa_query=bench"

@@ -8,7 +8,7 @@
 
 namespace quorix {
 
-inline constexpr int kLangKeyCount = 54;
+inline constexpr int kLangKeyCount = 57;
 
 inline constexpr std::array<std::string_view, kLangKeyCount> kLangKeys = {
     "STR_FORM_SEARCHFOR",
@@ -65,6 +65,9 @@ inline constexpr std::array<std::string_view, kLangKeyCount> kLangKeys = {
     "STR_ALSO_FOUND_AT",
     "STR_SOURCE_FROM_CACHE",
     "STR_TOO_MANY_SEARCHES",
+    "STR_NO_RESULTS_HINT_SPELLING",
+    "STR_NO_RESULTS_HINT_WORDS",
+    "STR_NO_RESULTS_HINT_ANY",
 };
 
 // Indexes of the keys the search program shows.
@@ -83,6 +86,7 @@ enum LangKey : int {
   kStrSortedByDate = 28,
   kStrSortedByRelevance = 29,
   kStrSortByDate = 30,
+  kStrNoResults = 13,
   kStrResultPages = 34,
   kStrResultPagesPrevious = 35,
   kStrResultPagesNext = 36,
@@ -99,6 +103,9 @@ enum LangKey : int {
   kStrAlsoFoundAt = 51,
   kStrSourceFromCache = 52,
   kStrTooManySearches = 53,
+  kStrNoResultsHintSpelling = 54,
+  kStrNoResultsHintWords = 55,
+  kStrNoResultsHintAny = 56,
 };
 
 // Index of `key` in kLangKeys, or -1.

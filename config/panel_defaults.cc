@@ -18,6 +18,12 @@ void ApplyPanelDefaults(Config& config) {
   config.templateFilename = "search_template.html";
   config.mergeDuplicates = 1;
   config.showSources = 1;
+  config.pageMarkup = 1;
+  config.useDateTime = 1;
+  config.spelling = 1;
+  config.spellingWhenLessThan = 10;
+  config.recommended = 1;
+  config.recommendedMax = 5;
   config.nodeBackoffSecs = 60;
   config.rateLimitPerMinute = 60;
 }

@@ -15,7 +15,7 @@
 namespace quorix {
 
 inline constexpr int kMaxNodes = 64;
-inline constexpr int kLangStringCount = 54;  // STR_ keys (the search program ignores index 44)
+inline constexpr int kLangStringCount = 57;  // STR_ keys (the search program ignores index 44)
 inline constexpr int kMaxWideCategoryNames = 66;
 inline constexpr size_t kNodeNameMaxUnits = 63;  // NODE%d_NAME
 
@@ -67,6 +67,7 @@ struct Config {
   int32_t allowRequestDebug = 0;    // 1 lets a request's vexa_debug replace debugMode
   int32_t mergeDuplicates = 0;      // 1 merges items of different nodes with the same link
   int32_t showSources = 0;          // 1 writes the sources line below the summary
+  int32_t pageMarkup = 0;           // 1 writes the labelled, list-based page markup
   int32_t nodeBackoffFailures = 3;  // consecutive failures before a node is paused
   int32_t nodeBackoffSecs = 0;      // first pause in seconds; 0 turns the back-off off
   // The ShortName and Description of the search's own OpenSearch description.
@@ -92,6 +93,7 @@ struct Config {
   // Control panel only (ignored by the search program).
   std::string templateFilename;
   std::string controlPanelInstallDirectory;
+  std::string controlPanelSiteFolder;  // where the search runs on the web server
   int32_t controlPanelLogging = 0;
   int32_t controlPanelDebugMode = 0;
   int32_t controlPanelWarnWord = 0;

@@ -163,6 +163,7 @@ bool LoadPanelSettings(const std::string& path, Config& config, LogSink& log, st
   config.allowRequestDebug = 0;
   config.mergeDuplicates = 0;
   config.showSources = 0;
+  config.pageMarkup = 0;
   config.nodeBackoffFailures = 3;
   config.nodeBackoffSecs = 0;
   const Config defaults;

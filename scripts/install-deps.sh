@@ -16,6 +16,11 @@ PACKAGES=(
 )
 
 missing=()
+# npm fetches the browser test's accessibility checker; a Node.js installed
+# from elsewhere brings its own npm, which Debian's package would conflict with.
+if ! command -v npm >/dev/null 2>&1; then
+  missing+=(npm)
+fi
 for package in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$package")

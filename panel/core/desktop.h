@@ -81,6 +81,10 @@ class Desktop {
   virtual bool AskNewLanguageFileName(std::string& name,
                                       const std::function<bool(const std::string&)>& accept) = 0;
 
+  // Asks for the folder the search runs from on the web server, preset with
+  // `folder`. Returns true with the answer in `folder`, false when cancelled.
+  virtual bool AskSiteFolder(std::string& folder) = 0;
+
   // The files-created dialog listing `files`, then `notes`: the warnings and
   // instructions for the web server.
   virtual void ShowFilesCreated(const std::vector<std::string>& files,

@@ -54,7 +54,8 @@ std::vector<std::string> SiteFolders(const Config& config) {
 std::vector<std::string> GeneratedNames() {
   std::vector<std::string> names = {"quorix.cgi", "search_template.html", "settings.qxdat",
                                     "vexa_cats.qxdat"};
-  for (const ServerRulesFile& rules : ServerRulesFiles()) names.push_back(rules.name);
+  for (const ServerRulesFile& rules : ServerRulesFiles(kDefaultSiteFolder))
+    names.push_back(rules.name);
   for (const UnitFile& unit : FastCgiUnits("/")) names.push_back(unit.name);
   return names;
 }
@@ -83,9 +84,9 @@ bool StageText(const Staging& staging, const std::string& name, const std::strin
   return false;
 }
 
-// Writes the web servers' rules and the FastCGI units for `folder` not in
-// `kept` into the staging folder.
-bool StageServerRules(const Staging& staging, const std::string& folder,
+// Writes the web servers' rules and the FastCGI units for a search running
+// from `siteFolder` on the web server, those not in `kept`, into the staging folder.
+bool StageServerRules(const Staging& staging, const std::string& siteFolder,
                       const std::vector<std::string>& kept, std::string& failure) {
   std::string rulesFolder = staging.path() + "/" + kServerRulesFolder;
   if (mkdir(rulesFolder.c_str(), 0755) != 0) {
@@ -95,12 +96,10 @@ bool StageServerRules(const Staging& staging, const std::string& folder,
   auto isKept = [&kept](const std::string& name) {
     return std::find(kept.begin(), kept.end(), name) != kept.end();
   };
-  for (const ServerRulesFile& rules : ServerRulesFiles())
+  for (const ServerRulesFile& rules : ServerRulesFiles(siteFolder))
     if (!isKept(rules.name) && !StageText(staging, rules.name, rules.content, failure))
       return false;
-  std::error_code error;
-  std::filesystem::path site = std::filesystem::absolute(folder, error);
-  for (const UnitFile& unit : FastCgiUnits(error ? folder : site.string()))
+  for (const UnitFile& unit : FastCgiUnits(siteFolder))
     if (!isKept(unit.name) && !StageText(staging, unit.name, unit.content, failure)) return false;
   return true;
 }
@@ -121,7 +120,7 @@ bool GenerateThroughStaging(PanelSession& session, const std::string& folder,
                      folder.c_str());
     return false;
   }
-  if (!StageServerRules(staging, folder, kept, failure)) return false;
+  if (!StageServerRules(staging, session.panel.siteFolder, kept, failure)) return false;
   std::vector<std::string> folders = SiteFolders(session.live);
   folders.push_back(kServerRulesFolder);
   for (const std::string& relative : folders)
@@ -157,9 +156,9 @@ std::string LogFolder(const std::string& outputDir, const std::string& fileName)
 
 }  // namespace
 
-std::vector<std::string> DeploymentNotes(const std::string& outputDir, const Config& config) {
+std::vector<std::string> DeploymentNotes(const std::string& siteFolder, const Config& config) {
   std::vector<std::string> notes;
-  std::vector<std::string> writable = {outputDir + "/cache"};
+  std::vector<std::string> writable = {siteFolder + "/cache"};
   struct Log {
     const std::string& name;
     bool inUse;
@@ -167,7 +166,7 @@ std::vector<std::string> DeploymentNotes(const std::string& outputDir, const Con
               {config.debugFileName, config.debugLogging != 0}};
   for (const Log& log : logs) {
     if (log.name.empty()) continue;
-    std::string folder = LogFolder(outputDir, log.name);
+    std::string folder = LogFolder(siteFolder, log.name);
     if (std::find(writable.begin(), writable.end(), folder) == writable.end())
       writable.push_back(folder);
     if (!log.inUse || std::filesystem::path(log.name).is_absolute()) continue;
@@ -183,7 +182,7 @@ std::vector<std::string> DeploymentNotes(const std::string& outputDir, const Con
   for (const std::string& folder : writable) folders += " " + ShellWord(folder);
   notes.push_back("These folders must be writable by the web server's user:" + folders);
   notes.push_back("On the web server run: install -d -o www-data -g www-data -m 0750" + folders);
-  notes.push_back("The FastCGI units in webserver/ run " + outputDir +
+  notes.push_back("The FastCGI units in webserver/ run " + siteFolder +
                   "/quorix.cgi: replace the folder in them if the site lies elsewhere.");
   return notes;
 }
@@ -192,7 +191,7 @@ std::vector<std::string> RequiredFiles(const std::string& outputDir, const Confi
   std::vector<std::string> files = {outputDir + "/quorix.cgi", outputDir + "/search_template.html",
                                     outputDir + "/settings.qxdat"};
   if (config.useCats != 0) files.push_back(outputDir + "/vexa_cats.qxdat");
-  for (const ServerRulesFile& rules : ServerRulesFiles())
+  for (const ServerRulesFile& rules : ServerRulesFiles(kDefaultSiteFolder))
     files.push_back(outputDir + "/" + rules.name);
   for (const UnitFile& unit : FastCgiUnits("/")) files.push_back(outputDir + "/" + unit.name);
   for (const std::string& folder : SiteFolders(config))
@@ -225,8 +224,41 @@ int GenerateCgiFiles(PanelSession& session) {
   return GenerateCgiFiles(session, failure);
 }
 
+namespace {
+
+// An absolute path that the web servers' rules can hold in a quoted string.
+bool IsUsableSiteFolder(const std::string& folder) {
+  if (folder.size() < 2 || folder[0] != '/') return false;
+  for (unsigned char c : folder)
+    if (c < 0x20 || c == 0x7f || c == '"' || c == '\\' || c == '$') return false;
+  return true;
+}
+
+// Asks for the folder on the web server unless the settings remember one.
+// False when the question was cancelled or the answer is unusable (reported).
+bool AskSiteFolderOnce(PanelSession& session) {
+  if (!session.panel.siteFolder.empty()) return true;
+  std::string folder = kDefaultSiteFolder;
+  if (!session.desktop.AskSiteFolder(folder)) return false;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (!IsUsableSiteFolder(folder)) {
+    session.desktop.MessageBox(BoxOwner::kMainWindow,
+                               "The folder on the web server must be an absolute path, such as " +
+                                   std::string(kDefaultSiteFolder) +
+                                   ", without quotes, \\ or $: \"" + folder + "\"",
+                               "Folder on the web server", BoxIcon::kExclamation, BoxButtons::kOk);
+    return false;
+  }
+  session.panel.siteFolder = folder;
+  session.flags.unsaved = true;  // remembered with the control panel's settings
+  return true;
+}
+
+}  // namespace
+
 int GenerateCgiFiles(PanelSession& session, std::string& failure) {
   if (!VerificationGate(session)) return 1;
+  if (!AskSiteFolderOnce(session)) return 1;
   std::string folder = session.panel.outputDir;
   int browsed = BrowseForOutputFolder(session, folder);
   if (browsed == 1) return 1;
@@ -252,7 +284,7 @@ int GenerateCgiFiles(PanelSession& session, std::string& failure) {
                   "Quorix CGI files have been created in:\r\n\r\n" + folder +
                       "\r\n\r\nThese files need to be copied to your web server."};
   session.desktop.ShowFilesCreated(RequiredFiles(folder, session.live),
-                                   DeploymentNotes(folder, session.live));
+                                   DeploymentNotes(session.panel.siteFolder, session.live));
   return 0;
 }
 

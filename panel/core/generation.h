@@ -36,11 +36,15 @@ int GenerateCgiFiles(PanelSession& session);
 // each log file name that lies inside the output folder.
 std::vector<std::string> RequiredFiles(const std::string& outputDir, const Config& config);
 
-// What the administrator must know before the search runs from `outputDir`:
+// The folder on the web server is asked for at the first generation (preset
+// kDefaultSiteFolder) and remembered in the panel's settings; the web
+// servers' rules, the FastCGI units and the deployment notes name it.
+//
+// What the administrator must know before the search runs from `siteFolder`:
 // a warning for each log in use whose name is relative (and whether it lies
 // inside the web root), then the folders the web server's user must be able to
 // write into, with the command that hands them over, and the folder the
 // FastCGI units name.
-std::vector<std::string> DeploymentNotes(const std::string& outputDir, const Config& config);
+std::vector<std::string> DeploymentNotes(const std::string& siteFolder, const Config& config);
 
 }  // namespace quorix::panel

@@ -100,6 +100,7 @@ void OptionsDialog::Open() {
   logFileName = work.logFileName;
   openSearchShortName = work.openSearchShortName;
   openSearchDescription = work.openSearchDescription;
+  results.Load(work);
   FillLanguageList(work.languageFileName, kNoLanguageFilesOpening);
 }
 
@@ -144,7 +145,13 @@ bool OptionsDialog::Ok() {
                                 BoxButtons::kOk);
     return false;
   }
+  if (std::string problem = results.Problem(); !problem.empty()) {
+    session_.desktop.MessageBox(BoxOwner::kDialog, problem, "Invalid search option",
+                                BoxIcon::kExclamation, BoxButtons::kOk);
+    return false;
+  }
   Config& work = session_.work;
+  results.Store(work);
   work.cacheValidPeriodMins = static_cast<int32_t>(expiry);
   work.overRequestFactor = std::clamp(overRequestFactor, 1, 10);
   work.formFormat = ChoiceValue(kFormFormatChoices, formFormatIndex);
@@ -169,7 +176,7 @@ bool OptionsDialog::Ok() {
   // Not a matter for verification, but the file must be saved to take effect.
   if (work.allowRequestDebug != session_.live.allowRequestDebug ||
       work.mergeDuplicates != session_.live.mergeDuplicates ||
-      work.showSources != session_.live.showSources ||
+      work.showSources != session_.live.showSources || ResultOptionsDiffer(work, session_.live) ||
       work.openSearchShortName != session_.live.openSearchShortName ||
       work.openSearchDescription != session_.live.openSearchDescription)
     session_.flags.unsaved = true;

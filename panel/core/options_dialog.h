@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "panel/core/result_options.h"
 #include "panel/core/session.h"
 
 namespace quorix::panel {
@@ -69,9 +70,10 @@ class OptionsDialog {
   std::string logFileName;
   std::string openSearchShortName;  // what browsers list the search as
   std::string openSearchDescription;
+  ResultOptions results;  // the results page's features and the node back-off
 
-  // OK: refuses a cache expiry above 100000 minutes (the dialog stays open,
-  // false); otherwise stores the fields, marks changed settings unsaved and
+  // OK: refuses a cache expiry above 100000 minutes and a result option out
+  // of its range (the dialog stays open, false); otherwise stores the fields, marks changed settings unsaved and
   // unverified (the visitors' debug switch only unsaved), commits the working
   // copies and returns true.
   bool Ok();

@@ -11,6 +11,9 @@ struct PanelState {
   int32_t panelDebugMode = 0;  // 0 "Normal", otherwise "Detailed" (ControlPanelDebugMode)
   std::string configPath;      // the .cpdat file loaded or last saved; empty for new settings
   std::string outputDir;  // where the CGI files were last generated (ControlPanelInstallDirectory)
+  // The folder the search runs from on the web server, asked at the first
+  // generation (ControlPanelSiteFolder); the rules and advice name it.
+  std::string siteFolder;
   int32_t fileLogging = 1;  // panel log lines also go to logFilePath (ControlPanelLogging)
   std::string logFilePath;  // QuorixControlPanel.log in the install folder or UserStateDir()
   int32_t warnWord = 1;     // warn about a word processor as HTML editor (ControlPanelWarnWord)

@@ -30,6 +30,7 @@ bool AskYesNo(PanelSession& session, BoxOwner owner, const std::string& text,
 // The panel's preferences travel in the settings record's ControlPanel... fields.
 void PanelStateToConfig(const PanelState& state, Config& config) {
   config.controlPanelInstallDirectory = state.outputDir;
+  config.controlPanelSiteFolder = state.siteFolder;
   config.controlPanelLogging = state.fileLogging;
   config.controlPanelDebugMode = state.panelDebugMode;
   config.controlPanelWarnWord = state.warnWord;
@@ -37,6 +38,7 @@ void PanelStateToConfig(const PanelState& state, Config& config) {
 
 void ConfigToPanelState(const Config& config, PanelState& state) {
   state.outputDir = config.controlPanelInstallDirectory;
+  state.siteFolder = config.controlPanelSiteFolder;
   state.fileLogging = config.controlPanelLogging;
   state.panelDebugMode = config.controlPanelDebugMode;
   state.warnWord = config.controlPanelWarnWord;

@@ -1,5 +1,7 @@
 #include "panel/core/webserver_rules.h"
 
+#include <string_view>
+
 namespace quorix::panel {
 namespace {
 
@@ -26,7 +28,7 @@ constexpr char kAccessRules[] =
 // administrator replaces with the site's own.
 constexpr char kLighttpdRules[] =
     "# Written by Quorix ControlPanel for lighttpd. Written for the URL prefix /search/\n"
-    "# and the folder /var/www/search: replace both with your site's own.\n"
+    "# and the folder @SITE@: replace the prefix with your site's own.\n"
     "server.modules += (\"mod_access\", \"mod_cgi\")\n"
     "$HTTP[\"url\"] =~ \"^/search/\" {\n"
     "  cgi.assign = (\".cgi\" => \"\")\n"
@@ -42,10 +44,10 @@ constexpr char kLighttpdRules[] =
 constexpr char kNginxRules[] =
     "# Written by Quorix ControlPanel for nginx with fcgiwrap, for the server block.\n"
     "# Written for the URL prefix /search/\n"
-    "# and the folder /var/www/search: replace both with your site's own.\n"
+    "# and the folder @SITE@: replace the prefix with your site's own.\n"
     "location = /search/quorix.cgi {\n"
     "  include fastcgi_params;\n"
-    "  fastcgi_param SCRIPT_FILENAME /var/www/search/quorix.cgi;\n"
+    "  fastcgi_param SCRIPT_FILENAME \"@SITE@/quorix.cgi\";\n"
     "  fastcgi_pass unix:/run/fcgiwrap.socket;\n"
     "}\n"
     "# The settings, the category names, the logs, the cache and .ht files are not for visitors.\n"
@@ -55,14 +57,21 @@ constexpr char kNginxRules[] =
     "  deny all;\n"
     "}\n";
 
-constexpr ServerRulesFile kServerRules[] = {
-    {".htaccess", kAccessRules},
-    {"webserver/lighttpd.conf", kLighttpdRules},
-    {"webserver/nginx.conf", kNginxRules},
-};
+// `text` with every "@SITE@" replaced by `siteFolder`.
+std::string ForFolder(std::string text, const std::string& siteFolder) {
+  constexpr std::string_view kMark = "@SITE@";
+  for (size_t at = text.find(kMark); at != std::string::npos;
+       at = text.find(kMark, at + siteFolder.size()))
+    text.replace(at, kMark.size(), siteFolder);
+  return text;
+}
 
 }  // namespace
 
-std::span<const ServerRulesFile> ServerRulesFiles() { return kServerRules; }
+std::vector<ServerRulesFile> ServerRulesFiles(const std::string& siteFolder) {
+  return {{".htaccess", kAccessRules},
+          {"webserver/lighttpd.conf", ForFolder(kLighttpdRules, siteFolder)},
+          {"webserver/nginx.conf", ForFolder(kNginxRules, siteFolder)}};
+}
 
 }  // namespace quorix::panel

@@ -5,19 +5,24 @@
 // cache.
 #pragma once
 
-#include <span>
+#include <string>
+#include <vector>
 
 namespace quorix::panel {
 
 // The folder, inside the output folder, that holds the snippets.
 inline constexpr char kServerRulesFolder[] = "webserver";
 
+// The folder the rules are written for when the administrator names none.
+inline constexpr char kDefaultSiteFolder[] = "/var/www/search";
+
 struct ServerRulesFile {
   const char* name;  // relative to the output folder
-  const char* content;
+  std::string content;
 };
 
-// Every rules file, .htaccess first.
-std::span<const ServerRulesFile> ServerRulesFiles();
+// Every rules file, .htaccess first, for a search that runs from `siteFolder`
+// on the web server.
+std::vector<ServerRulesFile> ServerRulesFiles(const std::string& siteFolder);
 
 }  // namespace quorix::panel

@@ -116,6 +116,13 @@ class ConsoleDesktop : public Desktop {
                               const std::function<bool(const std::string&)>&) override {
     return false;
   }
+  // Nobody to ask: a deploy script generates into the folder the search runs from.
+  bool AskSiteFolder(std::string& folder) override {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(folder_, error);
+    folder = error ? folder_ : absolute.lexically_normal().string();
+    return true;
+  }
   void ShowFilesCreated(const std::vector<std::string>& files,
                         const std::vector<std::string>& notes) override {
     for (const std::string& file : files) err_ << "Created " << file << "\n";

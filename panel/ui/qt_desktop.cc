@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
@@ -216,6 +218,19 @@ bool QtDesktop::AskNewLanguageFileName(std::string& name,
   CentreOverParent(&dialog, mainWindow_);
   if (dialog.exec() != QDialog::Accepted) return false;
   name = FromQ(dialog.FileName());
+  return true;
+}
+
+bool QtDesktop::AskSiteFolder(std::string& folder) {
+  bool ok = false;
+  QString answer = QInputDialog::getText(
+      QApplication::activeModalWidget() ? QApplication::activeModalWidget() : mainWindow_,
+      QStringLiteral("Folder on the web server"),
+      QStringLiteral("The folder the search will run from on the web server (the web server rules "
+                     "and the set-up advice name it):"),
+      QLineEdit::Normal, ToQ(folder), &ok);
+  if (!ok) return false;
+  folder = FromQ(answer.trimmed());
   return true;
 }
 

@@ -46,6 +46,7 @@ class QtDesktop : public panel::Desktop {
   bool ShowWordProcessorWarning() override;
   bool AskNewLanguageFileName(std::string& name,
                               const std::function<bool(const std::string&)>& accept) override;
+  bool AskSiteFolder(std::string& folder) override;
   void ShowFilesCreated(const std::vector<std::string>& files,
                         const std::vector<std::string>& notes) override;
 

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "panel/ui/widgets_common.h"
@@ -42,28 +43,28 @@ SearchOptionsDialog::SearchOptionsDialog(PanelSession& session, QWidget* parent)
   setObjectName(QStringLiteral("optionsDialog"));
   setWindowTitle(QStringLiteral("Quorix Search Options"));
   auto* layout = new QVBoxLayout(this);
-  auto* columns = new QHBoxLayout;
-  auto* left = new QVBoxLayout;
-  auto* right = new QVBoxLayout;
-
   auto* banner = new QHBoxLayout;
+  banner->addStretch(1);
   for (const char* name : {"options", "quorix-control-panel"}) {
     auto* icon = new QLabel(this);
     icon->setPixmap(PanelPixmap(QString::fromLatin1(name), 32));
     banner->addWidget(icon);
   }
-  banner->insertStretch(0, 1);
-  left->addWidget(BuildCacheGroup());
-  left->addWidget(BuildFormGroup());
-  left->addStretch(1);
-  right->addLayout(banner);
-  right->addWidget(BuildLanguageGroup());
-  right->addWidget(BuildLoggingGroup());
-  right->addWidget(storeOptions_ = new StoreOptionsGroup(this));
-  right->addStretch(1);
-  columns->addLayout(left, 1);
-  columns->addLayout(right, 1);
-  layout->addLayout(columns);
+  layout->addLayout(banner);
+
+  tabs_ = new QTabWidget(this);
+  tabs_->setObjectName(QStringLiteral("optionPages"));
+  layout->addWidget(tabs_, 1);
+  resultsPage_ = new ResultOptionsPage(this);
+  backoffPage_ = new BackoffPage(this);
+  AddPage(Column({BuildCacheGroup(), BuildFormGroup()}), QStringLiteral("Search"));
+  AddPage(resultsPage_, QStringLiteral("Results"));
+  AddPage(backoffPage_, QStringLiteral("Nodes and back-off"));
+  AddPage(Column({BuildBrowserGroup()}), QStringLiteral("Browser search"));
+  AddPage(Column({BuildLanguageGroup(), BuildLoggingGroup()}),
+          QStringLiteral("Languages and logging"));
+  storeOptions_ = new StoreOptionsGroup(this);
+  AddPage(Column({storeOptions_}), QStringLiteral("Several web servers"));
 
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
@@ -77,9 +78,30 @@ SearchOptionsDialog::SearchOptionsDialog(PanelSession& session, QWidget* parent)
 
   options_.Open();
   ShowFields();
-  setFixedWidth(820);
-  adjustSize();
+  FitToContents();
   CentreOnScreen(this);
+}
+
+void SearchOptionsDialog::AddPage(QWidget* page, const QString& title) {
+  tabs_->addTab(page, title);
+  if (isVisible()) FitToContents();
+}
+
+QWidget* SearchOptionsDialog::Column(std::initializer_list<QWidget*> groups) {
+  auto* page = new QWidget(this);
+  auto* box = new QVBoxLayout(page);
+  for (QWidget* group : groups) box->addWidget(group);
+  box->addStretch(1);
+  return page;
+}
+
+void SearchOptionsDialog::FitToContents() {
+  // The tabs are as large as their largest page, so every page fits; the
+  // window never grows past the screen it opens on.
+  QSize wanted = sizeHint().expandedTo(minimumSizeHint());
+  if (QScreen* screen = this->screen())
+    wanted = wanted.boundedTo(screen->availableGeometry().size());
+  resize(wanted);
 }
 
 QWidget* SearchOptionsDialog::BuildCacheGroup() {
@@ -158,8 +180,13 @@ QWidget* SearchOptionsDialog::BuildFormGroup() {
   templateRow->addWidget(
       WrappedLabel(QStringLiteral("Text styles can be modified in the HTML template."), group), 1);
   box->addLayout(templateRow);
+  return group;
+}
+
+QWidget* SearchOptionsDialog::BuildBrowserGroup() {
+  auto* group = new QGroupBox(QStringLiteral("What browsers show of this search:"), this);
   // The name and line the search's OpenSearch description gives browsers.
-  auto* browserGrid = new QGridLayout;
+  auto* browserGrid = new QGridLayout(group);
   shortName_ = new QLineEdit(group);
   shortName_->setObjectName(QStringLiteral("openSearchShortName"));
   shortName_->setMaxLength(16);
@@ -174,7 +201,7 @@ QWidget* SearchOptionsDialog::BuildFormGroup() {
   browserGrid->addWidget(shortName_, 0, 1);
   browserGrid->addWidget(descriptionLabel, 1, 0);
   browserGrid->addWidget(description_, 1, 1);
-  box->addLayout(browserGrid);
+  browserGrid->setColumnStretch(1, 1);
   return group;
 }
 
@@ -263,6 +290,8 @@ void SearchOptionsDialog::ShowFields() {
   logFile_->setText(ToQ(options_.logFileName));
   shortName_->setText(ToQ(options_.openSearchShortName));
   description_->setText(ToQ(options_.openSearchDescription));
+  resultsPage_->Show(options_.results);
+  backoffPage_->Show(options_.results);
   storeOptions_->Show(session_.work);
   ShowLanguages();
 }
@@ -292,6 +321,8 @@ void SearchOptionsDialog::ReadFields() {
   options_.logFileName = FromQ(logFile_->text());
   options_.openSearchShortName = FromQ(shortName_->text());
   options_.openSearchDescription = FromQ(description_->text());
+  resultsPage_->Read(options_.results);
+  backoffPage_->Read(options_.results);
 }
 
 void SearchOptionsDialog::accept() {

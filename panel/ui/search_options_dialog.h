@@ -1,6 +1,7 @@
-// The search options: caching, over-requesting, the search form, the info
-// line and timing, the language file and the search program's logging. The
-// values, their checks and the commands belong to panel::OptionsDialog.
+// The search options, on pages: the search (caching, over-requesting, the
+// form), the results page's features, the node back-off, what browsers show,
+// the language file and the logging. The values, their checks and the
+// commands belong to panel::OptionsDialog.
 #pragma once
 
 #include <QCheckBox>
@@ -8,8 +9,11 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QSlider>
+#include <QTabWidget>
+#include <initializer_list>
 
 #include "panel/core/options_dialog.h"
+#include "panel/ui/result_options_page.h"
 #include "panel/ui/store_options_group.h"
 
 namespace quorix::panelui {
@@ -21,7 +25,14 @@ class SearchOptionsDialog : public QDialog {
 
   void accept() override;
 
+  // Adds a page of further options; the window grows to fit it.
+  void AddPage(QWidget* page, const QString& title);
+
  private:
+  QWidget* Column(std::initializer_list<QWidget*> groups);
+  // Sizes the window to its contents, within the screen.
+  void FitToContents();
+  QWidget* BuildBrowserGroup();
   QWidget* BuildCacheGroup();
   QWidget* BuildFormGroup();
   QWidget* BuildLanguageGroup();
@@ -32,6 +43,9 @@ class SearchOptionsDialog : public QDialog {
 
   panel::PanelSession& session_;
   panel::OptionsDialog options_;
+  QTabWidget* tabs_;
+  ResultOptionsPage* resultsPage_;
+  BackoffPage* backoffPage_;
   QLineEdit* cacheExpiry_;
   QSlider* overRequest_;
   QComboBox* formFormat_;

@@ -55,6 +55,10 @@ void LogSearch(const Config& config, const VexaQuery& query, const RequestOutcom
 // The local time now.
 std::tm CurrentLocalTime();
 
+// The English text the page shows for page text `key` when the settings have
+// none; empty for a text without one (the page then shows nothing in its place).
+std::string DefaultPageText(int key);
+
 // The name a node goes by on the page: its NODE<n>_NAME, else the host it is
 // asked at.
 std::string NodeDisplayName(const NodeRecord& node);

@@ -11,13 +11,20 @@
 
 namespace quorix {
 
+// Where a template's title (or any text of its head) takes the query.
+inline constexpr std::string_view kQueryTitleMarker = "<!--QUORIXQUERY-->";
+
 class PageResourceFiles : public PageResources {
  public:
   // Reads from `programDir` and writes to `page` (not owned). The template
   // opened by WriteTemplateHead stays open in pageTemplate() for the tail.
-  PageResourceFiles(PageOutput& page, std::string programDir);
+  // `config` and `query` (not owned) are read when the head is written.
+  PageResourceFiles(PageOutput& page, std::string programDir, const Config& config,
+                    const VexaQuery& query);
 
   // Opens the template and writes its head; nothing without a template.
+  // Under PageMarkup 1 each kQueryTitleMarker in the head becomes the query
+  // and " - ", or nothing when there is no query.
   void WriteTemplateHead() override;
 
   // Loads the category names into `config` (see LoadCategoryNames in
@@ -30,6 +37,8 @@ class PageResourceFiles : public PageResources {
  private:
   PageOutput& page_;
   std::string programDir_;
+  const Config& config_;
+  const VexaQuery& query_;
   PageTemplate pageTemplate_;
 };
 

@@ -12,7 +12,7 @@ namespace quorix {
 OutputSteps MakePageSteps(PageOutput& page, const Config& config, const VexaQuery& query,
                           const TermList& terms, LogSink& log, const std::string& programDir) {
   OutputSteps steps;
-  auto resources = std::make_unique<PageResourceFiles>(page, programDir);
+  auto resources = std::make_unique<PageResourceFiles>(page, programDir, config, query);
   steps.tail = std::make_unique<PageTail>(page, config, query, resources->pageTemplate(), log);
   steps.resources = std::move(resources);
   steps.form = std::make_unique<SearchForm>(page);

@@ -62,7 +62,11 @@ std::string CategoriesField(const VexaQuery& query, const Config& config) {
 
 }  // namespace
 
-std::string PageFooter(std::string_view poweredBy) {
+std::string PageFooter(std::string_view poweredBy, bool currentMarkup) {
+  if (currentMarkup)
+    return "\n<p class=\"poweredby\"><small>" + std::string(poweredBy) + " <a href=\"" +
+           std::string(kProductHomePage) +
+           "\" target=\"_blank\" rel=\"noopener\">Vexa Search Engine</a></small></p>\n";
   return "\n<center><p><small>" + std::string(poweredBy) + " <a href=\"" +
          std::string(kProductHomePage) +
          "\" target=\"_blank\"><b>Vexa Search Engine</b></a></small></p></center>\n";
@@ -139,7 +143,7 @@ PageTail::PageTail(PageOutput& page, const Config& config, const VexaQuery& quer
 
 void PageTail::WritePageTail(const ResultPage&, const RequestOutcome& outcome) {
   if (!pageTemplate_.isOpen()) return;
-  page_.Write(PageFooter(config_.langStrings[kStrPoweredBy]));
+  page_.Write(PageFooter(config_.langStrings[kStrPoweredBy], config_.pageMarkup == 1));
   pageTemplate_.WriteTail([this](std::string_view text) { page_.Write(text); });
   LogSearch(config_, query_, outcome, now_(), log_);
 }

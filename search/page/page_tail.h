@@ -19,7 +19,9 @@ inline constexpr std::string_view kProductHomePage = "https://quorix.example.org
 
 // The footer: a line feed, the centred small "powered by" line with
 // `poweredBy` and the product link (opening in a new window), a line feed.
-std::string PageFooter(std::string_view poweredBy);
+// With `currentMarkup` (PageMarkup 1) a paragraph of class "poweredby"
+// instead of the obsolete center element.
+std::string PageFooter(std::string_view poweredBy, bool currentMarkup = false);
 
 // The search log line of the request, ending with CR LF: date, time, client,
 // quoted query (inner double quotes doubled, control characters written as

@@ -64,7 +64,9 @@ void DisplaySpellingSuggestions(const ResultsContext& context, int64_t queriedIt
     for (const std::string& suggestion : channel.vexaSpellingSuggestions) {
       if (written >= kSpellingSuggestions) break;
       if (suggestion.empty()) continue;
-      if (written == 0) {
+      if (written == 0 && config.pageMarkup == 1) {
+        context.out.Printf("<p class=\"suggestion\">%s ", context.Lang(kStrDidYouMean).c_str());
+      } else if (written == 0) {
         context.out.Write("<div class=\"suggestion\">");
         context.out.Printf("<div class=\"suggestion\"><br />%s ",
                            context.Lang(kStrDidYouMean).c_str());
@@ -77,7 +79,8 @@ void DisplaySpellingSuggestions(const ResultsContext& context, int64_t queriedIt
       ++written;
     }
   }
-  if (written > 0) context.out.Write("?</div>");
+  // The older markup leaves the outer of its two div elements open.
+  if (written > 0) context.out.Write(config.pageMarkup == 1 ? "?</p>\n" : "?</div>");
 }
 
 }  // namespace quorix

@@ -4,6 +4,7 @@
 
 #include "config/lang_keys.h"
 #include "platform/html_escape.h"
+#include "platform/text.h"
 #include "search/page/result_links.h"
 
 namespace quorix {
@@ -23,10 +24,24 @@ constexpr DefaultText kDefaultTexts[] = {
     {kStrSourceAll, "all sources"},
     {kStrAlsoFoundAt, "Also found at:"},
     {kStrSourceFromCache, "from the cache"},
+    {kStrNoResults, "No results found."},
+    {kStrNoResultsHintSpelling, "Check the spelling of your search words."},
+    {kStrNoResultsHintWords, "Try other words, fewer words or more general ones."},
+    {kStrNoResultsHintAny, "Choose to match any search words, not all of them."},
+    {kStrTooManySearches,
+     "Too many searches have come from your address in the last minute. Please wait a moment "
+     "and search again."},
 };
 
 bool Answered(const Channel& channel, Status status) {
   return channel.valid && (status == kOk || status == kFewerItemsThanRequested);
+}
+
+// A node of a fresh search that was asked, or skipped, and gave no answer.
+bool Failed(const ResultsContext& context, const ResultPage& page, int32_t n) {
+  const NodeOutcome& outcome = page.nodes[n];
+  return !Answered((*page.channels)[n], outcome.status) && outcome.status != kNodeNotRun &&
+         !context.config.nodes[n].disabled;
 }
 
 // The failure class and words of a node that did not answer.
@@ -71,12 +86,15 @@ std::string NodeDisplayName(const NodeRecord& node) {
   return node.osHost;
 }
 
-std::string PageText(const ResultsContext& context, int key) {
-  const std::string& text = context.Lang(key);
-  if (!text.empty()) return text;
+std::string DefaultPageText(int key) {
   for (const DefaultText& entry : kDefaultTexts)
     if (entry.key == key) return entry.text;
-  return text;
+  return {};
+}
+
+std::string PageText(const ResultsContext& context, int key) {
+  const std::string& text = context.Lang(key);
+  return text.empty() ? DefaultPageText(key) : text;
 }
 
 void WriteSourcesLine(const ResultsContext& context, const ResultPage& page) {
@@ -94,7 +112,7 @@ void WriteSourcesLine(const ResultsContext& context, const ResultPage& page) {
       WriteAnswered(context, n, channel, &outcome);
       continue;
     }
-    if (outcome.status == kNodeNotRun || context.config.nodes[n].disabled) continue;
+    if (!Failed(context, page, n)) continue;
     const char* className = nullptr;
     int textKey = kStrSourceFailed;
     FailureOf(outcome.status, className, textKey);
@@ -107,6 +125,22 @@ void WriteSourcesLine(const ResultsContext& context, const ResultPage& page) {
               NodeLinkOpen(context.config, context.query, -1) + PageText(context, kStrSourceAll) +
               "</a></div>\n");
   out.Write("</div>\n");
+}
+
+void WriteNodeFailures(const ResultsContext& context, const ResultPage& page) {
+  if (page.source == PageSource::kCache || !page.channels) return;
+  int32_t slots = std::clamp<int32_t>(context.config.nodeCount, 0, kMaxNodes);
+  std::string lines;
+  for (int32_t n = 0; n < slots; ++n) {
+    if (!Failed(context, page, n)) continue;
+    const char* className = nullptr;
+    int textKey = kStrSourceFailed;
+    FailureOf(page.nodes[n].status, className, textKey);
+    lines += Format("<li class=\"%s\">%s: %s</li>\n", className,
+                    EscapeHtml(NodeDisplayName(context.config.nodes[n])).c_str(),
+                    PageText(context, textKey).c_str());
+  }
+  if (!lines.empty()) context.out.Write("<ul class=\"node_failures\">\n" + lines + "</ul>\n");
 }
 
 void WriteAlsoFoundLine(const ResultsContext& context, const Item& item) {

@@ -21,6 +21,10 @@ std::string PageText(const ResultsContext& context, int key);
 // the cache lists the nodes whose answers the cache holds, "from the cache".
 void WriteSourcesLine(const ResultsContext& context, const ResultPage& page);
 
+// For a fresh search, one plain line per enabled node that did not answer:
+// its name and what went wrong, in a list; nothing when every node answered.
+void WriteNodeFailures(const ResultsContext& context, const ResultPage& page);
+
 // The names of the other nodes that had the item's link; nothing when none did.
 void WriteAlsoFoundLine(const ResultsContext& context, const Item& item);
 

@@ -12,6 +12,12 @@ void WriteNodeText(const ResultsContext& context, const Channel& channel, std::s
   options.enabled = channel.settings.Highlighting;
   options.substring = channel.settings.SearchAsSubstring;
   options.caseless = channel.settings.ToLowerSearchWords;
+  // A node without display settings of its own (an OpenSearch node) gets the
+  // usual word-wise, case-blind highlighting under the current page markup.
+  if (context.config.pageMarkup == 1 && !IsTrustedNode(channel)) {
+    options.enabled = true;
+    options.caseless = true;
+  }
   if (IsTrustedNode(channel)) {
     context.out.Write(HighlightText(NodeHtml(channel, text), context.terms.termPatterns, options,
                                     TextKind::kMarkup, context.terms.regexes.get()));

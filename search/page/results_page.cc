@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/clock.h"
+#include "platform/html_text.h"
 #include "search/page/result_extras.h"
 #include "search/page/result_links.h"
 #include "search/page/result_sources.h"
@@ -15,44 +16,78 @@ constexpr int64_t kMaxResultsReachable = 1000000;
 // Page numbers listed either side of the current page.
 constexpr int64_t kPageLinkSpan = 10;
 
+// A page text (HTML) as an attribute value: without tags, quotes and a trailing colon.
+std::string LabelText(std::string_view label) {
+  std::string text;
+  for (char c : StripTags(label)) text += c == '"' ? std::string("&quot;") : std::string(1, c);
+  while (!text.empty() && (text.back() == ':' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
 }  // namespace
 
 void ResultsPage::WriteHeading(const DisplayValues& display) {
   const Config& config = context_.config;
+  std::string heading = "Search results for: ";
   if (!config.allVexaNodes) {
-    context_.out.Printf("<div class=\"searchheading\">Search results for: %s</div><br />\n",
-                        context_.query.query_out.c_str());
-    return;
+    heading += context_.query.query_out;
+  } else {
+    // A page from the cache has no node answer to take the echoed query from.
+    heading += display.searchQuery.empty() ? context_.query.query_out : display.searchQuery;
+    if (config.useCats) heading += " in " + display.searchCategory + " categories";
   }
-  // A page from the cache has no node answer to take the echoed query from.
-  const std::string& shownQuery =
-      display.searchQuery.empty() ? context_.query.query_out : display.searchQuery;
-  if (config.useCats)
-    context_.out.Printf(
-        "<div class=\"searchheading\">Search results for: %s in %s categories</div><br />\n",
-        shownQuery.c_str(), display.searchCategory.c_str());
+  if (config.pageMarkup == 1)
+    context_.out.Write("<h2 class=\"searchheading\">" + heading + "</h2>\n");
   else
-    context_.out.Printf("<div class=\"searchheading\">Search results for: %s</div><br />\n",
-                        shownQuery.c_str());
+    context_.out.Write("<div class=\"searchheading\">" + heading + "</div><br />\n");
 }
 
-bool ResultsPage::WriteResultsBlock(const ResultPage& page) {
+void ResultsPage::WriteSummary(const ResultPage& page) {
+  PageOutput& out = context_.out;
+  if (context_.config.pageMarkup != 1) {
+    out.Printf("<div class=\"summary\">%lld results found.<br /></div>\n",
+               static_cast<long long>(page.available));
+    return;
+  }
+  if (page.available != 0) {
+    out.Printf("<p class=\"summary\">%lld results found.</p>\n",
+               static_cast<long long>(page.available));
+    return;
+  }
+  out.Write("<div class=\"summary no_results\">\n<p>" + PageText(context_, kStrNoResults) +
+            "</p>\n<ul>\n<li>" + PageText(context_, kStrNoResultsHintSpelling) + "</li>\n<li>" +
+            PageText(context_, kStrNoResultsHintWords) + "</li>\n");
+  if (context_.query.wordMatchAll)
+    out.Write("<li>" + PageText(context_, kStrNoResultsHintAny) + "</li>\n");
+  out.Write("</ul>\n</div>\n");
+}
+
+void ResultsPage::WriteItems(const ResultPage& page) {
+  const bool list = context_.config.pageMarkup == 1;
+  if (list)
+    context_.out.Printf("<ol class=\"result_list\" start=\"%lld\">\n",
+                        static_cast<long long>(page.firstNumber));
+  for (size_t i = 0; i < page.items.size(); ++i) DisplayResultItem(page, i);
+  if (list) context_.out.Write("</ol>\n");
+}
+
+bool ResultsPage::WriteResultsBlock(const ResultPage& page, bool failuresLine) {
   PageOutput& out = context_.out;
   const ChannelTable& channels = *page.channels;
   const int32_t nodeCount = context_.config.nodeCount;
   WriteHeading(page.display);
   out.Write("<div class=\"results\">\n");
-  out.Printf("<div class=\"summary\">%lld results found.<br /></div>\n",
-             static_cast<long long>(page.available));
+  WriteSummary(page);
   if (context_.config.showSources == 1) WriteSourcesLine(context_, page);
-  out.Write("<p></p>\n\n");
+  if (failuresLine) WriteNodeFailures(context_, page);
+  if (context_.config.pageMarkup != 1) out.Write("<p></p>\n\n");
   DisplaySpellingSuggestions(context_, page.itemCount, channels, nodeCount);
   DisplayRecommended(context_, channels, nodeCount);
   DisplaySortLinks(page.itemCount);
   if (page.invalid)
     context_.log.Logf(kLogError, "You have requested an invalid page.");
   else if (page.available != 0)
-    for (size_t i = 0; i < page.items.size(); ++i) DisplayResultItem(page, i);
+    WriteItems(page);
   out.Write("</div>\n");
   return page.invalid;
 }
@@ -60,13 +95,19 @@ bool ResultsPage::WriteResultsBlock(const ResultPage& page) {
 Status ResultsPage::WriteResults(const ResultPage& page, RequestOutcome* outcome) {
   const int32_t slots = std::clamp<int32_t>(context_.config.nodeCount, 0, kMaxNodes);
   bool invalidPage = false;
-  if (page.resultsValid && page.channels && slots > 0) invalidPage = WriteResultsBlock(page);
+  const bool failuresLine = context_.config.pageMarkup == 1 && context_.config.showSources != 1;
+  if (page.resultsValid && page.channels && slots > 0)
+    invalidPage = WriteResultsBlock(page, failuresLine);
+  else if (failuresLine)
+    WriteNodeFailures(context_, page);
   DisplayPageLinks(page.available, invalidPage);
   if (page.available != 0 && context_.config.showSearchTime) {
     outcome->searchSeconds = TicksToMs(NowTicks() - context_.query.startTicks) / 1000.0;
-    context_.out.Printf(
-        "<div class=\"searchtime\"><br /><br /><small>Search took %.3f seconds</small></div>\n",
-        outcome->searchSeconds);
+    context_.out.Printf(context_.config.pageMarkup == 1
+                            ? "<p class=\"searchtime\"><small>Search took %.3f seconds</small></p>\n"
+                            : "<div class=\"searchtime\"><br /><br /><small>Search took %.3f "
+                              "seconds</small></div>\n",
+                        outcome->searchSeconds);
   }
   return invalidPage ? kInvalidPage : kOk;
 }
@@ -84,14 +125,21 @@ void ResultsPage::DisplayPageLinks(int64_t availableItems, bool invalidPage) {
   int64_t lastLink = current > pages - kPageLinkSpan ? pages : current + kPageLinkSpan;
   if (lastLink > kMaxResultsReachable / perPage) lastLink = kMaxResultsReachable / perPage - 1;
 
+  const bool nav = config.pageMarkup == 1;
   PageOutput& out = context_.out;
-  out.Printf("<p></p>%s ", context_.Lang(kStrResultPages).c_str());
+  if (nav)
+    out.Printf("<nav class=\"pagelinks\" aria-label=\"%s\"><p>%s ",
+               LabelText(context_.Lang(kStrResultPages)).c_str(),
+               context_.Lang(kStrResultPages).c_str());
+  else
+    out.Printf("<p></p>%s ", context_.Lang(kStrResultPages).c_str());
   if (current > 1)
     out.Write(PageLinkOpen(config, query, current - 1) + "&lt;&lt; " +
               context_.Lang(kStrResultPagesPrevious) + "</a> ");
   for (int64_t i = firstLink; i <= lastLink; ++i) {
     if (i == current && !invalidPage)
-      out.Printf("%lld ", static_cast<long long>(i));
+      out.Printf(nav ? "<span aria-current=\"page\">%lld</span> " : "%lld ",
+                 static_cast<long long>(i));
     else
       out.Write(PageLinkOpen(config, query, i) + std::to_string(i) + "</a> ");
   }
@@ -99,6 +147,7 @@ void ResultsPage::DisplayPageLinks(int64_t availableItems, bool invalidPage) {
   if (current < lastLink)
     out.Write(PageLinkOpen(config, query, current + 1) + context_.Lang(kStrResultPagesNext) +
               " &gt;&gt;</a> ");
+  if (nav) out.Write("</p></nav>\n");
 }
 
 void ResultsPage::DisplaySortLinks(int64_t itemCount) {

@@ -39,8 +39,13 @@ class ResultsPage : public ResultsStep {
 
  private:
   void WriteHeading(const DisplayValues& display);
-  // From the heading to the items; returns whether the page is invalid.
-  bool WriteResultsBlock(const ResultPage& page);
+  // The count of results; under PageMarkup 1 a zero count is a text with hints.
+  void WriteSummary(const ResultPage& page);
+  // The page's items; under PageMarkup 1 as an ordered list.
+  void WriteItems(const ResultPage& page);
+  // From the heading to the items, with the failed nodes' line under the
+  // summary when `failuresLine`; returns whether the page is invalid.
+  bool WriteResultsBlock(const ResultPage& page, bool failuresLine);
   ResultsContext context_;
 };
 

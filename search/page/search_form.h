@@ -22,6 +22,14 @@ class SearchForm : public SearchFormStep {
   void WriteResultsPerPage(const Config& config, const VexaQuery& query);
   void WriteCategories(const Config& config, const VexaQuery& query);
   void WriteMatchChoice(const Config& config, const VexaQuery& query);
+  // The same parts under PageMarkup 1: every field with its label.
+  void WriteLabelledQuery(const Config& config, const VexaQuery& query);
+  void WriteLabelledPerPage(const Config& config, const VexaQuery& query);
+  void WriteLabelledCategories(const Config& config, const VexaQuery& query);
+  void WriteLabelledMatch(const Config& config, const VexaQuery& query);
+  void WriteHiddenChoices(const VexaQuery& query);
+  void WriteQueryBox(const Config& config, const VexaQuery& query);
+  void WriteForm(const Config& config, const VexaQuery& query);
   PageOutput& out_;
 };
 

@@ -3,6 +3,7 @@
 
 #include "platform/text.h"
 #include "search/pipeline/consolidate.h"
+#include "search/pipeline/node_query_log.h"
 #include "search/pipeline/pipeline.h"
 
 namespace quorix {
@@ -138,9 +139,10 @@ ResultPage TakeCachedPage(CacheLookup& cached, LogSink& log, RequestOutcome* out
 
 // Asks the nodes and compares the settings they report. False, after the
 // lines that say why, when no node could be asked.
-bool AskNodes(const Config& config, int32_t requested, NodeQueryStep& nodes, LogSink& log,
+bool AskNodes(const Config& config, int32_t requested, NodeQueryStep& nodes, LogSink& requestLog,
               ResultSet* set) {
   NodeResults& results = *set->nodes;
+  NodeQueryLog log(requestLog, config);
   {
     ScopedTimer timer(log, kMainThreadTimerSlot, "Main thread: PerformVexaQuery");
     nodes.PerformVexaQuery(config, requested, results);

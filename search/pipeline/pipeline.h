@@ -12,6 +12,7 @@
 
 #include "config/settings.h"
 #include "platform/log.h"
+#include "search/pipeline/node_query_log.h"
 #include "search/pipeline/query.h"
 #include "search/pipeline/search_steps.h"
 

@@ -15,6 +15,7 @@
 #include "platform/ip_ranges.h"
 #include "platform/text.h"
 #include "search/answers/answers.h"
+#include "search/page/page.h"
 #include "search/pipeline/pipeline.h"
 
 namespace quorix {
@@ -116,7 +117,7 @@ void CheckReplacedValues(const Config& config, std::vector<CheckFinding>& out) {
   if (!config.publicBaseUrl.empty() && !UsablePublicBaseUrl(config.publicBaseUrl))
     warn("PublicBaseUrl is not an http or https address without a query: not used");
   for (int i = 0; i < kLangStringCount; ++i)
-    if (i != kStrCatSummary && i != kStrTooManySearches && config.langStrings[i].empty())
+    if (i != kStrCatSummary && config.langStrings[i].empty() && DefaultPageText(i).empty())
       warn(std::string(kLangKeys[i]) + " is missing: the page shows nothing in its place");
 }
 

@@ -7,6 +7,7 @@
 #include "nodequery/settings_check.h"
 #include "platform/clock.h"
 #include "search/cache/cache.h"
+#include "search/pipeline/pipeline.h"
 #include "search/request/request_components.h"
 
 namespace quorix {
@@ -33,12 +34,14 @@ class NodeQuery : public NodeQueryStep {
     request.hops = query.arrivedHops + 1;
     request.selfHost = query.selfHost;
     request.selfPath = query.selfPath;
-    quorix::PerformVexaQuery(config, request, requested, results, context_.log, options);
+    NodeQueryLog log(context_.log, config);
+    quorix::PerformVexaQuery(config, request, requested, results, log, options);
   }
 
   int CheckVexaNodeSettings(const Config& config, const NodeResults& results,
                             DisplayValues& display) override {
-    return quorix::CheckVexaNodeSettings(config, results, context_.log, display);
+    NodeQueryLog log(context_.log, config);
+    return quorix::CheckVexaNodeSettings(config, results, log, display);
   }
 
  private:

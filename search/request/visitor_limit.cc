@@ -13,9 +13,6 @@ namespace quorix {
 namespace {
 
 constexpr int32_t kWindowSecs = 60;
-constexpr const char* kDefaultText =
-    "Too many searches have come from your address in the last minute. Please wait a moment "
-    "and search again.";
 
 std::string Lookup(const CgiEnvironment& environment, const char* name) {
   auto found = environment.find(name);
@@ -60,7 +57,7 @@ void WriteOverLimitAnswer(AnswerFormat format, const std::string& settingsPath,
   Config config;
   ReadQuietly(settingsPath, &config);
   std::string text = config.langStrings[kStrTooManySearches];
-  if (text.empty()) text = kDefaultText;
+  if (text.empty()) text = DefaultPageText(kStrTooManySearches);
   page.Printf("Status: 429 Too Many Requests\nRetry-After: %lld\n",
               static_cast<long long>(limit.retryAfterSecs));
   WriteAnswerHeader(format, page);

@@ -133,7 +133,7 @@ TEST_F(PanelReaderTest, SettingLineRules) {
            std::string(300, 'a') +
            "\"\r\n"                                              // too long: unchanged
            "TemplateFilename = \"t.html\"\n"                     // LF alone
-           "Spelling = 1\r\nUseCats = 1\r\nSTR_OR = \"or\"\r\n"  // not read back
+           "Spelling = 1\r\nUseCats = 1\r\nSTR_OR = \"or\"\r\n"  // texts not read back
            "DEBUG = 1\r\nDEBUG = 2\r\n"));                       // the later line wins
   EXPECT_EQ(config.logging, 0);
   EXPECT_EQ(config.debugLogging, 1);
@@ -142,8 +142,8 @@ TEST_F(PanelReaderTest, SettingLineRules) {
   EXPECT_EQ(config.logFileName, "./logs/searchwords.log");
   EXPECT_EQ(config.debugFileName, "./logs/Quorix.log");
   EXPECT_EQ(config.templateFilename, "t.html");
-  EXPECT_EQ(config.spelling, 0);
-  EXPECT_EQ(config.useCats, 0);
+  EXPECT_EQ(config.spelling, 1);
+  EXPECT_EQ(config.useCats, 1);
   EXPECT_EQ(config.formFormat, 1);
   EXPECT_EQ(config.debugMode, 2);
 }

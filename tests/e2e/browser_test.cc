@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
 
 #include "tests/e2e/demo_stack.h"
 #include "tests/e2e/headless_browser.h"
@@ -33,7 +36,9 @@ class BrowserVisit : public ::testing::Test {
     chromium_ = FindChromium();
     if (chromium_.empty()) GTEST_SKIP() << "chromium is not installed: no browser test";
     std::string error;
-    ASSERT_TRUE(stack_.Start("BrowserVisit", BothDemoNodes(), 5000, &error)) << error;
+    // Each suite has its own folder, so that suites may run side by side.
+    const char* suite = ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name();
+    ASSERT_TRUE(stack_.Start(suite, BothDemoNodes(), 5000, &error)) << error;
     artefacts_ = stack_.folder();
     ASSERT_TRUE(browser_.Start(chromium_, artefacts_ + "/chromium-profile", kWidth, kHeight,
                                artefacts_ + "/run/chromium.out", &error))
@@ -53,7 +58,9 @@ class BrowserVisit : public ::testing::Test {
     seen.summary = Text("document.querySelector('.summary')?.innerText");
     seen.sorting = Text("document.querySelector('.sorting')?.innerText");
     seen.searchBox = Text("document.querySelector('input[name=vexa_query]')?.value");
-    seen.firstNumber = Text("document.querySelector('.result_title b')?.innerText");
+    seen.firstNumber = Text(
+        "document.querySelector('ol.result_list') ? document.querySelector('ol.result_list').start"
+        " + '.' : document.querySelector('.result_title b')?.innerText");
     seen.hosts = Text(
         "[...new Set([...document.querySelectorAll('.result_title a')]"
         ".map(a => new URL(a.href).host))].sort().join(' ')");
@@ -150,6 +157,58 @@ TEST_F(BrowserVisit, SearchPageTwoAndSortByDate) {
   EXPECT_EQ(sorted.firstNumber, "11.") << "the sort link keeps the page";
   EXPECT_EQ(sorted.results, 10);
   Shoot("4-sorted-by-date");
+}
+
+// axe-core's findings on one page: "id(impact) x nodes" per rule, and how
+// many of them are critical or serious.
+struct AxeFindings {
+  std::string summary;
+  int severe = 0;
+};
+
+class AccessibilityCheck : public BrowserVisit {
+ protected:
+  AxeFindings Check(const std::string& target) {
+    std::string error;
+    EXPECT_TRUE(browser_.Open(stack_.BaseUrl() + target, &error)) << error;
+    std::ifstream file(AXE_CORE_SCRIPT, std::ios::binary);
+    std::stringstream source;
+    source << file.rdbuf();
+    EXPECT_TRUE(browser_.RunScript(source.str(), &error)) << error;
+    std::string found;
+    EXPECT_TRUE(browser_.EvalAwait(
+        "axe.run(document, {resultTypes: ['violations'], rules: {'target-size': {enabled: true}}}).then(r => r.violations"
+        ".map(v => v.id + '(' + v.impact + ') x' + v.nodes.length).join(', '))",
+        &found, &error))
+        << error;
+    AxeFindings findings{found, 0};
+    for (const char* impact : {"(critical)", "(serious)"})
+      for (size_t at = found.find(impact); at != std::string::npos; at = found.find(impact, at + 1))
+        ++findings.severe;
+    return findings;
+  }
+};
+
+// The results page, a page without results and page 2, on a wide screen and on
+// a phone: no critical or serious finding. With PageMarkup 0 the findings are
+// only reported, for comparison.
+TEST_F(AccessibilityCheck, NothingSeriousOnThePagesAVisitorSees) {
+  ASSERT_TRUE(std::filesystem::exists(AXE_CORE_SCRIPT))
+      << "axe-core is missing: npm install --prefix build/axe axe-core@4.14";
+  const char* pages[][2] = {{"results", "/quorix.cgi?vexa_query=garden"},
+                            {"no-results", "/quorix.cgi?vexa_query=zzqxv"},
+                            {"page-2", "/quorix.cgi?vexa_query=garden&vexa_page=2"}};
+  for (int width : {1280, 390}) {
+    std::string error;
+    ASSERT_TRUE(browser_.Resize(width, width > 600 ? 1000 : 844, width < 600, &error)) << error;
+    for (const auto& page : pages) {
+      AxeFindings findings = Check(page[1]);
+      std::cout << "axe " << width << "px " << page[0] << ": "
+                << (findings.summary.empty() ? "no violations" : findings.summary) << "\n";
+      EXPECT_EQ(findings.severe, 0) << width << "px " << page[0] << ": " << findings.summary;
+      Shoot(std::string("axe-") + page[0] + "-" + std::to_string(width), 3000);
+    }
+  }
 }
 
 }  // namespace

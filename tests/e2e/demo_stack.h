@@ -50,6 +50,8 @@ class DemoStack {
   // Before Start: lighttpd keeps one quorix FastCGI process instead of
   // running it as a CGI per request.
   void SetFastCgi(bool on) { fastCgi_ = on; }
+  // Before Start: the settings' PageMarkup (the demo writes 1).
+  void SetPageMarkup(int markup) { pageMarkup_ = markup; }
 
   int webPort() const { return webPort_; }
   std::string BaseUrl() const;
@@ -68,6 +70,7 @@ class DemoStack {
   std::string folder_;
   int webPort_ = 0;
   bool fastCgi_ = false;
+  int pageMarkup_ = 1;
   int debugMode_ = -1;
   std::vector<std::unique_ptr<ChildProcess>> nodes_;
   ChildProcess lighttpd_;

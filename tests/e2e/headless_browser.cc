@@ -196,19 +196,46 @@ bool HeadlessBrowser::Call(const std::string& method, const std::string& params,
   return false;
 }
 
-bool HeadlessBrowser::Eval(const std::string& expression, std::string* value, std::string* error) {
-  std::string script =
-      "(() => { const v = (" + expression + "); return v == null ? '' : String(v); })()";
+bool HeadlessBrowser::Evaluate(const std::string& script, bool await, std::string* value,
+                               std::string* error) {
   std::string reply;
-  if (!Call("Runtime.evaluate", "{\"expression\":" + JsonQuote(script) + ",\"returnByValue\":true}",
+  if (!Call("Runtime.evaluate",
+            "{\"expression\":" + JsonQuote(script) + ",\"returnByValue\":true" +
+                (await ? ",\"awaitPromise\":true}" : "}"),
             &reply, error))
     return false;
   if (reply.find("\"exceptionDetails\"") != std::string::npos ||
-      !JsonStringField(reply, "value", value)) {
-    *error = "script failed: " + expression + " -> " + reply;
+      (value && !JsonStringField(reply, "value", value))) {
+    *error = "script failed: " + script.substr(0, 200) + " -> " + reply.substr(0, 2000);
     return false;
   }
   return true;
+}
+
+bool HeadlessBrowser::Eval(const std::string& expression, std::string* value, std::string* error) {
+  return Evaluate(
+      "(() => { const v = (" + expression + "); return v == null ? '' : String(v); })()", false,
+      value, error);
+}
+
+bool HeadlessBrowser::EvalAwait(const std::string& expression, std::string* value,
+                                std::string* error) {
+  return Evaluate("(async () => { const v = await (" + expression +
+                      "); return v == null ? '' : String(v); })()",
+                  true, value, error);
+}
+
+bool HeadlessBrowser::RunScript(const std::string& source, std::string* error) {
+  return Evaluate(source + "\n;undefined", false, nullptr, error);
+}
+
+bool HeadlessBrowser::Resize(int width, int height, bool mobile, std::string* error) {
+  std::string reply;
+  width_ = width;
+  return Call("Emulation.setDeviceMetricsOverride",
+              "{\"width\":" + std::to_string(width) + ",\"height\":" + std::to_string(height) +
+                  ",\"deviceScaleFactor\":1,\"mobile\":" + (mobile ? "true" : "false") + "}",
+              &reply, error);
 }
 
 bool HeadlessBrowser::WaitForNewDocument(std::string* error) {

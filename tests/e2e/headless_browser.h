@@ -32,6 +32,13 @@ class HeadlessBrowser {
   // Evaluates `expression` and returns its value converted to a string
   // ("" for null or undefined). False when the script throws.
   bool Eval(const std::string& expression, std::string* value, std::string* error);
+  // Eval for an expression whose value is a promise: waits for it to settle.
+  bool EvalAwait(const std::string& expression, std::string* value, std::string* error);
+  // Runs a whole script (statements, not an expression) in the page.
+  bool RunScript(const std::string& source, std::string* error);
+  // Shows pages as a window of `width` x `height` CSS pixels would, as a phone
+  // when `mobile`.
+  bool Resize(int width, int height, bool mobile, std::string* error);
   // Writes a PNG of the whole page (at most `maxHeight` pixels tall) to `path`.
   bool Screenshot(const std::string& path, int maxHeight, std::string* error);
 
@@ -41,6 +48,7 @@ class HeadlessBrowser {
             std::string* error);
   bool ReadMessage(std::string* message, int timeoutMs);
   bool WaitForNewDocument(std::string* error);
+  bool Evaluate(const std::string& script, bool await, std::string* value, std::string* error);
 
   pid_t pid_ = -1;
   int toBrowser_ = -1;

@@ -138,7 +138,7 @@ TEST_F(GenerationTest, CreatesTheFoldersItWritesIntoAndKeepsVisitorsOut) {
     ASSERT_TRUE(std::regex_search(text, rule, std::regex(snippets[i].denyRule))) << text;
     urlRules[i] = std::regex(rule[1].str(), std::regex::icase);
     EXPECT_NE(text.find(snippets[i].cgiLine), std::string::npos) << text;
-    EXPECT_NE(text.find("/var/www/search: replace both"), std::string::npos) << text;
+    EXPECT_NE(text.find("/var/www/search: replace the prefix"), std::string::npos) << text;
   }
   struct Case {
     const char* path;
@@ -228,12 +228,12 @@ TEST_F(GenerationTest, FastCgiUnitsNameTheFolderAsSystemdReadsIt) {
     std::filesystem::remove_all(vroot + c.folder);
   }
 
-  // Generation writes them for the chosen folder.
   std::string spaced = root + "/my site";
   std::filesystem::create_directories(spaced);
   desktop.folderAnswers = {{FolderChoice::kChosen, spaced}};
   ASSERT_EQ(GenerateCgiFiles(*session), 0);
-  for (const UnitFile& unit : FastCgiUnits(spaced))
+  // Generation writes them for the folder on the web server.
+  for (const UnitFile& unit : FastCgiUnits(session->panel.siteFolder))
     EXPECT_EQ(ReadWholeFile(spaced + "/" + unit.name), unit.content) << unit.name;
 }
 
@@ -298,7 +298,7 @@ TEST_F(GenerationTest, NotesWarnAboutLogsAndNameTheWritableFolders) {
   }
   desktop.folderAnswers = {{FolderChoice::kChosen, out}};
   ASSERT_EQ(GenerateCgiFiles(*session), 0);
-  EXPECT_EQ(desktop.filesCreatedNotes, DeploymentNotes(out, session->live));
+  EXPECT_EQ(desktop.filesCreatedNotes, DeploymentNotes(session->panel.siteFolder, session->live));
 }
 
 TEST_F(GenerationTest, DecliningTheSettingsFileEndsSilently) {

@@ -42,6 +42,10 @@ class ScriptedDesktop : public Desktop {
   std::vector<FileDialogCall> fileCalls;
 
   std::deque<std::pair<FolderChoice, std::string>> folderAnswers;
+  // Typed answers to the site folder question; none left: the preset is accepted.
+  // An empty answer cancels.
+  std::deque<std::string> siteFolderAnswers;
+  std::vector<std::string> siteFolderPresets;
   std::vector<std::string> folderStarts;  // the folder each browser started at
 
   bool helpOpens = true;
@@ -153,6 +157,16 @@ class ScriptedDesktop : public Desktop {
       }
     }
     return false;  // cancelled
+  }
+
+  bool AskSiteFolder(std::string& folder) override {
+    siteFolderPresets.push_back(folder);
+    if (siteFolderAnswers.empty()) return true;
+    std::string typed = siteFolderAnswers.front();
+    siteFolderAnswers.pop_front();
+    if (typed.empty()) return false;
+    folder = typed;
+    return true;
   }
 
   void ShowFilesCreated(const std::vector<std::string>& files,

@@ -4,6 +4,7 @@
 // answering a query as a CGI.
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -57,6 +58,15 @@ void GenerationTest::createFromTheMainWindow() {
   QString browserInstruction, listed, notes, caption;
   QStringList mnemonicProblems;
   AnswerNextBox(QMessageBox::Yes, &gate);
+  QString sitePreset;
+  // The folder on the web server, asked once: here the folder generated into.
+  OnWindow([](QWidget* w) { return qobject_cast<QInputDialog*>(w) != nullptr; },
+           [&](QWidget* window) {
+             auto* question = qobject_cast<QInputDialog*>(window);
+             sitePreset = question->textValue();
+             question->setTextValue(QString::fromStdString(out));
+             question->accept();
+           });
   OnWindow([](QWidget* w) { return qobject_cast<FolderBrowser*>(w) != nullptr; },
            [&](QWidget* window) {
              auto* browser = qobject_cast<FolderBrowser*>(window);
@@ -82,6 +92,8 @@ void GenerationTest::createFromTheMainWindow() {
   QCOMPARE(mnemonicProblems, QStringList());
 
   QCOMPARE(gate.title, QStringLiteral("Settings not verified"));
+  QCOMPARE(sitePreset, QStringLiteral("/var/www/search"));
+  QCOMPARE(panel.session->panel.siteFolder, out);
   QCOMPARE(gate.buttons, QMessageBox::Yes | QMessageBox::No);
   QVERIFY(browserInstruction.startsWith(QStringLiteral("Select the output directory")));
   QCOMPARE(caption, QStringLiteral("Quorix CGI files successfully created"));

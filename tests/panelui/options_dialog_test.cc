@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -67,6 +68,8 @@ class OptionsDialogTest : public QObject {
   void cacheExpiryLimit_data();
   void cacheExpiryLimit();
   void storesChosenListEntries();
+  void fitsAtEveryFontSize_data();
+  void fitsAtEveryFontSize();
   void newLanguageFile();
   void wordProcessorWarning();
   void verificationPreferences();
@@ -140,6 +143,49 @@ void OptionsDialogTest::showsDefaultsAndTexts() {
     SaveShot(dialog, QStringLiteral("options-dialog"));
     dialog->reject();
   });
+}
+
+void OptionsDialogTest::fitsAtEveryFontSize_data() {
+  QTest::addColumn<int>("percent");
+  QTest::newRow("100 %") << 100;
+  QTest::newRow("125 %") << 125;
+  QTest::newRow("150 %") << 150;
+}
+
+// Every page shows every field at least at its smallest readable size, and a
+// number out of range is marked while it is typed.
+void OptionsDialogTest::fitsAtEveryFontSize() {
+  QFETCH(int, percent);
+  const QFont original = QApplication::font();
+  QFont larger = original;
+  larger.setPointSizeF(original.pointSizeF() * percent / 100.0);
+  QApplication::setFont(larger);
+  PanelHarness panel;
+  WithOptions(panel, [&](QDialog* dialog) {
+    auto* pages = Child<QTabWidget>(dialog, "optionPages");
+    for (int i = 0; i < pages->count(); ++i) {
+      pages->setCurrentIndex(i);
+      QApplication::processEvents();
+      for (QWidget* field : pages->currentWidget()->findChildren<QWidget*>()) {
+        if (!field->isVisible() || !qobject_cast<QLineEdit*>(field)) continue;
+        if (field->minimumWidth() == field->maximumWidth()) continue;  // a fixed-width field
+        QVERIFY2(field->width() >= field->minimumSizeHint().width() &&
+                     field->width() >= field->fontMetrics().averageCharWidth() * 8,
+                 qPrintable(pages->tabText(i) + ": " + field->objectName() + " squashed"));
+      }
+      QVERIFY2(pages->currentWidget()->height() >= pages->currentWidget()->minimumSizeHint().height(),
+               qPrintable(pages->tabText(i) + " is cut"));
+    }
+    pages->setCurrentIndex(1);
+    auto* most = Child<QLineEdit>(dialog, "recommendedMax");
+    most->setText(QStringLiteral("0"));
+    QVERIFY(Child<QLabel>(dialog, "recommendedMaxProblem")->isVisible());
+    most->setText(QStringLiteral("5"));
+    QVERIFY(!Child<QLabel>(dialog, "recommendedMaxProblem")->isVisible());
+    if (percent == 150) SaveShot(dialog, QStringLiteral("options-dialog-150"));
+    dialog->reject();
+  });
+  QApplication::setFont(original);
 }
 
 void OptionsDialogTest::cacheExpiryLimit_data() {

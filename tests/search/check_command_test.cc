@@ -63,6 +63,8 @@ TEST(CheckCommand, EachFaultIsOneFindingWithItsFileAndReason) {
       }
     }
     EXPECT_TRUE(found) << c.name << " gave:\n" << all;
+    // A text the page has an English default for is not missing.
+    EXPECT_EQ(all.find("STR_NO_RESULTS_HINT_ANY is missing"), std::string::npos) << c.name;
   }
 }
 

@@ -27,13 +27,15 @@ class PageResourcesTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   std::string dir_;
+  Config config_;
+  VexaQuery query_;
 };
 
 TEST_F(PageResourcesTest, TemplateSurroundsTheSearchOutput) {
   std::ofstream(dir_ + "/search_template.html", std::ios::binary)
       << "<html><body>\n  <!--VexaSearch--> here\n</body></html>\n";
   PageOutput page;
-  PageResourceFiles resources(page, dir_);
+  PageResourceFiles resources(page, dir_, config_, query_);
   resources.WriteTemplateHead();
   page.Write("[results]");
   Config config;
@@ -46,9 +48,31 @@ TEST_F(PageResourcesTest, TemplateSurroundsTheSearchOutput) {
             "<html><body>\n[results]" + PageFooter("Powered by") + "</body></html>\n");
 }
 
+TEST_F(PageResourcesTest, TitleMarkerTakesTheQueryUnderTheCurrentMarkup) {
+  std::ofstream(dir_ + "/search_template.html", std::ios::binary)
+      << "<title><!--QUORIXQUERY-->Search</title>\n<!--VEXASEARCH-->\n";
+  struct Case {
+    int pageMarkup;
+    const char* queryOut;
+    const char* head;
+  } cases[] = {
+      {0, "a &amp; b", "<title><!--QUORIXQUERY-->Search</title>\n"},
+      {1, "a &amp; b", "<title>a &amp; b - Search</title>\n"},
+      {1, "", "<title>Search</title>\n"},
+  };
+  for (const Case& c : cases) {
+    config_.pageMarkup = c.pageMarkup;
+    query_.query_out = c.queryOut;
+    PageOutput page;
+    PageResourceFiles resources(page, dir_, config_, query_);
+    resources.WriteTemplateHead();
+    EXPECT_EQ(page.Captured(), c.head) << c.pageMarkup << " " << c.queryOut;
+  }
+}
+
 TEST_F(PageResourcesTest, NoTemplateNoHead) {
   PageOutput page;
-  PageResourceFiles resources(page, dir_);
+  PageResourceFiles resources(page, dir_, config_, query_);
   resources.WriteTemplateHead();
   EXPECT_EQ(page.Captured(), "");
   EXPECT_FALSE(resources.pageTemplate().isOpen());
@@ -57,7 +81,7 @@ TEST_F(PageResourcesTest, NoTemplateNoHead) {
 TEST_F(PageResourcesTest, LoadsCategoryNames) {
   std::ofstream(dir_ + "/vexa_cats.qxdat", std::ios::binary) << "Books\nMusic\nFilms\n";
   PageOutput page;
-  PageResourceFiles resources(page, dir_);
+  PageResourceFiles resources(page, dir_, config_, query_);
   Config config;
   EXPECT_EQ(resources.LoadCategoryNames(config), kOk);
   EXPECT_EQ(config.categoryNames, (std::vector<std::string>{"Books", "Music", "Films"}));
@@ -71,7 +95,7 @@ TEST_F(PageResourcesTest, UnseekableNamesFileReportsTheSeekFailure) {
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
   std::thread writer([&] { std::ofstream(path, std::ios::binary) << "Books\nMusic"; });
   PageOutput page;
-  PageResourceFiles resources(page, dir_);
+  PageResourceFiles resources(page, dir_, config_, query_);
   Config config;
   int result = resources.LoadCategoryNames(config);
   writer.join();

@@ -184,6 +184,10 @@ TEST(PageFooter, LinksTheProductPage) {
   EXPECT_EQ(PageFooter("Powered by"),
             "\n<center><p><small>Powered by <a href=\"https://quorix.example.org/\" "
             "target=\"_blank\"><b>Vexa Search Engine</b></a></small></p></center>\n");
+  // Under PageMarkup 1 no obsolete center element.
+  EXPECT_EQ(PageFooter("Powered by", true),
+            "\n<p class=\"poweredby\"><small>Powered by <a href=\"https://quorix.example.org/\" "
+            "target=\"_blank\" rel=\"noopener\">Vexa Search Engine</a></small></p>\n");
 }
 
 class PageTailTest : public ::testing::Test {

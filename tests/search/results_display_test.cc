@@ -2,6 +2,9 @@
 // how they are numbered, the invalid page and the search time.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/clock.h"
 #include "tests/search/results_fixture.h"
 
@@ -171,6 +174,54 @@ TEST(ResultsDisplay, PiecesComeInPageOrder) {
     ASSERT_NE(at, std::string::npos) << piece;
     EXPECT_GT(at, last) << piece << " out of order";
     last = at;
+  }
+}
+
+// Under PageMarkup 1: a heading, the items as a list numbered from the page's
+// first, the pager in a nav marking the current page, hints when nothing was
+// found, and one plain line per failed node (its name, never its slot).
+TEST(ResultsDisplay, CurrentMarkupFrame) {
+  struct Case {
+    int64_t available;
+    int page;
+    bool matchAll;
+    std::vector<std::string> present;
+    std::vector<std::string> absent;
+  } cases[] = {
+      {25, 2, false,
+       {"<h2 class=\"searchheading\">Search results for: cats</h2>\n<div class=\"results\">\n"
+        "<p class=\"summary\">25 results found.</p>\n<ul class=\"node_failures\">",
+        "<ol class=\"result_list\" start=\"11\">\n<!-- Item #11 of page #2 -->\n"
+        "<li class=\"result_block\">\n<h3 class=\"result_title\"><a href=\"http://example.test/11\">"
+        "Result 11</a></h3>\n",
+        "</li>\n</ol>\n</div>\n<nav class=\"pagelinks\" aria-label=\"Pages\"><p>Pages: ",
+        "<span aria-current=\"page\">2</span> ", "</p></nav>\n",
+        "<li class=\"source_timeout\">Slow shop: did not answer in time</li>\n"},
+       {"<br />", "<p></p>", "Node #1", "<b>11.</b>"}},
+      {0, 1, true,
+       {"<div class=\"summary no_results\">\n<p>No results found.</p>\n<ul>\n"
+        "<li>Check the spelling of your search words.</li>\n",
+        "<li>Choose to match any search words, not all of them.</li>\n</ul>\n</div>\n"},
+       {"0 results found", "result_list"}},
+      {0, 1, false, {"no_results"}, {"Choose to match any"}},
+  };
+  for (const Case& c : cases) {
+    ResultsFixture f;
+    f.config.pageMarkup = 1;
+    f.config.nodeCount = 2;
+    f.config.nodes[0].disabled = f.config.nodes[1].disabled = false;
+    f.config.nodes[1].name = "Slow shop";
+    f.Node(0).settings.DisplayTitle = true;
+    f.nodes->status[0] = kOk;
+    f.nodes->status[1] = kNodeTimeoutExceeded;
+    f.AddItems(0, static_cast<int>(c.available));
+    f.query.currentPageNum = c.page;
+    f.query.wordMatchAll = c.matchAll;
+    f.Display(c.available, c.available);
+    for (const std::string& text : c.present)
+      EXPECT_NE(f.Page().find(text), std::string::npos) << text << "\nin\n" << f.Page();
+    for (const std::string& text : c.absent)
+      EXPECT_EQ(f.Page().find(text), std::string::npos) << text << "\nin\n" << f.Page();
   }
 }
 

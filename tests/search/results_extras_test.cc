@@ -102,6 +102,14 @@ TEST(Suggestions, ThreeFromTwoNodesOnOneLine) {
   EXPECT_EQ(f.Page(), "<div class=\"suggestion\"><div class=\"suggestion\"><br />Did you mean " +
                           SuggestionLink("cots") + "cots</a> or " + SuggestionLink("cuts") +
                           "cuts</a> or " + SuggestionLink("cites") + "cites</a>?</div>");
+  // Under PageMarkup 1 one closed paragraph.
+  ResultsFixture current;
+  current.config.pageMarkup = current.config.spelling = 1;
+  current.config.spellingWhenLessThan = 5;
+  current.Node(0).vexaSpellingSuggestions = {"cots", "", ""};
+  DisplaySpellingSuggestions(Context(current), 4, *current.channels, 1);
+  EXPECT_EQ(current.Page(),
+            "<p class=\"suggestion\">Did you mean " + SuggestionLink("cots") + "cots</a>?</p>\n");
 }
 
 TEST(Suggestions, OnlyWhenFewItemsAndSwitchedOn) {

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "tests/search/results_fixture.h"
 
@@ -201,6 +203,54 @@ TEST(ResultItem, HostileOpenSearchTextIsNeverExecutable) {
   ExpectNothingExecutable(page);
   EXPECT_NE(page.find("&lt;<span class=\"highlight\">script</span>&gt;"), std::string::npos)
       << "untrusted text is still highlighted, as text";
+}
+
+// Under PageMarkup 1 the items of both node kinds look alike: highlighted,
+// one date format, separators only between parts, the context only when the
+// description does not already say it, URLs that wrap at their separators.
+TEST(ResultItem, ConsistentItemsUnderTheCurrentMarkup) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  struct Case {
+    int nodeType;
+    const char* context;
+    int64_t dateTime;
+    const char* pubDate;
+    std::vector<std::string> present;
+    std::vector<std::string> absent;
+  } cases[] = {
+      {0, "...a FINE cats page.", 1700000000, "",
+       {"<div class=\"infoline\">Score: 42 - 14 Nov 2023 - URL: http:/<wbr>/<wbr>example.test/"
+        "<wbr>1</div>\n",
+        "<a href=\"http://example.test/1\" tabindex=\"-1\" aria-hidden=\"true\">"
+        "<img src=\"http://example.test/t.png\" class=\"result_image\" alt=\"\"></a>"},
+       {"class=\"context\"", "&nbsp;"}},
+      {0, "cats in the garden", 1700000000, "", {"<div class=\"context\">\n"}, {}},
+      {1, "", 1700000000, "Tue, 14 Nov 2023 22:13:20 GMT",
+       {"<span class=\"highlight\">Cats</span>", "<div class=\"infoline\">Score: 42 - 14 Nov 2023 - "},
+       {"GMT", "&nbsp;"}},
+      {1, "", 0, "some day", {"<div class=\"infoline\">Score: 42 - some day - URL: "}, {}},
+  };
+  for (const Case& c : cases) {
+    ResultsFixture f;
+    f.config.pageMarkup = 1;
+    f.terms.termPatterns = {"cats"};
+    SettingsBlock& s = f.Node(0, c.nodeType).settings;
+    s.DisplayTitle = s.DisplayMetaDesc = s.DisplayContext = s.DisplayScore = true;
+    s.DisplayDate = s.DisplayURL = s.UseVexaImage = true;
+    Item& item = f.AddItem(0, 42);
+    item.vexaImageURL = "http://example.test/t.png";
+    item.title = "Cats and dogs";
+    item.description = "A fine cats page";
+    item.vexaContext = c.context;
+    item.vexaDateTime = c.dateTime;
+    item.pubDate = c.pubDate;
+    std::string html = ItemHtml(f);
+    for (const std::string& text : c.present)
+      EXPECT_NE(html.find(text), std::string::npos) << text << "\nin\n" << html;
+    for (const std::string& text : c.absent)
+      EXPECT_EQ(html.find(text), std::string::npos) << text << "\nin\n" << html;
+  }
 }
 
 }  // namespace

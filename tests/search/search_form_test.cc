@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "config/lang_keys.h"
 
 namespace quorix {
@@ -174,6 +177,51 @@ TEST(SearchForm, WhenNotToSearch) {
       EXPECT_EQ(page, c.expectedTail) << "format " << c.formFormat << " page " << c.page;
     else
       EXPECT_TRUE(page.ends_with(c.expectedTail)) << "format " << c.formFormat << "\n" << page;
+  }
+}
+
+// Under PageMarkup 1 every field has a label: a word clicked ticks its box.
+TEST(SearchForm, LabelledFormUnderTheCurrentMarkup) {
+  struct Case {
+    int formFormat;
+    int multiCats;
+    std::vector<std::string> fragments;
+  } cases[] = {
+      {1, 0,
+       {"<form method=\"get\" class=\"vexa_searchform\" role=\"search\">\n"
+        "<label for=\"vexa_query\">Search for</label> <input type=\"search\" id=\"vexa_query\" "
+        "name=\"vexa_query\" size=\"20\" value=\"a&amp;b\" class=\"vexa_searchbox\" />\n",
+        "<input type=\"hidden\" name=\"vexa_per_page\" value=\"20\" />\n"}},
+      {2, 1,
+       {"<label for=\"vexa_per_page\">Per page</label>\n<select id=\"vexa_per_page\" "
+        "name=\"vexa_per_page\"><option>10</option><option selected=\"selected\">20</option>",
+        "<fieldset class=\"vexa_categories\"><legend>Category</legend>\n<ul>\n"
+        "<li><label><input type=\"checkbox\" name=\"vexa_cat[]\" value=\"-1\" /> All</label></li>\n"
+        "<li><label><input type=\"checkbox\" name=\"vexa_cat[]\" value=\"0\" /> Cats</label></li>\n"
+        "<li><label><input type=\"checkbox\" name=\"vexa_cat[]\" value=\"1\" checked=\"checked\" />"
+        " Dogs</label></li>\n",
+        "<fieldset class=\"vexa_match\"><legend>Match</legend>\n"
+        "<label><input type=\"radio\" name=\"vexa_and\" value=\"0\" /> any</label>\n"
+        "<label><input type=\"radio\" name=\"vexa_and\" value=\"1\" checked=\"checked\" /> "
+        "all</label>\n</fieldset>\n"}},
+      {2, 0,
+       {"<span class=\"vexa_categories\"><label for=\"vexa_cat\">Category</label>\n"
+        "<select id=\"vexa_cat\" name=\"vexa_cat[]\"><option value=\"-1\">All</option>"
+        "<option value=\"0\">Cats</option><option value=\"1\" selected=\"selected\">Dogs"}},
+  };
+  for (const Case& c : cases) {
+    FormFixture f;
+    f.config.pageMarkup = 1;
+    f.config.formFormat = c.formFormat;
+    f.config.useCats = 1;
+    f.config.searchMultiCats = c.multiCats;
+    f.query.itemsPerPage = 20;
+    f.query.wordMatchAll = true;
+    f.query.cat = {1};
+    EXPECT_EQ(f.Run(), kOk);
+    for (const std::string& fragment : c.fragments)
+      EXPECT_NE(f.Page().find(fragment), std::string::npos) << fragment << "\nin\n" << f.Page();
+    EXPECT_EQ(f.Page().find("</input>"), std::string::npos);
   }
 }
 

@@ -128,7 +128,8 @@ std::string DemoSettingsText(const DemoSiteOptions& options) {
           IntLine("Timing", 1) + IntLine("UseCats", options.categoryNames.empty() ? 0 : 1) +
           IntLine("SearchMultiCats", 1) + IntLine("Spelling", 1) +
           IntLine("SpellingWhenLessThan", 3) + IntLine("RecommendedMax", 3) +
-          IntLine("Recommended", 1) + IntLine("UseDateTime", 1);
+          IntLine("Recommended", 1) + IntLine("UseDateTime", 1) +
+          IntLine("PageMarkup", options.pageMarkup);
   PrintedMessages messages;
   CopyLanguageStrings(options.languageFile, text, messages);
   return text;

@@ -26,6 +26,7 @@ struct DemoSiteOptions {
   int debugMode = 0;
   std::string debugFile;  // when set, every diagnostics line is appended to it
   int formFormat = 2;
+  int pageMarkup = 1;  // the PageMarkup setting; 0 writes the older markup
   // When set, lighttpd starts quorix once as a FastCGI application (its socket
   // in <directory>/run) instead of running it as a CGI for every request.
   bool fastCgi = false;

@@ -10,7 +10,7 @@ constexpr const char* kUsage =
     "usage: quorix_demo_site --dir DIR --quorix FILE --source DIR --web-port N\n"
     "         [--vexa-port N]... [--opensearch-port N]... [--vexa-url URL]... [--timeout-ms N]\n"
     "         [--cache-minutes N] [--debug N] [--debug-file FILE] [--user NAME --group NAME]\n"
-    "         [--fastcgi] [--fastcgi-procs N]";
+    "         [--fastcgi] [--fastcgi-procs N] [--page-markup 0|1]";
 
 bool ParseNumber(std::string_view text, int low, int high, int* value) {
   int number = 0;
@@ -60,6 +60,8 @@ bool ApplyOption(std::string_view option, std::string_view value, int number,
     options.debugMode = number;
   } else if (option == "--fastcgi-procs") {
     options.fastCgiProcesses = number;
+  } else if (option == "--page-markup") {
+    options.pageMarkup = number;
   } else if (option == "--user") {
     options.user = value;
   } else if (option == "--group") {
@@ -75,9 +77,10 @@ bool ApplyOption(std::string_view option, std::string_view value, int number,
 bool ReadOptionNumber(std::string_view option, std::string_view value, int* number) {
   bool isPort = option == "--web-port" || option == "--vexa-port" || option == "--opensearch-port";
   bool isNumber = isPort || option == "--timeout-ms" || option == "--cache-minutes" ||
-                  option == "--debug" || option == "--fastcgi-procs";
+                  option == "--debug" || option == "--fastcgi-procs" || option == "--page-markup";
   int low = isPort || option == "--fastcgi-procs" ? 1 : 0;
-  return !isNumber || ParseNumber(value, low, isPort ? 65535 : 1000000, number);
+  int high = isPort ? 65535 : option == "--page-markup" ? 1 : 1000000;
+  return !isNumber || ParseNumber(value, low, high, number);
 }
 
 }  // namespace
