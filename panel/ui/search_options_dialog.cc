@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "panel/ui/widgets_common.h"
 
@@ -99,6 +101,10 @@ void SearchOptionsDialog::FitToContents() {
   // The tabs are as large as their largest page, so every page fits; the
   // window never grows past the screen it opens on.
   QSize wanted = sizeHint().expandedTo(minimumSizeHint());
+  // Wide enough for every tab's title, so none hides behind scroll arrows.
+  QMargins margins = contentsMargins() + layout()->contentsMargins();
+  wanted.setWidth(std::max(wanted.width(), tabs_->tabBar()->sizeHint().width() +
+                                               margins.left() + margins.right() + 8));
   if (QScreen* screen = this->screen())
     wanted = wanted.boundedTo(screen->availableGeometry().size());
   resize(wanted);

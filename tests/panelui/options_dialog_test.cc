@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
@@ -176,6 +177,10 @@ void OptionsDialogTest::fitsAtEveryFontSize() {
       QVERIFY2(pages->currentWidget()->height() >= pages->currentWidget()->minimumSizeHint().height(),
                qPrintable(pages->tabText(i) + " is cut"));
     }
+    int allTabs = pages->tabBar()->sizeHint().width();
+    // Every tab title shows where the screen is wide enough for all of them.
+    if (allTabs + 40 < dialog->screen()->availableGeometry().width())
+      QVERIFY2(pages->tabBar()->width() >= allTabs, "a tab title is hidden");
     pages->setCurrentIndex(1);
     auto* most = Child<QLineEdit>(dialog, "recommendedMax");
     most->setText(QStringLiteral("0"));
