@@ -5,14 +5,6 @@
 #include "search/request/diag_log.h"
 
 namespace quorix {
-namespace {
-
-std::string Lookup(const CgiEnvironment& environment, const char* name) {
-  auto found = environment.find(name);
-  return found == environment.end() ? std::string() : found->second;
-}
-
-}  // namespace
 
 void WriteAnswerHeader(AnswerFormat format, PageOutput& page) {
   if (format == AnswerFormat::kHtml)
@@ -22,9 +14,9 @@ void WriteAnswerHeader(AnswerFormat format, PageOutput& page) {
 }
 
 SelfAddress SelfAddressOf(const CgiEnvironment& environment) {
-  std::string https = AsciiLower(Lookup(environment, "HTTPS"));
-  return {https == "on" || https == "1", Lookup(environment, "HTTP_HOST"),
-          Lookup(environment, "SCRIPT_NAME")};
+  std::string https = AsciiLower(EnvironmentValue(environment, "HTTPS"));
+  return {https == "on" || https == "1", EnvironmentValue(environment, "HTTP_HOST"),
+          EnvironmentValue(environment, "SCRIPT_NAME")};
 }
 
 int AnswerOpenSearchDescription(const std::string& settingsPath, const CgiEnvironment& environment,

@@ -20,11 +20,6 @@ namespace {
 constexpr const char* kSettingsFileName = "settings.qxdat";
 constexpr const char* kCategoryParameter = "vexa_cat%5B%5D";
 
-std::string Lookup(const CgiEnvironment& environment, const char* name) {
-  auto found = environment.find(name);
-  return found == environment.end() ? std::string() : found->second;
-}
-
 // An integer parameter, or `fallback` when it is absent or invalid.
 int32_t IntParameter(FormList& form, const char* name, int32_t fallback) {
   int32_t value = 0;
@@ -91,8 +86,8 @@ void PrepareCachedQuery(FormList& form, const RequestValues& values, const std::
 
 // Decodes the request's form from the environment and `input` (the POST body).
 bool ReadRequestForm(const CgiEnvironment& environment, std::istream& input, FormList& form) {
-  CgiRequest request{Lookup(environment, "REQUEST_METHOD"), Lookup(environment, "CONTENT_TYPE"),
-                     Lookup(environment, "CONTENT_LENGTH"), Lookup(environment, "QUERY_STRING")};
+  CgiRequest request{EnvironmentValue(environment, "REQUEST_METHOD"), EnvironmentValue(environment, "CONTENT_TYPE"),
+                     EnvironmentValue(environment, "CONTENT_LENGTH"), EnvironmentValue(environment, "QUERY_STRING")};
   BodyReader readBody = [&input](char* buffer, size_t size) {
     input.read(buffer, static_cast<std::streamsize>(size));
     return static_cast<size_t>(input.gcount());
@@ -104,10 +99,10 @@ bool ReadRequestForm(const CgiEnvironment& environment, std::istream& input, For
 RequestValues ReadRequest(const CgiEnvironment& environment, FormList& form, bool html,
                           VexaQuery& query) {
   query.startTicks = NowTicks();
-  query.clientAddress = Lookup(environment, "REMOTE_ADDR");
-  query.arrivedHops = ReadHopCount(Lookup(environment, "HTTP_X_QUORIX_HOPS"));
-  query.selfHost = Lookup(environment, "HTTP_HOST");
-  query.selfPath = Lookup(environment, "SCRIPT_NAME");
+  query.clientAddress = EnvironmentValue(environment, "REMOTE_ADDR");
+  query.arrivedHops = ReadHopCount(EnvironmentValue(environment, "HTTP_X_QUORIX_HOPS"));
+  query.selfHost = EnvironmentValue(environment, "HTTP_HOST");
+  query.selfPath = EnvironmentValue(environment, "SCRIPT_NAME");
   return ReadRequestValues(form, html ? kMaxItemsPerPage : kMaxAnswerItemsPerPage, query);
 }
 
@@ -139,6 +134,11 @@ bool AnsweredOverLimit(AnswerFormat format, const std::string& settingsPath,
 }
 
 }  // namespace
+
+std::string EnvironmentValue(const CgiEnvironment& environment, const char* name) {
+  auto found = environment.find(name);
+  return found == environment.end() ? std::string() : found->second;
+}
 
 CgiEnvironment ReadCgiEnvironment(const std::function<const char*(const char*)>& lookup) {
   CgiEnvironment environment;

@@ -15,6 +15,9 @@ namespace quorix {
 // The CGI variables the program reads; a missing entry reads as empty.
 using CgiEnvironment = std::map<std::string, std::string>;
 
+// The value of the CGI variable `name`, or empty.
+std::string EnvironmentValue(const CgiEnvironment& environment, const char* name);
+
 // The CGI variables the program reads, looked up by `lookup` (null: absent).
 CgiEnvironment ReadCgiEnvironment(const std::function<const char*(const char*)>& lookup);
 

@@ -80,11 +80,6 @@ SearchFormat SearchFormatOf(AnswerFormat format) {
   return SearchFormat::kHtml;
 }
 
-std::string Lookup(const CgiEnvironment& environment, const char* name) {
-  auto found = environment.find(name);
-  return found == environment.end() ? std::string() : found->second;
-}
-
 std::vector<NodeLabel> NodeLabels(const Config& config) {
   std::vector<NodeLabel> labels;
   for (int node = 0; node < std::min(config.nodeCount, kMaxNodes); ++node)
@@ -137,7 +132,7 @@ int AnswerMetrics(const std::string& settingsPath, const std::string& programDir
   DiagLog log(page, config);
   log.KeepOffPage();
   LoadConfig(settingsPath, config, log, -1, QueryDump());
-  const std::string address = Lookup(environment, "REMOTE_ADDR");
+  const std::string address = EnvironmentValue(environment, "REMOTE_ADDR");
   if (!MetricsAllowed(config.metricsAllowFrom, address)) {
     log.Logf(kLogFileOnly, "Metrics refused to \"%s\", which MetricsAllowFrom does not list",
              address.c_str());

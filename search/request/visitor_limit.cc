@@ -14,11 +14,6 @@ namespace {
 
 constexpr int32_t kWindowSecs = 60;
 
-std::string Lookup(const CgiEnvironment& environment, const char* name) {
-  auto found = environment.find(name);
-  return found == environment.end() ? std::string() : found->second;
-}
-
 bool ReadQuietly(const std::string& settingsPath, Config* config) {
   NullLog quiet;
   return LoadConfig(settingsPath, *config, quiet, -1, QueryDump());
@@ -34,7 +29,7 @@ VisitorLimit CheckVisitorLimit(const std::string& settingsPath, const std::strin
   Config config;
   if (!ReadQuietly(settingsPath, &config) || config.rateLimitPerMinute <= 0) return limit;
   std::string visitor =
-      VisitorKey(Lookup(environment, "REMOTE_ADDR"), Lookup(environment, "HTTP_X_FORWARDED_FOR"),
+      VisitorKey(EnvironmentValue(environment, "REMOTE_ADDR"), EnvironmentValue(environment, "HTTP_X_FORWARDED_FOR"),
                  config.trustedProxies);
   if (visitor.empty()) return limit;
   NullLog quiet;  // the search reports a store that fails, once
