@@ -8,7 +8,7 @@
 
 namespace quorix {
 
-inline constexpr int kLangKeyCount = 57;
+inline constexpr int kLangKeyCount = 61;
 
 inline constexpr std::array<std::string_view, kLangKeyCount> kLangKeys = {
     "STR_FORM_SEARCHFOR",
@@ -68,6 +68,10 @@ inline constexpr std::array<std::string_view, kLangKeyCount> kLangKeys = {
     "STR_NO_RESULTS_HINT_SPELLING",
     "STR_NO_RESULTS_HINT_WORDS",
     "STR_NO_RESULTS_HINT_ANY",
+    "STR_SOURCES_PENDING",
+    "STR_SHOW_ALL_RESULTS",
+    "STR_MORE_RESULTS_ARRIVED",
+    "STR_SOURCE_PENDING",
 };
 
 // Indexes of the keys the search program shows.
@@ -106,6 +110,10 @@ enum LangKey : int {
   kStrNoResultsHintSpelling = 54,
   kStrNoResultsHintWords = 55,
   kStrNoResultsHintAny = 56,
+  kStrSourcesPending = 57,
+  kStrShowAllResults = 58,
+  kStrMoreResultsArrived = 59,
+  kStrSourcePending = 60,
 };
 
 // Index of `key` in kLangKeys, or -1.

@@ -25,6 +25,7 @@ void ApplyPanelDefaults(Config& config) {
   config.recommended = 1;
   config.recommendedMax = 5;
   config.nodeBackoffSecs = 60;
+  config.pageDeadlineMs = 1500;
   config.rateLimitPerMinute = 60;
 }
 

@@ -15,7 +15,7 @@
 namespace quorix {
 
 inline constexpr int kMaxNodes = 64;
-inline constexpr int kLangStringCount = 57;  // STR_ keys (the search program ignores index 44)
+inline constexpr int kLangStringCount = 61;  // STR_ keys (the search program ignores index 44)
 inline constexpr int kMaxWideCategoryNames = 66;
 inline constexpr size_t kNodeNameMaxUnits = 63;  // NODE%d_NAME
 
@@ -70,6 +70,9 @@ struct Config {
   int32_t pageMarkup = 0;           // 1 writes the labelled, list-based page markup
   int32_t nodeBackoffFailures = 3;  // consecutive failures before a node is paused
   int32_t nodeBackoffSecs = 0;      // first pause in seconds; 0 turns the back-off off
+  // Milliseconds after which the page is written from the nodes that have
+  // answered, the others completing the cached set later; 0 waits for every node.
+  int32_t pageDeadlineMs = 0;
   // The ShortName and Description of the search's own OpenSearch description.
   std::string openSearchShortName;
   std::string openSearchDescription;

@@ -28,6 +28,10 @@ const NodeSettingKey* FindNodeSettingKey(std::string_view key, SettingReader rea
   return nullptr;
 }
 
+void ClampReadSettings(Config& config) {
+  if (config.pageDeadlineMs < 0) config.pageDeadlineMs = 0;
+}
+
 bool ParseIntSetting(std::string_view text, int32_t& value) {
   return ParseLeadingInt(text, value, {IntBlanks::kAny, IntOverflow::kReject});
 }

@@ -70,6 +70,7 @@ inline constexpr SettingKey kSettingKeys[] = {
     {"PageMarkup", SettingKind::kInt, &Config::pageMarkup, nullptr, kBothRead},
     {"NodeBackoffFailures", SettingKind::kInt, &Config::nodeBackoffFailures, nullptr, kBothRead},
     {"NodeBackoffSecs", SettingKind::kInt, &Config::nodeBackoffSecs, nullptr, kBothRead},
+    {"PageDeadlineMs", SettingKind::kInt, &Config::pageDeadlineMs, nullptr, kBothRead},
     {"OpenSearchShortName", SettingKind::kFileName, nullptr, &Config::openSearchShortName,
      kBothRead},
     {"OpenSearchDescription", SettingKind::kFileName, nullptr, &Config::openSearchDescription,
@@ -131,6 +132,10 @@ const NodeSettingKey* FindNodeSettingKey(std::string_view key, SettingReader rea
 
 // The key named `name` that `reader` takes; null for none.
 const SettingKey* FindSettingKey(std::string_view name, SettingReader reader);
+
+// What both readers do after the last line: a value that means nothing as
+// written is replaced by the one it is taken as (PageDeadlineMs below 0 is 0).
+void ClampReadSettings(Config& config);
 
 // Reads the number of a "KEY = 123" line from what follows the "=" and its
 // blanks: an optional sign and at least one digit, anything after the digits

@@ -172,6 +172,7 @@ bool LoadPanelSettings(const std::string& path, Config& config, LogSink& log, st
   config.sharedStorePasswordFile = defaults.sharedStorePasswordFile;
   config.sharedStoreTimeoutMs = defaults.sharedStoreTimeoutMs;
   config.rateLimitPerMinute = defaults.rateLimitPerMinute;
+  config.pageDeadlineMs = defaults.pageDeadlineMs;
   config.trustedProxies = defaults.trustedProxies;
 
   std::string line;
@@ -201,6 +202,7 @@ bool LoadPanelSettings(const std::string& path, Config& config, LogSink& log, st
     return false;
   }
 
+  ClampReadSettings(config);
   config.allVexaNodes = true;
   for (const NodeRecord& node : config.nodes)
     if (!node.disabled && IsOpenSearchNode(node)) config.allVexaNodes = false;

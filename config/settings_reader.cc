@@ -241,6 +241,7 @@ bool ReadSettingsFile(const std::string& path, Config& config) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     ReadLine(RepairUtf8(line), config);
   }
+  ClampReadSettings(config);
   for (const NodeRecord& node : config.nodes)
     if (!node.disabled && IsOpenSearchNode(node)) config.allVexaNodes = false;
   return true;

@@ -1,6 +1,7 @@
 #include "panel/core/result_options.h"
 
 #include <charconv>
+#include <utility>
 
 #include "platform/text.h"
 
@@ -35,6 +36,7 @@ void ResultOptions::Load(const Config& config) {
   useDateTime = config.useDateTime != 0;
   backoffFailures = std::to_string(config.nodeBackoffFailures);
   backoffSecs = std::to_string(config.nodeBackoffSecs);
+  pageDeadlineMs = std::to_string(config.pageDeadlineMs);
 }
 
 std::string ResultOptions::Problem() const {
@@ -47,9 +49,11 @@ std::string ResultOptions::Problem() const {
     if (std::string problem = NumberProblem(recommendedMax, kRecommendedMaxRule); !problem.empty())
       return problem;
   }
-  if (std::string problem = NumberProblem(backoffFailures, kBackoffFailuresRule); !problem.empty())
-    return problem;
-  return NumberProblem(backoffSecs, kBackoffSecsRule);
+  for (const auto& [text, rule] : {std::pair{&backoffFailures, &kBackoffFailuresRule},
+                                   {&backoffSecs, &kBackoffSecsRule},
+                                   {&pageDeadlineMs, &kPageDeadlineRule}})
+    if (std::string problem = NumberProblem(*text, *rule); !problem.empty()) return problem;
+  return "";
 }
 
 void ResultOptions::Store(Config& config) const {
@@ -66,6 +70,7 @@ void ResultOptions::Store(Config& config) const {
   config.useDateTime = useDateTime ? 1 : 0;
   config.nodeBackoffFailures = NumberOf(backoffFailures);
   config.nodeBackoffSecs = NumberOf(backoffSecs);
+  config.pageDeadlineMs = NumberOf(pageDeadlineMs);
 }
 
 bool ResultOptionsDiffer(const Config& a, const Config& b) {
@@ -73,7 +78,8 @@ bool ResultOptionsDiffer(const Config& a, const Config& b) {
          a.searchMultiCats != b.searchMultiCats || a.spelling != b.spelling ||
          a.spellingWhenLessThan != b.spellingWhenLessThan || a.recommended != b.recommended ||
          a.recommendedMax != b.recommendedMax || a.useDateTime != b.useDateTime ||
-         a.nodeBackoffFailures != b.nodeBackoffFailures || a.nodeBackoffSecs != b.nodeBackoffSecs;
+         a.nodeBackoffFailures != b.nodeBackoffFailures || a.nodeBackoffSecs != b.nodeBackoffSecs ||
+         a.pageDeadlineMs != b.pageDeadlineMs;
 }
 
 }  // namespace quorix::panel

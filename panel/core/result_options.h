@@ -1,5 +1,6 @@
-// The search options that shape the results and the node back-off: their
-// values as the dialog edits them, their checks and where they are stored.
+// The search options that shape the results, the node back-off and the page
+// deadline: their values as the dialog edits them, their checks and where they
+// are stored.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +21,8 @@ inline constexpr NumberRule kSpellingThresholdRule{"Suggest spellings below", 1,
 inline constexpr NumberRule kRecommendedMaxRule{"Recommended links at most", 1, 100};
 inline constexpr NumberRule kBackoffFailuresRule{"Failures before a pause", 1, 1000};
 inline constexpr NumberRule kBackoffSecsRule{"First pause (seconds)", 0, 86400};
+inline constexpr NumberRule kPageDeadlineRule{"Page deadline (ms, 0 = wait for every node)", 0,
+                                              600000};
 
 // Empty when `text` is a whole number within `rule`, else the sentence that
 // says what is wrong.
@@ -36,6 +39,7 @@ struct ResultOptions {
   bool useDateTime = false;  // sort links by date
   std::string backoffFailures;
   std::string backoffSecs;
+  std::string pageDeadlineMs;  // the page waits no longer for slow nodes
 
   void Load(const Config& config);
   // The first field that holds no acceptable value, as a sentence; empty when

@@ -126,17 +126,32 @@ BackoffPage::BackoffPage(QWidget* parent) : QWidget(parent) {
                     "each failed retry doubles it, up to 15 minutes. A pause of 0 turns this off.",
                     group));
   box->addWidget(group);
+
+  auto* slow = new QGroupBox(QStringLiteral("Waiting for slow nodes:"), this);
+  auto* slowForm = new QFormLayout(slow);
+  pageDeadline_ = new CheckedNumber(kPageDeadlineRule, "pageDeadlineMs", slow);
+  pageDeadline_->edit()->setToolTip(
+      QStringLiteral("After this many milliseconds the results page is sent with the nodes that "
+                     "have answered; the others are still awaited and their results offered to "
+                     "the visitor when they arrive."));
+  slowForm->addRow(QString::fromUtf8(kPageDeadlineRule.label) + QStringLiteral(":"), pageDeadline_);
+  slowForm->addRow(Note("Nodes still answering are marked on the page, with a link that shows "
+                        "all results. 0 waits for every node up to its own time-out.",
+                        slow));
+  box->addWidget(slow);
   box->addStretch(1);
 }
 
 void BackoffPage::Show(const ResultOptions& options) {
   failures_->edit()->setText(ToQ(options.backoffFailures));
   seconds_->edit()->setText(ToQ(options.backoffSecs));
+  pageDeadline_->edit()->setText(ToQ(options.pageDeadlineMs));
 }
 
 void BackoffPage::Read(ResultOptions& options) const {
   options.backoffFailures = FromQ(failures_->edit()->text());
   options.backoffSecs = FromQ(seconds_->edit()->text());
+  options.pageDeadlineMs = FromQ(pageDeadline_->edit()->text());
 }
 
 }  // namespace quorix::panelui

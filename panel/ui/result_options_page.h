@@ -1,5 +1,5 @@
 // The search options' pages for the results page's features and for the
-// node back-off. Numbers are checked as they are typed: a field out of its
+// node back-off and the page deadline. Numbers are checked as they are typed: a field out of its
 // range is marked and the reason shown under it.
 #pragma once
 
@@ -57,6 +57,7 @@ class BackoffPage : public QWidget {
  private:
   CheckedNumber* failures_;
   CheckedNumber* seconds_;
+  CheckedNumber* pageDeadline_;
 };
 
 }  // namespace quorix::panelui

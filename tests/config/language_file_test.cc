@@ -231,6 +231,11 @@ TEST(ShippedLanguageFile, EnglishHasEveryKeyOnce) {
   EXPECT_NE(settings.find("STR_FORM_SEARCHFOR = \"Search for:\"\r\n"), std::string::npos);
   // The page links add the arrows themselves.
   EXPECT_NE(settings.find("STR_RESULT_PAGES_PREVIOUS = \"Previous\"\r\n"), std::string::npos);
+  // The page puts the count in place of the %d.
+  EXPECT_NE(settings.find("STR_SOURCES_PENDING = \"Sources still answering: %d.\"\r\n"),
+            std::string::npos);
+  EXPECT_NE(settings.find("STR_MORE_RESULTS_ARRIVED = \"%d more results arrived: show them\"\r\n"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -117,6 +117,7 @@ TEST_F(PanelReaderTest, LoadReplacesTheNodeTable) {
   ASSERT_TRUE(Load("DEBUG = 1\r\n"));
   EXPECT_EQ(config.nodeCount, 0);
   EXPECT_EQ(config.allowRequestDebug, 0);  // a file without the key: off
+  EXPECT_EQ(config.pageDeadlineMs, 0);
   EXPECT_EQ(config.nodes[5].timeoutMs, 0);
   EXPECT_EQ(config.nodes[5].vexaHost, "");
 }
@@ -134,6 +135,7 @@ TEST_F(PanelReaderTest, SettingLineRules) {
            "\"\r\n"                                              // too long: unchanged
            "TemplateFilename = \"t.html\"\n"                     // LF alone
            "Spelling = 1\r\nUseCats = 1\r\nSTR_OR = \"or\"\r\n"  // texts not read back
+           "PageDeadlineMs = -1\r\n"                             // below 0: no deadline
            "DEBUG = 1\r\nDEBUG = 2\r\n"));                       // the later line wins
   EXPECT_EQ(config.logging, 0);
   EXPECT_EQ(config.debugLogging, 1);
@@ -146,6 +148,7 @@ TEST_F(PanelReaderTest, SettingLineRules) {
   EXPECT_EQ(config.useCats, 1);
   EXPECT_EQ(config.formFormat, 1);
   EXPECT_EQ(config.debugMode, 2);
+  EXPECT_EQ(config.pageDeadlineMs, 0);
 }
 
 // Both readers ignore a number outside the 32-bit range.

@@ -59,6 +59,7 @@ TEST_F(SettingsReaderTest, DefaultsWhenKeysAreMissing) {
   EXPECT_EQ(config.showSources, 0);
   EXPECT_EQ(config.nodeBackoffFailures, 3);
   EXPECT_EQ(config.nodeBackoffSecs, 0);
+  EXPECT_EQ(config.pageDeadlineMs, 0);
 }
 
 TEST_F(SettingsReaderTest, IntegerKeys) {
@@ -87,6 +88,8 @@ TEST_F(SettingsReaderTest, IntegerKeys) {
       {"ShowSources = 1", &Config::showSources, 1},
       {"NodeBackoffFailures = 5", &Config::nodeBackoffFailures, 5},
       {"NodeBackoffSecs = 60", &Config::nodeBackoffSecs, 60},
+      {"PageDeadlineMs = 500", &Config::pageDeadlineMs, 500},
+      {"PageDeadlineMs = -500", &Config::pageDeadlineMs, 0},  // below 0: no deadline
       {"Logging=1", &Config::logging, 0},  // the first word is then "Logging=1"
       {"Logging =1", &Config::logging, 1},
       {"  Logging\t=\t-4", &Config::logging, -4},

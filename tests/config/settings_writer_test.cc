@@ -84,6 +84,7 @@ TEST_F(SettingsWriterTest, DefaultsAreWrittenInKeyOrder) {
             "PageMarkup = 1\r\n"
             "NodeBackoffFailures = 3\r\n"
             "NodeBackoffSecs = 60\r\n"
+            "PageDeadlineMs = 1500\r\n"
             "SharedStorePrefix = \"quorix:\"\r\n"
             "SharedStoreTimeoutMs = 100\r\n"
             "RateLimitPerMinute = 60\r\n"

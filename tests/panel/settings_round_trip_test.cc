@@ -57,6 +57,7 @@ TEST_F(SettingsRoundTripTest, NodesAndOptionsSurvive) {
   live.showSources = 1;
   live.nodeBackoffFailures = 7;
   live.nodeBackoffSecs = 45;
+  live.pageDeadlineMs = 2500;
   live.nodes[0].name = kTrickyText;
   live.overRequestFactor = 5;
   live.cacheValidPeriodMins = 30;
@@ -118,6 +119,7 @@ TEST_F(SettingsRoundTripTest, NodesAndOptionsSurvive) {
       {"ShowSources", &Config::showSources},
       {"NodeBackoffFailures", &Config::nodeBackoffFailures},
       {"NodeBackoffSecs", &Config::nodeBackoffSecs},
+      {"PageDeadlineMs", &Config::pageDeadlineMs},
       {"INT_OVER_REQUEST_FACTOR", &Config::overRequestFactor},
       {"INT_CACHE_VALID_PERIOD_MINS", &Config::cacheValidPeriodMins},
       {"FormFormat", &Config::formFormat},
