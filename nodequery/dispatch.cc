@@ -147,11 +147,13 @@ void Publish(Worker& worker, NodeResults& results) {
   results.totals.Merge(worker.totals);
 }
 
-// Sleeps until every worker has ended or passed its deadline, publishing the
-// ones that ended in time and abandoning the others.
+// Sleeps until every worker has ended or passed its deadline, or until
+// `pageDeadline`, publishing the ones that ended in time and abandoning the
+// others. Workers still within their time-outs at `pageDeadline` stay in
+// `running`.
 void WaitForWorkers(std::vector<RunningWorker>& running,
                     const std::shared_ptr<WorkerSignal>& sharedSignal, NodeResults& results,
-                    LogSink& log) {
+                    LogSink& log, Clock::time_point pageDeadline = Clock::time_point::max()) {
   WorkerSignal& signal = *sharedSignal;
   std::unique_lock<std::mutex> lock(signal.mutex);
   while (!running.empty()) {
@@ -183,20 +185,26 @@ void WaitForWorkers(std::vector<RunningWorker>& running,
         Abandon(std::move(*it), sharedSignal);
       it = running.erase(it);
     }
-    if (!running.empty()) signal.ended.wait_until(lock, next);
+    if (running.empty() || now >= pageDeadline) return;
+    signal.ended.wait_until(lock, std::min(next, pageDeadline));
   }
 }
 
-}  // namespace
-
-void PerformVexaQuery(const Config& config, const NodeQueryRequest& request, int32_t requested,
-                      NodeResults& results, LogSink& log, const DispatchOptions& options) {
-  requested = std::min(requested, kMaxRequestedItems);
-  auto signal = std::make_shared<WorkerSignal>();
+// What a dispatch started: the workers and the back-off's decision.
+struct StartedWorkers {
+  std::shared_ptr<WorkerSignal> signal = std::make_shared<WorkerSignal>();
   std::vector<RunningWorker> running;
-  int nodeCount = std::clamp(config.nodeCount, 0, kMaxNodes);
-  running.reserve(nodeCount);
   BackoffDecision backoff;
+};
+
+void StartWorkers(const Config& config, const NodeQueryRequest& request, int32_t requested,
+                  NodeResults& results, LogSink& log, const DispatchOptions& options,
+                  StartedWorkers& started) {
+  requested = std::min(requested, kMaxRequestedItems);
+  const std::shared_ptr<WorkerSignal>& signal = started.signal;
+  BackoffDecision& backoff = started.backoff;
+  int nodeCount = std::clamp(config.nodeCount, 0, kMaxNodes);
+  started.running.reserve(nodeCount);
   if (options.backoff) options.backoff->Decide(config, backoff, log);
   for (int n = 0; n < nodeCount; ++n) {
     const NodeRecord& node = config.nodes[n];
@@ -218,7 +226,7 @@ void PerformVexaQuery(const Config& config, const NodeQueryRequest& request, int
     };
     try {
       std::thread thread(RunWorker, worker, signal);
-      running.push_back({std::move(worker), std::move(thread)});
+      started.running.push_back({std::move(worker), std::move(thread)});
       ++results.startedWorkers;
       backoff.asked[n] = true;
     } catch (const std::system_error& error) {
@@ -226,9 +234,88 @@ void PerformVexaQuery(const Config& config, const NodeQueryRequest& request, int
       results.status[n] = kWorkerStartFailed;
     }
   }
-  WaitForWorkers(running, signal, results, log);
+}
+
+}  // namespace
+
+struct LateNodeAnswers::Pending {
+  StartedWorkers started;
+  Config config;
+  std::string query;
+};
+
+LateNodeAnswers::LateNodeAnswers(std::unique_ptr<Pending> pending) : pending_(std::move(pending)) {}
+
+LateNodeAnswers::~LateNodeAnswers() {
+  if (!pending_) return;
+  for (RunningWorker& running : pending_->started.running) {
+    running.worker->cancel.store(true);
+    Abandon(std::move(running), pending_->started.signal);
+  }
+}
+
+uint64_t LateNodeAnswers::PendingMask() const {
+  uint64_t mask = 0;
+  if (pending_)
+    for (const RunningWorker& running : pending_->started.running)
+      mask |= uint64_t{1} << running.worker->job.node;
+  return mask;
+}
+
+void LateNodeAnswers::Collect(NodeResults& results, NodeBackoff* backoff, LogSink& log) {
+  if (!pending_) return;
+  // The workers' lines were closed at the page deadline; the late ones write here.
+  for (RunningWorker& running : pending_->started.running) running.worker->log.Reopen(log);
+  WaitForWorkers(pending_->started.running, pending_->started.signal, results, log);
+  if (backoff)
+    backoff->Record(pending_->config, pending_->query, results.status, pending_->started.backoff,
+                    log);
+  pending_.reset();
+  JoinAbandonedWorkers(std::chrono::milliseconds(0));
+}
+
+void LateNodeAnswers::Drop(const NodeResults& results, NodeBackoff* backoff, LogSink& log) {
+  if (!pending_) return;
+  BackoffDecision& decision = pending_->started.backoff;
+  for (const RunningWorker& running : pending_->started.running)
+    decision.asked[running.worker->job.node] = false;  // no outcome to count
+  if (backoff) backoff->Record(pending_->config, pending_->query, results.status, decision, log);
+  LateNodeAnswers dropped(std::move(pending_));  // cancels the workers
+}
+
+void PerformVexaQueryBy(Clock::time_point pageDeadline, const Config& config,
+                        const NodeQueryRequest& request, int32_t requested, NodeResults& results,
+                        LogSink& log, const DispatchOptions& options,
+                        std::unique_ptr<LateNodeAnswers>* late) {
+  auto pending = std::make_unique<LateNodeAnswers::Pending>();
+  StartedWorkers& started = pending->started;
+  StartWorkers(config, request, requested, results, log, options, started);
+  WaitForWorkers(started.running, started.signal, results, log, pageDeadline);
+  JoinAbandonedWorkers(std::chrono::milliseconds(0));
+  if (started.running.empty()) {
+    if (options.backoff)
+      options.backoff->Record(config, request.escapedQuery, results.status, started.backoff, log);
+    return;
+  }
+  const Clock::time_point now = Clock::now();
+  for (RunningWorker& running : started.running) {
+    Worker& worker = *running.worker;
+    worker.log.Close();  // the page is about to be finished without it
+    results.status[worker.job.node] = kNodePending;
+    results.elapsedMs[worker.job.node] = MillisecondsSince(worker.startedAt, now);
+  }
+  pending->config = config;
+  pending->query = request.escapedQuery;
+  *late = std::make_unique<LateNodeAnswers>(std::move(pending));
+}
+
+void PerformVexaQuery(const Config& config, const NodeQueryRequest& request, int32_t requested,
+                      NodeResults& results, LogSink& log, const DispatchOptions& options) {
+  StartedWorkers started;
+  StartWorkers(config, request, requested, results, log, options, started);
+  WaitForWorkers(started.running, started.signal, results, log);
   if (options.backoff)
-    options.backoff->Record(config, request.escapedQuery, results.status, backoff, log);
+    options.backoff->Record(config, request.escapedQuery, results.status, started.backoff, log);
   JoinAbandonedWorkers(std::chrono::milliseconds(0));
 }
 

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
 #include "config/settings.h"
 #include "nodequery/node_query_options.h"
@@ -34,6 +35,41 @@ void PerformVexaQuery(const Config& config, const NodeQueryRequest& request, int
 // Joins the workers given up at their time-out that have ended by now or end
 // within `wait`; returns how many are still running. Each dispatch joins the
 // ones that have ended; a program that wants none left behind waits here.
+// The nodes still answering when a search's page deadline passed: their
+// workers go on, and their answers are collected after the page is out.
+class LateNodeAnswers {
+ public:
+  struct Pending;
+  explicit LateNodeAnswers(std::unique_ptr<Pending> pending);
+  // Cancels the workers not collected or dropped.
+  ~LateNodeAnswers();
+  LateNodeAnswers(const LateNodeAnswers&) = delete;
+  LateNodeAnswers& operator=(const LateNodeAnswers&) = delete;
+
+  // Bit n: node n is still answering.
+  uint64_t PendingMask() const;
+  // Waits for every pending node up to its own time-out and publishes the
+  // answers that came in time into `results` (the request's results as the
+  // deadline left them; the others get -5001), then records the outcome of
+  // every node the request asked with `backoff` (null: none).
+  void Collect(NodeResults& results, NodeBackoff* backoff, LogSink& log);
+  // Gives the pending nodes up without waiting; records the outcome of the
+  // nodes that answered by the deadline alone.
+  void Drop(const NodeResults& results, NodeBackoff* backoff, LogSink& log);
+
+ private:
+  std::unique_ptr<Pending> pending_;
+};
+
+// PerformVexaQuery that returns at `pageDeadline` when nodes are still
+// within their time-outs: they get kNodePending in results.status, and `late`
+// holds them (left null when every node was done by then). The back-off of
+// such a request is recorded when `late` is collected or dropped.
+void PerformVexaQueryBy(std::chrono::steady_clock::time_point pageDeadline, const Config& config,
+                        const NodeQueryRequest& request, int32_t requested, NodeResults& results,
+                        LogSink& log, const DispatchOptions& options,
+                        std::unique_ptr<LateNodeAnswers>* late);
+
 int JoinAbandonedWorkers(std::chrono::milliseconds wait);
 
 // Queries node `n` directly on the calling thread, bounded only by the

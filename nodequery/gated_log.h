@@ -15,10 +15,7 @@ class GatedLog : public LogSink {
  public:
   // `target` must stay valid until Close() has returned. Which levels it keeps
   // is read once here: it does not change while a request runs.
-  explicit GatedLog(LogSink& target) : target_(&target) {
-    for (int level = 0; level < kLevels; ++level)
-      if (target.Keeps(level)) kept_ |= uint32_t{1} << level;
-  }
+  explicit GatedLog(LogSink& target) : target_(&target) { kept_.store(KeptLevels(target)); }
 
   // Forwards the line while the gate is open; drops it afterwards.
   void Write(int level, std::string_view line) override {
@@ -36,7 +33,7 @@ class GatedLog : public LogSink {
       std::lock_guard<std::mutex> lock(mutex_);
       return target_ && target_->Keeps(level);
     }
-    return open_.load(std::memory_order_acquire) && ((kept_ >> level) & 1) != 0;
+    return open_.load(std::memory_order_acquire) && ((kept_.load() >> level) & 1) != 0;
   }
 
   // Waits for a line being forwarded, then drops every later one.
@@ -46,11 +43,27 @@ class GatedLog : public LogSink {
     open_.store(false, std::memory_order_release);
   }
 
+  // Opens a closed gate again onto `target`, which must stay valid until the
+  // next Close().
+  void Reopen(LogSink& target) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    target_ = &target;
+    kept_.store(KeptLevels(target));
+    open_.store(true, std::memory_order_release);
+  }
+
  private:
   static constexpr int kLevels = 32;
+  static uint32_t KeptLevels(const LogSink& target) {
+    uint32_t kept = 0;
+    for (int level = 0; level < kLevels; ++level)
+      if (target.Keeps(level)) kept |= uint32_t{1} << level;
+    return kept;
+  }
+
   mutable std::mutex mutex_;
   LogSink* target_;
-  uint32_t kept_ = 0;
+  std::atomic<uint32_t> kept_{0};
   std::atomic<bool> open_{true};
 };
 

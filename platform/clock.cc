@@ -20,6 +20,12 @@ double TicksToMs(int64_t ticks) {
 
 int64_t CalendarSeconds() { return static_cast<int64_t>(std::time(nullptr)); }
 
+int64_t EpochMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
 std::string FormatUtc(int64_t epochSeconds, const char* format) {
   if (epochSeconds <= 0) return "";
   std::time_t seconds = static_cast<std::time_t>(epochSeconds);

@@ -52,6 +52,8 @@ inline constexpr Status kTooLong = -4000;
 inline constexpr Status kNodeTimeoutZero = -5000;
 inline constexpr Status kNodeTimeoutExceeded = -5001;
 inline constexpr Status kNodeBackedOff = -5002;  // skipped: paused after repeated failures
+// Still answering when the page had to be written; its answer comes later.
+inline constexpr Status kNodePending = -5003;
 
 // The request itself.
 inline constexpr Status kWorkerStartFailed = -7000;      // no thread for a node's query

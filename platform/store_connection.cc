@@ -233,7 +233,9 @@ bool StoreConnection::Ping(std::string* why) {
 }
 
 StoreConnection& ProcessStoreConnection() {
-  static StoreConnection connection;
+  // A search completed on a thread of its own talks to the store beside the
+  // request thread: each thread has its connection.
+  static thread_local StoreConnection connection;
   return connection;
 }
 

@@ -83,8 +83,8 @@ class StoreConnection {
   bool refused_ = false;  // the last connection failed on AUTH or SELECT
 };
 
-// The one connection of this process (a FastCGI process keeps it between
-// requests).
+// The calling thread's connection (a FastCGI process keeps its request
+// thread's one between requests).
 StoreConnection& ProcessStoreConnection();
 
 }  // namespace quorix

@@ -200,6 +200,11 @@ Status CCache::CheckCacheByQueryString(const VexaQuery& query, CacheLookup* look
   if (status == kCacheOutOfMemory)
     log_.Logf(kLogError, "%s(%d): Error allocating memory", kReadLabel, __LINE__);
   if (status == kOk) status = ReadCacheData(*entry, query, &loaded);
+  return TakeLookup(status, loaded, query, lookup);
+}
+
+Status CCache::TakeLookup(Status status, CachePage& loaded, const VexaQuery& query,
+                          CacheLookup* lookup) {
   if (status != kOk && status != kInvalidPage && status != kCacheTooSmall &&
       status != kCacheOpenFailed) {
     LogWithPath(log_, kLogError, "Error reading cache file", cacheFilePath_);
@@ -279,8 +284,13 @@ Status CCache::WriteCacheByQueryString(const ResultSet& set) {
   Status status = CacheFilePath(programDir_, config_, query_, &cacheFilePath_);
   if (status != kOk) return status;
   log_.Logf(kLogInfo, "Writing cache file \"%s\"", cacheFilePath_.c_str());
+  return WriteSet(set, EntryName(), {}, false);
+}
+
+Status CCache::WriteSet(const ResultSet& set, const std::string& name, std::string_view preamble,
+                        bool evenEmpty) {
   // A node's negative total would make a file the reader refuses.
-  if (set.items.empty() || set.itemCount <= 0 || set.available < 0) return kOk;
+  if (set.available < 0 || (!evenEmpty && (set.items.empty() || set.itemCount <= 0))) return kOk;
 
   CacheHeader header;
   header.nodeCount = config_.nodeCount;
@@ -294,8 +304,8 @@ Status CCache::WriteCacheByQueryString(const ResultSet& set) {
     capabilities[i].countSupported = nodes.runs[i].countSupported;
     capabilities[i].startPageSupported = nodes.runs[i].startPageSupported;
   }
-  const size_t itemCount = static_cast<size_t>(set.itemCount);
-  status = CheckCacheFileCounts(header, nodes.channels, set.items, itemCount);
+  const size_t itemCount = static_cast<size_t>(std::max(set.itemCount, 0));
+  Status status = CheckCacheFileCounts(header, nodes.channels, set.items, itemCount);
   if (status != kOk) {
     log_.Logf(kLogError, "%s(%d): Error writing cache", "CCache::WriteCacheData", __LINE__);
   } else {
@@ -303,13 +313,14 @@ Status CCache::WriteCacheByQueryString(const ResultSet& set) {
     bool outOfMemory = false;
     auto encode = [&](const CacheBytesSink& sink) {
       try {
+        if (!preamble.empty() && !sink(preamble)) return kCacheWriteFailed;
         return EncodeCacheFile(header, nodes.channels, capabilities, set.items, itemCount, sink);
       } catch (const std::bad_alloc&) {
         outOfMemory = true;
         return kCacheOutOfMemory;
       }
     };
-    status = store().WriteEntry(EntryName(), config_.cacheValidPeriodMins, encode, log_);
+    status = store().WriteEntry(name, config_.cacheValidPeriodMins, encode, log_);
     if (outOfMemory) {
       log_.Logf(kLogError, "%s(%d): Error allocating memory", "CCache::WriteCacheData", __LINE__);
       return kCacheOutOfMemory;

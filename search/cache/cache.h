@@ -85,9 +85,19 @@ class CCache : public ResultCacheStep {
   // set.available. Returns kOk without writing for an empty set.
   Status WriteCacheByQueryString(const ResultSet& set) override;
 
+  // The partial entry (see ResultCacheStep): the bytes of a cache file after
+  // a preamble with the partial mark, under the complete entry's name with
+  // kPartialEntrySuffix, which no reader of complete entries opens.
+  bool HoldsCompleteEntry(const VexaQuery& query) override { return Holds(query); }
+  Status CheckPartialEntry(const VexaQuery& query, CacheLookup* lookup) override;
+  Status WritePartialEntry(const ResultSet& set, const PartialMark& mark) override;
+  Status DeletePartialEntry() override;
+
   // True when the store holds a valid entry for `query` (its page may still
   // lie beyond the entry's items).
   bool Holds(const VexaQuery& query);
+  // The same for a partial entry that is not yet due.
+  bool HoldsPartial(const VexaQuery& query);
 
   // Deletes the expired cache files on the calling thread; never the current
   // request's own file. Returns kCachePurgeDone, kCacheNotFound or kCacheListFailed.
@@ -104,6 +114,12 @@ class CCache : public ResultCacheStep {
   bool Shared();                  // the entries are in a shared store, not in the cache directory
   std::string EntryName() const;  // the file name of cacheFilePath_
   Status ReadCacheData(CacheSource& file, const VexaQuery& query, CachePage* loaded);
+  // Fills `lookup` from the entry read into `loaded` with `status`.
+  Status TakeLookup(Status status, CachePage& loaded, const VexaQuery& query, CacheLookup* lookup);
+  // Writes `set` to entry `name`, after `preamble`; `evenEmpty` keeps a set
+  // without items too.
+  Status WriteSet(const ResultSet& set, const std::string& name, std::string_view preamble,
+                  bool evenEmpty);
   void LogNodes(const CachePage& loaded);
   void LogItems(const CachePage& loaded);
   void LogItem(int index, const Item& item, bool vexa);

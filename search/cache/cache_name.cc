@@ -58,6 +58,7 @@ Status CacheFilePath(const std::string& programDir, const Config& config, const 
 }
 
 bool IsCacheFileName(std::string_view name) {
+  if (name.ends_with(kPartialEntrySuffix)) name.remove_suffix(kPartialEntrySuffix.size());
   // A usable name is never cut (CacheFilePath refuses long ones), so it always
   // ends with the sort flag.
   return name.starts_with("vexa_query=") && name.find("&vexa_and=") != std::string_view::npos &&

@@ -28,7 +28,11 @@ std::string CacheDirectoryPath(const std::string& programDir);
 Status CacheFilePath(const std::string& programDir, const Config& config, const VexaQuery& query,
                      std::string* path);
 
-// True when `name` has the form of the names CacheFilePath makes: it starts
+// What a query's partial entry adds to its cache file name. Older readers
+// never open such a name, so they never take a partial set for a whole one.
+inline constexpr std::string_view kPartialEntrySuffix = "&vexa_partial=1";
+
+// True when `name` (less kPartialEntrySuffix, when it ends with it) has the form of the names CacheFilePath makes: it starts
 // with "vexa_query=", holds "&vexa_and=", ends with "&vexa_sort=0" or
 // "&vexa_sort=1" and needs no cleaning. Only such files are ever deleted.
 bool IsCacheFileName(std::string_view name);

@@ -48,6 +48,13 @@ std::string PageLinkOpen(const Config& config, const VexaQuery& query, int64_t p
          NodeFilterPart(query.nodeFilter) + "\">";
 }
 
+std::string PageLinkHref(const Config& config, const VexaQuery& query, int64_t page) {
+  const std::string open = PageLinkOpen(config, query, page);
+  constexpr size_t kBefore = sizeof("<a href=\"") - 1;
+  constexpr size_t kAfter = sizeof("\">") - 1;
+  return open.substr(kBefore, open.size() - kBefore - kAfter);
+}
+
 std::string SortLinkOpen(const Config& config, const VexaQuery& query, bool sortDate) {
   std::string link = LinkStart(query, LinkQuery(query)) +
                      Format("&amp;quorix=1&amp;vexa_page=%d&amp;vexa_per_page=%d",

@@ -19,6 +19,9 @@ std::string LinkQuery(const VexaQuery& query);
 // href=\"?vexa_query=..&amp;vexa_page=N&amp;vexa_per_page=..(categories)..&amp;vexa_and=..&amp;vexa_sort=..\">"
 std::string PageLinkOpen(const Config& config, const VexaQuery& query, int64_t page);
 
+// The href of PageLinkOpen (HTML-escaped).
+std::string PageLinkHref(const Config& config, const VexaQuery& query, int64_t page);
+
 // The current page in the other order: "...&amp;quorix=1&amp;vexa_page=..&amp;vexa_sort=N\">".
 std::string SortLinkOpen(const Config& config, const VexaQuery& query, bool sortDate);
 

@@ -31,6 +31,10 @@ constexpr DefaultText kDefaultTexts[] = {
     {kStrTooManySearches,
      "Too many searches have come from your address in the last minute. Please wait a moment "
      "and search again."},
+    {kStrSourcesPending, "Sources still answering: %d."},
+    {kStrShowAllResults, "Show all results"},
+    {kStrMoreResultsArrived, "%d more results arrived: show them"},
+    {kStrSourcePending, "still answering"},
 };
 
 bool Answered(const Channel& channel, Status status) {
@@ -41,7 +45,7 @@ bool Answered(const Channel& channel, Status status) {
 bool Failed(const ResultsContext& context, const ResultPage& page, int32_t n) {
   const NodeOutcome& outcome = page.nodes[n];
   return !Answered((*page.channels)[n], outcome.status) && outcome.status != kNodeNotRun &&
-         !context.config.nodes[n].disabled;
+         outcome.status != kNodePending && !context.config.nodes[n].disabled;
 }
 
 // The failure class and words of a node that did not answer.
@@ -75,6 +79,15 @@ void WriteAnswered(const ResultsContext& context, int32_t n, const Channel& chan
   context.out.Write("</div>\n");
 }
 
+// `text` with its first "%d" (if any) replaced by `count`: a language
+// file's text is never used as a format.
+std::string WithCount(const std::string& text, int32_t count) {
+  std::string result = text;
+  if (size_t at = result.find("%d"); at != std::string::npos)
+    result.replace(at, 2, std::to_string(count));
+  return result;
+}
+
 }  // namespace
 
 std::string NodeDisplayName(const NodeRecord& node) {
@@ -103,6 +116,12 @@ void WriteSourcesLine(const ResultsContext& context, const ResultPage& page) {
   int32_t slots = page.channels ? std::clamp<int32_t>(context.config.nodeCount, 0, kMaxNodes) : 0;
   for (int32_t n = 0; n < slots; ++n) {
     const Channel& channel = (*page.channels)[n];
+    if (page.nodes[n].status == kNodePending) {
+      out.Printf("<div class=\"source source_pending\">%s: %s</div>\n",
+                 EscapeHtml(NodeDisplayName(context.config.nodes[n])).c_str(),
+                 PageText(context, kStrSourcePending).c_str());
+      continue;
+    }
     if (page.source == PageSource::kCache) {
       if (channel.valid) WriteAnswered(context, n, channel, nullptr);
       continue;
@@ -141,6 +160,21 @@ void WriteNodeFailures(const ResultsContext& context, const ResultPage& page) {
                     PageText(context, textKey).c_str());
   }
   if (!lines.empty()) context.out.Write("<ul class=\"node_failures\">\n" + lines + "</ul>\n");
+}
+
+void WritePendingNotice(const ResultsContext& context, const ResultPage& page) {
+  const int32_t pending = PendingNodeCount(page);
+  if (pending == 0) return;
+  const VexaQuery& query = context.query;
+  const std::string href = PageLinkHref(context.config, query, query.currentPageNum);
+  context.out.Printf(
+      "<p class=\"sources_pending\" data-quorix-answer=\"%s&amp;vexa_format=json\" "
+      "data-quorix-total=\"%lld\" data-quorix-more=\"%s\">",
+      href.c_str(), static_cast<long long>(page.available),
+      EscapeHtml(PageText(context, kStrMoreResultsArrived)).c_str());
+  context.out.Write(WithCount(PageText(context, kStrSourcesPending), pending));
+  context.out.Printf(" <a class=\"show_all_results\" href=\"%s\">%s</a></p>\n", href.c_str(),
+                     PageText(context, kStrShowAllResults).c_str());
 }
 
 void WriteAlsoFoundLine(const ResultsContext& context, const Item& item) {

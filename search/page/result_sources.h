@@ -25,6 +25,11 @@ void WriteSourcesLine(const ResultsContext& context, const ResultPage& page);
 // its name and what went wrong, in a list; nothing when every node answered.
 void WriteNodeFailures(const ResultsContext& context, const ResultPage& page);
 
+// When some nodes are still answering: how many, a link that shows all
+// results, and for the page's script the JSON answer, the count shown and
+// the text that offers the rest.
+void WritePendingNotice(const ResultsContext& context, const ResultPage& page);
+
 // The names of the other nodes that had the item's link; nothing when none did.
 void WriteAlsoFoundLine(const ResultsContext& context, const Item& item);
 

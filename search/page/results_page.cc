@@ -78,6 +78,7 @@ bool ResultsPage::WriteResultsBlock(const ResultPage& page, bool failuresLine) {
   WriteHeading(page.display);
   out.Write("<div class=\"results\">\n");
   WriteSummary(page);
+  WritePendingNotice(context_, page);
   if (context_.config.showSources == 1) WriteSourcesLine(context_, page);
   if (failuresLine) WriteNodeFailures(context_, page);
   if (context_.config.pageMarkup != 1) out.Write("<p></p>\n\n");
@@ -96,10 +97,12 @@ Status ResultsPage::WriteResults(const ResultPage& page, RequestOutcome* outcome
   const int32_t slots = std::clamp<int32_t>(context_.config.nodeCount, 0, kMaxNodes);
   bool invalidPage = false;
   const bool failuresLine = context_.config.pageMarkup == 1 && context_.config.showSources != 1;
-  if (page.resultsValid && page.channels && slots > 0)
+  if (page.resultsValid && page.channels && slots > 0) {
     invalidPage = WriteResultsBlock(page, failuresLine);
-  else if (failuresLine)
-    WriteNodeFailures(context_, page);
+  } else {
+    WritePendingNotice(context_, page);
+    if (failuresLine) WriteNodeFailures(context_, page);
+  }
   DisplayPageLinks(page.available, invalidPage);
   if (page.available != 0 && context_.config.showSearchTime) {
     outcome->searchSeconds = TicksToMs(NowTicks() - context_.query.startTicks) / 1000.0;

@@ -124,7 +124,8 @@ void SortItems(std::span<std::unique_ptr<Item>> items, ItemCompare compare) {
   }
 }
 
-int ConsolidateResults(NodeResults& results, bool sortDate, ItemList& merged, LogSink& log) {
+int ConsolidateResults(NodeResults& results, bool sortDate, ItemList& merged, LogSink& log,
+                       bool copyItems) {
   merged.clear();
   const RequestTotals& totals = results.totals;
   if (totals.queriedItems == 0) return 0;
@@ -133,7 +134,9 @@ int ConsolidateResults(NodeResults& results, bool sortDate, ItemList& merged, Lo
     size_t count = std::min<size_t>(
         channel.items.size(), channel.osTotalQueriedItems > 0 ? channel.osTotalQueriedItems : 0);
     for (size_t i = 0; i < count; ++i)
-      if (channel.items[i]) merged.push_back(std::move(channel.items[i]));
+      if (channel.items[i])
+        merged.push_back(copyItems ? std::make_unique<Item>(*channel.items[i])
+                                   : std::move(channel.items[i]));
   }
   if (!totals.resultsValid || totals.queriedItems <= 0) return 0;
   if (sortDate) {
@@ -194,7 +197,7 @@ Status MergeResults(const Config& config, const MergeOptions& options, ResultSet
     }
   }
   if (!config.allVexaNodes) ScaleOpenSearchScores(config, results, log);
-  ConsolidateResults(results, options.sortDate, set->items, log);
+  ConsolidateResults(results, options.sortDate, set->items, log, options.copyItems);
   set->itemCount = totals.queriedItems;
   set->available = totals.availableItems;
   if (!options.foldDuplicates) return kOk;

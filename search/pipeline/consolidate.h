@@ -34,8 +34,10 @@ void SortItems(std::span<std::unique_ptr<Item>> items, ItemCompare compare);
 // when `sortDate`, else by score, logging which at information level. Nothing
 // is moved when results.totals.queriedItems is 0, and nothing sorted unless
 // results.totals.resultsValid is set. The channels' item lists keep empty
-// pointers where items were moved out. Returns 0.
-int ConsolidateResults(NodeResults& results, bool sortDate, ItemList& merged, LogSink& log);
+// pointers where items were moved out; with `copyItems` they keep their items
+// and `merged` gets copies. Returns 0.
+int ConsolidateResults(NodeResults& results, bool sortDate, ItemList& merged, LogSink& log,
+                       bool copyItems = false);
 
 // Gives every item of every valid OpenSearch node among the first
 // config.nodeCount a vexaScore within the Vexa score range of results.totals,
@@ -47,6 +49,9 @@ void ScaleOpenSearchScores(const Config& config, NodeResults& results, LogSink& 
 struct MergeOptions {
   bool sortDate = false;        // newest first, else by score
   bool foldDuplicates = false;  // fold items of other nodes with the same link
+  // The nodes keep their items, for a merge of every answer later (a set
+  // merged before every node had answered).
+  bool copyItems = false;
 };
 
 // The merge of a fresh search: scores OpenSearch items in a mixed

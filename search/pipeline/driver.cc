@@ -1,9 +1,11 @@
 #include <algorithm>
 #include <ctime>
 
+#include "platform/clock.h"
 #include "platform/text.h"
 #include "search/pipeline/consolidate.h"
 #include "search/pipeline/node_query_log.h"
+#include "search/pipeline/partial_search.h"
 #include "search/pipeline/pipeline.h"
 
 namespace quorix {
@@ -44,6 +46,8 @@ constexpr NodeMessage kNodeMessages[] = {
     {kNodeTimeoutExceeded, "Node #%d timeout exceeded", kLogError},
     {kWorkerStartFailed, "Node #%d could not be asked: no thread for its query", kLogError},
     {kNodeBackedOff, "Node #%d skipped after repeated failures", kLogWarning},
+    {kNodePending, "Node #%d is still answering: its results are kept for the next pages",
+     kLogInfo},
     {kFewerItemsThanRequested, "Node #%d: Did not returned the requested number of items.",
      kLogWarning},
 };
@@ -137,15 +141,20 @@ ResultPage TakeCachedPage(CacheLookup& cached, LogSink& log, RequestOutcome* out
   return std::move(cached.page);
 }
 
-// Asks the nodes and compares the settings they report. False, after the
-// lines that say why, when no node could be asked.
-bool AskNodes(const Config& config, int32_t requested, NodeQueryStep& nodes, LogSink& requestLog,
-              ResultSet* set) {
+// Asks the nodes (until `deadlineTicks` when it is not 0, leaving the nodes
+// still answering in `late`) and compares the settings they report. False,
+// after the lines that say why, when no node could be asked.
+bool AskNodes(const Config& config, int32_t requested, int64_t deadlineTicks,
+              NodeQueryStep& nodes, LogSink& requestLog, ResultSet* set,
+              std::unique_ptr<LateAnswers>* late) {
   NodeResults& results = *set->nodes;
   NodeQueryLog log(requestLog, config);
   {
     ScopedTimer timer(log, kMainThreadTimerSlot, "Main thread: PerformVexaQuery");
-    nodes.PerformVexaQuery(config, requested, results);
+    if (deadlineTicks != 0)
+      *late = nodes.PerformVexaQueryBy(deadlineTicks, config, requested, results);
+    else
+      nodes.PerformVexaQuery(config, requested, results);
   }
   log.Logf(kLogInfo, "Number of items being queried = %d, available items from all nodes = %d",
            results.totals.queriedItems, results.totals.availableItems);
@@ -164,9 +173,10 @@ bool AskNodes(const Config& config, int32_t requested, NodeQueryStep& nodes, Log
 }
 
 Status Merge(const VexaQuery& query, const Config& config, const OutputRules& rules, ResultSet* set,
-             LogSink& log) {
+             LogSink& log, bool keepNodeItems = false) {
   ScopedTimer timer(log, kMainThreadTimerSlot, "Main thread: ConsolidateResults");
-  MergeOptions options{query.sortDate, rules.foldDuplicates && config.mergeDuplicates == 1};
+  MergeOptions options{query.sortDate, rules.foldDuplicates && config.mergeDuplicates == 1,
+                       keepNodeItems};
   return MergeResults(config, options, set, log);
 }
 
@@ -202,6 +212,29 @@ Status WritePage(const ResultPage& page, const char* timerLabel, ResultsStep& re
   return results.WriteResults(page, outcome);
 }
 
+// The page of a search some of whose nodes are still answering: merged from
+// copies of the answers so far, written, and kept as the query's partial
+// entry; the search goes to `steps.handOff` to be completed.
+Status WritePartialSearch(const VexaQuery& query, const Config& config, SearchSteps& steps,
+                          LogSink& log, PendingSearch pending, ResultPage* page,
+                          RequestOutcome* outcome) {
+  ResultSet set;
+  set.nodes = pending.nodes;
+  Status status = Merge(query, config, steps.rules, &set, log, true);
+  if (status != kOk) return status;
+  *page = CutPage(set, PageSpecOf(query, steps.rules));
+  status = WritePage(*page, "Main thread: DisplayResults", steps.results, log, outcome);
+  const uint64_t pendingNodes = pending.late->PendingMask();
+  Status written = steps.cache.WritePartialEntry(set, PartialMarkOf(config, pendingNodes, EpochMs()));
+  if (written != kOk)
+    log.Logf(kLogFileOnly, "Main thread: the partial results were not cached (status %d)", written);
+  if (steps.handOff)
+    steps.handOff(std::move(pending));
+  else
+    pending.late->Drop(*pending.nodes, log);
+  return status;
+}
+
 // Looks the query up in the cache or asks the nodes, merges their answers,
 // cuts the page out of the set, writes it and stores the set. `page` is left
 // holding what the page tail is to see.
@@ -211,6 +244,9 @@ Status Search(const VexaQuery& query, const Config& config, SearchSteps& steps, 
   const CachePlan plan = PlanCache(query, config);
   CacheLookup cached;
   const Status lookupStatus = UseCache(query, plan, steps.cache, log, &cached);
+  const int64_t deadline = PageDeadlineTicks(query, config, plan.cachingOn);
+  if (!cached.hit && deadline != 0 && config.nodeCount != 0)
+    LookUpPartialEntry(query, deadline, steps.cache, log, &cached);
   if (cached.hit) {
     *page = TakeCachedPage(cached, log, outcome);
     return WritePage(*page, "Main thread: DisplayResultsFromCache", steps.results, log, outcome);
@@ -218,11 +254,15 @@ Status Search(const VexaQuery& query, const Config& config, SearchSteps& steps, 
   if (config.nodeCount == 0) return kOk;
 
   ResultSet set;
-  if (!AskNodes(config, plan.requested, steps.nodes, log, &set)) {
+  std::unique_ptr<LateAnswers> late;
+  if (!AskNodes(config, plan.requested, deadline, steps.nodes, log, &set, &late)) {
     page->nodes = NodeOutcomesOf(*set.nodes);  // the machine answers list the skipped nodes
     return kOk;
   }
   outcome->matches = set.nodes->totals.queriedItems;
+  if (late)
+    return WritePartialSearch(query, config, steps, log, {set.nodes, std::move(late)}, page,
+                              outcome);
   Status status = Merge(query, config, steps.rules, &set, log);
   if (status != kOk) return status;
   *page = CutPage(set, PageSpecOf(query, steps.rules));
@@ -257,6 +297,24 @@ bool NodeStatusLine(int node, Status status, std::string& line, int& level) {
   line = Format("Node #%d error.  Error code: %d", node, status);
   level = kLogError;
   return true;
+}
+
+Status CompleteSearch(PendingSearch& pending, const VexaQuery& query, const Config& config,
+                      const OutputRules& rules, ResultCacheStep& cache, LogSink& log) {
+  pending.late->Collect(*pending.nodes, log);
+  LogNodeFailures(config, *pending.nodes, log);
+  ResultSet set;
+  set.nodes = pending.nodes;
+  Status status = Merge(query, config, rules, &set, log);
+  if (status == kOk && set.nodes->totals.resultsValid) {
+    log.Logf(kLogInfo, "Completing the cache for \"%s\", number of items being cached = %d",
+             query.rawQuery.c_str(), set.itemCount);
+    status = TimedCacheWrite(cache, set, log);
+  }
+  // Also when the complete set could not be written: the partial one must
+  // not stand for it.
+  cache.DeletePartialEntry();
+  return status;
 }
 
 Status PerformSearchRequest(const VexaQuery& query, const Config& config, SearchSteps& steps,

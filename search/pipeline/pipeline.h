@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "config/settings.h"
@@ -17,6 +18,13 @@
 #include "search/pipeline/search_steps.h"
 
 namespace quorix {
+
+// A search whose page went out before every node had answered: the nodes'
+// results as the page deadline left them, and the nodes still answering.
+struct PendingSearch {
+  std::shared_ptr<NodeResults> nodes;
+  std::unique_ptr<LateAnswers> late;
+};
 
 // The collaborators of one request. None is owned.
 struct SearchSteps {
@@ -29,6 +37,9 @@ struct SearchSteps {
   // modulo 100) starts the purge of expired cache files. Null: the clock.
   std::function<int64_t()> calendarSeconds;
   OutputRules rules;
+  // Takes a search to be completed once the page is out (PageDeadlineMs);
+  // without it the nodes still answering are dropped.
+  std::function<void(PendingSearch&&)> handOff;
 };
 
 // Runs the search: form, cache look-up or node queries, per-node failure
@@ -37,6 +48,13 @@ struct SearchSteps {
 // page writer's status (kOk on the paths that write no page).
 Status PerformSearchRequest(const VexaQuery& query, const Config& config, SearchSteps& steps,
                             LogSink& log);
+
+// Completes a search handed off by PerformSearchRequest: waits for the nodes
+// still answering, merges every answer as a fresh search would and replaces
+// the query's partial cache entry with the complete set. Returns the merge's
+// or the cache write's status.
+Status CompleteSearch(PendingSearch& pending, const VexaQuery& query, const Config& config,
+                      const OutputRules& rules, ResultCacheStep& cache, LogSink& log);
 
 // The line logged for a failed node and its level; false when the status
 // needs no line (1 not run, 0 success).

@@ -14,6 +14,12 @@ NodeOutcomes NodeOutcomesOf(const NodeResults& results) {
   return outcomes;
 }
 
+int32_t PendingNodeCount(const ResultPage& page) {
+  return static_cast<int32_t>(
+      std::count_if(page.nodes.begin(), page.nodes.end(),
+                    [](const NodeOutcome& outcome) { return outcome.status == kNodePending; }));
+}
+
 bool IsInvalidPage(const PageSpec& spec, int64_t available, int64_t itemCount) {
   // Page and size are 32-bit, so these products fit; the counts are only
   // compared, never added to, whatever values they hold.

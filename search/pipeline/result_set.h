@@ -77,6 +77,9 @@ struct RequestOutcome {
   double searchSeconds = 0;    // the search time the page showed; 0 when it showed none
 };
 
+// The nodes still answering when the page was written (kNodePending).
+int32_t PendingNodeCount(const ResultPage& page);
+
 // A page number below 1 (or a size below 1) would start before the first item;
 // a page past the end of the held items is invalid unless more results are
 // available than held. The first page is never invalid for being empty: the

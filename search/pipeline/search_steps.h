@@ -8,6 +8,7 @@
 
 #include "config/settings.h"
 #include "nodequery/records.h"
+#include "platform/log.h"
 #include "platform/status.h"
 #include "search/pipeline/query.h"
 #include "search/pipeline/result_set.h"
@@ -37,6 +38,13 @@ class SearchFormStep {
 
 enum class CacheDirState { kMissing, kWritable, kNotWritable };
 
+// What marks a partial cache entry: the set of a search whose page went out
+// before every node had answered, kept until the complete set replaces it.
+struct PartialMark {
+  uint64_t pendingNodes = 0;  // bit n: node n was still answering
+  int64_t dueEpochMs = 0;     // by then the complete set is written, or will never be
+};
+
 // What a look in the cache found.
 struct CacheLookup {
   bool hit = false;  // the file answers the request: `page` is its page (maybe invalid)
@@ -44,6 +52,7 @@ struct CacheLookup {
   int64_t cachedItems = 0;
   int64_t cachedAvailable = 0;
   ResultPage page;
+  PartialMark partial;  // a partial entry's mark (CheckPartialEntry only)
 };
 
 // The result cache of one request.
@@ -62,6 +71,31 @@ class ResultCacheStep {
   virtual Status CheckCacheByQueryString(const VexaQuery& query, CacheLookup* lookup) = 0;
   // Writes the merged set of a fresh search.
   virtual Status WriteCacheByQueryString(const ResultSet& set) = 0;
+
+  // True when the query's complete entry is there to be read (a quiet look).
+  virtual bool HoldsCompleteEntry(const VexaQuery&) { return false; }
+  // The query's partial entry, which never shares a name with the complete
+  // one. A store without them finds none and keeps none.
+  // Reads the requested page of the partial entry as CheckCacheByQueryString
+  // reads a complete one, with its mark in lookup->partial.
+  virtual Status CheckPartialEntry(const VexaQuery&, CacheLookup* lookup) {
+    *lookup = CacheLookup();
+    return kCacheNotFound;
+  }
+  virtual Status WritePartialEntry(const ResultSet&, const PartialMark&) { return kOk; }
+  virtual Status DeletePartialEntry() { return kOk; }
+};
+
+// The nodes still answering when the page had to be written.
+class LateAnswers {
+ public:
+  virtual ~LateAnswers() = default;
+  virtual uint64_t PendingMask() const = 0;
+  // Waits for them, each up to its node's time-out, publishes their answers
+  // into `results` and records the request's back-off.
+  virtual void Collect(NodeResults& results, LogSink& log) = 0;
+  // Gives them up; records the back-off of the nodes that answered in time.
+  virtual void Drop(const NodeResults& results, LogSink& log) = 0;
 };
 
 // Asking the nodes.
@@ -70,6 +104,16 @@ class NodeQueryStep {
   virtual ~NodeQueryStep() = default;
   // Queries every usable node in parallel within its time-out; fills `results`.
   virtual void PerformVexaQuery(const Config& config, int32_t requested, NodeResults& results) = 0;
+  // PerformVexaQuery that returns at `deadlineTicks` (NowTicks) with the nodes
+  // still answering marked kNodePending, and gives what holds them (null when
+  // every node was done). Unless a step overrides it, it waits for them all.
+  virtual std::unique_ptr<LateAnswers> PerformVexaQueryBy(int64_t deadlineTicks,
+                                                          const Config& config, int32_t requested,
+                                                          NodeResults& results) {
+    (void)deadlineTicks;
+    PerformVexaQuery(config, requested, results);
+    return nullptr;
+  }
   // Compares the settings the nodes reported and fills `display` (all-Vexa
   // configurations); 0 when they agree.
   virtual int CheckVexaNodeSettings(const Config& config, const NodeResults& results,

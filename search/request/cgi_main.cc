@@ -151,7 +151,8 @@ CgiEnvironment ReadCgiEnvironment(const std::function<const char*(const char*)>&
 }
 
 int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& input,
-           PageOutput& page, const ComponentFactory& makeComponents) {
+           PageOutput& page, const ComponentFactory& makeComponents,
+           std::unique_ptr<LateCompletion>* late) {
   const std::string programDir = ProgramDir(argv0);
   FormList form;
   if (!ReadRequestForm(environment, input, form)) {
@@ -198,10 +199,19 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
   }
   CountSearchRequest(components, OpenSiteCounters(programDir, log), format);
 
+  std::unique_ptr<LateCompletion> completion;
+  auto handOff = [&](PendingSearch&& pending) {
+    completion.reset(
+        new LateCompletion{config, query, components.rules, programDir, std::move(pending)});
+  };
   SearchSteps steps{*components.form, *components.cache, *components.nodes, *components.results,
-                    *components.tail, nullptr,           components.rules};
+                    *components.tail, nullptr,           components.rules, handOff};
   PerformSearchRequest(query, config, steps, log);
   page.Flush();
+  if (completion && late)
+    *late = std::move(completion);
+  else if (completion)
+    RunLateCompletion(*completion);
   return 0;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "search/page/page.h"
+#include "search/request/late_completion.h"
 #include "search/request/request_components.h"
 
 namespace quorix {
@@ -24,7 +25,11 @@ CgiEnvironment ReadCgiEnvironment(const std::function<const char*(const char*)>&
 // Runs one request. `argv0` locates the program directory (settings.qxdat and
 // the other data files); `input` is the POST body. Everything goes to `page`.
 // Returns the exit status: 1 when the request could not be read, else 0.
+// A search whose page went out at the page deadline is left in `late` to be
+// completed once the answer has gone; without `late` it is completed before
+// RunCgi returns.
 int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& input,
-           PageOutput& page, const ComponentFactory& makeComponents = MakeRequestComponents);
+           PageOutput& page, const ComponentFactory& makeComponents = MakeRequestComponents,
+           std::unique_ptr<LateCompletion>* late = nullptr);
 
 }  // namespace quorix

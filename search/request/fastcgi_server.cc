@@ -33,7 +33,7 @@ class FcgiInputBuffer : public std::streambuf {
   char buffer_[8192];
 };
 
-void AnswerOne(const char* argv0, FCGX_Request& request) {
+void AnswerOne(const char* argv0, FCGX_Request& request, std::unique_ptr<LateCompletion>* late) {
   CgiEnvironment environment = ReadCgiEnvironment(
       [&request](const char* name) { return FCGX_GetParam(name, request.envp); });
   FcgiInputBuffer body(request.in);
@@ -44,7 +44,7 @@ void AnswerOne(const char* argv0, FCGX_Request& request) {
         FCGX_PutStr(text.data(), static_cast<int>(text.size()), out);
       },
       [out] { FCGX_FFlush(out); });
-  RunCgi(argv0, environment, input, page);
+  RunCgi(argv0, environment, input, page, MakeRequestComponents, late);
   page.Flush();
 }
 
@@ -70,8 +70,12 @@ int ServeFastCgiRequests(const char* argv0) {
   FCGX_Request request;
   if (FCGX_InitRequest(&request, 0, 0) != 0) return 1;
   while (FCGX_Accept_r(&request) >= 0) {
-    AnswerOne(argv0, request);
+    std::unique_ptr<LateCompletion> late;
+    AnswerOne(argv0, request, &late);
     FCGX_Finish_r(&request);
+    // The visitor has the page; the nodes still answering are waited for
+    // beside the next requests.
+    if (late && !StartBackgroundCompletion(late)) DropLateCompletion(*late);
     // What a large request freed goes back to the system; what a small one
     // freed stays for the next, which would otherwise fault it in again.
     // (Node workers given up at their time-out are joined by the next
@@ -79,6 +83,7 @@ int ServeFastCgiRequests(const char* argv0) {
     if (mallinfo2().fordblks > kKeepFreeHeapBytes) malloc_trim(0);
   }
   FCGX_Free(&request, 1);
+  WaitForBackgroundCompletions(std::chrono::seconds(10));
   JoinAbandonedWorkers(std::chrono::seconds(2));
   return 0;
 }

@@ -1,9 +1,11 @@
 // The quorix search program: one search request per run as a CGI program, or
 // request after request when the web server starts it as a FastCGI application.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -73,6 +75,17 @@ int CommandLine(int argc, char** argv) {
   return -1;
 }
 
+// Points standard output at /dev/null, closing the web server's pipe.
+void EndStandardOutput() {
+  int null = open("/dev/null", O_WRONLY);
+  if (null >= 0) {
+    dup2(null, STDOUT_FILENO);
+    close(null);
+  } else {
+    close(STDOUT_FILENO);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -88,8 +101,17 @@ int main(int argc, char** argv) {
   if (int status = CommandLine(argc, argv); status >= 0) return status;
   std::ios::sync_with_stdio(false);
   quorix::PageOutput page(stdout);
-  int status = quorix::RunCgi(argv0, quorix::ReadCgiEnvironment(std::getenv), std::cin, page);
+  std::unique_ptr<quorix::LateCompletion> late;
+  int status = quorix::RunCgi(argv0, quorix::ReadCgiEnvironment(std::getenv), std::cin, page,
+                              quorix::MakeRequestComponents, &late);
   page.Flush();
+  if (late) {
+    // The web server ends the visitor's answer when our output closes; the
+    // late nodes' answers then go to the cache alone.
+    std::fflush(stdout);
+    EndStandardOutput();
+    quorix::RunLateCompletion(*late);
+  }
   quorix::CloseAllNodeHandles();
   // A node worker abandoned after its time-out may still be running: end the
   // process without running static destructors under its feet.

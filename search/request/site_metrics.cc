@@ -42,6 +42,16 @@ class CountedCache : public ResultCacheStep {
     if (status == kOk && set.itemCount > 0) counters_->CountCacheWrite();
     return status;
   }
+  bool HoldsCompleteEntry(const VexaQuery& query) override {
+    return cache_->HoldsCompleteEntry(query);
+  }
+  Status CheckPartialEntry(const VexaQuery& query, CacheLookup* lookup) override {
+    return cache_->CheckPartialEntry(query, lookup);
+  }
+  Status WritePartialEntry(const ResultSet& set, const PartialMark& mark) override {
+    return cache_->WritePartialEntry(set, mark);
+  }
+  Status DeletePartialEntry() override { return cache_->DeletePartialEntry(); }
 
  private:
   std::unique_ptr<ResultCacheStep> cache_;
@@ -56,13 +66,15 @@ class CountedNodes : public NodeQueryStep {
 
   void PerformVexaQuery(const Config& config, int32_t requested, NodeResults& results) override {
     nodes_->PerformVexaQuery(config, requested, results);
-    for (int node = 0; node < std::min(config.nodeCount, kMaxNodes); ++node) {
-      if (config.nodes[node].disabled) continue;
-      const Channel& channel = results.channels[node];
-      const int32_t items = channel.valid ? std::max(channel.osTotalQueriedItems, 0) : 0;
-      counters_->CountNode(node, results.status[node], results.elapsedMs[node],
-                           static_cast<uint64_t>(items));
-    }
+    CountNodes(config, results);
+  }
+  std::unique_ptr<LateAnswers> PerformVexaQueryBy(int64_t deadlineTicks, const Config& config,
+                                                  int32_t requested,
+                                                  NodeResults& results) override {
+    std::unique_ptr<LateAnswers> late =
+        nodes_->PerformVexaQueryBy(deadlineTicks, config, requested, results);
+    CountNodes(config, results);
+    return late;
   }
   int CheckVexaNodeSettings(const Config& config, const NodeResults& results,
                             DisplayValues& display) override {
@@ -70,6 +82,18 @@ class CountedNodes : public NodeQueryStep {
   }
 
  private:
+  // A node still answering at the page deadline is not counted: its outcome
+  // comes after the request.
+  void CountNodes(const Config& config, const NodeResults& results) {
+    for (int node = 0; node < std::min(config.nodeCount, kMaxNodes); ++node) {
+      if (config.nodes[node].disabled || results.status[node] == kNodePending) continue;
+      const Channel& channel = results.channels[node];
+      const int32_t items = channel.valid ? std::max(channel.osTotalQueriedItems, 0) : 0;
+      counters_->CountNode(node, results.status[node], results.elapsedMs[node],
+                           static_cast<uint64_t>(items));
+    }
+  }
+
   std::unique_ptr<NodeQueryStep> nodes_;
   std::shared_ptr<SiteCounters> counters_;
 };

@@ -141,7 +141,7 @@ class DriverTest : public ::testing::Test {
     config.nodes[1].disabled = false;
   }
   Status Run(int64_t seconds = 1) {
-    SearchSteps steps{form, cache, nodes, results, tail, [seconds] { return seconds; }, rules};
+    SearchSteps steps{form, cache, nodes, results, tail, [seconds] { return seconds; }, rules, {}};
     return PerformSearchRequest(query, config, steps, log);
   }
   // The timer labels in the order they were logged.
@@ -289,7 +289,7 @@ TEST_F(DriverTest, CachingOffAsksForExactlyThePageAndDeletesTheFiles) {
     calls.clear();
     cache.dirState = c.state;
     testing::RecordingLog caseLog;
-    SearchSteps steps{form, cache, nodes, results, tail, [] { return int64_t{1}; }, rules};
+    SearchSteps steps{form, cache, nodes, results, tail, [] { return int64_t{1}; }, rules, {}};
     PerformSearchRequest(query, config, steps, caseLog);
     EXPECT_EQ(calls, c.calls) << static_cast<int>(c.state);
     EXPECT_EQ(nodes.requested, 30);
