@@ -97,6 +97,8 @@ struct Channel {
   int32_t osItemsPerPage = 0;
   std::string osLink;
   std::vector<Item> recommended;  // recommendedCount == recommended.size()
+  // Sources of the node's own that were still answering (a partial answer).
+  int32_t pendingSources = 0;
   std::vector<std::unique_ptr<Item>> items;
 };
 

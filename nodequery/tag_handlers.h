@@ -54,6 +54,7 @@ void OnCategoryNameEnd(const Token& token, ParseState& state);
 void OnSpelling(const Token& token, ParseState& state);
 void OnSpellingEnd(const Token& token, ParseState& state);
 void OnSearchTime(const Token& token, ParseState& state);
+void OnPendingSource(const Token& token, ParseState& state);
 void OnRecommendedStart(const Token& token, ParseState& state);
 void OnRecommendedEnd(const Token& token, ParseState& state);
 

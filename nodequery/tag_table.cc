@@ -23,7 +23,7 @@ struct TagRow {
   TagHandler handler;
 };
 
-constexpr std::array<TagRow, 33> kRows = {{
+constexpr std::array<TagRow, 34> kRows = {{
     {"<?xml", false, Scope::kAlways, OnXmlDeclaration},
     {"<rss", false, Scope::kAlways, OnRssStart},
     {"</rss", false, Scope::kAlways, OnRssEnd},
@@ -44,6 +44,7 @@ constexpr std::array<TagRow, 33> kRows = {{
     {"<vexa:spelling", false, Scope::kVexaChannel, OnSpelling},
     {"</vexa:spelling", false, Scope::kVexaChannel, OnSpellingEnd},
     {"<vexa:searchtime", false, Scope::kVexaChannel, OnSearchTime},
+    {"<vexa:pending", false, Scope::kVexaChannel, OnPendingSource},
     {"<vexa:recommended", false, Scope::kVexaChannel, OnRecommendedStart},
     {"</vexa:recommended", false, Scope::kVexaChannel, OnRecommendedEnd},
     {"<item", false, Scope::kAlways, OnItemStart},

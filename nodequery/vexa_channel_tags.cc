@@ -127,6 +127,13 @@ void OnSearchTime(const Token& token, ParseState& state) {
                  state.channel.searchTime);
 }
 
+// A source of a federating node that was still answering when it wrote its
+// answer: the answer is partial.
+void OnPendingSource(const Token&, ParseState& state) {
+  if (state.channel.pendingSources < kMaxNodes) ++state.channel.pendingSources;
+  state.log.Logf(kLogDetail, "Node #%d: a source of its own is still answering", state.node);
+}
+
 void OnRecommendedStart(const Token&, ParseState& state) {
   state.Set(kInRecommended);
   auto& recommended = state.channel.recommended;

@@ -38,6 +38,7 @@ std::vector<NodeFailure> NodeFailures(const AnswerView& view) {
     std::string line;
     int level = 0;
     Status status = view.page.nodes[node].status;
+    if (status == kNodePending) continue;  // not failed: its answer comes later
     if (NodeStatusLine(node, status, line, level)) failures.push_back({node, status, line});
   }
   return failures;

@@ -40,7 +40,10 @@ json NodeObjects(const AnswerView& view) {
                      {"status", outcome.status},
                      {"message", failure == failures.end() ? std::string() : failure->line},
                      {"items", outcome.itemsReceived},
-                     {"time_ms", outcome.elapsedMs}});
+                     {"time_ms", outcome.elapsedMs},
+                     {"pending", outcome.status == kNodePending ||
+                                     (view.page.channels &&
+                                      (*view.page.channels)[n].pendingSources > 0)}});
   }
   return nodes;
 }
@@ -59,6 +62,7 @@ std::string JsonAnswer(const AnswerView& view) {
                  {"total", AnswerTotal(view.page)},
                  {"sort", view.query.sortDate ? "date" : "relevance"},
                  {"from_cache", view.page.source == PageSource::kCache},
+                 {"complete", PendingSourceCount(view.page) == 0},
                  {"search_time", view.searchSeconds},
                  {"items", std::move(items)},
                  {"nodes", NodeObjects(view)},

@@ -115,6 +115,21 @@ std::string ErrorElements(const AnswerView& view) {
   return out;
 }
 
+// One element per source still answering, which makes the answer partial:
+// a node of ours, or a source of a node that answered in part.
+std::string PendingElements(const AnswerView& view) {
+  std::string out;
+  for (int node = 0; node < std::clamp(view.config.nodeCount, 0, kMaxNodes); ++node) {
+    int sources = view.page.nodes[node].status == kNodePending ? 1 : 0;
+    if (sources == 0 && view.page.channels && (*view.page.channels)[node].valid)
+      sources = (*view.page.channels)[node].pendingSources;
+    for (int i = 0; i < sources; ++i)
+      out += Format("<vexa:pending node=\"%d\">", node) +
+             XmlEscape(view.config.nodes[node].name) + "</vexa:pending>\n";
+  }
+  return out;
+}
+
 std::string ItemElement(const AnswerView& view, const Item& item) {
   const Channel* channel = ChannelOf(view, item);
   std::string out = "<item>\n";
@@ -145,6 +160,7 @@ std::string RssAnswer(const AnswerView& view) {
   out += SuggestionElements(view);
   out += XmlElement("vexa:searchtime", Format("%.3f", view.searchSeconds)) + "\n";
   out += ErrorElements(view);
+  out += PendingElements(view);
   for (const Item& item : view.page.items) out += ItemElement(view, item);
   return out + VexaRssClosing();
 }

@@ -76,6 +76,8 @@ void WriteAnswered(const ResultsContext& context, int32_t n, const Channel& chan
     context.out.Printf(", %.2f s", fresh->elapsedMs / 1000.0);
   else
     context.out.Printf(", %s", PageText(context, kStrSourceFromCache).c_str());
+  if (channel.pendingSources > 0)
+    context.out.Printf(", %s", PageText(context, kStrSourcePending).c_str());
   context.out.Write("</div>\n");
 }
 
@@ -163,7 +165,7 @@ void WriteNodeFailures(const ResultsContext& context, const ResultPage& page) {
 }
 
 void WritePendingNotice(const ResultsContext& context, const ResultPage& page) {
-  const int32_t pending = PendingNodeCount(page);
+  const int32_t pending = PendingSourceCount(page);
   if (pending == 0) return;
   const VexaQuery& query = context.query;
   const std::string href = PageLinkHref(context.config, query, query.currentPageNum);

@@ -202,6 +202,16 @@ void Store(const VexaQuery& query, const ResultSet& set, const CacheLookup& cach
   }
 }
 
+// A set with a node's partial answer (a federating node whose own sources
+// were still answering) is kept as a partial entry for about the page
+// deadline: a later request asks that node again for its complete answer.
+void StorePartialAnswers(const Config& config, const ResultSet& set, uint64_t inPart,
+                         ResultCacheStep& cache, LogSink& log) {
+  const PartialMark mark{inPart, EpochMs() + std::max(config.pageDeadlineMs, 1000)};
+  if (Status status = cache.WritePartialEntry(set, mark); status != kOk)
+    log.Logf(kLogFileOnly, "Main thread: the partial results were not cached (status %d)", status);
+}
+
 PageSpec PageSpecOf(const VexaQuery& query, const OutputRules& rules) {
   return {query.currentPageNum, query.itemsPerPage, rules.filterByNode ? query.nodeFilter : -1};
 }
@@ -269,7 +279,10 @@ Status Search(const VexaQuery& query, const Config& config, SearchSteps& steps, 
   status = WritePage(*page, "Main thread: DisplayResults", steps.results, log, outcome);
   // Stored once the page is out, so that the visitor never waits for the disk
   // and the cache's lines follow the results.
-  if (plan.cachingOn && set.nodes->totals.resultsValid)
+  if (!plan.cachingOn || !set.nodes->totals.resultsValid) return status;
+  if (uint64_t inPart = NodesAnsweredInPart(*set.nodes); inPart != 0)
+    StorePartialAnswers(config, set, inPart, steps.cache, log);
+  else
     Store(query, set, cached, lookupStatus, steps.cache, log);
   return status;
 }

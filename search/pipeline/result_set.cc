@@ -14,10 +14,23 @@ NodeOutcomes NodeOutcomesOf(const NodeResults& results) {
   return outcomes;
 }
 
-int32_t PendingNodeCount(const ResultPage& page) {
-  return static_cast<int32_t>(
-      std::count_if(page.nodes.begin(), page.nodes.end(),
-                    [](const NodeOutcome& outcome) { return outcome.status == kNodePending; }));
+int32_t PendingSourceCount(const ResultPage& page) {
+  int32_t count = 0;
+  for (int n = 0; n < kMaxNodes; ++n) {
+    if (page.nodes[n].status == kNodePending)
+      ++count;
+    else if (page.channels && (*page.channels)[n].valid)
+      count += (*page.channels)[n].pendingSources;
+  }
+  return count;
+}
+
+uint64_t NodesAnsweredInPart(const NodeResults& results) {
+  uint64_t nodes = 0;
+  for (int n = 0; n < kMaxNodes; ++n)
+    if (results.channels[n].valid && results.channels[n].pendingSources > 0)
+      nodes |= uint64_t{1} << n;
+  return nodes;
 }
 
 bool IsInvalidPage(const PageSpec& spec, int64_t available, int64_t itemCount) {

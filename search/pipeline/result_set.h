@@ -77,8 +77,13 @@ struct RequestOutcome {
   double searchSeconds = 0;    // the search time the page showed; 0 when it showed none
 };
 
-// The nodes still answering when the page was written (kNodePending).
-int32_t PendingNodeCount(const ResultPage& page);
+// The sources still answering when the page was written: the nodes marked
+// kNodePending and the sources of its own that an answering node named
+// (Channel::pendingSources). 0 for a complete page.
+int32_t PendingSourceCount(const ResultPage& page);
+
+// Bit n: node n's answer came with sources still answering.
+uint64_t NodesAnsweredInPart(const NodeResults& results);
 
 // A page number below 1 (or a size below 1) would start before the first item;
 // a page past the end of the held items is invalid unless more results are

@@ -37,7 +37,10 @@ VisitorLimit CheckVisitorLimit(const std::string& settingsPath, const std::strin
   prepare(config, forms);
   SiteStore site(programDir, config, quiet);
   CCache cache(programDir, config, forms, quiet, [&site] { return site.shared(); });
-  if (cache.Holds(forms)) return limit;  // the cache answers: free
+  // The cache answers, or a search being completed will: free. So the
+  // page's script asking for the rest is not counted as more searches.
+  if (cache.Holds(forms) || (config.pageDeadlineMs > 0 && cache.HoldsPartial(forms)))
+    return limit;
   int64_t count = 0;
   if (site.store().CountInWindow("visitor:" + visitor, kWindowSecs, now, &count, quiet) != kOk)
     return limit;

@@ -113,6 +113,8 @@ bool DemoStack::Start(const std::string& name, const std::vector<StackNode>& nod
   siteArgs.insert(siteArgs.end(), {"--web-port", std::to_string(webPort_)});
   if (fastCgi_) siteArgs.push_back("--fastcgi");
   siteArgs.insert(siteArgs.end(), {"--page-markup", std::to_string(pageMarkup_)});
+  if (pageDeadlineMs_ > 0)
+    siteArgs.insert(siteArgs.end(), {"--page-deadline-ms", std::to_string(pageDeadlineMs_)});
   if (!RunToEnd(siteArgs, folder_ + "/run/demo_site.out")) {
     *error = "quorix_demo_site failed; see " + folder_ + "/run/demo_site.out";
     return false;

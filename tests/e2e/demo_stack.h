@@ -52,6 +52,8 @@ class DemoStack {
   void SetFastCgi(bool on) { fastCgi_ = on; }
   // Before Start: the settings' PageMarkup (the demo writes 1).
   void SetPageMarkup(int markup) { pageMarkup_ = markup; }
+  // Before Start: the settings' PageDeadlineMs (0: left out).
+  void SetPageDeadline(int ms) { pageDeadlineMs_ = ms; }
 
   int webPort() const { return webPort_; }
   std::string BaseUrl() const;
@@ -71,6 +73,7 @@ class DemoStack {
   int webPort_ = 0;
   bool fastCgi_ = false;
   int pageMarkup_ = 1;
+  int pageDeadlineMs_ = 0;
   int debugMode_ = -1;
   std::vector<std::unique_ptr<ChildProcess>> nodes_;
   ChildProcess lighttpd_;

@@ -129,7 +129,8 @@ std::string DemoSettingsText(const DemoSiteOptions& options) {
           IntLine("SearchMultiCats", 1) + IntLine("Spelling", 1) +
           IntLine("SpellingWhenLessThan", 3) + IntLine("RecommendedMax", 3) +
           IntLine("Recommended", 1) + IntLine("UseDateTime", 1) +
-          IntLine("PageMarkup", options.pageMarkup);
+          IntLine("PageMarkup", options.pageMarkup) +
+          (options.pageDeadlineMs > 0 ? IntLine("PageDeadlineMs", options.pageDeadlineMs) : "");
   PrintedMessages messages;
   CopyLanguageStrings(options.languageFile, text, messages);
   return text;

@@ -10,7 +10,7 @@ constexpr const char* kUsage =
     "usage: quorix_demo_site --dir DIR --quorix FILE --source DIR --web-port N\n"
     "         [--vexa-port N]... [--opensearch-port N]... [--vexa-url URL]... [--timeout-ms N]\n"
     "         [--cache-minutes N] [--debug N] [--debug-file FILE] [--user NAME --group NAME]\n"
-    "         [--fastcgi] [--fastcgi-procs N] [--page-markup 0|1]";
+    "         [--fastcgi] [--fastcgi-procs N] [--page-markup 0|1] [--page-deadline-ms N]";
 
 bool ParseNumber(std::string_view text, int low, int high, int* value) {
   int number = 0;
@@ -62,6 +62,8 @@ bool ApplyOption(std::string_view option, std::string_view value, int number,
     options.fastCgiProcesses = number;
   } else if (option == "--page-markup") {
     options.pageMarkup = number;
+  } else if (option == "--page-deadline-ms") {
+    options.pageDeadlineMs = number;
   } else if (option == "--user") {
     options.user = value;
   } else if (option == "--group") {
@@ -77,7 +79,8 @@ bool ApplyOption(std::string_view option, std::string_view value, int number,
 bool ReadOptionNumber(std::string_view option, std::string_view value, int* number) {
   bool isPort = option == "--web-port" || option == "--vexa-port" || option == "--opensearch-port";
   bool isNumber = isPort || option == "--timeout-ms" || option == "--cache-minutes" ||
-                  option == "--debug" || option == "--fastcgi-procs" || option == "--page-markup";
+                  option == "--debug" || option == "--fastcgi-procs" || option == "--page-markup" ||
+                  option == "--page-deadline-ms";
   int low = isPort || option == "--fastcgi-procs" ? 1 : 0;
   int high = isPort ? 65535 : option == "--page-markup" ? 1 : 1000000;
   return !isNumber || ParseNumber(value, low, high, number);
