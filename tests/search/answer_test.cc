@@ -204,5 +204,29 @@ TEST_F(AnswerDocumentTest, JsonHoldsItemsAndEveryNodesStatus) {
   }
 }
 
+// A node still answering makes both answers partial, and a Quorix reading
+// the RSS as a node's answer knows it for a partial one.
+TEST_F(AnswerDocumentTest, ANodeStillAnsweringMakesTheAnswersPartial) {
+  EXPECT_TRUE(nlohmann::json::parse(JsonAnswer(View()))["complete"].get<bool>());
+  page_.nodes[2].status = kNodePending;
+  nlohmann::json answer = nlohmann::json::parse(JsonAnswer(View()));
+  EXPECT_FALSE(answer["complete"].get<bool>());
+  EXPECT_EQ(answer["nodes"][2]["pending"], true);
+  EXPECT_EQ(answer["nodes"][2]["message"], "") << "still answering is not a failure";
+  EXPECT_EQ(answer["nodes"][0]["pending"], false);
+
+  NodeRecord node;
+  node.disabled = false;
+  NodeRun run;
+  run.responseBody = RssAnswer(View());
+  EXPECT_NE(run.responseBody.find("<vexa:pending node=\"2\">"), std::string::npos);
+  EXPECT_EQ(run.responseBody.find("<vexa:error node=\"2\""), std::string::npos);
+  Channel channel;
+  NodeTotals totals;
+  testing::RecordingLog log;
+  ASSERT_EQ(ParseResponse(0, static_cast<int32_t>(page_.items.size()), node, run, channel, totals, log), kOk);
+  EXPECT_EQ(channel.pendingSources, 1);
+}
+
 }  // namespace
 }  // namespace quorix

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/clock.h"
 #include "search/cache/cache_files.h"
 #include "tests/search/cache_test_support.h"
 #include "tests/support/recording_log.h"
@@ -303,6 +304,51 @@ TEST(CachePurgeTest, DueOnceInAHundredSeconds) {
   for (int64_t t = 1700000000; t < 1700001000; ++t) due += IsPurgeDue(t) ? 1 : 0;
   EXPECT_EQ(due, 10);
   EXPECT_TRUE(IsPurgeDue(1700000050));
+}
+
+}  // namespace
+}  // namespace quorix
+
+namespace quorix {
+namespace {
+
+// A partial entry stands beside the complete one: readers of complete entries
+// (this one and older ones) never find it, and the complete set replaces it.
+TEST_F(CacheTest, APartialEntryIsNeverReadAsTheCompleteOne) {
+  Channel& channel = fresh.nodes->channels[0];
+  channel.valid = true;
+  channel.totalResults = 30;
+  channel.osTotalQueriedItems = 15;
+  fresh.items = MakeItems(15, 0);
+  fresh.itemCount = 15;
+  fresh.available = 30;
+  const int64_t due = EpochMs() + 60000;
+  ASSERT_EQ(cache->WritePartialEntry(fresh, {0b10, due}), kOk);
+
+  EXPECT_EQ(CheckPage(1), kCacheNotFound) << "a partial entry read as a complete one";
+  EXPECT_FALSE(cache->Holds(query));
+  ASSERT_EQ(cache->CheckPartialEntry(query, &lookup), kOk);
+  ASSERT_TRUE(lookup.hit);
+  EXPECT_EQ(lookup.partial.pendingNodes, 0b10u);
+  EXPECT_EQ(lookup.partial.dueEpochMs, due);
+  EXPECT_EQ(PageTitles(), Titles(1, 10));
+  EXPECT_TRUE(cache->HoldsPartial(query));
+  std::vector<std::string> names = CacheDirNames();
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_TRUE(IsCacheFileName(names[0])) << "the purge would never remove " << names[0];
+
+  // A damaged preamble is a failed read, never a page.
+  const std::string path = dir.path() + "/cache/" + names[0];
+  fs::resize_file(path, 10);
+  EXPECT_NE(cache->CheckPartialEntry(query, &lookup), kOk);
+  EXPECT_FALSE(lookup.hit);
+  EXPECT_FALSE(cache->HoldsPartial(query));
+
+  ASSERT_EQ(cache->WriteCacheByQueryString(fresh), kOk);
+  ASSERT_EQ(cache->DeletePartialEntry(), kOk);
+  EXPECT_EQ(CacheDirNames().size(), 1u);
+  EXPECT_EQ(CheckPage(1), kOk);
+  EXPECT_EQ(cache->CheckPartialEntry(query, &lookup), kCacheNotFound);
 }
 
 }  // namespace
