@@ -50,9 +50,10 @@ TEST_F(SiteFolderTest, AskedOnceAndNamedEverywhere) {
       EXPECT_FALSE(std::filesystem::exists(out + "/webserver")) << c.typed;
       continue;
     }
-    EXPECT_NE(ReadWholeFile(out + "/webserver/nginx.conf")
-                  .find("SCRIPT_FILENAME \"/srv/our site/quorix.cgi\";"),
-              std::string::npos);
+    std::string nginx = ReadWholeFile(out + "/webserver/nginx.conf");
+    for (const char* line : {"SCRIPT_FILENAME \"/srv/our site/quorix.cgi\";",
+                             "alias \"/srv/our site/quorix-results.js\";"})
+      EXPECT_NE(nginx.find(line), std::string::npos) << line;
     EXPECT_EQ(desktop.filesCreatedNotes[1],
               "On the web server run: install -d -o www-data -g www-data -m 0750 "
               "'/srv/our site/cache' '/srv/our site/logs'");
