@@ -57,14 +57,23 @@
     }
   }
 
-  async function ask(url) {
-    var response = await fetch(url, {
-      credentials: 'same-origin',
-      cache: 'no-store',
-      headers: { Accept: 'application/json' }
-    });
-    if (!response.ok) return null;
-    return response.json();
+  // The answer, or null for an HTTP error; a request still open after
+  // `timeLeftMs` is given up.
+  async function ask(url, timeLeftMs) {
+    var controller = typeof AbortController === 'function' ? new AbortController() : null;
+    var timer = controller && setTimeout(function () { controller.abort(); }, timeLeftMs);
+    try {
+      var response = await fetch(url, {
+        credentials: 'same-origin',
+        cache: 'no-store',
+        headers: { Accept: 'application/json' },
+        signal: controller ? controller.signal : undefined
+      });
+      if (!response.ok) return null;
+      return await response.json();
+    } finally {
+      clearTimeout(timer);
+    }
   }
 
   async function watch(notice, url, shown) {
@@ -72,7 +81,7 @@
     var giveUpAt = Date.now() + GIVE_UP_AFTER_MS;
     while (Date.now() < giveUpAt) {
       await new Promise(function (resolve) { setTimeout(resolve, POLL_INTERVAL_MS); });
-      var answer = await ask(url);
+      var answer = await ask(url, Math.max(giveUpAt - Date.now(), POLL_INTERVAL_MS));
       if (!answer || typeof answer !== 'object') return;
       if (answer.complete === true) {
         finish(answer, notice, region, shown);
