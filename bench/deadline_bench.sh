@@ -17,7 +17,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 BUILD="$ROOT/build-release"
-WORK=$(mktemp -d /tmp/quorix-deadline.XXXXXX)
 QUERIES=${BENCH_QUERIES:-10}
 DEADLINES=${BENCH_DEADLINES:-"absent 500"}
 FAST_MS=100
@@ -37,6 +36,8 @@ if ! [[ $QUERIES =~ ^[1-9][0-9]*$ ]]; then
   exit 2
 fi
 
+WORK=$(mktemp -d /tmp/quorix-deadline.XXXXXX)
+trap 'rm -rf "$WORK"' EXIT
 bash scripts/install-deps.sh >/dev/null
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORIX_BUILD_PANEL=OFF >/dev/null
 cmake --build "$BUILD" --target quorix demo_vexa_node quorix_demo_site >/dev/null
@@ -64,12 +65,16 @@ for deadline in $DEADLINES; do
   next_port=$((port + 1))
 done
 
-# Prints curl's time_total in ms for one search; fails on anything but 200.
+# Prints curl's time_total in ms for one search; fails on anything but a page
+# with results.
 visit() {  # $1 port, $2 query
   local figures
-  figures=$(curl -s -o /dev/null -w '%{http_code} %{time_total}' --max-time 30 \
+  figures=$(curl -s -o "$WORK/page.html" -w '%{http_code} %{time_total}' --max-time 30 \
     "http://127.0.0.1:$1/quorix.cgi?vexa_query=$2")
-  [[ ${figures%% *} == 200 ]] || { echo "search on port $1 answered ${figures%% *}" >&2; return 1; }
+  if [[ ${figures%% *} != 200 ]] || ! grep -q 'results found' "$WORK/page.html"; then
+    echo "search on port $1 answered ${figures%% *} without results: $WORK/page.html" >&2
+    return 1
+  fi
   awk -v s="${figures#* }" 'BEGIN {printf "%.1f\n", s * 1000}'
 }
 
