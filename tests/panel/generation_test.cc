@@ -373,34 +373,5 @@ TEST_F(GenerationTest, AFailureLeavesTheFolderAsItWas) {
   EXPECT_EQ(desktop.boxes.back().title, "Settings not saved");
 }
 
-TEST_F(GenerationTest, FolderBrowserOutcomes) {
-  struct Case {
-    FolderChoice choice;
-    std::string path;
-    int result;
-    std::vector<std::string> titles;
-  } cases[] = {
-      {FolderChoice::kCancelled, "", 1, {}},
-      {FolderChoice::kFailed, "", -1, {"Failed to copy files"}},
-      {FolderChoice::kNotFileSystem,
-       "",
-       -1,
-       {"Invalid directory selected", "Failed to copy files"}},
-      {FolderChoice::kChosen, "", -1, {"Failed to copy files"}},
-  };
-  for (const Case& c : cases) {
-    desktop.boxes.clear();
-    desktop.folderAnswers = {{c.choice, c.path}};
-    EXPECT_EQ(GenerateCgiFiles(*session), c.result) << static_cast<int>(c.choice);
-    EXPECT_EQ(desktop.Titles(), c.titles) << static_cast<int>(c.choice);
-  }
-  EXPECT_EQ(desktop.boxes[0].text, "Could not copy files to destination directory.");
-
-  std::string folder;
-  desktop.folderAnswers = {{FolderChoice::kChosen, "/" + std::string(300, 'x')}};
-  EXPECT_EQ(BrowseForOutputFolder(*session, folder), 0);
-  EXPECT_EQ(folder.size(), kOutputDirMax);
-}
-
 }  // namespace
 }  // namespace quorix::panel::testing
