@@ -27,6 +27,7 @@ check() {  # $1 what, then the command
 ROOT="$WORK/root"
 dpkg-deb -x "$(ls "$BUILD"/quorix_*.deb)" "$ROOT"
 for file in usr/lib/quorix/quorix usr/share/quorix/search_template.html \
+  usr/share/quorix/quorix-results.js \
   usr/share/quorix/lang/English.vlang usr/share/quorix/HELP/index.html \
   lib/systemd/system/quorix@.service lib/systemd/system/quorix@.socket \
   usr/share/man/man8/quorix.8.gz usr/share/doc/quorix/copyright; do

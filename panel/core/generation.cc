@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "panel/core/fastcgi_units.h"
 #include "panel/core/settings_flows.h"
@@ -49,11 +50,16 @@ std::vector<std::string> SiteFolders(const Config& config) {
   return folders;
 }
 
+// The files copied from the "cgi files" folder beside the control panel: the
+// search program, the page template and the script the template links.
+constexpr const char* kShippedFiles[] = {"quorix.cgi", "search_template.html",
+                                         "quorix-results.js"};
+
 // The files generated into the output folder, in the order they are asked
 // about and moved into place.
 std::vector<std::string> GeneratedNames() {
-  std::vector<std::string> names = {"quorix.cgi", "search_template.html", "settings.qxdat",
-                                    "vexa_cats.qxdat"};
+  std::vector<std::string> names(std::begin(kShippedFiles), std::end(kShippedFiles));
+  names.insert(names.end(), {"settings.qxdat", "vexa_cats.qxdat"});
   for (const ServerRulesFile& rules : ServerRulesFiles(kDefaultSiteFolder))
     names.push_back(rules.name);
   for (const UnitFile& unit : FastCgiUnits("/")) names.push_back(unit.name);
@@ -113,7 +119,7 @@ bool GenerateThroughStaging(PanelSession& session, const std::string& folder,
   auto isKept = [&kept](const std::string& name) {
     return std::find(kept.begin(), kept.end(), name) != kept.end();
   };
-  for (const char* name : {"quorix.cgi", "search_template.html"})
+  for (const char* name : kShippedFiles)
     if (!isKept(name) && !StageShippedFile(session, staging, folder, name, failure)) return false;
   if (SaveSettings(session, staging.path(), "settings.qxdat", &failure) != 0) {
     session.log.Logf(kLogError, "Could not copy \"%s\" to \"%s\"", "settings.qxdat",
@@ -188,8 +194,9 @@ std::vector<std::string> DeploymentNotes(const std::string& siteFolder, const Co
 }
 
 std::vector<std::string> RequiredFiles(const std::string& outputDir, const Config& config) {
-  std::vector<std::string> files = {outputDir + "/quorix.cgi", outputDir + "/search_template.html",
-                                    outputDir + "/settings.qxdat"};
+  std::vector<std::string> files;
+  for (const char* name : kShippedFiles) files.push_back(outputDir + "/" + name);
+  files.push_back(outputDir + "/settings.qxdat");
   if (config.useCats != 0) files.push_back(outputDir + "/vexa_cats.qxdat");
   for (const ServerRulesFile& rules : ServerRulesFiles(kDefaultSiteFolder))
     files.push_back(outputDir + "/" + rules.name);

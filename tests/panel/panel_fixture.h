@@ -42,6 +42,7 @@ class PanelTest : public ::testing::Test {
     std::filesystem::create_directories(install + "/cgi files/lang");
     WriteWholeFile(install + "/cgi files/quorix.cgi", "#!cgi\n");
     WriteWholeFile(install + "/cgi files/search_template.html", "<html><!--VEXASEARCH--></html>\n");
+    WriteWholeFile(install + "/cgi files/quorix-results.js", "'use strict';\n");
     englishFile = LanguageFile(kLangKeyCount);
     WriteWholeFile(install + "/cgi files/lang/English.vlang", englishFile);
     SettingsSources sources;

@@ -1,9 +1,11 @@
-// The folder the search runs from on the web server: asked at the first
-// generation, remembered, and named by the rules, the units and the notes.
+// The folders of a generation: the output folder as the folder browser gives
+// it, and the folder the search runs from on the web server, asked at the
+// first generation, remembered, and named by the rules, the units and the notes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "panel/core/generation.h"
 #include "panel/core/settings_flows.h"
@@ -50,9 +52,10 @@ TEST_F(SiteFolderTest, AskedOnceAndNamedEverywhere) {
       EXPECT_FALSE(std::filesystem::exists(out + "/webserver")) << c.typed;
       continue;
     }
-    EXPECT_NE(ReadWholeFile(out + "/webserver/nginx.conf")
-                  .find("SCRIPT_FILENAME \"/srv/our site/quorix.cgi\";"),
-              std::string::npos);
+    std::string nginx = ReadWholeFile(out + "/webserver/nginx.conf");
+    for (const char* line : {"SCRIPT_FILENAME \"/srv/our site/quorix.cgi\";",
+                             "alias \"/srv/our site/quorix-results.js\";"})
+      EXPECT_NE(nginx.find(line), std::string::npos) << line;
     EXPECT_EQ(desktop.filesCreatedNotes[1],
               "On the web server run: install -d -o www-data -g www-data -m 0750 "
               "'/srv/our site/cache' '/srv/our site/logs'");
@@ -63,6 +66,35 @@ TEST_F(SiteFolderTest, AskedOnceAndNamedEverywhere) {
     EXPECT_EQ(desktop.siteFolderPresets.size(), asked) << "asked again";
   }
   EXPECT_EQ(desktop.siteFolderPresets.front(), "/var/www/search");
+}
+
+TEST_F(SiteFolderTest, OutputFolderBrowserOutcomes) {
+  struct Case {
+    FolderChoice choice;
+    std::string path;
+    int result;
+    std::vector<std::string> titles;
+  } cases[] = {
+      {FolderChoice::kCancelled, "", 1, {}},
+      {FolderChoice::kFailed, "", -1, {"Failed to copy files"}},
+      {FolderChoice::kNotFileSystem,
+       "",
+       -1,
+       {"Invalid directory selected", "Failed to copy files"}},
+      {FolderChoice::kChosen, "", -1, {"Failed to copy files"}},
+  };
+  for (const Case& c : cases) {
+    desktop.boxes.clear();
+    desktop.folderAnswers = {{c.choice, c.path}};
+    EXPECT_EQ(GenerateCgiFiles(*session), c.result) << static_cast<int>(c.choice);
+    EXPECT_EQ(desktop.Titles(), c.titles) << static_cast<int>(c.choice);
+  }
+  EXPECT_EQ(desktop.boxes[0].text, "Could not copy files to destination directory.");
+
+  std::string folder;
+  desktop.folderAnswers = {{FolderChoice::kChosen, "/" + std::string(300, 'x')}};
+  EXPECT_EQ(BrowseForOutputFolder(*session, folder), 0);
+  EXPECT_EQ(folder.size(), kOutputDirMax);
 }
 
 }  // namespace

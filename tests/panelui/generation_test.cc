@@ -100,7 +100,7 @@ void GenerationTest::createFromTheMainWindow() {
   QString folder = QString::fromStdString(out);
   QCOMPARE(listed,
            QStringList({folder + "/quorix.cgi", folder + "/search_template.html",
-                        folder + "/settings.qxdat", folder + "/.htaccess",
+                        folder + "/quorix-results.js", folder + "/settings.qxdat", folder + "/.htaccess",
                         folder + "/webserver/lighttpd.conf", folder + "/webserver/nginx.conf",
                         folder + "/webserver/quorix-fastcgi.service",
                         folder + "/webserver/quorix-fastcgi.socket", folder + "/cache/",
@@ -115,7 +115,8 @@ void GenerationTest::createFromTheMainWindow() {
                out + "/cache " + out + "/logs\n" + "The FastCGI units in webserver/ run " + out +
                "/quorix.cgi: replace the folder in them if the site lies elsewhere.\n"));
   for (const char* name :
-       {"/quorix.cgi", "/search_template.html", "/settings.qxdat", "/.htaccess", "/cache", "/logs"})
+       {"/quorix.cgi", "/search_template.html", "/quorix-results.js", "/settings.qxdat",
+        "/.htaccess", "/cache", "/logs"})
     QVERIFY2(Exists(out + name), name);
   QCOMPARE(panel.session->panel.outputDir, out);
   QCOMPARE(panel.window->findChild<QGroupBox*>(QStringLiteral("infoGroup"))->title(),

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "config/category_names.h"
 #include "config/language_file.h"
@@ -96,7 +97,8 @@ std::string LighttpdConfig(const DemoSiteOptions& options) {
       "\", \"mod_redirect\")\n" + "server.errorlog = \"" +
       (root / "logs" / "lighttpd-error.log").string() + "\"\n" + ProgramLines(options, root) +
       "url.redirect = (\"^/$\" => \"/quorix.cgi\")\n" +
-      "mimetype.assign = (\".html\" => \"text/html\", \".css\" => \"text/css\")\n" +
+      "mimetype.assign = (\".html\" => \"text/html\", \".css\" => \"text/css\", "
+      "\".js\" => \"text/javascript\")\n" +
       "# The settings, the category names, the logs and the cached result sets are not for "
       "visitors.\n" +
       "url.access-deny = (\".qxdat\", \".log\")\n" +
@@ -147,11 +149,12 @@ bool WriteDemoSite(const DemoSiteOptions& options, std::string* error) {
     *error = "cannot create " + www.string() + ": " + code.message();
     return false;
   }
-  fs::copy_file(options.quorixBinary, www / "quorix.cgi", fs::copy_options::overwrite_existing,
-                code);
-  if (!code)
-    fs::copy_file(options.templateFile, www / "search_template.html",
-                  fs::copy_options::overwrite_existing, code);
+  const std::pair<const std::string*, const char*> copies[] = {
+      {&options.quorixBinary, "quorix.cgi"},
+      {&options.templateFile, "search_template.html"},
+      {&options.scriptFile, "quorix-results.js"}};
+  for (const auto& [source, name] : copies)
+    if (!code) fs::copy_file(*source, www / name, fs::copy_options::overwrite_existing, code);
   if (code) {
     *error = "cannot copy the program files: " + code.message();
     return false;

@@ -1,5 +1,6 @@
 // Lays out a folder that lighttpd can serve: quorix as a CGI with its settings,
-// template, category names and language strings, and the lighttpd configuration.
+// template and its script, category names and language strings, and the
+// lighttpd configuration.
 #pragma once
 
 #include <string>
@@ -18,6 +19,7 @@ struct DemoSiteOptions {
   std::string directory;     // created when missing; www/ inside it is the document root
   std::string quorixBinary;  // copied to www/quorix.cgi
   std::string templateFile;  // copied to www/search_template.html
+  std::string scriptFile;    // copied to www/quorix-results.js, which the template links
   std::string languageFile;  // a .vlang file whose entries become STR_ lines
   int webPort = 8080;
   std::vector<SiteNode> nodes;

@@ -123,6 +123,7 @@ bool ParseSiteOptions(int argc, const char* const* argv, DemoSiteOptions& option
   }
   for (SiteNode& node : options.nodes) node.timeoutMs = extras.timeoutMs;
   options.templateFile = extras.source + "/panel/resources/cgi files/search_template.html";
+  options.scriptFile = extras.source + "/panel/resources/cgi files/quorix-results.js";
   options.languageFile = extras.source + "/panel/resources/cgi files/lang/English.vlang";
   return true;
 }
