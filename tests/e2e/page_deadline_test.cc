@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "tests/e2e/demo_stack.h"
+#include "tests/e2e/headless_browser.h"
 
 namespace quorix::e2e {
 namespace {
@@ -84,13 +85,60 @@ TEST_P(PageDeadline, QuickNodesFirstThenTheCompleteSetFromTheCache) {
   long laterMs = 0;
   std::string second = Page(search + "&vexa_page=2", &laterMs);
   std::cout << "page 2 after the completion in " << laterMs << " ms\n";
-  EXPECT_FALSE(Contains(second, "sources_pending"));
+  EXPECT_FALSE(Contains(second, "class=\"sources_pending\""));
   EXPECT_TRUE(Contains(second, "Search results for: garden"));
   nlohmann::json complete = Json(search + "&vexa_format=json");
   EXPECT_TRUE(complete["complete"].get<bool>());
   EXPECT_TRUE(complete["from_cache"].get<bool>());
   EXPECT_GT(complete["total"].get<int64_t>(), partial["total"].get<int64_t>());
   EXPECT_EQ(NodeRequestCounts(), asked) << "a node was asked again";
+}
+
+// In Chromium: the page's script offers the late results once they are in,
+// and with scripts off the notice's link shows them.
+TEST_P(PageDeadline, TheBrowserIsOfferedTheRestWithOrWithoutScripts) {
+  const std::string chromium = FindChromium();
+  if (chromium.empty()) GTEST_SKIP() << "chromium is not installed: no browser test";
+  if (GetParam()) GTEST_SKIP() << "the page and its script are the same in both modes";
+  HeadlessBrowser browser;
+  std::string error;
+  ASSERT_TRUE(browser.Start(chromium, stack_.folder() + "/chromium-profile", 1100, 700,
+                            stack_.folder() + "/chromium.out", &error))
+      << error;
+  PageElement offer;
+  ASSERT_TRUE(browser.OpenAndWaitFor(stack_.SearchUrl() + "?vexa_query=garden", ".quorix_more a",
+                                     kSlowNodeMs + 4000, &offer, &error))
+      << error;
+  nlohmann::json complete = Json("/quorix.cgi?vexa_query=garden&vexa_format=json");
+  std::string shown;
+  ASSERT_TRUE(browser.Eval(
+      "document.querySelector('.sources_pending').getAttribute('data-quorix-total')", &shown,
+      &error));
+  const int64_t more = complete["total"].get<int64_t>() - std::stoll(shown);
+  EXPECT_GT(more, 0);
+  EXPECT_EQ(offer.text, std::to_string(more) + " more results arrived: show them");
+  ASSERT_TRUE(browser.RunAndWaitForPage("document.querySelector('.quorix_more a').click()", &error))
+      << error;
+  std::string notice;
+  ASSERT_TRUE(browser.Eval("String(document.querySelector('.sources_pending'))", &notice, &error));
+  EXPECT_EQ(notice, "null") << "the complete set still says sources are answering";
+
+  ASSERT_TRUE(browser.SetScriptsEnabled(false, &error)) << error;
+  PageElement link;
+  const Clock::time_point asked = Clock::now();
+  ASSERT_TRUE(browser.OpenAndWaitFor(stack_.SearchUrl() + "?vexa_query=school",
+                                     "a.show_all_results", 5000, &link, &error))
+      << error;
+  std::this_thread::sleep_until(asked + std::chrono::milliseconds(kSlowNodeMs + 500));
+  ASSERT_TRUE(browser.RunAndWaitForPage("document.querySelector('a.show_all_results').click()",
+                                        &error))
+      << error;
+  ASSERT_TRUE(browser.Eval("String(document.querySelector('.sources_pending'))", &notice, &error));
+  EXPECT_EQ(notice, "null");
+  std::string results;
+  ASSERT_TRUE(browser.Eval("String(document.querySelectorAll('.result_list > li').length)",
+                           &results, &error));
+  EXPECT_NE(results, "0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PageDeadline, ::testing::Values(false, true),
