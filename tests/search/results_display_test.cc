@@ -187,6 +187,8 @@ TEST(ResultsDisplay, CurrentMarkupFrame) {
     bool matchAll;
     std::vector<std::string> present;
     std::vector<std::string> absent;
+    Status slowNode = kNodeTimeoutExceeded;
+    int showSources = 0;
   } cases[] = {
       {25, 2, false,
        {"<h2 class=\"searchheading\">Search results for: cats</h2>\n<div class=\"results\">\n"
@@ -204,6 +206,17 @@ TEST(ResultsDisplay, CurrentMarkupFrame) {
         "<li>Choose to match any search words, not all of them.</li>\n</ul>\n</div>\n"},
        {"0 results found", "result_list"}},
       {0, 1, false, {"no_results"}, {"Choose to match any"}},
+      // Still answering at the deadline: no failure, a notice and the sources line's mark.
+      {25, 1, false,
+       {"<p class=\"summary\">25 results found.</p>\n<p class=\"sources_pending\" "
+        "data-quorix-answer=\"?vexa_query=cats&amp;vexa_page=1&amp;vexa_per_page=10&amp;vexa_and=0"
+        "&amp;vexa_sort=0&amp;vexa_format=json\" data-quorix-total=\"25\" "
+        "data-quorix-more=\"%d more results arrived: show them\">Sources still answering: 1. "
+        "<a class=\"show_all_results\" href=\"?vexa_query=cats&amp;vexa_page=1",
+        "<div class=\"source source_pending\">Slow shop: still answering</div>"},
+       {"node_failures", "source_failed"},
+       kNodePending,
+       1},
   };
   for (const Case& c : cases) {
     ResultsFixture f;
@@ -213,7 +226,8 @@ TEST(ResultsDisplay, CurrentMarkupFrame) {
     f.config.nodes[1].name = "Slow shop";
     f.Node(0).settings.DisplayTitle = true;
     f.nodes->status[0] = kOk;
-    f.nodes->status[1] = kNodeTimeoutExceeded;
+    f.nodes->status[1] = c.slowNode;
+    f.config.showSources = c.showSources;
     f.AddItems(0, static_cast<int>(c.available));
     f.query.currentPageNum = c.page;
     f.query.wordMatchAll = c.matchAll;
