@@ -24,11 +24,10 @@ using DispatchOptions = NodeQueryOptions;
 // items (at most 1000). Returns once every worker has finished or passed its
 // node's time-out; the calling thread sleeps meanwhile. Writes results.status
 // for every slot looked at, results.startedWorkers, and, for workers that
-// finished in time, results.channels, results.runs and results.totals. The time-out runs from the worker's start and once more
-// from the start of its query (after a description document was read). A
-// worker past its time-out gets -5001; it is cancelled and
-// left to end on its own, and nothing it does afterwards reaches `results` or
-// `log`; it works on its own copy of its node's settings.
+// finished in time, results.channels, results.runs and results.totals. The time-out runs from the
+// worker's start and once more from the start of its query (after a description document was read).
+// A worker past its time-out gets -5001; it is cancelled and left to end on its own, and nothing it
+// does afterwards reaches `results` or `log`; it works on its own copy of its node's settings.
 void PerformVexaQuery(const Config& config, const NodeQueryRequest& request, int32_t requested,
                       NodeResults& results, LogSink& log, const DispatchOptions& options = {});
 

@@ -52,8 +52,7 @@ std::vector<std::string> SiteFolders(const Config& config) {
 
 // The files copied from the "cgi files" folder beside the control panel: the
 // search program, the page template and the script the template links.
-constexpr const char* kShippedFiles[] = {"quorix.cgi", "search_template.html",
-                                         "quorix-results.js"};
+constexpr const char* kShippedFiles[] = {"quorix.cgi", "search_template.html", "quorix-results.js"};
 
 // The files generated into the output folder, in the order they are asked
 // about and moved into place.

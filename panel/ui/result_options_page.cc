@@ -53,9 +53,10 @@ void CheckedNumber::Check() {
 
 ResultOptionsPage::ResultOptionsPage(QWidget* parent) : QWidget(parent) {
   auto* box = new QVBoxLayout(this);
-  pageMarkup_ = NamedCheckBox("Accessible page &markup (labelled form, result list, page links "
-                              "in a navigation block)",
-                              "pageMarkup", this);
+  pageMarkup_ = NamedCheckBox(
+      "Accessible page &markup (labelled form, result list, page links "
+      "in a navigation block)",
+      "pageMarkup", this);
   box->addWidget(pageMarkup_);
   auto* cats = new QGroupBox(QStringLiteral("Categories:"), this);
   auto* catsBox = new QVBoxLayout(cats);
@@ -122,9 +123,10 @@ BackoffPage::BackoffPage(QWidget* parent) : QWidget(parent) {
   seconds_ = new CheckedNumber(kBackoffSecsRule, "nodeBackoffSecs", group);
   form->addRow(QString::fromUtf8(kBackoffFailuresRule.label) + QStringLiteral(":"), failures_);
   form->addRow(QString::fromUtf8(kBackoffSecsRule.label) + QStringLiteral(":"), seconds_);
-  form->addRow(Note("A node that fails this many times in a row is not asked for the pause; "
-                    "each failed retry doubles it, up to 15 minutes. A pause of 0 turns this off.",
-                    group));
+  form->addRow(
+      Note("A node that fails this many times in a row is not asked for the pause; "
+           "each failed retry doubles it, up to 15 minutes. A pause of 0 turns this off.",
+           group));
   box->addWidget(group);
 
   auto* slow = new QGroupBox(QStringLiteral("Waiting for slow nodes:"), this);
@@ -135,9 +137,10 @@ BackoffPage::BackoffPage(QWidget* parent) : QWidget(parent) {
                      "have answered; the others are still awaited and their results offered to "
                      "the visitor when they arrive."));
   slowForm->addRow(QString::fromUtf8(kPageDeadlineRule.label) + QStringLiteral(":"), pageDeadline_);
-  slowForm->addRow(Note("Nodes still answering are marked on the page, with a link that shows "
-                        "all results. 0 waits for every node up to its own time-out.",
-                        slow));
+  slowForm->addRow(
+      Note("Nodes still answering are marked on the page, with a link that shows "
+           "all results. 0 waits for every node up to its own time-out.",
+           slow));
   box->addWidget(slow);
   box->addStretch(1);
 }

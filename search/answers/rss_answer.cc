@@ -124,8 +124,8 @@ std::string PendingElements(const AnswerView& view) {
     if (sources == 0 && view.page.channels && (*view.page.channels)[node].valid)
       sources = (*view.page.channels)[node].pendingSources;
     for (int i = 0; i < sources; ++i)
-      out += Format("<vexa:pending node=\"%d\">", node) +
-             XmlEscape(view.config.nodes[node].name) + "</vexa:pending>\n";
+      out += Format("<vexa:pending node=\"%d\">", node) + XmlEscape(view.config.nodes[node].name) +
+             "</vexa:pending>\n";
   }
   return out;
 }

@@ -32,8 +32,9 @@ Status CacheFilePath(const std::string& programDir, const Config& config, const 
 // never open such a name, so they never take a partial set for a whole one.
 inline constexpr std::string_view kPartialEntrySuffix = "&vexa_partial=1";
 
-// True when `name` (less kPartialEntrySuffix, when it ends with it) has the form of the names CacheFilePath makes: it starts
-// with "vexa_query=", holds "&vexa_and=", ends with "&vexa_sort=0" or
+// True when `name` (less kPartialEntrySuffix, when it ends with it) has the form of the names
+// CacheFilePath makes: it starts with "vexa_query=", holds "&vexa_and=", ends with "&vexa_sort=0"
+// or
 // "&vexa_sort=1" and needs no cleaning. Only such files are ever deleted.
 bool IsCacheFileName(std::string_view name);
 

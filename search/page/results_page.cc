@@ -106,11 +106,12 @@ Status ResultsPage::WriteResults(const ResultPage& page, RequestOutcome* outcome
   DisplayPageLinks(page.available, invalidPage);
   if (page.available != 0 && context_.config.showSearchTime) {
     outcome->searchSeconds = TicksToMs(NowTicks() - context_.query.startTicks) / 1000.0;
-    context_.out.Printf(context_.config.pageMarkup == 1
-                            ? "<p class=\"searchtime\"><small>Search took %.3f seconds</small></p>\n"
-                            : "<div class=\"searchtime\"><br /><br /><small>Search took %.3f "
-                              "seconds</small></div>\n",
-                        outcome->searchSeconds);
+    context_.out.Printf(
+        context_.config.pageMarkup == 1
+            ? "<p class=\"searchtime\"><small>Search took %.3f seconds</small></p>\n"
+            : "<div class=\"searchtime\"><br /><br /><small>Search took %.3f "
+              "seconds</small></div>\n",
+        outcome->searchSeconds);
   }
   return invalidPage ? kInvalidPage : kOk;
 }

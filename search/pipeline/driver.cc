@@ -144,9 +144,8 @@ ResultPage TakeCachedPage(CacheLookup& cached, LogSink& log, RequestOutcome* out
 // Asks the nodes (until `deadlineTicks` when it is not 0, leaving the nodes
 // still answering in `late`) and compares the settings they report. False,
 // after the lines that say why, when no node could be asked.
-bool AskNodes(const Config& config, int32_t requested, int64_t deadlineTicks,
-              NodeQueryStep& nodes, LogSink& requestLog, ResultSet* set,
-              std::unique_ptr<LateAnswers>* late) {
+bool AskNodes(const Config& config, int32_t requested, int64_t deadlineTicks, NodeQueryStep& nodes,
+              LogSink& requestLog, ResultSet* set, std::unique_ptr<LateAnswers>* late) {
   NodeResults& results = *set->nodes;
   NodeQueryLog log(requestLog, config);
   {
@@ -235,7 +234,8 @@ Status WritePartialSearch(const VexaQuery& query, const Config& config, SearchSt
   *page = CutPage(set, PageSpecOf(query, steps.rules));
   status = WritePage(*page, "Main thread: DisplayResults", steps.results, log, outcome);
   const uint64_t pendingNodes = pending.late->PendingMask();
-  Status written = steps.cache.WritePartialEntry(set, PartialMarkOf(config, pendingNodes, EpochMs()));
+  Status written =
+      steps.cache.WritePartialEntry(set, PartialMarkOf(config, pendingNodes, EpochMs()));
   if (written != kOk)
     log.Logf(kLogFileOnly, "Main thread: the partial results were not cached (status %d)", written);
   if (steps.handOff)

@@ -86,8 +86,10 @@ void PrepareCachedQuery(FormList& form, const RequestValues& values, const std::
 
 // Decodes the request's form from the environment and `input` (the POST body).
 bool ReadRequestForm(const CgiEnvironment& environment, std::istream& input, FormList& form) {
-  CgiRequest request{EnvironmentValue(environment, "REQUEST_METHOD"), EnvironmentValue(environment, "CONTENT_TYPE"),
-                     EnvironmentValue(environment, "CONTENT_LENGTH"), EnvironmentValue(environment, "QUERY_STRING")};
+  CgiRequest request{EnvironmentValue(environment, "REQUEST_METHOD"),
+                     EnvironmentValue(environment, "CONTENT_TYPE"),
+                     EnvironmentValue(environment, "CONTENT_LENGTH"),
+                     EnvironmentValue(environment, "QUERY_STRING")};
   BodyReader readBody = [&input](char* buffer, size_t size) {
     input.read(buffer, static_cast<std::streamsize>(size));
     return static_cast<size_t>(input.gcount());
@@ -205,7 +207,7 @@ int RunCgi(const char* argv0, const CgiEnvironment& environment, std::istream& i
         new LateCompletion{config, query, components.rules, programDir, std::move(pending)});
   };
   SearchSteps steps{*components.form, *components.cache, *components.nodes, *components.results,
-                    *components.tail, nullptr,           components.rules, handOff};
+                    *components.tail, nullptr,           components.rules,  handOff};
   PerformSearchRequest(query, config, steps, log);
   page.Flush();
   if (completion && late)

@@ -39,8 +39,7 @@ Running& BackgroundCompletions() {
 
 void RunLateCompletion(LateCompletion& job) {
   WithJobCache(job, [&job](CCache& cache, LogSink& log) {
-    Status status =
-        CompleteSearch(job.pending, job.query, job.config, job.rules, cache, log);
+    Status status = CompleteSearch(job.pending, job.query, job.config, job.rules, cache, log);
     if (status != kOk)
       log.Logf(kLogWarning, "The late answers for \"%s\" were not cached (status %d)",
                job.query.rawQuery.c_str(), status);

@@ -5,8 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -75,15 +75,17 @@ int CommandLine(int argc, char** argv) {
   return -1;
 }
 
-// Points standard output at /dev/null, closing the web server's pipe.
+// Points standard output and standard error at /dev/null, closing the web
+// server's pipes: a CGI gateway may wait for both to close.
 void EndStandardOutput() {
   int null = open("/dev/null", O_WRONLY);
-  if (null >= 0) {
-    dup2(null, STDOUT_FILENO);
-    close(null);
-  } else {
-    close(STDOUT_FILENO);
+  for (int stream : {STDOUT_FILENO, STDERR_FILENO}) {
+    if (null >= 0)
+      dup2(null, stream);
+    else
+      close(stream);
   }
+  if (null >= 0) close(null);
 }
 
 }  // namespace

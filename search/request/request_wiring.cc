@@ -69,10 +69,10 @@ class NodeQuery : public NodeQueryStep {
   NodeQuery(RequestContext& context, SiteStore& store) : context_(context), store_(store) {}
 
   void PerformVexaQuery(const Config& config, int32_t requested, NodeResults& results) override {
-    Dispatch(config, [&](const NodeQueryRequest& request, LogSink& log,
-                         const DispatchOptions& options) {
-      quorix::PerformVexaQuery(config, request, requested, results, log, options);
-    });
+    Dispatch(config,
+             [&](const NodeQueryRequest& request, LogSink& log, const DispatchOptions& options) {
+               quorix::PerformVexaQuery(config, request, requested, results, log, options);
+             });
   }
 
   std::unique_ptr<LateAnswers> PerformVexaQueryBy(int64_t deadlineTicks, const Config& config,
@@ -81,11 +81,11 @@ class NodeQuery : public NodeQueryStep {
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::milliseconds((deadlineTicks - NowTicks()) / TicksPerMs());
     std::unique_ptr<LateNodeAnswers> late;
-    Dispatch(config, [&](const NodeQueryRequest& request, LogSink& log,
-                         const DispatchOptions& options) {
-      quorix::PerformVexaQueryBy(deadline, config, request, requested, results, log, options,
-                                 &late);
-    });
+    Dispatch(config,
+             [&](const NodeQueryRequest& request, LogSink& log, const DispatchOptions& options) {
+               quorix::PerformVexaQueryBy(deadline, config, request, requested, results, log,
+                                          options, &late);
+             });
     if (!late) return nullptr;
     return std::make_unique<DispatchedLateAnswers>(std::move(late), config, context_.programDir);
   }

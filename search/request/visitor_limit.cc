@@ -29,8 +29,8 @@ VisitorLimit CheckVisitorLimit(const std::string& settingsPath, const std::strin
   Config config;
   if (!ReadQuietly(settingsPath, &config) || config.rateLimitPerMinute <= 0) return limit;
   std::string visitor =
-      VisitorKey(EnvironmentValue(environment, "REMOTE_ADDR"), EnvironmentValue(environment, "HTTP_X_FORWARDED_FOR"),
-                 config.trustedProxies);
+      VisitorKey(EnvironmentValue(environment, "REMOTE_ADDR"),
+                 EnvironmentValue(environment, "HTTP_X_FORWARDED_FOR"), config.trustedProxies);
   if (visitor.empty()) return limit;
   NullLog quiet;  // the search reports a store that fails, once
   VexaQuery forms = query;
@@ -39,8 +39,7 @@ VisitorLimit CheckVisitorLimit(const std::string& settingsPath, const std::strin
   CCache cache(programDir, config, forms, quiet, [&site] { return site.shared(); });
   // The cache answers, or a search being completed will: free. So the
   // page's script asking for the rest is not counted as more searches.
-  if (cache.Holds(forms) || (config.pageDeadlineMs > 0 && cache.HoldsPartial(forms)))
-    return limit;
+  if (cache.Holds(forms) || (config.pageDeadlineMs > 0 && cache.HoldsPartial(forms))) return limit;
   int64_t count = 0;
   if (site.store().CountInWindow("visitor:" + visitor, kWindowSecs, now, &count, quiet) != kOk)
     return limit;

@@ -90,7 +90,7 @@ TEST_F(SettingsReaderTest, IntegerKeys) {
       {"NodeBackoffSecs = 60", &Config::nodeBackoffSecs, 60},
       {"PageDeadlineMs = 500", &Config::pageDeadlineMs, 500},
       {"PageDeadlineMs = -500", &Config::pageDeadlineMs, 0},  // below 0: no deadline
-      {"Logging=1", &Config::logging, 0},  // the first word is then "Logging=1"
+      {"Logging=1", &Config::logging, 0},                     // the first word is then "Logging=1"
       {"Logging =1", &Config::logging, 1},
       {"  Logging\t=\t-4", &Config::logging, -4},
       {"Logging = 12abc", &Config::logging, 12},

@@ -111,9 +111,9 @@ TEST_P(PageDeadline, TheBrowserIsOfferedTheRestWithOrWithoutScripts) {
       << error;
   nlohmann::json complete = Json("/quorix.cgi?vexa_query=garden&vexa_format=json");
   std::string shown;
-  ASSERT_TRUE(browser.Eval(
-      "document.querySelector('.sources_pending').getAttribute('data-quorix-total')", &shown,
-      &error));
+  ASSERT_TRUE(
+      browser.Eval("document.querySelector('.sources_pending').getAttribute('data-quorix-total')",
+                   &shown, &error));
   const int64_t more = complete["total"].get<int64_t>() - std::stoll(shown);
   EXPECT_GT(more, 0);
   EXPECT_EQ(offer.text, std::to_string(more) + " more results arrived: show them");
@@ -130,8 +130,8 @@ TEST_P(PageDeadline, TheBrowserIsOfferedTheRestWithOrWithoutScripts) {
                                      "a.show_all_results", 5000, &link, &error))
       << error;
   std::this_thread::sleep_until(asked + std::chrono::milliseconds(kSlowNodeMs + 500));
-  ASSERT_TRUE(browser.RunAndWaitForPage("document.querySelector('a.show_all_results').click()",
-                                        &error))
+  ASSERT_TRUE(
+      browser.RunAndWaitForPage("document.querySelector('a.show_all_results').click()", &error))
       << error;
   ASSERT_TRUE(browser.Eval("String(document.querySelector('.sources_pending'))", &notice, &error));
   EXPECT_EQ(notice, "null");

@@ -36,8 +36,9 @@ std::string ShippedFile(const std::string& name) {
 // The shipped template around a results page of `kShown` results; with
 // `pending`, one source is still answering.
 std::string ResultsPage(bool pending) {
-  std::string results = "<h2 class=\"searchheading\">Search results for: garden</h2>\n"
-                        "<p class=\"summary\">10 results found.</p>\n";
+  std::string results =
+      "<h2 class=\"searchheading\">Search results for: garden</h2>\n"
+      "<p class=\"summary\">10 results found.</p>\n";
   if (pending)
     results +=
         "<p class=\"sources_pending\" data-quorix-answer=\"quorix.cgi?vexa_query=garden&amp;"
@@ -48,10 +49,12 @@ std::string ResultsPage(bool pending) {
   if (pending) results += "<div class=\"source source_pending\">Magazine: still answering</div>\n";
   results += "</div>\n<ol class=\"result_list\">\n";
   for (int n = 1; n <= kShown; ++n)
-    results += "<li class=\"result_block\"><h3 class=\"result_title\"><a href=\"https://town."
-               "example/" + std::to_string(n) + "\">Garden page " + std::to_string(n) +
-               "</a></h3><div class=\"description\">Allotments, parks and the garden show, "
-               "with the dates of the season and who to ask.</div></li>\n";
+    results +=
+        "<li class=\"result_block\"><h3 class=\"result_title\"><a href=\"https://town."
+        "example/" +
+        std::to_string(n) + "\">Garden page " + std::to_string(n) +
+        "</a></h3><div class=\"description\">Allotments, parks and the garden show, "
+        "with the dates of the season and who to ask.</div></li>\n";
   std::string page = ShippedFile("search_template.html");
   return page.replace(page.find("<!--VEXASEARCH-->"), 17, results + "</ol>\n");
 }
@@ -107,15 +110,14 @@ TEST_F(ResultsScript, OffersTheLateResultsWithoutMovingThePage) {
   struct Case {
     const char* name;
     const char* policy;
-    bool pending;      // the page says a source is still answering
+    bool pending;       // the page says a source is still answering
     int completeTotal;  // the complete set's count
     const char* offer;  // "" when nothing is to be offered
     bool styled;        // the template's style block applies under the policy
   } cases[] = {
       {"default-src self", "default-src 'self'", true, 12, "2 more results arrived: show them",
        false},
-      {"script-src self", "script-src 'self'", true, 13, "3 more results arrived: show them",
-       true},
+      {"script-src self", "script-src 'self'", true, 13, "3 more results arrived: show them", true},
       {"nothing new arrived", "script-src 'self'", true, kShown, "", true},
       {"no notice on the page", "default-src 'self'", false, 12, "", true},
   };
@@ -147,8 +149,8 @@ TEST_F(ResultsScript, OffersTheLateResultsWithoutMovingThePage) {
       EXPECT_EQ(offer.text, c.offer);
       EXPECT_EQ(offer.href, server_.Url(kSearch));
       EXPECT_EQ(Text("document.querySelector('.quorix_more').getAttribute('role')"), "status");
-      ASSERT_TRUE(browser_.Screenshot(folder_ + "/offer-" + std::to_string(c.completeTotal) +
-                                          ".png", 900, &error))
+      ASSERT_TRUE(browser_.Screenshot(
+          folder_ + "/offer-" + std::to_string(c.completeTotal) + ".png", 900, &error))
           << error;
       if (c.styled) {
         EXPECT_EQ(Text("(() => { const r = document.querySelector('.quorix_more a')"
@@ -158,8 +160,8 @@ TEST_F(ResultsScript, OffersTheLateResultsWithoutMovingThePage) {
             << "the offer sits at the bottom of the window";
       }
     } else {
-      ASSERT_TRUE(browser_.WaitUntil("!document.querySelector('.sources_pending')",
-                                     kOfferTimeoutMs, &error))
+      ASSERT_TRUE(browser_.WaitUntil("!document.querySelector('.sources_pending')", kOfferTimeoutMs,
+                                     &error))
           << error;
       EXPECT_EQ(Text("document.querySelector('.quorix_more a')"), "");
     }
@@ -178,8 +180,8 @@ TEST_F(ResultsScript, WithScriptsOffTheShowAllLinkIsAPlainLink) {
   server_.Answer(kAnswer, JsonAnswer(true, 12));
   ASSERT_TRUE(browser_.SetScriptsEnabled(false, &error)) << error;
   PageElement link;
-  ASSERT_TRUE(browser_.OpenAndWaitFor(server_.Url(kSearch), "a.show_all_results", 5000, &link,
-                                      &error))
+  ASSERT_TRUE(
+      browser_.OpenAndWaitFor(server_.Url(kSearch), "a.show_all_results", 5000, &link, &error))
       << error;
   EXPECT_EQ(link.text, "Show all results");
   EXPECT_EQ(link.href, server_.Url(kSearch));
@@ -187,8 +189,8 @@ TEST_F(ResultsScript, WithScriptsOffTheShowAllLinkIsAPlainLink) {
   EXPECT_EQ(AnswerRequests(), 0u);
   EXPECT_EQ(Text("document.querySelector('.quorix_more')"), "");
   size_t pages = server_.RequestCount();
-  ASSERT_TRUE(browser_.RunAndWaitForPage("document.querySelector('a.show_all_results').click()",
-                                         &error))
+  ASSERT_TRUE(
+      browser_.RunAndWaitForPage("document.querySelector('a.show_all_results').click()", &error))
       << error;
   EXPECT_GT(server_.RequestCount(), pages) << "the link did not lead anywhere";
   EXPECT_EQ(Text("location.href"), server_.Url(kSearch));

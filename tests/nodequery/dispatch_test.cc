@@ -3,13 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-
-#include "nodequery/node_backoff.h"
-#include "search/cache/file_store.h"
 
 #include "nodequery/gated_log.h"
+#include "tests/nodequery/dispatch_fixture.h"
 #include "tests/support/recording_log.h"
 #include "tests/support/test_http_server.h"
 
@@ -20,64 +16,6 @@ using namespace std::chrono_literals;
 using testing::HttpAnswer;
 using testing::RecordingLog;
 using testing::TestHttpServer;
-
-// An RSS answer with `items` items out of `total` matches.
-std::string RssAnswer(int items, int total) {
-  std::string rss =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<rss version=\"2.0\" xmlns:opensearch=\"http://a9.com/-/spec/opensearch/1.1/\">\n"
-      "<channel>\n<title>Test node</title>\n<link>http://node.example/</link>\n"
-      "<description>Results</description>\n"
-      "<opensearch:totalResults>" +
-      std::to_string(total) +
-      "</opensearch:totalResults>\n"
-      "<opensearch:startIndex>1</opensearch:startIndex>\n"
-      "<opensearch:itemsPerPage>" +
-      std::to_string(items) + "</opensearch:itemsPerPage>\n";
-  for (int i = 0; i < items; ++i) {
-    rss += "<item>\n<title>Result " + std::to_string(i) + "</title>\n<link>http://node.example/" +
-           std::to_string(i) + "</link>\n<description>text</description>\n</item>\n";
-  }
-  return rss + "</channel>\n</rss>\n";
-}
-
-struct DispatchFixture : ::testing::Test {
-  // Configures node `n` as a Vexa node on the test server at `path`.
-  NodeRecord& VexaNode(int n, const std::string& path, int32_t timeoutMs = 5000) {
-    config.nodeCount = std::max(config.nodeCount, n + 1);
-    NodeRecord& node = config.nodes[n];
-    node.disabled = false;
-    node.type = 0;
-    node.vexaScheme = "http";
-    node.vexaHost = server.HostPort();
-    node.vexaPath = path;
-    node.timeoutMs = timeoutMs;
-    return node;
-  }
-  // Configures node `n` as an OpenSearch node with the description at `path`.
-  NodeRecord& OpenSearchNode(int n, const std::string& path) {
-    NodeRecord& node = VexaNode(n, "");
-    node.type = 1;
-    node.vexaHost.clear();
-    node.osDescScheme = "http";
-    node.osDescHost = server.HostPort();
-    node.osDescPath = path;
-    return node;
-  }
-  void Run(int32_t requested = 10) {
-    request.escapedQuery = "test";
-    PerformVexaQuery(config, request, requested, results, log, options);
-  }
-  // A cancelled worker ends soon after its time-out; none may outlive the test.
-  void TearDown() override { EXPECT_EQ(JoinAbandonedWorkers(3s), 0); }
-
-  TestHttpServer server;
-  Config config;
-  NodeQueryRequest request;
-  NodeResults results;
-  RecordingLog log;
-  DispatchOptions options;
-};
 
 TEST_F(DispatchFixture, NodesRefusedBeforeAnyWorkerStarts) {
   config.nodeCount = 5;
@@ -134,47 +72,6 @@ TEST_F(DispatchFixture, ASlowNodeTimesOutWhileTheOtherKeepsItsResults) {
   EXPECT_LT(results.elapsedMs[0], 1000);
   EXPECT_GE(results.elapsedMs[1], 1000);
   EXPECT_EQ(results.elapsedMs[2], 0);
-}
-
-TEST_F(DispatchFixture, APageDeadlineLeavesSlowNodesToBeCollectedAndRecordedLater) {
-  server.Answer("/fast.cgi", HttpAnswer(RssAnswer(2, 2)));
-  server.Answer("/late.cgi", HttpAnswer(RssAnswer(3, 3)).Delay(400ms));
-  server.Answer("/never.cgi", HttpAnswer().Never());
-  VexaNode(0, "/fast.cgi");
-  VexaNode(1, "/late.cgi");
-  VexaNode(2, "/never.cgi", 700);
-  std::string dir = (std::filesystem::temp_directory_path() / "quorix-late-XXXXXX").string();
-  ASSERT_NE(mkdtemp(dir.data()), nullptr);
-  FileStore files(dir, dir);
-  NodeBackoff backoff(files, {1, 60}, [] { return int64_t{1000000}; });
-  options.backoff = &backoff;
-  auto stateLines = [&] {
-    std::ifstream state(dir + "/node_backoff.state");
-    std::string text((std::istreambuf_iterator<char>(state)), {});
-    return text;
-  };
-
-  std::unique_ptr<LateNodeAnswers> late;
-  auto start = std::chrono::steady_clock::now();
-  PerformVexaQueryBy(start + 150ms, config, request, 10, results, log, options, &late);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 400ms);
-  ASSERT_NE(late, nullptr);
-  EXPECT_EQ(late->PendingMask(), 0b110u);
-  EXPECT_EQ(results.status[0], kOk);
-  EXPECT_EQ(results.status[1], kNodePending);
-  EXPECT_EQ(results.status[2], kNodePending);
-  EXPECT_EQ(results.totals.queriedItems, 2);
-  EXPECT_EQ(stateLines(), "") << "recorded before the late answers were in";
-
-  late->Collect(results, &backoff, log);
-  EXPECT_EQ(results.status[1], kOk);  // a late answer is an answer
-  EXPECT_EQ(results.channels[1].node, 1);
-  EXPECT_EQ(results.totals.queriedItems, 5);
-  EXPECT_EQ(results.status[2], kNodeTimeoutExceeded);
-  std::string state = stateLines();
-  EXPECT_EQ(state.rfind("2 1 ", 0), 0u) << state;  // the background time-out counts as a failure
-  EXPECT_EQ(state.find("\n1 "), std::string::npos) << state;
-  std::filesystem::remove_all(dir);
 }
 
 TEST_F(DispatchFixture, AnAbandonedWorkerNeverLogsAfterTheTimeOutLine) {

@@ -56,9 +56,9 @@ TEST_F(GenerationTest, CreatesTheFilesAndShowsTheList) {
   EXPECT_EQ(desktop.filesCreated[0],
             (std::vector<std::string>{
                 out + "/quorix.cgi", out + "/search_template.html", out + "/quorix-results.js",
-                out + "/settings.qxdat", out + "/.htaccess", out + "/webserver/lighttpd.conf", out + "/webserver/nginx.conf",
-                out + "/webserver/quorix-fastcgi.service", out + "/webserver/quorix-fastcgi.socket",
-                out + "/cache/", out + "/logs/"}));
+                out + "/settings.qxdat", out + "/.htaccess", out + "/webserver/lighttpd.conf",
+                out + "/webserver/nginx.conf", out + "/webserver/quorix-fastcgi.service",
+                out + "/webserver/quorix-fastcgi.socket", out + "/cache/", out + "/logs/"}));
   session->live.useCats = 1;
   EXPECT_EQ(RequiredFiles("/o", session->live)[4], "/o/vexa_cats.qxdat");
 

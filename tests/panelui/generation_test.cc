@@ -98,14 +98,14 @@ void GenerationTest::createFromTheMainWindow() {
   QVERIFY(browserInstruction.startsWith(QStringLiteral("Select the output directory")));
   QCOMPARE(caption, QStringLiteral("Quorix CGI files successfully created"));
   QString folder = QString::fromStdString(out);
-  QCOMPARE(listed,
-           QStringList({folder + "/quorix.cgi", folder + "/search_template.html",
-                        folder + "/quorix-results.js", folder + "/settings.qxdat", folder + "/.htaccess",
-                        folder + "/webserver/lighttpd.conf", folder + "/webserver/nginx.conf",
-                        folder + "/webserver/quorix-fastcgi.service",
-                        folder + "/webserver/quorix-fastcgi.socket", folder + "/cache/",
-                        folder + "/logs/", QString()})
-               .join('\n'));
+  QCOMPARE(listed, QStringList({folder + "/quorix.cgi", folder + "/search_template.html",
+                                folder + "/quorix-results.js", folder + "/settings.qxdat",
+                                folder + "/.htaccess", folder + "/webserver/lighttpd.conf",
+                                folder + "/webserver/nginx.conf",
+                                folder + "/webserver/quorix-fastcgi.service",
+                                folder + "/webserver/quorix-fastcgi.socket", folder + "/cache/",
+                                folder + "/logs/", QString()})
+                       .join('\n'));
   QCOMPARE(notes,
            QString::fromStdString(
                "These folders must be writable by the web server's user: " + out + "/cache " + out +
@@ -114,9 +114,8 @@ void GenerationTest::createFromTheMainWindow() {
                "www-data -m 0750 " +
                out + "/cache " + out + "/logs\n" + "The FastCGI units in webserver/ run " + out +
                "/quorix.cgi: replace the folder in them if the site lies elsewhere.\n"));
-  for (const char* name :
-       {"/quorix.cgi", "/search_template.html", "/quorix-results.js", "/settings.qxdat",
-        "/.htaccess", "/cache", "/logs"})
+  for (const char* name : {"/quorix.cgi", "/search_template.html", "/quorix-results.js",
+                           "/settings.qxdat", "/.htaccess", "/cache", "/logs"})
     QVERIFY2(Exists(out + name), name);
   QCOMPARE(panel.session->panel.outputDir, out);
   QCOMPARE(panel.window->findChild<QGroupBox*>(QStringLiteral("infoGroup"))->title(),

@@ -224,7 +224,9 @@ TEST_F(AnswerDocumentTest, ANodeStillAnsweringMakesTheAnswersPartial) {
   Channel channel;
   NodeTotals totals;
   testing::RecordingLog log;
-  ASSERT_EQ(ParseResponse(0, static_cast<int32_t>(page_.items.size()), node, run, channel, totals, log), kOk);
+  ASSERT_EQ(
+      ParseResponse(0, static_cast<int32_t>(page_.items.size()), node, run, channel, totals, log),
+      kOk);
   EXPECT_EQ(channel.pendingSources, 1);
 }
 

@@ -134,7 +134,7 @@ struct FakeTail : PageTailStep {
 // node n is titled "n.i" and scores 100 - 10 * i - n (so the merge interleaves
 // the nodes) and links to a page of its own unless `sameLinks`.
 inline std::function<void(NodeResults&)> Answer(std::vector<Status> statuses, int items,
-                                         bool sameLinks = false) {
+                                                bool sameLinks = false) {
   return [statuses, items, sameLinks](NodeResults& results) {
     for (size_t node = 0; node < statuses.size(); ++node) {
       results.status[node] = statuses[node];
@@ -160,5 +160,16 @@ inline std::function<void(NodeResults&)> Answer(std::vector<Status> statuses, in
     results.startedWorkers = static_cast<int32_t>(statuses.size());
   };
 }
+
+// The fake steps of one request.
+struct FakeSteps {
+  Calls calls;
+  FakeForm form{calls};
+  FakeCache cache{calls};
+  FakeNodes nodes{calls};
+  FakeResults results;
+  FakeTail tail;
+  OutputRules rules;
+};
 
 }  // namespace quorix

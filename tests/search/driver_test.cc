@@ -9,7 +9,7 @@
 namespace quorix {
 namespace {
 
-class DriverTest : public ::testing::Test {
+class DriverTest : public ::testing::Test, protected FakeSteps {
  protected:
   DriverTest() {
     query.rawQuery = "cat";
@@ -35,13 +35,6 @@ class DriverTest : public ::testing::Test {
     return labels;
   }
 
-  Calls calls;
-  FakeForm form{calls};
-  FakeCache cache{calls};
-  FakeNodes nodes{calls};
-  FakeResults results;
-  FakeTail tail;
-  OutputRules rules;
   VexaQuery query;
   Config config;
   testing::RecordingLog log;

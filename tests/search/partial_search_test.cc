@@ -26,7 +26,7 @@ struct FakeLate : LateAnswers {
   void Drop(const NodeResults&, LogSink&) override {}
 };
 
-class PartialSearchTest : public ::testing::Test {
+class PartialSearchTest : public ::testing::Test, protected FakeSteps {
  protected:
   PartialSearchTest() {
     config.nodeCount = 2;
@@ -42,18 +42,13 @@ class PartialSearchTest : public ::testing::Test {
     query.itemsPerPage = 10;
   }
   Status Run() {
-    SearchSteps steps{form,  cache, nodes, results, tail, [] { return int64_t{1}; },
+    SearchSteps steps{form,  cache,
+                      nodes, results,
+                      tail,  [] { return int64_t{1}; },
                       rules, [this](PendingSearch&& pending) { handed = std::move(pending); }};
     return PerformSearchRequest(query, config, steps, log);
   }
 
-  Calls calls;
-  FakeForm form{calls};
-  FakeCache cache{calls};
-  FakeNodes nodes{calls};
-  FakeResults results;
-  FakeTail tail;
-  OutputRules rules;
   Config config;
   VexaQuery query;
   PendingSearch handed;

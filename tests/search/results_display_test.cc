@@ -190,24 +190,31 @@ TEST(ResultsDisplay, CurrentMarkupFrame) {
     Status slowNode = kNodeTimeoutExceeded;
     int showSources = 0;
   } cases[] = {
-      {25, 2, false,
+      {25,
+       2,
+       false,
        {"<h2 class=\"searchheading\">Search results for: cats</h2>\n<div class=\"results\">\n"
         "<p class=\"summary\">25 results found.</p>\n<ul class=\"node_failures\">",
         "<ol class=\"result_list\" start=\"11\">\n<!-- Item #11 of page #2 -->\n"
-        "<li class=\"result_block\">\n<h3 class=\"result_title\"><a href=\"http://example.test/11\">"
+        "<li class=\"result_block\">\n<h3 class=\"result_title\"><a "
+        "href=\"http://example.test/11\">"
         "Result 11</a></h3>\n",
         "</li>\n</ol>\n</div>\n<nav class=\"pagelinks\" aria-label=\"Pages\"><p>Pages: ",
         "<span aria-current=\"page\">2</span> ", "</p></nav>\n",
         "<li class=\"source_timeout\">Slow shop: did not answer in time</li>\n"},
        {"<br />", "<p></p>", "Node #1", "<b>11.</b>"}},
-      {0, 1, true,
+      {0,
+       1,
+       true,
        {"<div class=\"summary no_results\">\n<p>No results found.</p>\n<ul>\n"
         "<li>Check the spelling of your search words.</li>\n",
         "<li>Choose to match any search words, not all of them.</li>\n</ul>\n</div>\n"},
        {"0 results found", "result_list"}},
       {0, 1, false, {"no_results"}, {"Choose to match any"}},
       // Still answering at the deadline: no failure, a notice and the sources line's mark.
-      {25, 1, false,
+      {25,
+       1,
+       false,
        {"<p class=\"summary\">25 results found.</p>\n<p class=\"sources_pending\" "
         "data-quorix-answer=\"?vexa_query=cats&amp;vexa_page=1&amp;vexa_per_page=10&amp;vexa_and=0"
         "&amp;vexa_sort=0&amp;vexa_format=json\" data-quorix-total=\"25\" "

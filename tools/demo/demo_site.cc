@@ -79,9 +79,15 @@ std::string SocketPath(const DemoSiteOptions& options, const fs::path& root) {
 std::string ProgramLines(const DemoSiteOptions& options, const fs::path& root) {
   if (!options.fastCgi) return "cgi.assign = (\".cgi\" => \"\")\n";
   return "fastcgi.server = (\"/quorix.cgi\" => ((\n"
-         "  \"bin-path\" => \"" + (root / "www" / "quorix.cgi").string() + "\",\n"
-         "  \"socket\" => \"" + SocketPath(options, root) + "\",\n"
-         "  \"max-procs\" => " + std::to_string(options.fastCgiProcesses) + ",\n"
+         "  \"bin-path\" => \"" +
+         (root / "www" / "quorix.cgi").string() +
+         "\",\n"
+         "  \"socket\" => \"" +
+         SocketPath(options, root) +
+         "\",\n"
+         "  \"max-procs\" => " +
+         std::to_string(options.fastCgiProcesses) +
+         ",\n"
          "  \"check-local\" => \"disable\"\n"
          ")))\n";
 }
@@ -126,8 +132,8 @@ std::string DemoSettingsText(const DemoSiteOptions& options) {
           TextLine("LogFileName", (root / "logs" / "searchwords.log").string()) +
           IntLine("DebugLogging", options.debugFile.empty() ? 0 : 1) +
           (options.debugFile.empty() ? "" : TextLine("DebugFileName", options.debugFile)) +
-          IntLine("DefaultToAnd", 0) + IntLine("VexaInfo", 1) +
-          IntLine("Timing", 1) + IntLine("UseCats", options.categoryNames.empty() ? 0 : 1) +
+          IntLine("DefaultToAnd", 0) + IntLine("VexaInfo", 1) + IntLine("Timing", 1) +
+          IntLine("UseCats", options.categoryNames.empty() ? 0 : 1) +
           IntLine("SearchMultiCats", 1) + IntLine("Spelling", 1) +
           IntLine("SpellingWhenLessThan", 3) + IntLine("RecommendedMax", 3) +
           IntLine("Recommended", 1) + IntLine("UseDateTime", 1) +
@@ -160,7 +166,8 @@ bool WriteDemoSite(const DemoSiteOptions& options, std::string* error) {
     return false;
   }
   chmod((www / "quorix.cgi").c_str(), 0755);
-  if (!options.user.empty() && !HandOver(options, {www / "cache", root / "logs", root / "run"}, error))
+  if (!options.user.empty() &&
+      !HandOver(options, {www / "cache", root / "logs", root / "run"}, error))
     return false;
   if (!options.categoryNames.empty() &&
       !WriteCategoryNames(www.string(), options.categoryNames, std::chrono::milliseconds(0))) {

@@ -28,7 +28,7 @@ struct DemoSiteOptions {
   int debugMode = 0;
   std::string debugFile;  // when set, every diagnostics line is appended to it
   int formFormat = 2;
-  int pageMarkup = 1;  // the PageMarkup setting; 0 writes the older markup
+  int pageMarkup = 1;      // the PageMarkup setting; 0 writes the older markup
   int pageDeadlineMs = 0;  // the PageDeadlineMs setting; 0 leaves it out
   // When set, lighttpd starts quorix once as a FastCGI application (its socket
   // in <directory>/run) instead of running it as a CGI for every request.
