@@ -121,6 +121,26 @@ void CheckReplacedValues(const Config& config, std::vector<CheckFinding>& out) {
       warn(std::string(kLangKeys[i]) + " is missing: the page shows nothing in its place");
 }
 
+// A page deadline that can never pass before the nodes are done.
+void CheckPageDeadline(const Config& config, std::vector<CheckFinding>& out) {
+  if (config.pageDeadlineMs <= 0) return;
+  auto warn = [&](const std::string& reason) { out.push_back({false, kSettingsFile, reason}); };
+  if (config.cacheValidPeriodMins == 0) {
+    warn(
+        "PageDeadlineMs has no effect with INT_CACHE_VALID_PERIOD_MINS = 0: late answers can "
+        "only be kept in the cache, so every node is waited for");
+    return;
+  }
+  int32_t longest = 0;
+  for (int i = 0; i < std::min(config.nodeCount, kMaxNodes); ++i)
+    if (!config.nodes[i].disabled) longest = std::max(longest, config.nodes[i].timeoutMs);
+  if (longest > 0 && config.pageDeadlineMs >= longest)
+    warn(
+        Format("PageDeadlineMs %d is not below any node's time-out (at most %d ms): the page "
+               "always waits for every node",
+               config.pageDeadlineMs, longest));
+}
+
 void AskNodes(const Config& config, std::vector<CheckFinding>& out) {
   NodeQueryRequest request;
   request.escapedQuery = "test";
@@ -177,6 +197,7 @@ std::vector<CheckFinding> CheckSite(const std::string& folder, bool askNodes) {
   if (config.debugLogging) CheckLogFile(folder, "DebugFileName", config.debugFileName, findings);
   CheckNodes(config, findings);
   CheckReplacedValues(config, findings);
+  CheckPageDeadline(config, findings);
   CheckSharedStore(folder, config, findings);
   if (askNodes) AskNodes(config, findings);
   return findings;

@@ -46,6 +46,12 @@ TEST(CheckCommand, EachFaultIsOneFindingWithItsFileAndReason) {
       {"log elsewhere", node + "Logging = 1\nLogFileName = \"/nonexistent-folder/q.log\"\n", "",
        false, true, "/nonexistent-folder/q.log", "LogFileName cannot be written"},
       {"missing text", node, "", false, false, "settings.qxdat", "STR_FORM_SEARCHFOR is missing"},
+      {"deadline past the time-outs",
+       SettingsText().VexaNode("http://127.0.0.1:9/s.cgi", 2000).str() + "PageDeadlineMs = 2000\n",
+       "", false, false, "settings.qxdat",
+       "PageDeadlineMs 2000 is not below any node's time-out (at most 2000 ms)"},
+      {"deadline without cache", node + "PageDeadlineMs = 500\nINT_CACHE_VALID_PERIOD_MINS = 0\n",
+       "", false, false, "settings.qxdat", "PageDeadlineMs has no effect"},
   };
   for (const Case& c : cases) {
     CgiSandbox site(QuorixBinary());
