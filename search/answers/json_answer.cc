@@ -36,14 +36,12 @@ json NodeObjects(const AnswerView& view) {
     auto failure = std::find_if(failures.begin(), failures.end(),
                                 [n](const NodeFailure& entry) { return entry.node == n; });
     const NodeOutcome& outcome = view.page.nodes[n];
-    nodes.push_back(
-        {{"node", n},
-         {"status", outcome.status},
-         {"message", failure == failures.end() ? std::string() : failure->line},
-         {"items", outcome.itemsReceived},
-         {"time_ms", outcome.elapsedMs},
-         {"pending", outcome.status == kNodePending ||
-                         (view.page.channels && (*view.page.channels)[n].pendingSources > 0)}});
+    nodes.push_back({{"node", n},
+                     {"status", outcome.status},
+                     {"message", failure == failures.end() ? std::string() : failure->line},
+                     {"items", outcome.itemsReceived},
+                     {"time_ms", outcome.elapsedMs},
+                     {"pending", PendingSourcesOf(view.page, n) > 0}});
   }
   return nodes;
 }

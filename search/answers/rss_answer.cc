@@ -120,10 +120,7 @@ std::string ErrorElements(const AnswerView& view) {
 std::string PendingElements(const AnswerView& view) {
   std::string out;
   for (int node = 0; node < std::clamp(view.config.nodeCount, 0, kMaxNodes); ++node) {
-    int sources = view.page.nodes[node].status == kNodePending ? 1 : 0;
-    if (sources == 0 && view.page.channels && (*view.page.channels)[node].valid)
-      sources = (*view.page.channels)[node].pendingSources;
-    for (int i = 0; i < sources; ++i)
+    for (int i = 0; i < PendingSourcesOf(view.page, node); ++i)
       out += Format("<vexa:pending node=\"%d\">", node) + XmlEscape(view.config.nodes[node].name) +
              "</vexa:pending>\n";
   }

@@ -113,6 +113,7 @@ class CCache : public ResultCacheStep {
   SharedStore& store();
   bool Shared();                  // the entries are in a shared store, not in the cache directory
   std::string EntryName() const;  // the file name of cacheFilePath_
+  std::string PartialEntryName() const;  // EntryName() with kPartialEntrySuffix
   Status ReadCacheData(CacheSource& file, const VexaQuery& query, CachePage* loaded);
   // Fills `lookup` from the entry read into `loaded` with `status`.
   Status TakeLookup(Status status, CachePage& loaded, const VexaQuery& query, CacheLookup* lookup);

@@ -56,13 +56,16 @@ Status ReadPreamble(EntrySource& entry, PartialMark* mark) {
 
 }  // namespace
 
+std::string CCache::PartialEntryName() const {
+  return EntryName() + std::string(kPartialEntrySuffix);
+}
+
 Status CCache::CheckPartialEntry(const VexaQuery& query, CacheLookup* lookup) {
   *lookup = CacheLookup();
   Status status = CacheFilePath(programDir_, config_, query, &cacheFilePath_);
   if (status != kOk) return status;
   std::unique_ptr<EntrySource> entry;
-  const std::string name = EntryName() + std::string(kPartialEntrySuffix);
-  status = store().OpenEntry(name, config_.cacheValidPeriodMins, &entry, log_);
+  status = store().OpenEntry(PartialEntryName(), config_.cacheValidPeriodMins, &entry, log_);
   if (status != kOk) return status;
   CachePage loaded;
   status = ReadPreamble(*entry, &lookup->partial);
@@ -78,13 +81,13 @@ Status CCache::WritePartialEntry(const ResultSet& set, const PartialMark& mark) 
   if (status != kOk) return status;
   log_.Logf(kLogInfo, "Writing the partial cache file \"%s%s\"", cacheFilePath_.c_str(),
             std::string(kPartialEntrySuffix).c_str());
-  return WriteSet(set, EntryName() + std::string(kPartialEntrySuffix), Preamble(mark), true);
+  return WriteSet(set, PartialEntryName(), Preamble(mark), true);
 }
 
 Status CCache::DeletePartialEntry() {
   Status status = CacheFilePath(programDir_, config_, query_, &cacheFilePath_);
   if (status != kOk) return status;
-  return store().DeleteEntry(EntryName() + std::string(kPartialEntrySuffix), log_);
+  return store().DeleteEntry(PartialEntryName(), log_);
 }
 
 bool CCache::HoldsPartial(const VexaQuery& query) {
@@ -93,8 +96,7 @@ bool CCache::HoldsPartial(const VexaQuery& query) {
     return false;
   std::unique_ptr<EntrySource> entry;
   PartialMark mark;
-  const std::string name = EntryName() + std::string(kPartialEntrySuffix);
-  return store().OpenEntry(name, config_.cacheValidPeriodMins, &entry, log_) == kOk &&
+  return store().OpenEntry(PartialEntryName(), config_.cacheValidPeriodMins, &entry, log_) == kOk &&
          ReadPreamble(*entry, &mark) == kOk && mark.dueEpochMs > EpochMs();
 }
 

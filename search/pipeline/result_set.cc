@@ -14,14 +14,15 @@ NodeOutcomes NodeOutcomesOf(const NodeResults& results) {
   return outcomes;
 }
 
+int32_t PendingSourcesOf(const ResultPage& page, int node) {
+  if (page.nodes[node].status == kNodePending) return 1;
+  const bool answered = page.channels && (*page.channels)[node].valid;
+  return answered ? (*page.channels)[node].pendingSources : 0;
+}
+
 int32_t PendingSourceCount(const ResultPage& page) {
   int32_t count = 0;
-  for (int n = 0; n < kMaxNodes; ++n) {
-    if (page.nodes[n].status == kNodePending)
-      ++count;
-    else if (page.channels && (*page.channels)[n].valid)
-      count += (*page.channels)[n].pendingSources;
-  }
+  for (int n = 0; n < kMaxNodes; ++n) count += PendingSourcesOf(page, n);
   return count;
 }
 

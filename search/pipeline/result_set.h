@@ -77,9 +77,11 @@ struct RequestOutcome {
   double searchSeconds = 0;    // the search time the page showed; 0 when it showed none
 };
 
-// The sources still answering when the page was written: the nodes marked
-// kNodePending and the sources of its own that an answering node named
-// (Channel::pendingSources). 0 for a complete page.
+// The sources still answering for node `node` when the page was written: 1
+// when it was marked kNodePending, else the sources of its own it named as
+// still answering in its answer (Channel::pendingSources).
+int32_t PendingSourcesOf(const ResultPage& page, int node);
+// The same over every node; 0 for a complete page.
 int32_t PendingSourceCount(const ResultPage& page);
 
 // Bit n: node n's answer came with sources still answering.
